@@ -1,0 +1,45 @@
+// The per-user settings store: (section, key) -> text, case-insensitive names that keep
+// their first spelling, keys listed in order of first write. Reads come from memory;
+// every write goes through to the file at once, atomically, merged with whatever another
+// running copy wrote since our last look.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "options/store_file.h"
+
+namespace qsopad {
+
+class SettingsStore {
+ public:
+  // Loads the file now; a missing file is an empty store. Throws Error on a damaged
+  // or unreadable file (the description names the file and what is wrong).
+  explicit SettingsStore(std::unique_ptr<StoreFile> file);
+  ~SettingsStore();
+  SettingsStore(const SettingsStore&) = delete;
+  SettingsStore& operator=(const SettingsStore&) = delete;
+
+  // The stored text, or `def` when the section or key is absent.
+  std::string ReadSetting(std::string_view section, std::string_view key,
+                          std::string_view def) const;
+  // Creates section and key as needed. Throws Error naming the file when it cannot be written.
+  void WriteSetting(std::string_view section, std::string_view key, std::string_view value);
+  // Removes the section with all its keys; an absent section is not an error.
+  void DeleteSection(std::string_view section);
+  // (key, value) pairs in order of first write; empty for an absent section.
+  std::vector<std::pair<std::string, std::string>> ListSection(std::string_view section) const;
+
+  // Picks up another process's writes. Cheap when the file has not changed; the shell
+  // calls it on every timer tick. Returns true when something was reloaded.
+  bool Refresh();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qsopad

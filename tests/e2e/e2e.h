@@ -1,0 +1,58 @@
+// A small scenario runner for the end-to-end driver. A scenario is a function that drives
+// the real programs from outside; CHECK failures are collected and the scenario goes on,
+// REQUIRE failures end it.
+#pragma once
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct Scenario {
+  const char* name;
+  std::function<void()> body;
+};
+
+std::vector<Scenario>& Registry();
+
+struct Registrar {
+  Registrar(const char* name, std::function<void()> body) {
+    Registry().push_back({name, std::move(body)});
+  }
+};
+
+// Thrown by REQUIRE to end a scenario.
+struct Abort {};
+
+void Fail(const char* file, int line, const std::string& what);
+// Prints a progress line (with a timestamp) to the scenario's output.
+void Log(const std::string& what);
+
+}  // namespace e2e
+
+#define E2E_CAT2(a, b) a##b
+#define E2E_CAT(a, b) E2E_CAT2(a, b)
+#define E2E_SCENARIO(name)                                             \
+  static void E2E_CAT(scenario_, name)();                              \
+  static ::e2e::Registrar E2E_CAT(registrar_, name)(#name, &E2E_CAT(scenario_, name)); \
+  static void E2E_CAT(scenario_, name)()
+
+#define E2E_MSG(expr_text, extra)                                       \
+  (std::ostringstream() << expr_text << extra).str()
+
+// CHECK(cond) << "context";  is not supported; pass the context as a second argument.
+#define CHECK_MSG(cond, msg)                                            \
+  do {                                                                  \
+    if (!(cond)) ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg)); \
+  } while (0)
+#define CHECK(cond) CHECK_MSG(cond, "")
+#define REQUIRE_MSG(cond, msg)                                          \
+  do {                                                                  \
+    if (!(cond)) {                                                      \
+      ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg));        \
+      throw ::e2e::Abort{};                                             \
+    }                                                                   \
+  } while (0)
+#define REQUIRE(cond) REQUIRE_MSG(cond, "")

@@ -1,0 +1,61 @@
+// Entry of the end-to-end driver: "--list" prints the scenario names, a name runs one.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "e2e.h"
+
+namespace e2e {
+
+namespace {
+int failures = 0;
+const auto start = std::chrono::steady_clock::now();
+}  // namespace
+
+std::vector<Scenario>& Registry() {
+  static std::vector<Scenario> scenarios;
+  return scenarios;
+}
+
+void Fail(const char* file, int line, const std::string& what) {
+  ++failures;
+  std::fprintf(stdout, "FAIL %s:%d: %s\n", file, line, what.c_str());
+  std::fflush(stdout);
+}
+
+void Log(const std::string& what) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+  std::fprintf(stdout, "[%6lld ms] %s\n", static_cast<long long>(ms), what.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace e2e
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
+    for (const auto& s : e2e::Registry()) std::printf("%s\n", s.name);
+    return 0;
+  }
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: qsopad_e2e --list | SCENARIO\n");
+    return 2;
+  }
+  for (const auto& s : e2e::Registry()) {
+    if (std::strcmp(s.name, argv[1]) != 0) continue;
+    try {
+      s.body();
+    } catch (const e2e::Abort&) {
+    } catch (const std::exception& e) {
+      e2e::Fail(__FILE__, __LINE__, std::string("exception: ") + e.what());
+    }
+    std::printf("%s: %s\n", s.name, e2e::failures == 0 ? "PASS" : "FAIL");
+    return e2e::failures == 0 ? 0 : 1;
+  }
+  std::fprintf(stderr, "no scenario named %s\n", argv[1]);
+  return 2;
+}
