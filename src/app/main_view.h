@@ -1,0 +1,72 @@
+// What the main window shows and does on the core's behalf. The shell implements it over
+// the real window; tests record the calls.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qsopad {
+
+// Font options of the typing area. Colours are 0x00BBGGRR.
+struct FontSpec {
+  std::string name;
+  double size = 10;
+  bool bold = false, italic = false, strikethru = false, underline = false;
+  std::uint32_t color = 0;
+  std::uint32_t back_color = 0xFFFFFF;
+  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+};
+
+// A window's outer placement in twips.
+struct TwipsRect {
+  long left = 0, top = 0, width = 0, height = 0;
+  friend bool operator==(const TwipsRect&, const TwipsRect&) = default;
+};
+
+class MainView {
+ public:
+  enum class Menu { kPsk31, kPsk31a };
+
+  virtual ~MainView() = default;
+
+  // Shows or hides one of the two "&PSK31" menus in the menu bar.
+  virtual void SetMenuVisible(Menu menu, bool visible) = 0;
+  // Enables or greys out a whole "&PSK31" menu.
+  virtual void SetMenuEnabled(Menu menu, bool enabled) = 0;
+  // Enables "&Launch/Find PSK31 Window".
+  virtual void SetFindWindowEnabled(bool enabled) = 0;
+
+  virtual void ApplyTypingFont(const FontSpec& font) = 0;
+  // Caption of Command1..Command6.
+  virtual void SetButtonCaption(int button, const std::string& caption) = 0;
+  // Visibility of all six buttons; runs the layout again.
+  virtual void SetButtonsVisible(bool visible) = 0;
+  // Shows the main window, not modal.
+  virtual void Show() = 0;
+  // Moves the main window; sizes are outer sizes in twips. Resizing runs the layout,
+  // which calls back into the model before it returns.
+  virtual void MoveTwips(long left, long top) = 0;
+  virtual void ResizeTwips(long width, long height) = 0;
+  // The primary screen's size in twips.
+  virtual TwipsRect ScreenTwips() = 0;
+  // The main window's outer placement, when it is in its normal state.
+  virtual std::optional<TwipsRect> NormalPlacementTwips() = 0;
+
+  virtual void FocusTypingArea() = 0;
+  virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
+  virtual std::optional<std::string> AskText(const std::string& prompt) = 0;
+};
+
+// The single error reporter: shows "Unexpected error. Please report the following:" with
+// the procedure's name and the error, then ends the program. Fakes only record.
+class ErrorReporter {
+ public:
+  virtual ~ErrorReporter() = default;
+  virtual void Report(const std::string& procedure, const std::string& description) = 0;
+};
+
+// The reporter's text.
+std::string UnexpectedErrorText(const std::string& procedure, const std::string& description);
+
+}  // namespace qsopad

@@ -1,0 +1,536 @@
+#include "form1.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cmath>
+
+#include "app/layout.h"
+#include "dialogs.h"
+#include "options/settings_store.h"
+#include "resource.h"
+#include "win32_text.h"
+
+namespace qsopad {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"QSOPAD_Form1";
+constexpr wchar_t kTitle[] = L"QSOPAD";
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT kTimer1Interval = 25;
+constexpr wchar_t kHomePage[] = L"https://qsopad.org/";
+constexpr wchar_t kSupportMail[] = L"mailto:zx0dev@qsopad.org?subject=QSOPAD";
+
+// Buttons measure 1095 x 375 twips; the typing area 6615 x 4575.
+constexpr long kButtonWidthTwips = 1095, kButtonHeightTwips = 375;
+// Status panel widths in HIMETRIC (1/100 mm); the last one springs, with a minimum.
+constexpr int kPanelHimetric[] = {2540, 1270, 1270, 847, 1693, 4842};
+constexpr int kEtMinimumHimetric = 2540;
+// Position of the "&PSK31" menus in the menu bar.
+constexpr int kPskMenuPosition = 3;
+
+struct ButtonDef {
+  int id;
+  const wchar_t* caption;
+  const wchar_t* tip;
+};
+constexpr ButtonDef kButtons[6] = {
+    {IDC_COMMAND1, L"&Send", L"Switch to send mode"},
+    {IDC_COMMAND2, L"&Rcv", L"Switch to receive mode"},
+    {IDC_COMMAND3, L"", L"Send your callsign"},
+    {IDC_COMMAND4, L"", L"Send other station's call sign"},
+    {IDC_COMMAND5, L"Time/&Date", L"Send the current time/date"},
+    {IDC_COMMAND6, L"S/&N ", L"Send current serial number"},
+};
+constexpr const wchar_t* kPanelTips[6] = {L"Current Time",   L"QSO Callsign",
+                                          L"QSO Name",       L"Transmit Mode",
+                                          L"BPSK/QPSK Indicator", L"Elapsed Time"};
+
+UniqueFont MessageFont() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    return UniqueFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+  return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
+}
+
+}  // namespace
+
+Form1::Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter)
+    : model_(std::make_unique<MainForm>(store, windows, *this, reporter)), store_(store) {
+  panel_text_[kXmit] = "TX";
+  panel_text_[kPsk] = "BPSK";
+  panel_enabled_.fill(true);
+  panel_enabled_[kXmit] = panel_enabled_[kEt] = false;
+}
+
+Form1::~Form1() = default;
+
+bool Form1::Create(HINSTANCE instance) {
+  instance_ = instance;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &WindowBase::Procedure;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExW(&wc)) return false;
+  accel_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
+  accel_retro_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL_RETRO));
+  HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU));
+  // Design size 6615 x 4575 twips for the typing area; start-up places the window.
+  if (!CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                       CW_USEDEFAULT, CW_USEDEFAULT, 480, 380, nullptr, menu, instance, this))
+    return false;
+  model_ready_ = true;
+  model_->Load();
+  return true;
+}
+
+HACCEL Form1::Accelerators() const { return psk_visible_[1] ? accel_retro_ : accel_; }
+
+LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE: return OnCreate();
+    case WM_SIZE: OnSize(wparam); return 0;
+    case WM_TIMER: if (wparam == kTimer1) OnTimer(); return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)); return 0;
+    case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wparam)); return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: return OnCtlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
+    case WM_DRAWITEM: OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)); return TRUE;
+    case WM_SETFOCUS: FocusTypingArea(); return 0;
+    case WM_CLOSE: OnClose(); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
+    default: return Default(message, wparam, lparam);
+  }
+}
+
+LRESULT Form1::OnCreate() {
+  menubar_ = GetMenu(hwnd_);
+  // Both "&PSK31" menus are ours; the bar holds the one the key map asks for.
+  psk31_.reset(GetSubMenu(menubar_, kPskMenuPosition));
+  psk31a_.reset(GetSubMenu(menubar_, kPskMenuPosition + 1));
+  RemoveMenu(menubar_, kPskMenuPosition + 1, MF_BYPOSITION);
+  RemoveMenu(menubar_, kPskMenuPosition, MF_BYPOSITION);
+  RefreshPskMenus();
+  context_.reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_CONTEXTMENU)));
+  CreateChildren();
+  SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
+  return 0;
+}
+
+void Form1::CreateChildren() {
+  ui_font_ = MessageFont();
+  const auto font = reinterpret_cast<WPARAM>(ui_font_.get());
+  // Typing keys arrive with the send queue; until then the area is read-only.
+  text1_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
+                               ES_AUTOVSCROLL | ES_READONLY | ES_NOHIDESEL,
+                           0, 0, 100, 100, hwnd_, reinterpret_cast<HMENU>(IDC_TEXT1), instance_,
+                           nullptr);
+  SendMessageW(text1_, WM_SETFONT, font, TRUE);
+  SetWindowSubclass(text1_, &Form1::TypingAreaProc, 1, reinterpret_cast<DWORD_PTR>(this));
+
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
+  const int bw = TwipsToPxX(kButtonWidthTwips), bh = TwipsToPxY(kButtonHeightTwips);
+  // Tab order: typing area, then the buttons from left to right.
+  const int tab_order[6] = {2, 3, 4, 5, 0, 1};
+  for (int i : tab_order) {
+    buttons_[i] = CreateWindowExW(0, L"BUTTON", kButtons[i].caption,
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, bw,
+                                  bh, hwnd_, reinterpret_cast<HMENU>(
+                                                 static_cast<INT_PTR>(kButtons[i].id)),
+                                  instance_, nullptr);
+    SendMessageW(buttons_[i], WM_SETFONT, font, TRUE);
+    AddToolTip(buttons_[i], kButtons[i].tip);
+    // Their actions arrive with the send queue and the macros.
+    EnableWindow(buttons_[i], FALSE);
+  }
+  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
+                            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(IDC_STATUSBAR1),
+                            instance_, nullptr);
+  SendMessageW(status_, WM_SETFONT, font, TRUE);
+  for (int i = 0; i < kPanelCount; ++i) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = status_;
+    tool.uId = static_cast<UINT_PTR>(i + 1);
+    tool.lpszText = const_cast<wchar_t*>(kPanelTips[i]);
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  LayoutStatusBar();
+}
+
+void Form1::AddToolTip(HWND control, const wchar_t* text) {
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = const_cast<wchar_t*>(text);
+  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Form1::OnSize(WPARAM kind) {
+  if (!status_) return;
+  SendMessageW(status_, WM_SIZE, 0, 0);
+  LayoutStatusBar();
+  Layout();
+  if (model_ready_) model_->OnResize(kind == SIZE_RESTORED);
+}
+
+void Form1::Layout() {
+  RECT client, status;
+  GetClientRect(hwnd_, &client);
+  GetWindowRect(status_, &status);
+  LayoutInput in;
+  in.inner_width = client.right;
+  in.inner_height = client.bottom;
+  in.status_height = status.bottom - status.top;
+  for (int i = 0; i < 6; ++i) {
+    RECT r;
+    GetWindowRect(buttons_[i], &r);
+    in.buttons[i] = {r.right - r.left, r.bottom - r.top};
+  }
+  in.command1_visible = IsWindowVisible(buttons_[0]) != FALSE;
+  const LayoutResult out = ComputeLayout(in);
+  RECT text;
+  GetWindowRect(text1_, &text);
+  const int text_w = out.widths_set ? out.text_width : text.right - text.left;
+  const int text_h = out.heights_set ? out.text_height : text.bottom - text.top;
+  SetWindowPos(text1_, nullptr, 0, 0, std::max(text_w, 0), std::max(text_h, 0),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  for (int i = 0; i < 6; ++i) {
+    RECT r;
+    GetWindowRect(buttons_[i], &r);
+    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    const int left = out.widths_set ? out.buttons[i].left : r.left;
+    const int top = out.heights_set ? out.buttons[i].top : r.top;
+    SetWindowPos(buttons_[i], nullptr, left, top, 0, 0,
+                 SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+void Form1::LayoutStatusBar() {
+  RECT bar;
+  GetClientRect(status_, &bar);
+  const int dpi = Dpi();
+  int right[kPanelCount];
+  int x = 0;
+  for (int i = 0; i < kPanelCount - 1; ++i) {
+    x += MulDiv(kPanelHimetric[i], dpi, 2540);
+    right[i] = x;
+  }
+  const int et = std::max<int>(bar.right - x, MulDiv(kEtMinimumHimetric, dpi, 2540));
+  right[kEt] = x + et;
+  SendMessageW(status_, SB_SETPARTS, kPanelCount, reinterpret_cast<LPARAM>(right));
+  for (int i = 0; i < kPanelCount; ++i) {
+    SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(i) | SBT_OWNERDRAW,
+                 static_cast<LPARAM>(i));
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = status_;
+    tool.uId = static_cast<UINT_PTR>(i + 1);
+    SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool.rect));
+    SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+void Form1::SetPanelText(Panel panel, const std::string& text) {
+  if (panel_text_[panel] == text) return;
+  panel_text_[panel] = text;
+  RECT r;
+  SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&r));
+  InvalidateRect(status_, &r, TRUE);
+}
+
+void Form1::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem != status_) return;
+  const int panel = static_cast<int>(item.itemData);
+  if (panel < 0 || panel >= kPanelCount) return;
+  RECT r = item.rcItem;
+  r.left += 4;
+  const std::wstring text = Widen(panel_text_[panel]);
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, GetSysColor(panel_enabled_[panel] ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  HGDIOBJ old = SelectObject(item.hDC, ui_font_.get());
+  DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  SelectObject(item.hDC, old);
+}
+
+void Form1::OnTimer() {
+  model_->Guard("Timer1_Timer", [&] {
+    store_.Refresh();
+    model_->WatchAttachment();
+  });
+}
+
+void Form1::OnCommand(int id, int code, HWND control) {
+  (void)code;
+  (void)control;
+  // A posted command for an item that is greyed out does nothing, as a click would.
+  if (id >= 1000 && id < 1700) {
+    const UINT state = GetMenuState(menubar_, static_cast<UINT>(id), MF_BYCOMMAND);
+    const UINT in_psk31 = GetMenuState(psk31_.get(), static_cast<UINT>(id), MF_BYCOMMAND);
+    const UINT in_psk31a = GetMenuState(psk31a_.get(), static_cast<UINT>(id), MF_BYCOMMAND);
+    const bool psk = in_psk31 != static_cast<UINT>(-1) || in_psk31a != static_cast<UINT>(-1);
+    if (psk) {
+      const int which = in_psk31 != static_cast<UINT>(-1) ? 0 : 1;
+      if (!psk_visible_[which] || !psk_enabled_[which]) return;
+      if ((which == 0 ? in_psk31 : in_psk31a) & (MF_GRAYED | MF_DISABLED)) return;
+    } else if (state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED))) {
+      return;
+    }
+  }
+  Psk31Link& link = model_->link;
+  if (id >= IDM_PSK_1 && id <= IDM_PSK_8) {
+    model_->Guard("mnupsk_Click", [&] { link.PressFunctionKey(id - IDM_PSK_1 + 1); });
+    return;
+  }
+  if (id >= IDM_PSKA_1 && id <= IDM_PSKA_8) {
+    model_->Guard("mnupska_Click", [&] { link.PressFunctionKey(id - IDM_PSKA_1 + 1); });
+    return;
+  }
+  switch (id) {
+    case IDM_EXIT: PostMessageW(hwnd_, WM_CLOSE, 0, 0); break;
+    case IDM_COPY: CopySelection(); break;
+    case IDM_COPY1: CopySelection(); FocusTypingArea(); break;
+    case IDM_SETRX:
+    case IDM_SETRXA: model_->Guard("mnuSetRX_Click", [&] { link.SetRxFrequency(); }); break;
+    case IDM_FREQPLUS:
+    case IDM_FREQPLUSA: model_->Guard("mnuFreqplus_Click", [&] { link.RxFrequencyUp(); }); break;
+    case IDM_FREQMINUS:
+    case IDM_FREQMINUSA: model_->Guard("mnuFreqMinus_Click", [&] { link.RxFrequencyDown(); }); break;
+    case IDM_FINDWIN: model_->Guard("mnuFindWin_Click", [&] { link.AttachPSK31(); }); break;
+    case IDM_SAVEWIN: model_->Guard("mnuSaveWin_Click", [&] { link.SaveWindowSetup(); }); break;
+    case IDM_MANUAL: OpenManual(); break;
+    case IDM_ABOUT: ShowAboutBox(instance_, hwnd_); break;
+    case IDM_HOMEPAGE: OpenDocument(kHomePage); break;
+    case IDM_EMAIL: OpenDocument(kSupportMail); break;
+    default: break;
+  }
+}
+
+void Form1::OnInitMenuPopup(HMENU menu) {
+  // The Edit menu: Copy only with a selection.
+  if (GetMenuState(menu, IDM_COPY, MF_BYCOMMAND) != static_cast<UINT>(-1)) {
+    DWORD start = 0, end = 0;
+    SendMessageW(text1_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    EnableMenuItem(menu, IDM_COPY, MF_BYCOMMAND | (start != end ? MF_ENABLED : MF_GRAYED));
+  }
+}
+
+void Form1::ShowTypingAreaMenu(LPARAM at) {
+  ReleaseCapture();
+  HMENU popup = GetSubMenu(context_.get(), 0);
+  DWORD start = 0, end = 0;
+  SendMessageW(text1_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EnableMenuItem(popup, IDM_COPY1, MF_BYCOMMAND | (start != end ? MF_ENABLED : MF_GRAYED));
+  POINT p{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+  if (at == -1) {
+    RECT r;
+    GetWindowRect(text1_, &r);
+    p = {r.left + 8, r.top + 8};
+  }
+  TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0, hwnd_, nullptr);
+}
+
+LRESULT CALLBACK Form1::TypingAreaProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                       UINT_PTR id, DWORD_PTR data) noexcept {
+  (void)id;
+  auto* self = reinterpret_cast<Form1*>(data);
+  try {
+    if (message == WM_CONTEXTMENU) {
+      self->ShowTypingAreaMenu(lparam);
+      return 0;
+    }
+  } catch (...) {
+    ReportUnhandled("Text1");
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+void Form1::CopySelection() {
+  DWORD start = 0, end = 0;
+  SendMessageW(text1_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  if (start == end) return;
+  SendMessageW(text1_, WM_COPY, 0, 0);
+}
+
+LRESULT Form1::OnCtlColor(HDC dc, HWND control) {
+  if (control != text1_ || !custom_colors_)
+    return DefWindowProcW(hwnd_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                          reinterpret_cast<LPARAM>(control));
+  SetTextColor(dc, text_color_);
+  SetBkColor(dc, back_color_);
+  return reinterpret_cast<LRESULT>(back_brush_.get());
+}
+
+void Form1::OnClose() {
+  KillTimer(hwnd_, kTimer1);
+  model_->Unload();
+  DestroyWindow(hwnd_);
+}
+
+void Form1::OnDestroy() {
+  // Both "&PSK31" menus stay ours: take them off the bar before it is destroyed with the
+  // window, so that each is destroyed once.
+  DetachPskMenus();
+  PostQuitMessage(0);
+}
+
+void Form1::DetachPskMenus() {
+  for (int pos = GetMenuItemCount(menubar_) - 1; pos >= 0; --pos) {
+    const HMENU sub = GetSubMenu(menubar_, pos);
+    if (sub && (sub == psk31_.get() || sub == psk31a_.get()))
+      RemoveMenu(menubar_, static_cast<UINT>(pos), MF_BYPOSITION);
+  }
+}
+
+void Form1::RefreshPskMenus() {
+  DetachPskMenus();
+  int position = kPskMenuPosition;
+  for (int i = 0; i < 2; ++i) {
+    if (!psk_visible_[i]) continue;
+    HMENU popup = i == 0 ? psk31_.get() : psk31a_.get();
+    InsertMenuW(menubar_, static_cast<UINT>(position++),
+                MF_BYPOSITION | MF_POPUP | MF_STRING | (psk_enabled_[i] ? 0 : MF_GRAYED),
+                reinterpret_cast<UINT_PTR>(popup), L"&PSK31");
+  }
+  if (hwnd_) DrawMenuBar(hwnd_);
+}
+
+void Form1::SetMenuVisible(Menu menu, bool visible) {
+  const int i = menu == Menu::kPsk31 ? 0 : 1;
+  if (psk_visible_[i] == visible) return;
+  psk_visible_[i] = visible;
+  RefreshPskMenus();
+}
+
+void Form1::SetMenuEnabled(Menu menu, bool enabled) {
+  const int i = menu == Menu::kPsk31 ? 0 : 1;
+  if (psk_enabled_[i] == enabled) return;
+  psk_enabled_[i] = enabled;
+  RefreshPskMenus();
+}
+
+void Form1::SetFindWindowEnabled(bool enabled) {
+  if (find_enabled_ == enabled) return;
+  find_enabled_ = enabled;
+  EnableMenuItem(menubar_, IDM_FINDWIN, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void Form1::ApplyTypingFont(const FontSpec& font) {
+  LOGFONTW lf{};
+  lf.lfHeight = -static_cast<LONG>(std::lround(font.size * Dpi(true) / 72.0));
+  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = font.italic;
+  lf.lfUnderline = font.underline;
+  lf.lfStrikeOut = font.strikethru;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  const std::wstring face = Widen(font.name);
+  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  UniqueFont created(CreateFontIndirectW(&lf));
+  if (created) {
+    SendMessageW(text1_, WM_SETFONT, reinterpret_cast<WPARAM>(created.get()), TRUE);
+    typing_font_ = std::move(created);
+  }
+  text_color_ = font.color;
+  back_color_ = font.back_color;
+  back_brush_.reset(CreateSolidBrush(back_color_));
+  custom_colors_ = true;
+  InvalidateRect(text1_, nullptr, TRUE);
+}
+
+void Form1::SetButtonCaption(int button, const std::string& caption) {
+  if (button < 1 || button > 6) return;
+  SetWindowTextW(buttons_[button - 1], Widen(caption).c_str());
+}
+
+void Form1::SetButtonsVisible(bool visible) {
+  for (HWND b : buttons_) ShowWindow(b, visible ? SW_SHOWNA : SW_HIDE);
+  Layout();
+}
+
+void Form1::Show() {
+  ShowWindow(hwnd_, SW_SHOW);
+  UpdateWindow(hwnd_);
+}
+
+void Form1::MoveTwips(long left, long top) {
+  SetWindowPos(hwnd_, nullptr, TwipsToPxX(left), TwipsToPxY(top), 0, 0,
+               SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Form1::ResizeTwips(long width, long height) {
+  SetWindowPos(hwnd_, nullptr, 0, 0, TwipsToPxX(width), TwipsToPxY(height),
+               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+TwipsRect Form1::ScreenTwips() {
+  return TwipsRect{0, 0, PxToTwipsX(GetSystemMetrics(SM_CXSCREEN)),
+                   PxToTwipsY(GetSystemMetrics(SM_CYSCREEN))};
+}
+
+std::optional<TwipsRect> Form1::NormalPlacementTwips() {
+  if (IsIconic(hwnd_) || IsZoomed(hwnd_)) return std::nullopt;
+  RECT r;
+  if (!GetWindowRect(hwnd_, &r)) return std::nullopt;
+  return TwipsRect{PxToTwipsX(r.left), PxToTwipsY(r.top), PxToTwipsX(r.right - r.left),
+                   PxToTwipsY(r.bottom - r.top)};
+}
+
+void Form1::FocusTypingArea() {
+  if (text1_) ::SetFocus(text1_);
+}
+
+void Form1::ShowMessage(const std::string& text, const std::string& title) {
+  MessageBoxW(hwnd_, Widen(text).c_str(), Widen(title).c_str(), MB_OK);
+}
+
+std::optional<std::string> Form1::AskText(const std::string& prompt) {
+  return AskTextBox(instance_, hwnd_, prompt);
+}
+
+void Form1::OpenManual() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, n);
+  folder.erase(folder.find_last_of(L"\\/") + 1);
+  if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+  const std::wstring manual = folder + L"manual.htm";
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(hwnd_, L"open", manual.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL));
+  if (result < 33) MessageBoxW(hwnd_, L"Can't start manual", kTitle, MB_OK);
+}
+
+void Form1::OpenDocument(const wchar_t* target) {
+  ShellExecuteW(hwnd_, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+int Form1::Dpi(bool vertical) const {
+  HDC dc = GetDC(nullptr);
+  const int dpi = dc ? GetDeviceCaps(dc, vertical ? LOGPIXELSY : LOGPIXELSX) : 96;
+  if (dc) ReleaseDC(nullptr, dc);
+  return dpi > 0 ? dpi : 96;
+}
+
+long Form1::PxToTwipsX(int px) const { return MulDiv(px, 1440, Dpi()); }
+long Form1::PxToTwipsY(int py) const { return MulDiv(py, 1440, Dpi(true)); }
+int Form1::TwipsToPxX(long twips) const { return MulDiv(static_cast<int>(twips), Dpi(), 1440); }
+int Form1::TwipsToPxY(long twips) const {
+  return MulDiv(static_cast<int>(twips), Dpi(true), 1440);
+}
+
+}  // namespace qsopad

@@ -1,0 +1,106 @@
+// The main window: typing area, six buttons, six-panel status bar, menus and Timer1.
+// Handlers translate messages into calls on the core's MainForm and apply its answers.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/main_form.h"
+#include "app/main_view.h"
+#include "window_base.h"
+
+namespace qsopad {
+
+class SettingsStore;
+class WindowSystem;
+
+class Form1 : public WindowBase, public MainView {
+ public:
+  Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter);
+  ~Form1() override;
+
+  // Creates the (hidden) window and runs the start-up sequence, which shows it.
+  bool Create(HINSTANCE instance);
+  // The accelerator table for the current key map.
+  HACCEL Accelerators() const;
+  MainForm& model() { return *model_; }
+
+  // MainView.
+  void SetMenuVisible(Menu menu, bool visible) override;
+  void SetMenuEnabled(Menu menu, bool enabled) override;
+  void SetFindWindowEnabled(bool enabled) override;
+  void ApplyTypingFont(const FontSpec& font) override;
+  void SetButtonCaption(int button, const std::string& caption) override;
+  void SetButtonsVisible(bool visible) override;
+  void Show() override;
+  void MoveTwips(long left, long top) override;
+  void ResizeTwips(long width, long height) override;
+  TwipsRect ScreenTwips() override;
+  std::optional<TwipsRect> NormalPlacementTwips() override;
+  void FocusTypingArea() override;
+  void ShowMessage(const std::string& text, const std::string& title) override;
+  std::optional<std::string> AskText(const std::string& prompt) override;
+
+ protected:
+  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  enum Panel { kTime, kOcall, kQName, kXmit, kPsk, kEt, kPanelCount };
+
+  LRESULT OnCreate();
+  void OnSize(WPARAM kind);
+  void OnTimer();
+  void OnCommand(int id, int code, HWND control);
+  void OnInitMenuPopup(HMENU menu);
+  LRESULT OnCtlColor(HDC dc, HWND control);
+  void OnDrawItem(const DRAWITEMSTRUCT& item);
+  void OnClose();
+  void OnDestroy();
+  void ShowTypingAreaMenu(LPARAM at);
+
+  void CreateChildren();
+  void AddToolTip(HWND control, const wchar_t* text);
+  void Layout();
+  void LayoutStatusBar();
+  void SetPanelText(Panel panel, const std::string& text);
+  void RefreshPskMenus();
+  void DetachPskMenus();
+  void CopySelection();
+  void OpenManual();
+  void OpenDocument(const wchar_t* target);
+
+  int Dpi(bool vertical = false) const;
+  long PxToTwipsX(int px) const;
+  long PxToTwipsY(int py) const;
+  int TwipsToPxX(long twips) const;
+  int TwipsToPxY(long twips) const;
+
+  static LRESULT CALLBACK TypingAreaProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                         UINT_PTR id, DWORD_PTR data) noexcept;
+
+  std::unique_ptr<MainForm> model_;
+  SettingsStore& store_;
+  HINSTANCE instance_ = nullptr;
+  HWND text1_ = nullptr;
+  std::array<HWND, 6> buttons_{};
+  HWND status_ = nullptr;
+  HWND tooltip_ = nullptr;
+  HMENU menubar_ = nullptr;
+  UniqueMenu psk31_, psk31a_, context_;
+  HACCEL accel_ = nullptr, accel_retro_ = nullptr;
+  bool psk_visible_[2] = {true, false};
+  bool psk_enabled_[2] = {true, true};
+  bool find_enabled_ = true;
+  bool model_ready_ = false;
+  UniqueFont ui_font_, typing_font_;
+  UniqueBrush back_brush_;
+  COLORREF text_color_ = 0, back_color_ = 0xFFFFFF;
+  bool custom_colors_ = false;
+  std::array<std::string, kPanelCount> panel_text_{};
+  std::array<bool, kPanelCount> panel_enabled_{};
+};
+
+}  // namespace qsopad

@@ -1,0 +1,80 @@
+// qsopad.exe: opens the settings, creates the main window and runs the message loop.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "app/main_view.h"
+#include "form1.h"
+#include "options/settings_store.h"
+#include "win32_store_file.h"
+#include "win32_text.h"
+#include "win32_window_system.h"
+
+namespace qsopad {
+
+namespace {
+
+// Shows the message and ends the program at once.
+class Win32ErrorReporter : public ErrorReporter {
+ public:
+  void Report(const std::string& procedure, const std::string& description) override {
+    MessageBoxW(nullptr, Widen(UnexpectedErrorText(procedure, description)).c_str(), L"QSOPAD",
+                MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    ExitProcess(1);
+  }
+};
+
+Win32ErrorReporter reporter;
+
+}  // namespace
+
+void ReportUnhandled(const char* where) noexcept {
+  std::string description = "unknown error";
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    description = e.what();
+  } catch (...) {
+  }
+  reporter.Report(where, description);
+}
+
+}  // namespace qsopad
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  using namespace qsopad;
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  std::unique_ptr<SettingsStore> store;
+  std::wstring path;
+  try {
+    path = SettingsFilePath();
+    store = std::make_unique<SettingsStore>(std::make_unique<Win32StoreFile>(path));
+  } catch (const std::exception& e) {
+    // A damaged settings file is left untouched for the operator to look at.
+    MessageBoxW(nullptr, (L"QSOPAD cannot open its settings file " + path + L":\r\n" +
+                          Widen(e.what())).c_str(),
+                L"QSOPAD", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+
+  Win32WindowSystem windows;
+  Form1 form(*store, windows, reporter);
+  if (!form.Create(instance)) {
+    MessageBoxW(nullptr, Widen("QSOPAD cannot create its main window: " +
+                               SystemErrorText(GetLastError())).c_str(),
+                L"QSOPAD", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (TranslateAcceleratorW(form.hwnd(), form.Accelerators(), &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}

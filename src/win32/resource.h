@@ -1,0 +1,75 @@
+// Resource and command identifiers, one range per window. Plain #defines so that both
+// windres and rc.exe read this file; the end-to-end tests post these command ids.
+#ifndef QSOPAD_RESOURCE_H
+#define QSOPAD_RESOURCE_H
+
+// Main window: menus and accelerators.
+#define IDR_MAINMENU 100
+#define IDR_CONTEXTMENU 101
+#define IDR_ACCEL 102
+#define IDR_ACCEL_RETRO 103
+#define IDI_QSOPAD 104
+
+// Main window controls.
+#define IDC_TEXT1 110
+#define IDC_COMMAND1 111
+#define IDC_COMMAND2 112
+#define IDC_COMMAND3 113
+#define IDC_COMMAND4 114
+#define IDC_COMMAND5 115
+#define IDC_COMMAND6 116
+#define IDC_STATUSBAR1 117
+
+// Main window menu commands.
+#define IDM_EXIT 1001
+#define IDM_COPY 1101
+#define IDM_PASTE 1102
+#define IDM_CALL 1201
+#define IDM_XSERIAL 1202
+#define IDM_XFILE 1203
+#define IDM_XTIME 1204
+#define IDM_XRPT 1205
+#define IDM_CLEAR 1206
+#define IDM_FULLSTOP 1207
+// IDM_PSK_1 + n - 1 for n = 1..8
+#define IDM_PSK_1 1301
+#define IDM_PSK_8 1308
+#define IDM_SETRX 1310
+#define IDM_FREQPLUS 1311
+#define IDM_FREQMINUS 1312
+#define IDM_PSKA_1 1401
+#define IDM_PSKA_8 1408
+#define IDM_SETRXA 1410
+#define IDM_FREQPLUSA 1411
+#define IDM_FREQMINUSA 1412
+#define IDM_SETSERIAL 1501
+#define IDM_INCR 1502
+#define IDM_LOG 1503
+#define IDM_MPAL 1504
+#define IDM_FINDWIN 1505
+#define IDM_SAVEWIN 1506
+#define IDM_OPTIONS 1507
+#define IDM_MANUAL 1601
+#define IDM_ABOUT 1602
+#define IDM_HOMEPAGE 1603
+#define IDM_EMAIL 1604
+#define IDM_COPY1 1701
+#define IDM_PASTE1 1702
+#define IDM_XTIME1 1703
+
+// About box.
+#define IDD_ABOUT 300
+#define IDC_ABOUT_TITLE 301
+#define IDC_ABOUT_VERSION 302
+#define IDC_ABOUT_TEXT 303
+
+// Input box.
+#define IDD_INPUTBOX 400
+#define IDC_INPUT_PROMPT 401
+#define IDC_INPUT_EDIT 402
+
+// Version resource values.
+#define QSOPAD_VERSION_NUMBERS 0, 1, 0, 0
+#define QSOPAD_VERSION_TEXT "0.1.0"
+
+#endif
