@@ -1,0 +1,389 @@
+// The settings store over real and in-memory files: round trips, names, order, merging
+// between processes, interrupted and failed writes, damaged content.
+#include "options/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "common/error.h"
+#include "options/memory_store_file.h"
+#include "options/store_file_posix.h"
+#include "temp_folder.h"
+
+namespace qsopad {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+using std::string_literals::operator""s;
+
+std::unique_ptr<StoreFile> OnDisk(const std::string& path) {
+  return std::make_unique<PosixStoreFile>(path);
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Texts that a naive INI writer would mangle.
+const std::vector<std::string>& Awkward() {
+  static const std::vector<std::string> texts = {
+      "",
+      "plain",
+      "\"quoted\"",
+      "a=b=c",
+      "=",
+      "[Opt]",
+      "]x[",
+      "; not a comment",
+      "cr\rin",
+      "lf\nin",
+      "crlf\r\n",
+      "\r\n[Opt]\r\nPath=evil",
+      "nul\0in"s,
+      "\0"s,
+      "back\\slash",
+      "ends with \\",
+      "\\n is not a line feed",
+      "\\s\\0\\=",
+      "tab\there",
+      "\ttab first",
+      "  two leading",
+      "trailing  ",
+      " ",
+      "\xB0\xE4\xFF\x80 high bytes",
+      "c:\\psk31\\psk31sbw.exe",
+  };
+  return texts;
+}
+
+TEST(SettingsStore, AwkwardValuesKeysAndSectionsRoundTripThroughAFile) {
+  testing::TempFolder dir;
+  const std::string path = dir.File("QSOPAD.ini");
+  Pairs expected;
+  {
+    SettingsStore store(OnDisk(path));
+    for (std::size_t i = 0; i < Awkward().size(); ++i) {
+      const std::string key = "k" + std::to_string(i) + Awkward()[i];
+      store.WriteSetting("Values", key, Awkward()[i]);
+      expected.emplace_back(key, Awkward()[i]);
+      store.WriteSetting(Awkward()[i] + "sect" + std::to_string(i), Awkward()[i], "v");
+    }
+  }
+  SettingsStore reloaded(OnDisk(path));
+  EXPECT_EQ(reloaded.ListSection("Values"), expected);
+  for (std::size_t i = 0; i < Awkward().size(); ++i) {
+    SCOPED_TRACE("text #" + std::to_string(i));
+    EXPECT_EQ(reloaded.ReadSetting(Awkward()[i] + "sect" + std::to_string(i), Awkward()[i], "-"),
+              "v");
+  }
+
+  // Every line of the file is plain text: no raw CR, LF or NUL except the line ends.
+  const std::string bytes = Slurp(path);
+  EXPECT_EQ(bytes.rfind("; QSOPAD settings\r\n", 0), 0u);
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find("\r\n", start);
+    ASSERT_NE(end, std::string::npos) << "last line without CRLF";
+    const std::string line = bytes.substr(start, end - start);
+    EXPECT_EQ(line.find_first_of("\r\n\0"s), std::string::npos) << line;
+    start = end + 2;
+  }
+}
+
+TEST(SettingsStore, ReadsHandWrittenFilesWithLfAndBlanks) {
+  MemoryStoreFile file;
+  file.SetBytes("\xEF\xBB\xBF[Opt]\nPath = c:\\\\psk31\\\\x.exe \n\n  [ Win ]  \r\nTop=\t5\r\n"
+                "Zone=\\q\\\n");
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  EXPECT_EQ(store.ReadSetting("Opt", "Path", ""), "c:\\psk31\\x.exe");
+  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "5");
+  // An escape that is not ours, and a backslash at the end, are read as written.
+  EXPECT_EQ(store.ReadSetting("Win", "Zone", ""), "\\q\\");
+}
+
+TEST(SettingsStore, NamesDifferingInCaseMeetAndKeepTheirFirstSpelling) {
+  testing::TempFolder dir;
+  const std::string path = dir.File("QSOPAD.ini");
+  {
+    SettingsStore store(OnDisk(path));
+    store.WriteSetting("Opt", "WordBk", "True");
+    EXPECT_EQ(store.ReadSetting("Opt", "WordBK", "False"), "True");
+    store.WriteSetting("OPT", "WORDBK", "False");
+    store.WriteSetting("Opt", "luname", "1");
+    EXPECT_EQ(store.ReadSetting("opt", "LUName", "0"), "1");
+    store.WriteSetting("Opt", "LUName", "0");
+    store.WriteSetting("ADIF", "File", "log.adi");
+    store.WriteSetting("ADif", "En", "1");
+    store.WriteSetting("Adif", "EN", "0");
+    // Folding covers ASCII letters only; other bytes are distinct names.
+    store.WriteSetting("Opt", "\xC4", "upper");
+    store.WriteSetting("Opt", "\xE4", "lower");
+  }
+  SettingsStore store(OnDisk(path));
+  EXPECT_EQ(store.ListSection("opt"),
+            (Pairs{{"WordBk", "False"}, {"luname", "0"}, {"\xC4", "upper"}, {"\xE4", "lower"}}));
+  EXPECT_EQ(store.ListSection("Adif"), (Pairs{{"File", "log.adi"}, {"En", "0"}}));
+  EXPECT_EQ(store.ReadSetting("adif", "FILE", ""), "log.adi");
+  const std::string bytes = Slurp(path);
+  EXPECT_NE(bytes.find("[Opt]\r\n"), std::string::npos);
+  EXPECT_NE(bytes.find("[ADIF]\r\n"), std::string::npos);
+  EXPECT_EQ(bytes.find("[ADif]"), std::string::npos);
+  EXPECT_EQ(bytes.find("[Adif]"), std::string::npos);
+}
+
+TEST(SettingsStore, ListSectionKeepsTheOrderOfFirstWriteAlsoAfterReload) {
+  testing::TempFolder dir;
+  const std::string path = dir.File("QSOPAD.ini");
+  const Pairs expected = {{"Zulu", "3"}, {"alpha", "4"}, {"Mike", "2"}};
+  {
+    SettingsStore store(OnDisk(path));
+    store.WriteSetting("S", "Zulu", "1");
+    store.WriteSetting("S", "alpha", "1");
+    store.WriteSetting("T", "other", "x");
+    store.WriteSetting("S", "Mike", "2");
+    store.WriteSetting("S", "ALPHA", "4");
+    store.WriteSetting("s", "zulu", "3");
+    EXPECT_EQ(store.ListSection("S"), expected);
+  }
+  SettingsStore store(OnDisk(path));
+  EXPECT_EQ(store.ListSection("S"), expected);
+  EXPECT_TRUE(store.ListSection("Absent").empty());
+}
+
+TEST(SettingsStore, DeleteSectionRemovesAllKeysAndIgnoresAnAbsentSection) {
+  MemoryStoreFile file;
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  store.WriteSetting("Win", "Top", "1");
+  store.WriteSetting("Win", "Left", "2");
+  store.WriteSetting("Opt", "Zone", "z");
+
+  const auto before = file.Bytes();
+  const int writes = file.ReplaceCount();
+  store.DeleteSection("ADIF");
+  EXPECT_EQ(file.Bytes(), before);
+  EXPECT_EQ(file.ReplaceCount(), writes) << "deleting nothing must not rewrite the file";
+
+  store.DeleteSection("WIN");
+  EXPECT_TRUE(store.ListSection("Win").empty());
+  EXPECT_EQ(store.ReadSetting("Win", "Top", "def"), "def");
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "z");
+  // A section created again is new: its new spelling and its keys start afresh.
+  store.WriteSetting("win", "Left", "5");
+  SettingsStore reloaded(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  EXPECT_EQ(reloaded.ListSection("Win"), (Pairs{{"Left", "5"}}));
+  EXPECT_NE(file.Bytes()->find("[win]"), std::string::npos);
+}
+
+TEST(SettingsStore, TwoStoresOnOneFileInterleavingWritesLoseNothing) {
+  testing::TempFolder dir;
+  const std::string path = dir.File("QSOPAD.ini");
+  SettingsStore a(OnDisk(path));
+  SettingsStore b(OnDisk(path));
+  for (int i = 0; i < 100; ++i) {
+    a.WriteSetting("Shared", "a" + std::to_string(i), std::to_string(i));
+    b.WriteSetting("Shared", "b" + std::to_string(i), std::to_string(i));
+    // Both sometimes write the same key: the later write wins.
+    (i % 2 ? b : a).WriteSetting("Shared", "last", std::to_string(i));
+  }
+  SettingsStore c(OnDisk(path));
+  const Pairs all = c.ListSection("Shared");
+  ASSERT_EQ(all.size(), 201u);
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(c.ReadSetting("Shared", "a" + std::to_string(i), "lost"), std::to_string(i));
+    EXPECT_EQ(c.ReadSetting("Shared", "b" + std::to_string(i), "lost"), std::to_string(i));
+  }
+  EXPECT_EQ(c.ReadSetting("Shared", "last", ""), "99");
+
+  // b wrote last, so a has not seen b's last key until it refreshes.
+  EXPECT_EQ(a.ReadSetting("Shared", "b99", "unseen"), "unseen");
+  EXPECT_TRUE(a.Refresh());
+  EXPECT_EQ(a.ListSection("Shared"), all);
+  EXPECT_FALSE(a.Refresh());
+  EXPECT_FALSE(b.Refresh());
+  EXPECT_EQ(b.ListSection("Shared"), all);
+}
+
+TEST(SettingsStore, RefreshReloadsOnlyWhenTheFileChanged) {
+  MemoryStoreFile file;
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  store.WriteSetting("Opt", "Zone", "z");
+  const int reads = file.ReadCount();
+  EXPECT_FALSE(store.Refresh());
+  EXPECT_FALSE(store.Refresh());
+  EXPECT_EQ(file.ReadCount(), reads);
+
+  file.SetBytes("[Opt]\r\nZone=utc\r\n");
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "z") << "reads come from memory";
+  EXPECT_TRUE(store.Refresh());
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "utc");
+
+  file.SetBytes(std::nullopt);  // the file was deleted
+  EXPECT_TRUE(store.Refresh());
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", "gone"), "gone");
+}
+
+TEST(SettingsStore, ARealFileEditedOutsideIsSeenByRefresh) {
+  testing::TempFolder dir;
+  const std::string path = dir.File("QSOPAD.ini");
+  SettingsStore store(OnDisk(path));
+  store.WriteSetting("Opt", "Zone", "z");
+  EXPECT_FALSE(store.Refresh());
+  // Same size as before, written at once: the stamp still differs (new file identity).
+  std::string edited = Slurp(path);
+  edited.replace(edited.find("Zone=z"), 6, "Zone=q");
+  Spit(path + ".new", edited);
+  std::filesystem::rename(path + ".new", path);
+  EXPECT_TRUE(store.Refresh());
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "q");
+}
+
+TEST(SettingsStore, AWriteMergesWhatAnotherStoreWroteSinceOurLastLook) {
+  MemoryStoreFile file;
+  SettingsStore a(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  SettingsStore b(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  a.WriteSetting("Opt", "One", "1");
+  b.WriteSetting("Opt", "Two", "2");
+  b.DeleteSection("Gone");
+  a.WriteSetting("Opt", "Three", "3");  // no Refresh in between
+  const Pairs all = {{"One", "1"}, {"Two", "2"}, {"Three", "3"}};
+  EXPECT_EQ(a.ListSection("Opt"), all);
+  SettingsStore c(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  EXPECT_EQ(c.ListSection("Opt"), all);
+}
+
+TEST(SettingsStore, AWriteThatDoesNotChangeTheValueLeavesTheFileAlone) {
+  MemoryStoreFile file;
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  store.WriteSetting("Opt", "Zone", "z");
+  const int writes = file.ReplaceCount();
+  store.WriteSetting("OPT", "zone", "z");
+  EXPECT_EQ(file.ReplaceCount(), writes);
+  store.WriteSetting("Opt", "Zone", "Z");
+  EXPECT_EQ(file.ReplaceCount(), writes + 1);
+}
+
+TEST(SettingsStore, AFailedWriteChangesNeitherFileNorMemory) {
+  MemoryStoreFile file;
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  store.WriteSetting("Win", "Top", "1");
+  const auto before = file.Bytes();
+  file.SetFailReplace(true);
+  EXPECT_THROW(store.WriteSetting("Win", "Top", "2"), Error);
+  EXPECT_THROW(store.WriteSetting("New", "Key", "x"), Error);
+  EXPECT_THROW(store.DeleteSection("Win"), Error);
+  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "1");
+  EXPECT_TRUE(store.ListSection("New").empty());
+  EXPECT_EQ(file.Bytes(), before);
+  file.SetFailReplace(false);
+  store.WriteSetting("Win", "Top", "3");
+  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "3");
+}
+
+// Plays a power cut between writing the temporary file and renaming it over the real one.
+class CutBeforeRename : public StoreFile {
+ public:
+  explicit CutBeforeRename(const std::string& path) : real_(path) {}
+  std::unique_ptr<Lock> LockExclusive() override { return real_.LockExclusive(); }
+  std::optional<std::string> ReadAll() override { return real_.ReadAll(); }
+  void ReplaceAll(const std::string& bytes) override {
+    Spit(real_.TempPath(), bytes.substr(0, bytes.size() / 2));
+    throw Error("power cut");
+  }
+  Stamp CurrentStamp() override { return real_.CurrentStamp(); }
+  std::string Describe() const override { return real_.Describe(); }
+
+ private:
+  PosixStoreFile real_;
+};
+
+TEST(SettingsStore, AnInterruptedWriteLeavesTheOldContentAndALaterWriteWorks) {
+  testing::TempFolder dir;
+  const std::string path = dir.File("QSOPAD.ini");
+  {
+    SettingsStore store(OnDisk(path));
+    store.WriteSetting("Opt", "Zone", "old");
+  }
+  {
+    SettingsStore cut(std::make_unique<CutBeforeRename>(path));
+    EXPECT_THROW(cut.WriteSetting("Opt", "Zone", "new"), Error);
+  }
+  ASSERT_TRUE(std::filesystem::exists(path + ".tmp"));
+  SettingsStore store(OnDisk(path));
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "old");
+  store.WriteSetting("Opt", "Zone", "newer");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  SettingsStore reloaded(OnDisk(path));
+  EXPECT_EQ(reloaded.ListSection("Opt"), (Pairs{{"Zone", "newer"}}));
+}
+
+TEST(SettingsStore, AFileThatCannotBeWrittenIsNamedInTheError) {
+  testing::TempFolder dir;
+  const std::string path = dir.File("missing-folder/QSOPAD.ini");
+  SettingsStore store(OnDisk(path));  // absent file: an empty store
+  try {
+    store.WriteSetting("Opt", "Zone", "z");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+  }
+}
+
+TEST(SettingsStore, LinesItCannotPlaceAreKeptVerbatimAndNeverCrash) {
+  MemoryStoreFile file;
+  const std::string damaged =
+      "stray before sections\r\n"
+      "[Opt]\r\n"
+      "Path=first\r\n"
+      "no equals sign here\r\n"
+      "Path=second\r\n"
+      "; a comment\r\n"
+      "[broken header\r\n"
+      "Zone=z\r\n";
+  file.SetBytes(damaged);
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  EXPECT_EQ(store.ListSection("Opt"), (Pairs{{"Path", "first"}, {"Zone", "z"}}));
+  store.WriteSetting("Opt", "Retro", "True");
+  const std::string written = *file.Bytes();
+  for (const char* line : {"stray before sections\r\n", "no equals sign here\r\n",
+                           "Path=second\r\n", "; a comment\r\n", "[broken header\r\n"}) {
+    SCOPED_TRACE(line);
+    EXPECT_NE(written.find(line), std::string::npos);
+  }
+  // The kept duplicate stays behind the real entry, so it never takes over.
+  SettingsStore reloaded(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  EXPECT_EQ(reloaded.ReadSetting("Opt", "Path", ""), "first");
+}
+
+TEST(SettingsStore, RandomBytesLoadAndRewriteStably) {
+  std::mt19937 random(12345);
+  const std::string alphabet = "[]=;\\ \t\r\nabcAB\0\x80\xff"s;
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::string bytes;
+    const int length = static_cast<int>(random() % 200);
+    for (int i = 0; i < length; ++i) bytes += alphabet[random() % alphabet.size()];
+    MemoryStoreFile file;
+    file.SetBytes(bytes);
+    SettingsStore first(std::make_unique<MemoryStoreFile>(file.SharedState()));
+    first.WriteSetting("T", "k", "v");
+    const std::string once = *file.Bytes();
+    // Loading our own output and writing the same content again gives the same bytes.
+    SettingsStore second(std::make_unique<MemoryStoreFile>(file.SharedState()));
+    second.WriteSetting("T", "k", "w");
+    second.WriteSetting("T", "k", "v");
+    EXPECT_EQ(*file.Bytes(), once);
+  }
+}
+
+}  // namespace
+}  // namespace qsopad

@@ -1,0 +1,162 @@
+// Typed reads and writes: the conversion rules, defaults, write spellings, error texts.
+#include "options/settings_values.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "common/error.h"
+#include "options/memory_store_file.h"
+
+namespace qsopad {
+namespace {
+
+std::string ErrorText(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+TEST(SettingsValues, BooleanRule) {
+  const struct {
+    const char* text;
+    bool value;
+  } good[] = {
+      {"True", true},   {"true", true},     {"TRUE", true},  {" tRUe\t", true},
+      {"False", false}, {"FALSE", false},   {"  false ", false},
+      {"0", false},     {"-0", false},      {"0.0", false},  {" 000 ", false},
+      {"1", true},      {"-1", true},       {"2.5", true},   {".001", true}, {"+7", true},
+  };
+  for (const auto& row : good) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(ParseBool(row.text), row.value);
+  }
+  for (const char* bad : {"", " ", "maybe", "yes", "T", "True1", "truefalse", "1a", "--1",
+                          ".", "0x1", "1e3", "1,0"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(ParseBool(bad), Error);
+  }
+}
+
+TEST(SettingsValues, Numbers) {
+  const struct {
+    const char* text;
+    double value;
+  } good[] = {{"10", 10},   {"8.25", 8.25}, {" -3 ", -3}, {"+4", 4},
+              {".5", 0.5},  {"1.", 1},      {"\t16777215", 16777215}};
+  for (const auto& row : good) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(ParseNumber(row.text), row.value);
+  }
+  for (const char* bad : {"", "-", "+", "abc", "1 2", "1..2", "1e3", "0x10", "1,5", "- 1",
+                          "True"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(ParseNumber(bad), Error);
+  }
+}
+
+TEST(SettingsValues, WholeNumbersRoundHalfToEvenWithin32Bits) {
+  const struct {
+    const char* text;
+    long value;
+  } good[] = {
+      {"0.5", 0},          {"1.5", 2},          {"2.5", 2},           {"3.5", 4},
+      {"-0.5", 0},         {"-1.5", -2},        {"-2.5", -2},         {"2.4999", 2},
+      {"2.5001", 3},       {"-7", -7},          {"2147483647", 2147483647},
+      {"2147483647.4", 2147483647},             {"-2147483648", -2147483647L - 1},
+      {"-2147483648.5", -2147483647L - 1},
+  };
+  for (const auto& row : good) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(ParseLong(row.text), row.value);
+  }
+  for (const char* bad : {"2147483647.5", "2147483648", "-2147483649", "-2147483648.51",
+                          "99999999999999999999", "x"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(ParseLong(bad), Error);
+  }
+}
+
+TEST(SettingsValues, ErrorTextsNameSectionKeyAndValue) {
+  MemoryStoreFile file;
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  store.WriteSetting("Opt", "Retro", "maybe");
+  store.WriteSetting("Opt", "LDelay", "soon");
+  store.WriteSetting("Win", "Top", "3000000000");
+
+  EXPECT_EQ(ErrorText([&] { ReadBool(store, keys::kRetro); }),
+            "Setting [Opt] \"Retro\" holds \"maybe\", which is not True, False or a number");
+  EXPECT_EQ(ErrorText([&] { ReadLong(store, keys::kLDelay, 7); }),
+            "Setting [Opt] \"LDelay\" holds \"soon\", which is not a number");
+  EXPECT_EQ(ErrorText([&] { ReadLong(store, keys::kWinTop); }),
+            "Setting [Win] \"Top\" holds \"3000000000\", which is outside the range of a 32-bit "
+            "whole number");
+  EXPECT_EQ(ErrorText([] { ParseBool("maybe"); }),
+            "\"maybe\" is not True, False or a number");
+  EXPECT_EQ(ErrorText([] { ParseNumber("1,5"); }), "\"1,5\" is not a number");
+  // A key whose default depends on the screen must be read with one.
+  EXPECT_NE(ErrorText([&] { ReadLong(store, keys::kWinWidth); }).find("\"Width\""),
+            std::string::npos);
+}
+
+TEST(SettingsValues, AFreshStoreYieldsTheCatalogueDefaults) {
+  MemoryStoreFile file;
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  EXPECT_EQ(ReadText(store, keys::kPath), "c:\\psk31\\psk31sbw.exe");
+  EXPECT_EQ(ReadText(store, keys::kRxChar), "\\");
+  EXPECT_EQ(ReadLong(store, keys::kLDelay), 500);
+  EXPECT_EQ(ReadLong(store, keys::kBackColor), 16777215);
+  EXPECT_EQ(ReadNumber(store, keys::kFontSize), 10.0);
+  EXPECT_TRUE(ReadBool(store, keys::kSavePos));
+  EXPECT_FALSE(ReadBool(store, keys::kZero));  // stored default "FALSE"
+  EXPECT_TRUE(ReadBool(store, keys::kCw1));     // a check-box default "1"
+  // Readers with their own defaults.
+  EXPECT_EQ(ReadLong(store, keys::kWinWidth, 7200), 7200);
+  EXPECT_EQ(ReadLong(store, keys::kPw, 0), 0);
+  EXPECT_TRUE(ReadBool(store, keys::kLookup, true));
+  EXPECT_EQ(ReadNumber(store, keys::kFontSize, 8.25), 8.25);
+  EXPECT_EQ(ReadNumber(store, keys::kFontSize, 0.1), 0.1);
+  EXPECT_EQ(ReadNumber(store, keys::kFontSize, -1e300), -1e300);
+  EXPECT_EQ(ReadText(store, keys::kFontName, "Courier New"), "Courier New");
+  EXPECT_EQ(file.ReplaceCount(), 0) << "reading must not write";
+}
+
+TEST(SettingsValues, WritersAndReadersOfDifferentSpellingsAndFormsMeet) {
+  MemoryStoreFile file;
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  WriteBool(store, keys::kWordBk, true);
+  WriteLong(store, keys::kLuName, 1);
+  WriteText(store, keys::kLookup, "1");  // the call sign window's check box
+  EXPECT_TRUE(ReadBool(store, keys::kWordBk));
+  EXPECT_TRUE(ReadBool(store, keys::kLuName));
+  EXPECT_TRUE(ReadBool(store, keys::kLookup));
+  WriteBool(store, keys::kLookup, false);  // the options dialog
+  EXPECT_FALSE(ReadBool(store, keys::kLookup, true));
+}
+
+TEST(SettingsValues, WriteBoolAndLongStoreTheirTextForms) {
+  MemoryStoreFile file;
+  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
+  WriteBool(store, keys::kWordBk, false);
+  WriteLong(store, keys::kLuName, -2147483647L - 1);
+  WriteBool(store, keys::kSavePos, true);
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(store.ListSection("Opt"), (Pairs{{"WordBk", "False"},
+                                             {"luname", "-2147483648"},
+                                             {"SavePos", "True"}}));
+}
+
+TEST(SettingsValues, IndexedKeysUsePlainDecimal) {
+  EXPECT_EQ(AdifEnKey(9), "En9");
+  EXPECT_EQ(AdifEnKey(12), "En12");
+  EXPECT_EQ(AdifTagKey(0), "Tag0");
+  EXPECT_EQ(AdifValKey(11), "Val11");
+  EXPECT_EQ(MacroKey(19), "19");
+  EXPECT_EQ(PlacementKey(keys::kLogWinPrefix, "Height"), "LgHeight");
+}
+
+}  // namespace
+}  // namespace qsopad
