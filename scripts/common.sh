@@ -1,0 +1,74 @@
+# Shared steps of run.sh and test.sh: install what is missing, build, prepare Wine.
+# Sourced, not run.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="$ROOT/build"
+JOBS="$(nproc 2>/dev/null || echo 2)"
+
+PACKAGES=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+  wine wine64 xvfb xauth x11-utils imagemagick procps)
+
+log() { printf '==> %s\n' "$*"; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; elif command -v sudo >/dev/null; then sudo "$@"; else
+    echo "need root to run: $*" >&2; return 1; fi
+}
+
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    log "installing: ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+  fi
+}
+
+# build_windows DIR TOOLCHAIN [targets...]
+build_windows() {
+  local dir="$1" toolchain="$2"; shift 2
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  if [ $# -gt 0 ]; then
+    local t; for t in "$@"; do cmake --build "$dir" -j"$JOBS" --target "$t" || return 1; done
+  else
+    cmake --build "$dir" -j"$JOBS"
+  fi
+}
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# prepare_prefix DIR: a Wine prefix of the project's own.
+prepare_prefix() {
+  export WINEPREFIX="$1"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w 2>/dev/null || true
+  fi
+}
+
+# start_xvfb: a virtual display for this run; sets DISPLAY and XVFB_PID.
+start_xvfb() {
+  local n
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i; for i in $(seq 1 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}

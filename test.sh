@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds everything and runs every test: the core's unit tests
+# natively (AddressSanitizer, UndefinedBehaviorSanitizer), both Windows builds, and the
+# end-to-end scenarios under Wine and Xvfb, each with a time limit. Ends with a summary.
+set -uo pipefail
+source "$(dirname "$0")/scripts/common.sh"
+
+SCENARIO_LIMIT="${QSOPAD_SCENARIO_LIMIT:-150}"
+started=$(date +%s)
+ensure_packages || { echo "0 passed, 1 failed"; exit 1; }
+
+fail_build() { echo "build failed: $1" >&2; echo "0 passed, 1 failed"; exit 1; }
+
+log "native build (core and unit tests, with sanitizers)"
+cmake -S "$ROOT" -B "$BUILD/native" -DQSOPAD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+  >"$BUILD/native.configure.log" 2>&1 || { cat "$BUILD/native.configure.log"; fail_build native; }
+cmake --build "$BUILD/native" -j"$JOBS" || fail_build native
+
+log "Windows builds (x86_64 and i686)"
+mkdir -p "$BUILD"
+build_windows "$BUILD/win64" mingw-x86_64.cmake || fail_build win64
+build_windows "$BUILD/win32" mingw-i686.cmake qsopad || fail_build win32
+for exe in "$BUILD/win64/src/win32/qsopad.exe" "$BUILD/win32/src/win32/qsopad.exe"; do
+  # The program must need no DLL that Windows does not ship.
+  bad=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ {print tolower($3)}' |
+        grep -E 'libstdc|libgcc|libwinpthread' || true)
+  [ -z "$bad" ] || fail_build "$exe imports $bad"
+  log "$(basename "$(dirname "$(dirname "$(dirname "$exe")")")")/qsopad.exe: $(stat -c %s "$exe") bytes"
+done
+
+unit_passed=0; unit_failed=0
+log "unit tests"
+ctest_out="$BUILD/ctest.log"
+(cd "$BUILD/native" && ctest --output-on-failure -j"$JOBS") >"$ctest_out" 2>&1
+ctest_rc=$?
+grep -E "tests passed|Failed|\*\*\*" "$ctest_out" | tail -20
+summary=$(grep -E "tests passed, [0-9]+ tests failed out of [0-9]+" "$ctest_out" | tail -1)
+if [ -n "$summary" ]; then
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$summary")
+  unit_failed=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$summary")
+  unit_passed=$((total - unit_failed))
+elif [ $ctest_rc -ne 0 ]; then
+  cat "$ctest_out"; unit_failed=1
+fi
+[ $ctest_rc -eq 0 ] || [ "$unit_failed" -gt 0 ] || unit_failed=1
+
+log "end-to-end scenarios under Wine"
+prepare_prefix "$BUILD/test-prefix"
+mkdir -p "$WINEPREFIX/drive_c/psk31"
+cp "$BUILD/win64/tests/standins/psk31sbw.exe" "$WINEPREFIX/drive_c/psk31/psk31sbw.exe"
+start_xvfb || { echo "0 passed, 1 failed"; exit 1; }
+trap 'wineserver -k 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
+driver="$BUILD/win64/tests/e2e/qsopad_e2e.exe"
+e2e_passed=0; e2e_failed=0; failed_names=()
+mapfile -t scenarios < <(wine "$driver" --list | tr -d '\r')
+mkdir -p "$BUILD/e2e-logs"
+for s in "${scenarios[@]}"; do
+  [ -n "$s" ] || continue
+  [ -z "${QSOPAD_SCENARIOS:-}" ] || grep -qw -- "$s" <<<"$QSOPAD_SCENARIOS" || continue
+  t0=$(date +%s.%N)
+  timeout -k 5 "$SCENARIO_LIMIT" wine "$driver" "$s" >"$BUILD/e2e-logs/$s.log" 2>&1
+  rc=$?
+  dt=$(printf '%.1f' "$(echo "$(date +%s.%N) - $t0" | bc 2>/dev/null || echo 0)")
+  if [ $rc -eq 0 ]; then
+    e2e_passed=$((e2e_passed + 1)); echo "  pass  $s (${dt}s)"
+  else
+    e2e_failed=$((e2e_failed + 1)); failed_names+=("$s")
+    [ $rc -eq 124 ] && echo "  FAIL  $s: no result within ${SCENARIO_LIMIT}s" || echo "  FAIL  $s"
+    sed 's/^/        /' "$BUILD/e2e-logs/$s.log" | tail -40
+  fi
+  # Nothing a scenario started may outlive it.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+done
+
+elapsed=$(( $(date +%s) - started ))
+log "unit: $unit_passed passed, $unit_failed failed; end-to-end: $e2e_passed passed, $e2e_failed failed; ${elapsed}s"
+[ ${#failed_names[@]} -eq 0 ] || log "failed scenarios: ${failed_names[*]}"
+echo "$((unit_passed + e2e_passed)) passed, $((unit_failed + e2e_failed)) failed"
+[ $((unit_failed + e2e_failed)) -eq 0 ]
