@@ -1,0 +1,262 @@
+// A fake window tree for the window-system port. Windows carry class, caption, flags,
+// rectangle and owner; every call that acts on a window or the system is journalled in
+// order, so tests can check exact call sequences. Other fakes may add their own events to
+// the same journal with Note() to check the order across ports.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "link/window_system.h"
+
+namespace qsopad::fakes {
+
+struct FakeWindow {
+  WindowHandle parent = 0;
+  std::string window_class;
+  std::string caption;
+  std::vector<WindowHandle> children;  // in creation order
+  bool enabled = true;
+  bool minimised = false;
+  bool alive = true;
+  ScreenRect rect;
+  std::uint32_t thread = 0;
+  std::uint32_t process = 0;
+  // The next `hang_sends` sends to this window end with `hang_status` instead of being
+  // answered (they still reach the journal); then it answers `answer` again.
+  int hang_sends = 0;
+  SendStatus hang_status = SendStatus::kTimedOut;
+  std::intptr_t answer = 0;
+};
+
+struct Call {
+  enum class Kind {
+    kSend,
+    kPost,
+    kMove,
+    kSetFocus,
+    kSetForeground,
+    kStart,
+    kPause,
+    kAttach,
+    kNote
+  };
+  Kind kind = Kind::kNote;
+  WindowHandle window = 0;
+  unsigned message = 0;
+  std::uintptr_t wparam = 0;
+  std::intptr_t lparam = 0;
+  unsigned wait_ms = 0;                     // sends: how long the caller was willing to wait
+  SendStatus status = SendStatus::kFailed;  // sends: what the fake answered
+  ScreenRect rect;                          // moves
+  std::string text;                         // starts: command line; notes: the text
+  StartMode mode = StartMode::kNormalFocused;
+  unsigned ms = 0;           // pauses
+  std::uint32_t thread = 0;  // attach
+};
+
+class FakeWindowSystem : public WindowSystem {
+ public:
+  WindowHandle AddTopLevel(std::string_view window_class, std::string_view caption) {
+    return Add(0, window_class, caption);
+  }
+  WindowHandle AddChild(WindowHandle parent, std::string_view window_class,
+                        std::string_view caption = {}) {
+    return Add(parent, window_class, caption);
+  }
+  FakeWindow& Window(WindowHandle handle) { return windows_.at(handle); }
+
+  // What StartProgram does: the launched program's windows appear here (may be empty).
+  std::function<void(FakeWindowSystem&)> on_start;
+  // The identifier StartProgram returns; nullopt makes the start fail.
+  std::optional<std::uint32_t> start_pid = 1000;
+
+  std::vector<Call> journal;
+
+  void Note(std::string text) {
+    Call call;
+    call.text = std::move(text);
+    journal.push_back(std::move(call));
+  }
+  std::vector<Call> CallsOf(Call::Kind kind) const {
+    std::vector<Call> found;
+    for (const Call& call : journal) {
+      if (call.kind == kind) found.push_back(call);
+    }
+    return found;
+  }
+  // Sends and posts to one window as (message, wparam) pairs, in order.
+  std::vector<std::pair<unsigned, std::uintptr_t>> MessagesTo(WindowHandle window) const {
+    std::vector<std::pair<unsigned, std::uintptr_t>> found;
+    for (const Call& call : journal) {
+      if ((call.kind == Call::Kind::kSend || call.kind == Call::Kind::kPost) &&
+          call.window == window) {
+        found.emplace_back(call.message, call.wparam);
+      }
+    }
+    return found;
+  }
+
+  WindowHandle FindTopLevel(std::string_view window_class, std::string_view caption) override {
+    for (const auto& [handle, window] : windows_) {
+      if (window.parent == 0 && window.alive && window.window_class == window_class &&
+          window.caption == caption) {
+        return handle;
+      }
+    }
+    return 0;
+  }
+  WindowHandle FindChild(WindowHandle parent, std::string_view window_class,
+                         std::optional<std::string_view> caption) override {
+    const FakeWindow* owner = Find(parent);
+    if (owner == nullptr) return 0;
+    for (const WindowHandle child : owner->children) {
+      const FakeWindow& window = windows_.at(child);
+      if (window.alive && window.window_class == window_class &&
+          (!caption || window.caption == *caption)) {
+        return child;
+      }
+    }
+    return 0;
+  }
+  std::string GetText(WindowHandle handle) override {
+    const FakeWindow* window = Find(handle);
+    if (window == nullptr) return {};
+    const std::string& caption = window->caption;
+    return caption.substr(0, std::min<std::size_t>(caption.find('\0'), 255));
+  }
+  bool IsAlive(WindowHandle handle) override { return Find(handle) != nullptr; }
+  bool IsEnabled(WindowHandle handle) override {
+    const FakeWindow* window = Find(handle);
+    return window != nullptr && window->enabled;
+  }
+  bool IsMinimised(WindowHandle handle) override {
+    const FakeWindow* window = Find(handle);
+    return window != nullptr && window->minimised;
+  }
+  std::optional<ScreenRect> GetRect(WindowHandle handle) override {
+    const FakeWindow* window = Find(handle);
+    if (window == nullptr) return std::nullopt;
+    return window->rect;
+  }
+
+  SendResult Send(WindowHandle handle, unsigned message, std::uintptr_t wparam,
+                  std::intptr_t lparam, unsigned wait_ms) override {
+    SendResult result;
+    if (FakeWindow* window = Find(handle)) {
+      if (window->hang_sends > 0) {
+        --window->hang_sends;
+        result.status = window->hang_status;
+      } else {
+        result = {SendStatus::kDone, window->answer};
+      }
+    }
+    Call call = Message(Call::Kind::kSend, handle, message, wparam, lparam);
+    call.wait_ms = wait_ms;
+    call.status = result.status;
+    journal.push_back(std::move(call));
+    return result;
+  }
+  bool Post(WindowHandle handle, unsigned message, std::uintptr_t wparam,
+            std::intptr_t lparam) override {
+    journal.push_back(Message(Call::Kind::kPost, handle, message, wparam, lparam));
+    return Find(handle) != nullptr;
+  }
+
+  void Move(WindowHandle handle, const ScreenRect& rect) override {
+    Call call = Target(Call::Kind::kMove, handle);
+    call.rect = rect;
+    journal.push_back(std::move(call));
+    if (FakeWindow* window = Find(handle)) window->rect = rect;
+  }
+  void SetFocus(WindowHandle handle) override {
+    journal.push_back(Target(Call::Kind::kSetFocus, handle));
+  }
+  void SetForeground(WindowHandle handle) override {
+    journal.push_back(Target(Call::Kind::kSetForeground, handle));
+  }
+
+  std::optional<std::uint32_t> StartProgram(std::string_view command_line,
+                                            StartMode mode) override {
+    Call call;
+    call.kind = Call::Kind::kStart;
+    call.text = std::string(command_line);
+    call.mode = mode;
+    journal.push_back(std::move(call));
+    if (start_pid && on_start) on_start(*this);
+    return start_pid;
+  }
+  void Pause(unsigned milliseconds) override {
+    Call call;
+    call.kind = Call::Kind::kPause;
+    call.ms = milliseconds;
+    journal.push_back(std::move(call));
+  }
+
+  Owner OwnerOf(WindowHandle handle) override {
+    const FakeWindow* window = Find(handle);
+    if (window == nullptr) return {};
+    return {window->thread, window->process};
+  }
+  void AttachInputTo(std::uint32_t thread) override {
+    Call call;
+    call.kind = Call::Kind::kAttach;
+    call.thread = thread;
+    journal.push_back(std::move(call));
+  }
+
+ private:
+  WindowHandle Add(WindowHandle parent, std::string_view window_class, std::string_view caption) {
+    // Spaced like real handles, so that an index mistaken for a handle finds nothing.
+    const WindowHandle handle = 0x10000 + 4 * windows_.size();
+    FakeWindow window;
+    window.parent = parent;
+    window.window_class = std::string(window_class);
+    window.caption = std::string(caption);
+    if (parent != 0) {
+      FakeWindow& owner = windows_.at(parent);
+      window.thread = owner.thread;
+      window.process = owner.process;
+      owner.children.push_back(handle);
+    }
+    windows_.emplace(handle, std::move(window));
+    return handle;
+  }
+  // A window is gone when it or any of its ancestors is gone, as children die with
+  // their parent.
+  FakeWindow* Find(WindowHandle handle) {
+    FakeWindow* found = nullptr;
+    for (WindowHandle h = handle; h != 0;) {
+      const auto it = windows_.find(h);
+      if (it == windows_.end() || !it->second.alive) return nullptr;
+      if (found == nullptr) found = &it->second;
+      h = it->second.parent;
+    }
+    return found;
+  }
+  static Call Target(Call::Kind kind, WindowHandle handle) {
+    Call call;
+    call.kind = kind;
+    call.window = handle;
+    return call;
+  }
+  static Call Message(Call::Kind kind, WindowHandle handle, unsigned message, std::uintptr_t wparam,
+                      std::intptr_t lparam) {
+    Call call = Target(kind, handle);
+    call.message = message;
+    call.wparam = wparam;
+    call.lparam = lparam;
+    return call;
+  }
+
+  std::map<WindowHandle, FakeWindow> windows_;  // ordered by handle = creation order
+};
+
+}  // namespace qsopad::fakes

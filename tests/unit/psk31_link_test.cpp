@@ -1,0 +1,522 @@
+// Finding, launching and attaching to the PSK31 program, and the operations that drive it,
+// against a fake window tree.
+#include "link/psk31_link.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fake_window_system.h"
+#include "options/memory_store_file.h"
+#include "options/settings_catalogue.h"
+#include "options/settings_store.h"
+#include "options/settings_values.h"
+
+namespace qsopad {
+namespace {
+
+using fakes::Call;
+using fakes::FakeWindowSystem;
+using Kind = Call::Kind;
+using Messages = std::vector<std::pair<unsigned, std::uintptr_t>>;
+
+constexpr const char* kSoundcard = "PSK31 for Windows on the Soundcard";
+constexpr const char* kEvm = "PSK31 for Windows on the EVM";
+constexpr std::uint32_t kPskThread = 77;
+constexpr std::uint32_t kPskProcess = 1234;
+
+// Records what the link asks of the main window; its events join the window journal so
+// that the order across both is visible.
+class RecordingHost : public LinkHost {
+ public:
+  explicit RecordingHost(FakeWindowSystem& windows) : windows_(windows) {}
+  void ShowMessage(const std::string& text, const std::string& title) override {
+    boxes.emplace_back(text, title);
+    windows_.Note("box " + text);
+  }
+  std::optional<std::string> AskText(const std::string& prompt) override {
+    prompts.push_back(prompt);
+    return answer;
+  }
+  void FocusTypingArea() override { windows_.Note("focus Text1"); }
+  std::optional<Placement> NormalPlacementTwips() override { return placement; }
+  bool NoPosSave() override { return nopossave; }
+
+  std::vector<std::pair<std::string, std::string>> boxes;
+  std::vector<std::string> prompts;
+  std::optional<std::string> answer;
+  std::optional<Placement> placement;
+  bool nopossave = false;
+
+ private:
+  FakeWindowSystem& windows_;
+};
+
+struct TreeShape {
+  std::string app_caption = kSoundcard;
+  std::string form_caption = "PSK31 SB [BPSK]";
+  bool panel = true, tune = true, memo = true;
+};
+
+struct Psk31Tree {
+  WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0, rx_edit = 0, tx_edit = 0;
+};
+
+// The PSK31 program's windows, with decoys that a search by the wrong class, caption or
+// parent would find first.
+Psk31Tree BuildPsk31(FakeWindowSystem& windows, const TreeShape& shape = {}) {
+  Psk31Tree tree;
+  tree.app = windows.AddTopLevel("TApplication", shape.app_caption);
+  tree.form = windows.AddTopLevel("TForm1", shape.form_caption);
+  for (WindowHandle top : {tree.app, tree.form}) {
+    windows.Window(top).thread = kPskThread;
+    windows.Window(top).process = kPskProcess;
+  }
+  windows.Window(tree.form).rect = {100, 50, 740, 290};
+  // Outside the panel: never to be taken for the panel's controls.
+  windows.AddChild(tree.form, "TButton", "Tune");
+  windows.AddChild(tree.form, "TMemo");
+  if (!shape.panel) return tree;
+  tree.panel = windows.AddChild(tree.form, "TPanel");
+  windows.AddChild(tree.panel, "TButton", "Clear");
+  if (shape.tune) tree.tune = windows.AddChild(tree.panel, "TButton", "Tune");
+  for (const char* caption : {"Tx Freq Hz", "Rx Freq Hz"}) {
+    const WindowHandle group = windows.AddChild(tree.panel, "TGroupBox", caption);
+    windows.AddChild(group, "TLabel", "Hz");
+    (caption[0] == 'T' ? tree.tx_edit : tree.rx_edit) = windows.AddChild(group, "TEdit", "1000");
+  }
+  if (shape.memo) tree.memo = windows.AddChild(tree.panel, "TMemo");
+  return tree;
+}
+
+std::vector<Kind> KindsOf(const std::vector<Call>& calls) {
+  std::vector<Kind> kinds;
+  for (const Call& call : calls) kinds.push_back(call.kind);
+  return kinds;
+}
+
+class Psk31LinkTest : public ::testing::Test {
+ protected:
+  // Attach ended with the form in front and the typing area focused, in that order.
+  void ExpectAttachFinished(const Psk31Tree& tree) { ExpectAttachFinished(link, tree); }
+  void ExpectAttachFinished(const Psk31Link& attached, const Psk31Tree& tree) {
+    const std::vector<Call>& journal = windows.journal;
+    ASSERT_GE(journal.size(), 2u);
+    EXPECT_EQ(journal[journal.size() - 2].kind, Kind::kSetForeground);
+    EXPECT_EQ(journal[journal.size() - 2].window, tree.form);
+    EXPECT_EQ(journal.back().text, "focus Text1");
+    EXPECT_EQ(attached.formwnd, tree.form);
+  }
+
+  FakeWindowSystem windows;
+  MemoryStoreFile* file = new MemoryStoreFile;
+  SettingsStore store{std::unique_ptr<StoreFile>(file)};
+  RecordingHost host{windows};
+  Psk31Link link{windows, store, host};
+};
+
+TEST_F(Psk31LinkTest, FindPSK31MatchesTheKnownCaptionsOnly) {
+  struct Row {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> top_levels;
+    int app;   // index into top_levels, -1: not found
+    int form;  // index into top_levels, -1: 0
+  };
+  const Row rows[] = {
+      {"soundcard BPSK", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [BPSK]"}}, 0, 1},
+      {"soundcard QPSK", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [QPSK]"}}, 0, 1},
+      {"BPSK is looked for first",
+       {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [QPSK]"}, {"TForm1", "PSK31 SB [BPSK]"}},
+       0,
+       2},
+      {"EVM BPSK", {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [BPSK]"}}, 0, 1},
+      {"EVM QPSK", {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [QPSK]"}}, 0, 1},
+      {"soundcard before EVM",
+       {{"TApplication", kEvm},
+        {"TForm1", "PSK31 EVM [BPSK]"},
+        {"TApplication", kSoundcard},
+        {"TForm1", "PSK31 SB [BPSK]"}},
+       2,
+       3},
+      {"EVM does not take the SB form",
+       {{"TApplication", kEvm}, {"TForm1", "PSK31 SB [BPSK]"}},
+       0,
+       -1},
+      {"unknown mode", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [8PSK]"}}, 0, -1},
+      {"wrong class", {{"TForm1", kSoundcard}, {"TForm1", "PSK31 SB [BPSK]"}}, -1, -1},
+      {"nothing running", {}, -1, -1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeWindowSystem fake;
+    std::vector<WindowHandle> handles;
+    for (const auto& [cls, caption] : row.top_levels)
+      handles.push_back(fake.AddTopLevel(cls, caption));
+    Psk31Link fresh(fake, store, host);
+    constexpr WindowHandle kOldForm = 0x999;
+    fresh.mainwnd = 0x888;
+    fresh.formwnd = kOldForm;
+
+    EXPECT_EQ(fresh.FindPSK31(), row.app >= 0);
+    EXPECT_EQ(fresh.mainwnd, row.app >= 0 ? handles[row.app] : 0);
+    const WindowHandle form = row.form >= 0 ? handles[row.form] : 0;
+    EXPECT_EQ(fresh.formwnd, row.app >= 0 ? form : kOldForm);
+  }
+}
+
+TEST_F(Psk31LinkTest, AttachToRunningProgramLaunchesNothingAndTakesItsInput) {
+  const Psk31Tree tree = BuildPsk31(windows);
+  link.AttachPSK31();
+
+  EXPECT_EQ(KindsOf(windows.journal),
+            (std::vector<Kind>{Kind::kAttach, Kind::kSetForeground, Kind::kNote}));
+  EXPECT_EQ(windows.journal[0].thread, kPskThread);
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(link.mainwnd, tree.app);
+  EXPECT_EQ(link.panelwnd, tree.panel);
+  EXPECT_EQ(link.tunewnd, tree.tune);
+  EXPECT_EQ(link.memo, tree.memo);
+  EXPECT_EQ(link.rxfreqwnd, tree.rx_edit);
+  EXPECT_EQ(link.txfreqwnd, tree.tx_edit);
+  EXPECT_EQ(link.pskthread, kPskThread);
+  EXPECT_EQ(link.pskpid, kPskProcess);
+  ExpectAttachFinished(tree);
+}
+
+TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
+  struct Row {
+    const char* name;
+    std::optional<std::string> path, delay;
+    std::string expected_path;
+    unsigned expected_ms;
+  };
+  const unsigned usual_ms = static_cast<unsigned>(ParseLong(keys::kLDelay.def));
+  const Row rows[] = {
+      {"stored", "d:\\radio\\psk31sbw.exe", "1500", "d:\\radio\\psk31sbw.exe", 1500},
+      {"defaults", std::nullopt, std::nullopt, std::string(keys::kPath.def), usual_ms},
+      {"bad delay waits the usual time", std::nullopt, "soon", std::string(keys::kPath.def),
+       usual_ms},
+      {"negative delay", std::nullopt, "-5", std::string(keys::kPath.def), 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeWindowSystem fake;
+    SettingsStore settings{std::make_unique<MemoryStoreFile>()};
+    if (row.path) WriteText(settings, keys::kPath, *row.path);
+    if (row.delay) WriteText(settings, keys::kLDelay, *row.delay);
+    Psk31Tree tree;
+    fake.on_start = [&tree](FakeWindowSystem& w) { tree = BuildPsk31(w); };
+    Psk31Link fresh(fake, settings, host);
+
+    fresh.AttachPSK31();
+
+    ASSERT_GE(fake.journal.size(), 2u);
+    EXPECT_EQ(fake.journal[0].kind, Kind::kStart);
+    EXPECT_EQ(fake.journal[0].text, row.expected_path);
+    EXPECT_EQ(fake.journal[0].mode, StartMode::kMinimisedFocused);
+    EXPECT_EQ(fake.journal[1].kind, Kind::kPause);
+    EXPECT_EQ(fake.journal[1].ms, row.expected_ms);
+    EXPECT_EQ(fresh.formwnd, tree.form);
+    EXPECT_EQ(fresh.memo, tree.memo);
+    EXPECT_EQ(fresh.pskpid, kPskProcess);  // the form's owner, not the launcher's answer
+  }
+  EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(Psk31LinkTest, NothingFoundAfterLaunchShowsOneBoxAndStops) {
+  struct Row {
+    const char* name;
+    std::optional<std::uint32_t> start_pid;
+    std::uint32_t expected_pid;
+  };
+  for (const Row& row : {Row{"started", 555, 555}, Row{"could not start", std::nullopt, 0}}) {
+    SCOPED_TRACE(row.name);
+    FakeWindowSystem fake;
+    fake.start_pid = row.start_pid;
+    RecordingHost quiet(fake);
+    Psk31Link fresh(fake, store, quiet);
+
+    fresh.AttachPSK31();
+
+    EXPECT_EQ(KindsOf(fake.journal), (std::vector<Kind>{Kind::kStart, Kind::kPause, Kind::kNote}));
+    EXPECT_EQ(
+        quiet.boxes,
+        (std::vector<std::pair<std::string, std::string>>{{"Can't find PSK31 window", "Error"}}));
+    EXPECT_EQ(fresh.pskpid, row.expected_pid);
+  }
+}
+
+TEST_F(Psk31LinkTest, RunningProgramWithUnknownFormIsNotLaunchedAgain) {
+  TreeShape shape;
+  shape.form_caption = "PSK31 SB [8PSK]";
+  BuildPsk31(windows, shape);
+  link.AttachPSK31();
+  EXPECT_EQ(KindsOf(windows.journal), std::vector<Kind>{Kind::kNote});
+  EXPECT_EQ(host.boxes.size(), 1u);
+}
+
+TEST_F(Psk31LinkTest, MissingControlsEachShowABoxAndAttachGoesOn) {
+  struct Row {
+    const char* name;
+    TreeShape shape;
+    std::vector<std::string> boxes;
+  };
+  const Row rows[] = {
+      {"no panel",
+       {.panel = false},
+       {"Can't find PSK31 panel", "Can't find PSK31 tune button", "Can't find PSK31 memo"}},
+      {"no tune button", {.tune = false}, {"Can't find PSK31 tune button"}},
+      {"no memo", {.memo = false}, {"Can't find PSK31 memo"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    windows = FakeWindowSystem{};
+    host.boxes.clear();
+    const Psk31Tree tree = BuildPsk31(windows, row.shape);
+
+    link.AttachPSK31();
+
+    std::vector<std::string> texts;
+    for (const auto& [text, title] : host.boxes) {
+      texts.push_back(text);
+      EXPECT_EQ(title, "Error");
+    }
+    EXPECT_EQ(texts, row.boxes);
+    EXPECT_EQ(link.panelwnd, tree.panel);
+    EXPECT_EQ(link.tunewnd, tree.tune);
+    EXPECT_EQ(link.memo, tree.memo);
+    EXPECT_EQ(link.rxfreqwnd, tree.rx_edit);
+    ExpectAttachFinished(tree);
+  }
+}
+
+// Placement at attach time, including stored values that do not convert: those skip the
+// placement but nothing after it.
+TEST_F(Psk31LinkTest, AttachPlacesTheFormOnlyWhenAPositionWasSavedAndIsWanted) {
+  struct Row {
+    const char* name;
+    std::vector<std::pair<SettingKey, std::string>> stored;
+    std::optional<ScreenRect> move;
+  };
+  const int usual_height = static_cast<int>(ParseLong(keys::kPh.def));
+  const Row rows[] = {
+      {"never saved", {}, std::nullopt},
+      {"never saved, SavePos false", {{keys::kSavePos, "False"}}, std::nullopt},
+      {"PW 0", {{keys::kPw, "0"}, {keys::kPx, "10"}, {keys::kPh, "300"}}, std::nullopt},
+      {"saved",
+       {{keys::kPx, "10"}, {keys::kPy, "20"}, {keys::kPw, "500"}, {keys::kPh, "300"}},
+       ScreenRect{10, 20, 510, 320}},
+      {"saved, SavePos 1",
+       {{keys::kSavePos, "1"}, {keys::kPw, "500"}},
+       ScreenRect{0, 0, 500, usual_height}},
+      {"SavePos false", {{keys::kSavePos, "False"}, {keys::kPw, "500"}}, std::nullopt},
+      {"SavePos 0", {{keys::kSavePos, "0"}, {keys::kPw, "500"}}, std::nullopt},
+      {"bad PW", {{keys::kPw, "abc"}}, std::nullopt},
+      {"bad PX", {{keys::kPw, "500"}, {keys::kPx, "abc"}}, std::nullopt},
+      {"bad SavePos", {{keys::kPw, "500"}, {keys::kSavePos, "maybe"}}, std::nullopt},
+      {"bottom beyond the coordinates",
+       {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483647"}},
+       std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    windows = FakeWindowSystem{};
+    SettingsStore settings{std::make_unique<MemoryStoreFile>()};
+    for (const auto& [key, value] : row.stored) WriteText(settings, key, value);
+    const Psk31Tree tree = BuildPsk31(windows);
+    Psk31Link fresh(windows, settings, host);
+
+    fresh.AttachPSK31();
+
+    const std::vector<Call> moves = windows.CallsOf(Kind::kMove);
+    ASSERT_EQ(moves.size(), row.move ? 1u : 0u);
+    if (row.move) {
+      EXPECT_EQ(moves[0].window, tree.form);
+      EXPECT_EQ(moves[0].rect, *row.move);
+      EXPECT_EQ(windows.journal[0].kind, Kind::kMove);  // before input and foreground
+    }
+    EXPECT_EQ(fresh.pskthread, kPskThread);
+    EXPECT_EQ(windows.CallsOf(Kind::kAttach).size(), 1u);
+    ExpectAttachFinished(fresh, tree);
+  }
+  EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
+  const Psk31Tree tree = BuildPsk31(windows);
+  link.AttachPSK31();
+  struct Row {
+    const char* name;
+    std::function<void()> action;
+    WindowHandle target;
+    Messages messages;
+  };
+  const Row rows[] = {
+      {"F1", [&] { link.PressFunctionKey(1); }, tree.panel, {{kWmKeyDown, 112}, {kWmKeyUp, 112}}},
+      {"F8", [&] { link.PressFunctionKey(8); }, tree.panel, {{kWmKeyDown, 119}, {kWmKeyUp, 119}}},
+      {"no F0", [&] { link.PressFunctionKey(0); }, tree.panel, {}},
+      {"no F9", [&] { link.PressFunctionKey(9); }, tree.panel, {}},
+      {"RX up", [&] { link.RxFrequencyUp(); }, tree.memo, {{kWmKeyDown, 39}, {kWmKeyUp, 39}}},
+      {"RX down", [&] { link.RxFrequencyDown(); }, tree.memo, {{kWmKeyDown, 37}, {kWmKeyUp, 37}}},
+      {"character", [&] { link.SendChar(216); }, tree.memo, {{kWmChar, 216}}},
+      {"close", [&] { link.ClosePSK31(); }, tree.form, {{kWmClose, 0}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    windows.journal.clear();
+    row.action();
+    EXPECT_EQ(windows.MessagesTo(row.target), row.messages);
+    EXPECT_EQ(windows.journal.size(), row.messages.size());  // nothing anywhere else
+    for (const Call& call : windows.journal) {
+      EXPECT_EQ(call.lparam, 0);
+      EXPECT_EQ(call.wait_ms, GuardedSender::kWaitMs);
+    }
+  }
+}
+
+TEST_F(Psk31LinkTest, DetachedLinkSendsNothing) {
+  host.answer = "14";
+  link.PressFunctionKey(5);
+  link.RxFrequencyUp();
+  link.SendChar('a');
+  link.ClosePSK31();
+  link.SetRxFrequency();
+  for (const Call& call : windows.journal) {
+    EXPECT_EQ(call.kind, Kind::kNote);  // the typing area gets its focus back, nothing else
+  }
+}
+
+TEST_F(Psk31LinkTest, SetRxFrequencyTypesTheAnswerIntoTheRxBox) {
+  const Psk31Tree tree = BuildPsk31(windows);
+  link.AttachPSK31();
+  windows.journal.clear();
+  host.answer = "14";
+
+  link.SetRxFrequency();
+
+  EXPECT_EQ(host.prompts, std::vector<std::string>{"Enter new RX frequency"});
+  ASSERT_GE(windows.journal.size(), 2u);
+  EXPECT_EQ(windows.journal.front().kind, Kind::kSetFocus);
+  EXPECT_EQ(windows.journal.front().window, tree.rx_edit);
+  EXPECT_EQ(windows.journal.back().text, "focus Text1");
+  Messages expected{{kWmKeyDown, kVkEnd}, {kWmKeyUp, kVkEnd}};
+  expected.insert(expected.end(), 8, {kWmChar, 8});
+  expected.insert(expected.end(), {{kWmChar, '1'}, {kWmChar, '4'}, {kWmChar, 13}});
+  EXPECT_EQ(windows.MessagesTo(tree.rx_edit), expected);
+  EXPECT_EQ(windows.journal.size(), expected.size() + 2);
+}
+
+TEST_F(Psk31LinkTest, SetRxFrequencySendsEveryByteAsTypedAndNothingWhenCancelled) {
+  const Psk31Tree tree = BuildPsk31(windows);
+  link.AttachPSK31();
+  struct Row {
+    const char* name;
+    std::optional<std::string> answer;
+    Messages typed;  // between the backspaces and Enter; nullopt rows send nothing at all
+    bool sends;
+  };
+  const Row rows[] = {
+      {"cancelled", std::nullopt, {}, false},
+      {"empty", "", {}, false},
+      {"high bytes stay positive", "\xD8\xFF", {{kWmChar, 0xD8}, {kWmChar, 0xFF}}, true},
+      {"not a number", "7 k", {{kWmChar, '7'}, {kWmChar, ' '}, {kWmChar, 'k'}}, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    windows.journal.clear();
+    host.answer = row.answer;
+    link.SetRxFrequency();
+    if (!row.sends) {
+      EXPECT_TRUE(windows.journal.empty());
+      continue;
+    }
+    const Messages sent = windows.MessagesTo(tree.rx_edit);
+    ASSERT_EQ(sent.size(), 2 + 8 + row.typed.size() + 1);
+    EXPECT_EQ(Messages(sent.begin() + 10, sent.end() - 1), row.typed);
+  }
+}
+
+TEST_F(Psk31LinkTest, HungProgramCostsOneFullWaitNotOnePerMessage) {
+  const Psk31Tree tree = BuildPsk31(windows);
+  link.AttachPSK31();
+  windows.journal.clear();
+  windows.Window(tree.rx_edit).hang_sends = 100;
+  host.answer = "14";
+
+  link.SetRxFrequency();
+
+  const std::vector<Call> sends = windows.CallsOf(Kind::kSend);
+  ASSERT_EQ(sends.size(), 13u);  // all still sent, in order
+  EXPECT_EQ(sends[0].wait_ms, GuardedSender::kWaitMs);
+  for (std::size_t i = 1; i < sends.size(); ++i) {
+    EXPECT_EQ(sends[i].wait_ms, GuardedSender::kHungWaitMs) << "send " << i;
+  }
+  EXPECT_EQ(windows.journal.back().text, "focus Text1");
+}
+
+TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
+  struct Row {
+    const char* name;
+    bool normal = true, nopossave = false, minimised = false, alive = true, savepos_off = false;
+    ScreenRect rect{100, 50, 740, 290};
+    bool main_written = true, form_written = true;
+  };
+  const Row rows[] = {
+      {.name = "everything"},
+      {.name = "main window not normal", .normal = false, .main_written = false},
+      {.name = "nopossave", .nopossave = true, .form_written = false},
+      {.name = "PSK31 minimised", .minimised = true, .form_written = false},
+      {.name = "PSK31 closed", .alive = false, .form_written = false},
+      {.name = "SavePos false still saves", .savepos_off = true},
+      {.name = "left and right 0", .rect = {0, 10, 0, 300}, .form_written = false},
+      {.name = "left 0 only", .rect = {0, 0, 640, 240}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeWindowSystem fake;
+    SettingsStore settings{std::make_unique<MemoryStoreFile>()};
+    RecordingHost owner(fake);
+    if (row.normal) owner.placement = LinkHost::Placement{1440, 720, 7200, 5400};
+    owner.nopossave = row.nopossave;
+    if (row.savepos_off) WriteText(settings, keys::kSavePos, "False");
+    Psk31Link fresh(fake, settings, owner);
+    fresh.mainwnd = fake.AddTopLevel("TApplication", kSoundcard);
+    fresh.formwnd = fake.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
+    fake.Window(fresh.mainwnd).minimised = row.minimised;
+    fake.Window(fresh.formwnd).alive = row.alive;
+    fake.Window(fresh.formwnd).rect = row.rect;
+
+    fresh.SaveWindowSetup();
+
+    auto stored = [&](const SettingKey& key) { return ReadText(settings, key, "<none>"); };
+    const std::vector<std::string> absent(4, "<none>");
+    const std::vector<std::string> main_expected{"1440", "720", "7200", "5400"};
+    const std::vector<std::string> main{stored(keys::kWinLeft), stored(keys::kWinTop),
+                                        stored(keys::kWinWidth), stored(keys::kWinHeight)};
+    EXPECT_EQ(main, row.main_written ? main_expected : absent);
+    const ScreenRect& r = row.rect;
+    const std::vector<std::string> form_expected{std::to_string(r.left), std::to_string(r.top),
+                                                 std::to_string(r.right - r.left),
+                                                 std::to_string(r.bottom - r.top)};
+    const std::vector<std::string> form{stored(keys::kPx), stored(keys::kPy), stored(keys::kPw),
+                                        stored(keys::kPh)};
+    EXPECT_EQ(form, row.form_written ? form_expected : absent);
+  }
+}
+
+TEST_F(Psk31LinkTest, SaveWindowSetupSurvivesAStoreThatCannotBeWritten) {
+  const Psk31Tree tree = BuildPsk31(windows);
+  link.mainwnd = tree.app;
+  link.formwnd = tree.form;
+  host.placement = LinkHost::Placement{1, 2, 3, 4};
+  file->SetFailReplace(true);
+  EXPECT_NO_THROW(link.SaveWindowSetup());
+}
+
+}  // namespace
+}  // namespace qsopad
