@@ -76,8 +76,9 @@ bool Win32WindowSystem::Post(WindowHandle window, unsigned message, std::uintptr
 }
 
 void Win32WindowSystem::Move(WindowHandle window, const ScreenRect& rect) {
-  MoveWindow(H(window), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-             TRUE);
+  // Asynchronous: moving another thread's window must not wait on a hung program.
+  SetWindowPos(H(window), nullptr, rect.left, rect.top, rect.right - rect.left,
+               rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
 void Win32WindowSystem::SetFocus(WindowHandle window) { ::SetFocus(H(window)); }

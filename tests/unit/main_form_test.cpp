@@ -1,0 +1,375 @@
+// The main window's model: start-up and shutdown sequences, size saving, font options,
+// slashed zeros and the attachment watch, against a recording view and a fake window tree.
+#include "app/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/layout.h"
+#include "app/win_placement.h"
+#include "fake_window_system.h"
+#include "options/memory_store_file.h"
+#include "options/settings_store.h"
+
+namespace qsopad {
+namespace {
+
+using fakes::Call;
+using fakes::FakeWindowSystem;
+
+class RecordingView : public MainView {
+ public:
+  std::vector<std::string> calls;
+  MainForm* model = nullptr;  // to play the resize that the real window reports
+  TwipsRect window{0, 0, 7000, 5000};
+  bool normal = true;
+  std::optional<FontSpec> font;
+  std::string caption3;
+  std::optional<bool> buttons_visible;
+  bool menu_visible[2] = {true, false};
+  bool menu_enabled[2] = {true, true};
+  bool find_enabled = true;
+  std::vector<std::string> messages;
+
+  void SetMenuVisible(Menu m, bool v) override {
+    menu_visible[m == Menu::kPsk31 ? 0 : 1] = v;
+    calls.push_back(std::string("menu-visible ") + (m == Menu::kPsk31 ? "psk31 " : "psk31a ") +
+                    (v ? "1" : "0"));
+  }
+  void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31 ? 0 : 1] = e; }
+  void SetFindWindowEnabled(bool e) override { find_enabled = e; }
+  void ApplyTypingFont(const FontSpec& f) override {
+    font = f;
+    calls.push_back("font");
+  }
+  void SetButtonCaption(int b, const std::string& c) override {
+    if (b == 3) caption3 = c;
+    calls.push_back("caption " + std::to_string(b));
+  }
+  void SetButtonsVisible(bool v) override {
+    buttons_visible = v;
+    calls.push_back(v ? "buttons 1" : "buttons 0");
+  }
+  void Show() override { calls.push_back("show"); }
+  void MoveTwips(long left, long top) override {
+    window.left = left;
+    window.top = top;
+    calls.push_back("move " + std::to_string(left) + " " + std::to_string(top));
+  }
+  void ResizeTwips(long width, long height) override {
+    calls.push_back("resize " + std::to_string(width) + " " + std::to_string(height));
+    if (width == window.width && height == window.height) return;  // no WM_SIZE
+    window.width = width;
+    window.height = height;
+    if (model) model->OnResize(normal);
+  }
+  TwipsRect ScreenTwips() override { return {0, 0, 19200, 14400}; }
+  std::optional<TwipsRect> NormalPlacementTwips() override {
+    if (!normal) return std::nullopt;
+    return window;
+  }
+  void FocusTypingArea() override { calls.push_back("focus"); }
+  void ShowMessage(const std::string& text, const std::string& title) override {
+    messages.push_back(title + ": " + text);
+  }
+  std::optional<std::string> AskText(const std::string&) override { return std::nullopt; }
+
+  // The user drags the border.
+  void UserResize(long width, long height) {
+    window.width = width;
+    window.height = height;
+    model->OnResize(normal);
+  }
+};
+
+class RecordingReporter : public ErrorReporter {
+ public:
+  std::vector<std::string> reports;
+  void Report(const std::string& procedure, const std::string& description) override {
+    reports.push_back(procedure + ": " + description);
+  }
+};
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest() : store(std::make_unique<MemoryStoreFile>(file)) {}
+
+  void AddPsk31() {
+    app = windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard");
+    form = windows.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
+    panel = windows.AddChild(form, "TPanel");
+    windows.AddChild(panel, "TButton", "Tune");
+    windows.AddChild(panel, "TMemo");
+  }
+  MainForm& Model() {
+    if (!model) {
+      model = std::make_unique<MainForm>(store, windows, view, reporter);
+      view.model = model.get();
+    }
+    return *model;
+  }
+  void Set(std::string_view section, std::string_view key, std::string_view value) {
+    store.WriteSetting(section, key, value);
+  }
+  std::string Get(std::string_view section, std::string_view key) {
+    return store.ReadSetting(section, key, "<absent>");
+  }
+
+  std::shared_ptr<MemoryStoreFile::Shared> file = MemoryStoreFile().SharedState();
+  SettingsStore store;
+  FakeWindowSystem windows;
+  RecordingView view;
+  RecordingReporter reporter;
+  std::unique_ptr<MainForm> model;
+  WindowHandle app = 0, form = 0, panel = 0;
+};
+
+TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
+  AddPsk31();
+  Model().Load();
+  EXPECT_EQ(view.window, (TwipsRect{0, 0, 9600, 7200}));
+  EXPECT_EQ(view.buttons_visible, true);
+  EXPECT_EQ(view.caption3, "");
+  EXPECT_TRUE(view.menu_visible[0]);
+  EXPECT_FALSE(view.menu_visible[1]);
+  EXPECT_FALSE(view.font.has_value()) << "no FontName: the designed font stays";
+  EXPECT_EQ(Model().DefMacros[10], " ^3 de ^2 ");
+  EXPECT_EQ(Model().DefMacros[19], "^\\");
+  EXPECT_EQ(Model().DefMacros[0], "");
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_TRUE(reporter.reports.empty());
+  EXPECT_EQ(file->replaces, 0) << "start-up stores nothing";
+  EXPECT_EQ(Model().link.formwnd, form);
+}
+
+TEST_F(MainFormTest, StartUpRunsItsStepsInOrder) {
+  AddPsk31();
+  Set("Win", "Top", "300");
+  Set("Win", "Left", "450");
+  Set("Win", "Width", "8000");
+  Set("Win", "Height", "6000");
+  Set("Call", "MyCall", "ZX0AB");
+  Set("Opt", "Buttons", "False");
+  Set("Opt", "FontName", "Courier New");
+  Model().Load();
+  const std::vector<std::string> expected = {
+      "menu-visible psk31 1", "menu-visible psk31a 0", "focus", "font", "caption 3",
+      "buttons 0",            "show",                  "move 450 300", "resize 8000 6000"};
+  EXPECT_EQ(view.calls, expected);
+  EXPECT_EQ(view.caption3, "ZX0AB");
+}
+
+TEST_F(MainFormTest, RetroShowsTheSecondPsk31Menu) {
+  Set("Opt", "Retro", "True");
+  Model().Load();
+  EXPECT_FALSE(view.menu_visible[0]);
+  EXPECT_TRUE(view.menu_visible[1]);
+}
+
+TEST_F(MainFormTest, OnlyResizesAfterStartUpSaveTheSize) {
+  AddPsk31();
+  Model().Load();
+  EXPECT_EQ(Get("Win", "Width"), "<absent>") << "the resize start-up makes is not saved";
+  view.UserResize(8000, 6000);
+  EXPECT_EQ(Get("Win", "Width"), "8000");
+  EXPECT_EQ(Get("Win", "Height"), "6000");
+  view.normal = false;  // minimised or maximised
+  view.UserResize(100, 100);
+  EXPECT_EQ(Get("Win", "Width"), "8000");
+  view.normal = true;
+  Model().nopossave = true;
+  view.UserResize(5000, 4000);
+  EXPECT_EQ(Get("Win", "Width"), "8000");
+}
+
+TEST_F(MainFormTest, FirstUserResizeIsSavedEvenWhenStoredSizeNeededNoResize) {
+  // The stored size equals the window's size, so applying it causes no resize event.
+  Set("Win", "Width", "7000");
+  Set("Win", "Height", "5000");
+  Model().Load();
+  view.UserResize(7500, 5500);
+  EXPECT_EQ(Get("Win", "Width"), "7500");
+}
+
+TEST_F(MainFormTest, FailingStepsAreSkipped) {
+  AddPsk31();
+  Set("Opt", "Retro", "perhaps");
+  Set("Opt", "SerialNo", "many");
+  Set("Win", "Top", "high");
+  Set("Call", "MyCall", "ZX0AB");
+  Set("Opt", "WordBK", "True");
+  Model().Load();
+  EXPECT_EQ(view.caption3, "ZX0AB");
+  EXPECT_EQ(Model().serialno, 1);
+  EXPECT_TRUE(Model().wordbreak) << "steps after the failing ones still ran";
+  EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "show"), 1);
+  EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(MainFormTest, FontOptionsReachTheTypingArea) {
+  Set("Opt", "FontName", "Lucida Console");
+  Set("Opt", "FontSize", "8.25");
+  Set("Opt", "FontBold", "True");
+  Set("Opt", "FontUnderline", "1");
+  Set("Opt", "FontColor", "255");
+  Set("Opt", "BackColor", "65280");
+  Model().SetRegFont();
+  ASSERT_TRUE(view.font.has_value());
+  EXPECT_EQ(view.font->name, "Lucida Console");
+  EXPECT_DOUBLE_EQ(view.font->size, 8.25);
+  EXPECT_TRUE(view.font->bold);
+  EXPECT_FALSE(view.font->italic);
+  EXPECT_TRUE(view.font->underline);
+  EXPECT_EQ(view.font->color, 255u);
+  EXPECT_EQ(view.font->back_color, 65280u);
+}
+
+TEST_F(MainFormTest, BadFontOptionIsReportedUnderSetRegFont) {
+  Set("Opt", "FontName", "Arial");
+  Set("Opt", "FontSize", "large");
+  Model().SetRegFont();
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].rfind("SetRegFont: ", 0), 0u) << reporter.reports[0];
+  EXPECT_NE(reporter.reports[0].find("FontSize"), std::string::npos) << reporter.reports[0];
+  EXPECT_NE(reporter.reports[0].find("large"), std::string::npos) << reporter.reports[0];
+  EXPECT_FALSE(view.font.has_value());
+}
+
+TEST_F(MainFormTest, SlashedZerosFollowTheOption) {
+  std::string call = "ZX0A00";
+  Model().Zeros(call);
+  EXPECT_EQ(call, "ZX0A00");
+  Set("Opt", "Zero", "True");
+  Model().Zeros(call);
+  EXPECT_EQ(call, "ZX\xD8" "A\xD8\xD8");
+  EXPECT_EQ(Model().Noslash(call), "ZX0A00");
+  Set("Call", "MyCall", "ZX0AB");
+  Model().Load();
+  EXPECT_EQ(view.caption3, "ZX\xD8" "AB");
+}
+
+TEST_F(MainFormTest, AuxProgramStartsOnlyWhenSet) {
+  Model().Load();
+  EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).size() == 1) << "only the PSK31 launch";
+  windows.journal.clear();
+  Set("Opt", "Aux", "c:\\logger\\log.exe /quiet");
+  Model().Load();
+  const auto starts = windows.CallsOf(Call::Kind::kStart);
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[1].text, "c:\\logger\\log.exe /quiet");
+  EXPECT_EQ(starts[1].mode, StartMode::kNormalFocused);
+}
+
+TEST_F(MainFormTest, ShutdownSavesSetupAndClosesPsk31OnlyWithClose) {
+  for (const bool close : {false, true}) {
+    SCOPED_TRACE(close ? "Close True" : "Close False");
+    windows = FakeWindowSystem();
+    model.reset();
+    AddPsk31();
+    Set("Opt", "Close", close ? "True" : "False");
+    Model().Load();
+    windows.journal.clear();
+    Model().Unload();
+    const auto to_form = windows.MessagesTo(form);
+    const bool closed = std::count(to_form.begin(), to_form.end(),
+                                   std::pair<unsigned, std::uintptr_t>{kWmClose, 0}) == 1;
+    EXPECT_EQ(closed, close);
+    EXPECT_NE(Get("Win", "Left"), "<absent>") << "the window setup is saved";
+  }
+}
+
+TEST_F(MainFormTest, AttachmentWatchFollowsThePsk31Form) {
+  AddPsk31();
+  Model().Load();
+  EXPECT_TRUE(Model().WatchAttachment());
+  EXPECT_FALSE(view.find_enabled);
+  EXPECT_TRUE(view.menu_enabled[0]);
+  EXPECT_FALSE(view.menu_enabled[1]);
+  Set("Opt", "Retro", "True");
+  Model().WatchAttachment();
+  EXPECT_FALSE(view.menu_enabled[0]);
+  EXPECT_TRUE(view.menu_enabled[1]);
+  Model().txmode = 1;
+  windows.Window(form).alive = false;
+  EXPECT_FALSE(Model().WatchAttachment());
+  EXPECT_TRUE(view.find_enabled);
+  EXPECT_FALSE(view.menu_enabled[0]);
+  EXPECT_FALSE(view.menu_enabled[1]);
+  EXPECT_EQ(Model().txmode, 0);
+}
+
+TEST(ErrorText, NamesProcedureAndDescription) {
+  EXPECT_EQ(UnexpectedErrorText("Timer1_Timer", "bad value"),
+            "Unexpected error. Please report the following:\r\nTimer1_Timer: bad value");
+}
+
+TEST(Layout, ButtonsSitOnTheStatusBarAndTypingAreaFillsTheRest) {
+  LayoutInput in;
+  in.inner_width = 600;
+  in.inner_height = 400;
+  in.status_height = 22;
+  in.buttons.fill({73, 25});
+  in.buttons[2] = {80, 30};
+  LayoutResult out = ComputeLayout(in);
+  ASSERT_TRUE(out.heights_set && out.widths_set);
+  EXPECT_EQ(out.text_width, 600);
+  EXPECT_EQ(out.text_height, 400 - 22 - 25);
+  EXPECT_EQ(out.buttons[0], (Position{600 - 183, 378 - 25}));  // 2.5 x 73 = 182.5
+  EXPECT_EQ(out.buttons[1], (Position{600 - 73, 353}));
+  EXPECT_EQ(out.buttons[2], (Position{0, 378 - 30}));
+  EXPECT_EQ(out.buttons[3].left, 120);
+  EXPECT_EQ(out.buttons[4].left, 240);
+  EXPECT_EQ(out.buttons[5].left, 360);
+
+  in.command1_visible = false;
+  EXPECT_EQ(ComputeLayout(in).text_height, 378) << "hidden buttons: typing area to the bar";
+  EXPECT_EQ(ComputeLayout(in).buttons[0].top, 353) << "hidden buttons still get placed";
+
+  in.inner_height = 0;  // minimised
+  out = ComputeLayout(in);
+  EXPECT_FALSE(out.heights_set);
+  EXPECT_TRUE(out.widths_set);
+}
+
+class FakePlaced : public PlacedWindow {
+ public:
+  bool visible = true, normal = true;
+  TwipsRect rect{10, 20, 30, 40};
+  bool IsVisible() override { return visible; }
+  bool IsNormal() override { return normal; }
+  TwipsRect GetTwips() override { return rect; }
+  void SetTwips(const TwipsRect& r) override { rect = r; }
+};
+
+TEST(WinPlacement, RestoresDefaultsAndSavesOnlyVisibleNormalWindows) {
+  SettingsStore store(std::make_unique<MemoryStoreFile>());
+  FakePlaced w;
+  RestoreWinPos(w, store, "Lg", 100, 200, 3000, 4000);
+  EXPECT_EQ(w.rect, (TwipsRect{200, 100, 3000, 4000}));
+  w.rect = {1, 2, 3, 4};
+  w.visible = false;
+  SaveWinPos(w, store, "Lg");
+  EXPECT_EQ(store.ReadSetting("Win", "LgLeft", "none"), "none");
+  w.visible = true;
+  w.normal = false;
+  SaveWinPos(w, store, "Lg");
+  EXPECT_EQ(store.ReadSetting("Win", "LgLeft", "none"), "none");
+  w.normal = true;
+  SaveWinPos(w, store, "Lg");
+  EXPECT_EQ(store.ReadSetting("Win", "LgLeft", ""), "1");
+  EXPECT_EQ(store.ReadSetting("Win", "LgTop", ""), "2");
+  EXPECT_EQ(store.ReadSetting("Win", "LgWidth", ""), "3");
+  EXPECT_EQ(store.ReadSetting("Win", "LgHeight", ""), "4");
+  FakePlaced other;
+  RestoreWinPos(other, store, "Lg", 0, 0, 0, 0);
+  EXPECT_EQ(other.rect, (TwipsRect{1, 2, 3, 4}));
+  store.WriteSetting("Win", "LgWidth", "wide");
+  FakePlaced untouched;
+  RestoreWinPos(untouched, store, "Lg", 0, 0, 0, 0);
+  EXPECT_EQ(untouched.rect, (TwipsRect{10, 20, 30, 40})) << "a bad value leaves it alone";
+}
+
+}  // namespace
+}  // namespace qsopad
