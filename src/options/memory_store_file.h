@@ -17,7 +17,7 @@ class MemoryStoreFile : public StoreFile {
  public:
   // What the views of one "file" share. Tests may inspect it through the accessors below.
   struct Shared {
-    std::mutex lock;                    // the writers' exclusive lock
+    std::mutex lock;                    // the writers' lock; blocks like the real one
     mutable std::mutex data;            // guards the fields below
     std::optional<std::string> bytes;   // nullopt: the file does not exist
     std::uint64_t version = 0;          // bumped by every change; the stamp

