@@ -1,0 +1,195 @@
+// Helpers for scenarios that drive QSOPAD and the stand-ins from outside: starting and
+// ending programs, finding and reading windows, typing, message boxes, the PSK31
+// stand-in's journal, temporary folders and files. Strings are ANSI, as the programs see them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// ---- Time ----
+
+// Milliseconds on the performance counter: the clock of the stand-in's journal.
+std::int64_t NowMs();
+// Polls `done` every pollMs until it holds or timeoutMs has passed; true when it held.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 15);
+void Pause(int ms);
+
+// ---- Paths and files ----
+
+// Folder of the running driver, "<build>\tests\e2e".
+std::string DriverDir();
+// QSOPAD_BUILD_DIR when set (a Windows path), else two levels above the driver.
+std::string BuildDir();
+std::string StandinExe(const std::string& name);  // <build>\tests\standins\<name>.exe
+std::string QsopadExe();                          // <build>\src\win32\qsopad.exe
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+bool FileExists(const std::string& path);
+// The file's bytes, "" when it cannot be read.
+std::string ReadFileText(const std::string& path);
+// Replaces the file with exactly these bytes.
+bool WriteFileText(const std::string& path, const std::string& bytes);
+
+// A fresh folder under the Wine prefix's temporary folder, removed with its contents at
+// scope end. Declare it before the Programs guard so that programs end before it goes.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string& prefix = "e2e");
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder();
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return JoinPath(path_, name); }
+
+ private:
+  std::string path_;
+};
+
+// ---- Processes ----
+
+// Environment changes: a name with value "" is removed, any other is set.
+using EnvList = std::vector<std::pair<std::string, std::string>>;
+
+struct StartOptions {
+  std::string exe;
+  std::string args;         // appended after the quoted exe
+  EnvList env;
+  std::string dir;          // working folder; "" keeps the driver's
+  int show = SW_SHOWNORMAL; // nCmdShow the program receives
+};
+
+// Scoped guard: every program started through it, and every program those started, is
+// terminated when the guard ends (or at KillAll).
+class Programs {
+ public:
+  Programs() = default;
+  Programs(const Programs&) = delete;
+  Programs& operator=(const Programs&) = delete;
+  ~Programs();
+
+  // Starts the program and returns its process id; throws std::runtime_error with the
+  // system error number and text on failure. Error 1359 is retried once.
+  DWORD Start(const StartOptions& options);
+  // Also ends this process (with its children) at scope end, e.g. one QSOPAD launched.
+  void Adopt(DWORD pid);
+  bool WaitExit(DWORD pid, int timeoutMs) const;
+  // Exit code of an ended program; STILL_ACTIVE while it runs.
+  DWORD ExitCode(DWORD pid) const;
+  void KillAll();
+
+ private:
+  struct Entry {
+    DWORD pid;
+    HANDLE process;
+  };
+  HANDLE HandleOf(DWORD pid) const;
+  std::vector<Entry> started_;
+};
+
+bool ProcessAlive(DWORD pid);
+// Terminates the process and all its descendants and waits (briefly) for them to end.
+void KillTree(DWORD pid);
+
+// ---- Windows ----
+
+// nullptr for cls or caption matches any.
+HWND FindTop(const char* cls, const char* caption);
+HWND FindChild(HWND parent, const char* cls, const char* caption);
+HWND WaitTop(const char* cls, const char* caption, int timeoutMs);
+HWND WaitChild(HWND parent, const char* cls, const char* caption, int timeoutMs);
+// Visible and hidden top-level windows belonging to the process.
+std::vector<HWND> TopWindowsOf(DWORD pid);
+std::string ClassOf(HWND hwnd);
+DWORD ProcessOf(HWND hwnd);
+// WM_GETTEXT with a time limit, so that a hung program does not hang the driver.
+std::string TextOf(HWND hwnd, int timeoutMs = 1000);
+// Whether the window's thread answers a WM_NULL within timeoutMs.
+bool Answers(HWND hwnd, int timeoutMs = 200);
+
+// Key and character input, lParam 0 as a driving program sends it. The Send forms wait for
+// the target to handle each message; the Post forms queue them.
+void SendKey(HWND hwnd, int vk);  // WM_KEYDOWN then WM_KEYUP
+void PostKey(HWND hwnd, int vk);
+void SendChars(HWND hwnd, const std::string& bytes);  // one WM_CHAR per byte
+void PostChars(HWND hwnd, const std::string& bytes);
+void PostCommand(HWND hwnd, int id);  // WM_COMMAND as a menu item or accelerator sends it
+
+// ---- Message boxes ("#32770" dialogs) ----
+
+struct MessageBoxInfo {
+  HWND hwnd = nullptr;
+  std::string title;
+  std::string text;
+};
+// A visible dialog with this title; pid 0 means any process.
+HWND FindMessageBox(const std::string& title, DWORD pid = 0);
+// hwnd stays null when none appeared in time.
+MessageBoxInfo WaitMessageBox(const std::string& title, int timeoutMs, DWORD pid = 0);
+// The message: the first non-empty "Static" child's text (the icon is an empty static).
+std::string MessageBoxText(HWND box);
+// Presses a button (IDOK, IDCANCEL, IDYES ...) by posting the dialog its WM_COMMAND.
+void PressButton(HWND box, int id = IDOK);
+// Waits for the box to close after pressing; true when it did.
+bool PressAndWaitClosed(HWND box, int id, int timeoutMs);
+
+// ---- The PSK31 stand-in's journal ----
+
+struct JournalEntry {
+  std::int64_t ms = 0;
+  std::string role;
+  std::string event;
+  std::vector<std::string> args;
+  std::string line;
+
+  std::string Arg(size_t i) const { return i < args.size() ? args[i] : std::string(); }
+  // The argument as a number, -1 when it is missing or not a number.
+  long long Num(size_t i) const;
+};
+using Journal = std::vector<JournalEntry>;
+
+// Whole lines of the journal file; a line still being written is left out.
+Journal ReadJournal(const std::string& path);
+// Entries with this role and event; "" matches any.
+Journal Select(const Journal& journal, const std::string& role, const std::string& event);
+size_t Count(const Journal& journal, const std::string& role, const std::string& event);
+// The first entry with this role and event at index >= from, or -1.
+int IndexOf(const Journal& journal, const std::string& role, const std::string& event, size_t from = 0);
+// Waits until the journal holds an entry with this role and event for which `match`
+// (when given) holds; returns that entry, or one with an empty event on timeout.
+JournalEntry WaitJournal(const std::string& path, const std::string& role, const std::string& event,
+                         int timeoutMs, const std::function<bool(const JournalEntry&)>& match = {});
+// The bytes of the WM_CHAR entries to `role` (memo, rxbox ...), in order.
+std::string CharsTo(const Journal& journal, const std::string& role);
+// The bytes the stand-in transmitted (its TXCHAR events), in order.
+std::string Transmitted(const Journal& journal);
+// The journal as text, for failure messages.
+std::string Dump(const Journal& journal);
+
+// ---- The PSK31 stand-in's windows, found the way a driving program finds them ----
+
+struct Psk31Windows {
+  HWND app = nullptr;
+  HWND form = nullptr;
+  HWND panel = nullptr;
+  HWND tune = nullptr;
+  HWND memo = nullptr;
+  HWND rxGroup = nullptr;
+  HWND rxBox = nullptr;
+  HWND txGroup = nullptr;
+  HWND txBox = nullptr;
+};
+Psk31Windows FindPsk31(bool evm = false);
+
+// Starts the stand-in with the journal at journalPath (none when "") and waits for its
+// form; returns the process id. Throws std::runtime_error when the form does not appear.
+DWORD StartPsk31(Programs& programs, const std::string& journalPath, const EnvList& extra = {},
+                 int show = SW_SHOWNORMAL, int timeoutMs = 10000);
+
+}  // namespace e2e
