@@ -57,12 +57,12 @@ mkdir -p "$BUILD/e2e-logs"
 for s in "${scenarios[@]}"; do
   [ -n "$s" ] || continue
   [ -z "${QSOPAD_SCENARIOS:-}" ] || grep -qw -- "$s" <<<"$QSOPAD_SCENARIOS" || continue
-  t0=$(date +%s.%N)
+  t0=$(date +%s%N)
   timeout -k 5 "$SCENARIO_LIMIT" wine "$driver" "$s" >"$BUILD/e2e-logs/$s.log" 2>&1
   rc=$?
-  dt=$(printf '%.1f' "$(echo "$(date +%s.%N) - $t0" | bc 2>/dev/null || echo 0)")
+  dt=$(( ($(date +%s%N) - t0) / 1000000 ))
   if [ $rc -eq 0 ]; then
-    e2e_passed=$((e2e_passed + 1)); echo "  pass  $s (${dt}s)"
+    e2e_passed=$((e2e_passed + 1)); echo "  pass  $s (${dt} ms)"
   else
     e2e_failed=$((e2e_failed + 1)); failed_names+=("$s")
     [ $rc -eq 124 ] && echo "  FAIL  $s: no result within ${SCENARIO_LIMIT}s" || echo "  FAIL  $s"

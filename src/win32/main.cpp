@@ -52,7 +52,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   std::unique_ptr<SettingsStore> store;
   std::wstring path;
   try {
-    path = SettingsFilePath();
+    path = Win32SettingsPath();
     store = std::make_unique<SettingsStore>(std::make_unique<Win32StoreFile>(path));
   } catch (const std::exception& e) {
     // A damaged settings file is left untouched for the operator to look at.
