@@ -7,6 +7,7 @@ source "$(dirname "$0")/scripts/common.sh"
 
 SCENARIO_LIMIT="${QSOPAD_SCENARIO_LIMIT:-150}"
 started=$(date +%s)
+mkdir -p "$BUILD"
 ensure_packages || { echo "0 passed, 1 failed"; exit 1; }
 
 fail_build() { echo "build failed: $1" >&2; echo "0 passed, 1 failed"; exit 1; }

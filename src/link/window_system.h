@@ -35,6 +35,7 @@ inline constexpr unsigned kWmClose = 16;
 inline constexpr unsigned kWmKeyDown = 256;
 inline constexpr unsigned kWmKeyUp = 257;
 inline constexpr unsigned kWmChar = 258;
+inline constexpr unsigned kWmCopyData = 74;
 inline constexpr unsigned kVkEnd = 35;
 inline constexpr unsigned kVkLeft = 37;
 inline constexpr unsigned kVkRight = 39;
@@ -88,6 +89,17 @@ class WindowSystem {
   virtual Owner OwnerOf(WindowHandle window) = 0;
   // Joins the input of `thread` to this program's user-interface thread.
   virtual void AttachInputTo(std::uint32_t thread) = 0;
+
+  // Registers a window message by name (the same id in every program); 0 on failure.
+  virtual unsigned RegisterMessage(std::string_view name) = 0;
+  // Sends to every top-level window. Each receiver is waited for at most `wait_ms`, and a
+  // receiver the system considers hung is not waited for at all.
+  virtual void Broadcast(unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
+                         unsigned wait_ms) = 0;
+  // Sends one WM_COPYDATA text record (dwData = code, the bytes of `text` without a NUL)
+  // with wParam = `sender`, waiting at most `wait_ms`.
+  virtual SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,
+                                  std::string_view text, unsigned wait_ms) = 0;
 };
 
 }  // namespace qsopad

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,35 @@ WindowSystem::Owner Win32WindowSystem::OwnerOf(WindowHandle window) {
 void Win32WindowSystem::AttachInputTo(std::uint32_t thread) {
   if (thread != 0 && thread != GetCurrentThreadId())
     AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+}
+
+unsigned Win32WindowSystem::RegisterMessage(std::string_view name) {
+  const std::string text(name);
+  return RegisterWindowMessageA(text.c_str());
+}
+
+void Win32WindowSystem::Broadcast(unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
+                                  unsigned wait_ms) {
+  // With HWND_BROADCAST the wait applies to each receiver in turn; a hung one is skipped.
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutA(HWND_BROADCAST, message, static_cast<WPARAM>(wparam),
+                      static_cast<LPARAM>(lparam), SMTO_NORMAL | SMTO_ABORTIFHUNG, wait_ms,
+                      &answer);
+}
+
+SendResult Win32WindowSystem::SendCopyData(WindowHandle target, WindowHandle sender,
+                                           std::uintptr_t code, std::string_view text,
+                                           unsigned wait_ms) {
+  // The record travels in a zero-filled 256-byte buffer: at most 255 bytes and a NUL.
+  char buffer[256] = {};
+  const size_t length = text.size() < 255 ? text.size() : 255;
+  std::memcpy(buffer, text.data(), length);
+  COPYDATASTRUCT record{};
+  record.dwData = static_cast<ULONG_PTR>(code);
+  record.cbData = static_cast<DWORD>(length);
+  record.lpData = buffer;
+  return Send(target, WM_COPYDATA, static_cast<std::uintptr_t>(sender),
+              reinterpret_cast<std::intptr_t>(&record), wait_ms);
 }
 
 }  // namespace qsopad

@@ -46,6 +46,8 @@ struct Call {
     kStart,
     kPause,
     kAttach,
+    kBroadcast,  // message, wparam, lparam
+    kCopyData,   // window = target, wparam = sender, lparam = code, text = the bytes
     kNote
   };
   Kind kind = Kind::kNote;
@@ -212,7 +214,41 @@ class FakeWindowSystem : public WindowSystem {
     journal.push_back(std::move(call));
   }
 
+  unsigned RegisterMessage(std::string_view name) override {
+    const auto it = registered_.find(std::string(name));
+    if (it != registered_.end()) return it->second;
+    const unsigned id = 0xC000 + static_cast<unsigned>(registered_.size());
+    registered_.emplace(std::string(name), id);
+    return id;
+  }
+  void Broadcast(unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
+                 unsigned wait_ms) override {
+    Call call = Message(Call::Kind::kBroadcast, 0, message, wparam, lparam);
+    call.wait_ms = wait_ms;
+    journal.push_back(std::move(call));
+  }
+  SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,
+                          std::string_view text, unsigned wait_ms) override {
+    Call call = Message(Call::Kind::kCopyData, target, kWmCopyData,
+                        static_cast<std::uintptr_t>(sender), static_cast<std::intptr_t>(code));
+    call.text = std::string(text);
+    call.wait_ms = wait_ms;
+    SendResult result;
+    if (FakeWindow* window = Find(target)) {
+      if (window->hang_sends > 0) {
+        --window->hang_sends;
+        result.status = window->hang_status;
+      } else {
+        result = {SendStatus::kDone, window->answer};
+      }
+    }
+    call.status = result.status;
+    journal.push_back(std::move(call));
+    return result;
+  }
+
  private:
+  std::map<std::string, unsigned> registered_;
   WindowHandle Add(WindowHandle parent, std::string_view window_class, std::string_view caption) {
     // Spaced like real handles, so that an index mistaken for a handle finds nothing.
     const WindowHandle handle = 0x10000 + 4 * windows_.size();

@@ -1,0 +1,75 @@
+// The macro language: caret codes expanded into a transmit text and a display text, and
+// the time text of the time codes. Expansion knows no window: what it reads and changes
+// of the main window goes through MacroContext.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qsopad {
+
+class SettingsStore;
+
+struct LocalTime {
+  int year = 2000, month = 1, day = 1;  // month 1..12
+  int hour = 0, minute = 0, second = 0;
+};
+
+// What the expansion reads and changes. The main window implements it.
+class MacroContext {
+ public:
+  virtual ~MacroContext() = default;
+  virtual SettingsStore& Store() = 0;
+  virtual std::string MyCall() = 0;
+  virtual std::string OCall() = 0;
+  virtual std::string NameBuf() = 0;
+  virtual long SerialNo() = 0;
+  virtual void SetSerialNo(long value) = 0;
+  // True when the send queue's last character is a receive marker (0 or 1).
+  virtual bool QueueEndsInMarker() = 0;
+  // With option "Zero" on, every "0" becomes character 216.
+  virtual void Zeros(std::string& s) = 0;
+  virtual void SetTxMode(int mode) = 0;
+  // Queues a text at once through the main window's one queueing entry (it is expanded
+  // again, so it must hold no caret code).
+  virtual void QueueText(const std::string& text) = 0;
+  virtual void ClearLastXmit() = 0;
+  // "&Send" disabled with a pure red background: transmission commanded.
+  virtual void ShowTransmitCommanded() = 0;
+  // Caption of the serial-number button.
+  virtual void SetSerialCaption(const std::string& caption) = 0;
+  // The macro palette rebuilds its list (created hidden when it does not exist yet).
+  virtual void RebuildMacroList() = 0;
+  virtual void Beep() = 0;
+  // The local clock.
+  virtual LocalTime Now() = 0;
+  // The locale's abbreviated month name, month 1..12.
+  virtual std::string MonthAbbreviation(int month) = 0;
+};
+
+inline constexpr char kTxOffMarker = '\0';
+inline constexpr char kCwIdMarker = '\x01';
+
+// Expands `s1` (which becomes the display text) and returns the transmit text.
+// Send mode: action = true, disp = false. Preview: action = false, disp = true.
+// Throws Error (for example a non-numeric "GMT" or "SendCR").
+std::string SExpand(MacroContext& context, std::string& s1, bool action = true,
+                    bool disp = false);
+
+// Current local time plus option "GMT" hours, formatted with `fmt` ("dd", "mmm", "yyyy",
+// "Hh", "Nn"); with `zf` the "Zone" text is appended and slashed zeros applied.
+std::string XTime(MacroContext& context, std::string_view fmt = "dd mmm yyyy Hh:Nn",
+                  bool zf = true);
+
+// The serial number as the macros send it: at least four digits ("0041", "-0007").
+std::string FormatSerial(long serial);
+
+// One row per caret code, for the expansion and for help texts in the editors.
+struct MacroCode {
+  std::string_view codes;  // the code characters that select this row
+  std::string_view help;   // what it does, for the operator
+};
+// Rows in display order.
+const MacroCode* MacroCodes(std::size_t& count);
+
+}  // namespace qsopad
