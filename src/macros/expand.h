@@ -3,6 +3,7 @@
 // of the main window goes through MacroContext.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,7 @@ class MacroContext {
   virtual void SetSerialNo(long value) = 0;
   // True when the send queue's last character is a receive marker (0 or 1).
   virtual bool QueueEndsInMarker() = 0;
-  // With option "Zero" on, every "0" becomes character 216.
+  // With option "Zero" on, every "0" becomes character 216 (the length never changes).
   virtual void Zeros(std::string& s) = 0;
   virtual void SetTxMode(int mode) = 0;
   // Queues a text at once through the main window's one queueing entry (it is expanded
@@ -56,18 +57,40 @@ inline constexpr char kCwIdMarker = '\x01';
 std::string SExpand(MacroContext& context, std::string& s1, bool action = true,
                     bool disp = false);
 
-// Current local time plus option "GMT" hours, formatted with `fmt` ("dd", "mmm", "yyyy",
-// "Hh", "Nn"); with `zf` the "Zone" text is appended and slashed zeros applied.
+// Current local time plus option "GMT" hours, formatted with `fmt`; with `zf` the "Zone"
+// text is appended and slashed zeros applied. "GMT" is a decimal number of hours (5.5 is
+// 5 h 30 min, rounded to the second). Tokens, in any letter case: "yyyy" year, "mmm"
+// month abbreviation, "mm" two-digit month, "dd" day, "Hh" hour 00-23, "Nn" minute; every
+// other character is copied. Throws Error for a non-numeric or absurd "GMT".
 std::string XTime(MacroContext& context, std::string_view fmt = "dd mmm yyyy Hh:Nn",
                   bool zf = true);
 
 // The serial number as the macros send it: at least four digits ("0041", "-0007").
 std::string FormatSerial(long serial);
 
+// What a row of the code table does. The expansion dispatches on it, so the help texts
+// and the behaviour come from the same row.
+enum class MacroCodeKind {
+  kNewLine,
+  kMyCall,
+  kOCall,
+  kName,
+  kDateTime,
+  kTime,
+  kSerial,
+  kIncrement,
+  kTransmit,
+  kBeep,
+  kReceive,      // TX-off marker
+  kReceiveCwId,  // CW-ID marker
+  kLiteral,      // the code character itself (any character not in another row)
+};
+
 // One row per caret code, for the expansion and for help texts in the editors.
 struct MacroCode {
   std::string_view codes;  // the code characters that select this row
   std::string_view help;   // what it does, for the operator
+  MacroCodeKind kind;
 };
 // Rows in display order.
 const MacroCode* MacroCodes(std::size_t& count);

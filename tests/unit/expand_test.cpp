@@ -1,0 +1,342 @@
+// Caret-code expansion and the time text, against a recording main window whose queue
+// entry expands what it is given again, as the real one does.
+#include "macros/expand.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/error.h"
+#include "options/memory_store_file.h"
+#include "options/settings_store.h"
+#include "options/settings_values.h"
+
+namespace qsopad {
+namespace {
+
+using namespace std::string_literals;
+using Calls = std::vector<std::string>;
+
+class RecordingContext : public MacroContext {
+ public:
+  SettingsStore store{std::make_unique<MemoryStoreFile>()};
+  std::string mycall = "K1ABC", ocall = "DL2XYZ", namebuf = "Hans";
+  long serialno = 41;
+  std::string queue;
+  LocalTime now{2024, 3, 5, 14, 7, 30};
+  Calls calls;
+
+  SettingsStore& Store() override { return store; }
+  std::string MyCall() override { return mycall; }
+  std::string OCall() override { return ocall; }
+  std::string NameBuf() override { return namebuf; }
+  long SerialNo() override { return serialno; }
+  void SetSerialNo(long v) override {
+    serialno = v;
+    calls.push_back("serialno " + std::to_string(v));
+  }
+  bool QueueEndsInMarker() override {
+    return !queue.empty() && (queue.back() == '\0' || queue.back() == '\x01');
+  }
+  void Zeros(std::string& s) override {
+    if (!ReadBool(store, keys::kZero)) return;
+    for (char& c : s) c = c == '0' ? '\xD8' : c;
+  }
+  void SetTxMode(int m) override { calls.push_back("txmode " + std::to_string(m)); }
+  void QueueText(const std::string& text) override {
+    std::string display = text;
+    queue += SExpand(*this, display);
+    calls.push_back(text == "\r" ? "queue CR" : "queue " + text);
+  }
+  void ClearLastXmit() override { calls.push_back("lastxmit cleared"); }
+  void ShowTransmitCommanded() override { calls.push_back("send button red"); }
+  void SetSerialCaption(const std::string& c) override {
+    calls.push_back("caption " + c + " with " + ReadText(store, keys::kSerialNo) + " stored");
+  }
+  void RebuildMacroList() override { calls.push_back("list rebuilt"); }
+  void Beep() override { calls.push_back("beep"); }
+  LocalTime Now() override { return now; }
+  std::string MonthAbbreviation(int m) override {
+    static const char* const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    return m >= 1 && m <= 12 ? names[m - 1] : "month " + std::to_string(m);
+  }
+};
+
+struct Texts {
+  std::string display, transmit;
+};
+
+Texts Expand(MacroContext& context, const std::string& text, bool action = true,
+             bool disp = false) {
+  Texts out{text, {}};
+  out.transmit = SExpand(context, out.display, action, disp);
+  return out;
+}
+
+struct Row {
+  std::string in, display, transmit;
+};
+
+void ExpectRows(const std::vector<Row>& rows, bool action, bool disp) {
+  for (std::size_t n = 0; n < rows.size(); ++n) {
+    SCOPED_TRACE(testing::Message() << "row " << n);
+    RecordingContext c;
+    const Texts out = Expand(c, rows[n].in, action, disp);
+    EXPECT_EQ(out.display, rows[n].display);
+    EXPECT_EQ(out.transmit, rows[n].transmit);
+    EXPECT_EQ(c.calls, Calls{});
+  }
+}
+
+TEST(SExpand, TextAndCodesInSendMode) {
+  ExpectRows({{"cq ^M^N", "cq K1ABC\r\n", "cq K1ABC\r\n"},
+              {"", "", ""},
+              {"^", "^", "^"},
+              {"abc^", "abc^", "abc^"},
+              {"^^", "^", "^"},
+              {"^^N", "^N", "^N"},
+              {"^^^N", "^\r\n", "^\r\n"},
+              {"^Z^z^1^7^8", "Zz178", "Zz178"},
+              {"^n^c^3^w^?", "\r\nDL2XYZDL2XYZHansHans", "\r\nDL2XYZDL2XYZHansHans"},
+              {"^S^s^5^#", "0041004100410041", "0041004100410041"},
+              {"^H ^h|^T|^t|^4", "14:07z 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z",
+               "14:07z 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z"},
+              {"k ^R^r^0^\\^\xD8", "k \\\\\\\\\\", "k \0\0\0\0\0"s},
+              {"^.", "\\", "\x01"},
+              {"\xE9^\xE9^\x80\xFF^", "\xE9\xE9\x80\xFF^", "\xE9\xE9\x80\xFF^"}},
+             true, false);
+}
+
+TEST(SExpand, PreviewShowsSilentCodesAsTypedAndActsOnNothing) {
+  RecordingContext c;
+  c.mycall = "";
+  c.queue = "cq\0"s;  // a marker at the end of the queue does not matter in preview
+  const Texts a = Expand(c, "^X hello ^R", false, true);
+  EXPECT_EQ(a.display, "^X hello \\");
+  EXPECT_EQ(a.transmit, "^X hello \0"s);
+  const Texts b = Expand(c, "^x^9^+^6^G^g^M^m^", false, true);
+  EXPECT_EQ(b.display, "^x^9^+^6^G^g^M^m^");
+  EXPECT_EQ(b.transmit, b.display);
+  EXPECT_EQ(c.calls, Calls{});
+  EXPECT_EQ(c.serialno, 41);
+  EXPECT_EQ(c.store.ReadSetting("Opt", "SerialNo", "absent"), "absent");
+
+  RecordingContext s;
+  s.mycall = "";
+  const Texts sent = Expand(s, "^X hello ^R^M");
+  EXPECT_EQ(sent.display, " hello \\");
+  EXPECT_EQ(sent.transmit, " hello \0"s);
+  EXPECT_EQ(s.calls, (Calls{"txmode 1", "lastxmit cleared", "send button red"}));
+}
+
+TEST(SExpand, TransmitCodeQueuesReturnAheadOfMacroWhenSendCrIsOne) {
+  const struct {
+    const char* send_cr;
+    bool cr;
+  } rows[] = {{"1", true}, {"1.0", true}, {"0", false}, {"2", false}, {"0.9", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.send_cr);
+    RecordingContext c;
+    c.store.WriteSetting("Opt", "SendCR", row.send_cr);
+    const Texts out = Expand(c, "^Xcq^.");
+    EXPECT_EQ(out.transmit, "cq\x01");
+    EXPECT_EQ(c.queue, row.cr ? "\r" : "");
+    Calls expected{"txmode 1", "lastxmit cleared", "send button red"};
+    if (row.cr) expected.insert(expected.begin() + 1, "queue CR");
+    EXPECT_EQ(c.calls, expected);
+  }
+  RecordingContext bad;
+  bad.store.WriteSetting("Opt", "SendCR", "yes");
+  EXPECT_THROW(Expand(bad, "^X"), Error);
+}
+
+TEST(SExpand, SerialNumbers) {
+  RecordingContext c;
+  EXPECT_EQ(Expand(c, "^#^+^#").transmit, "00410042");
+  EXPECT_EQ(c.serialno, 42);
+  EXPECT_EQ(c.store.ReadSetting("Opt", "SerialNo", ""), "42");
+  EXPECT_EQ(c.calls, (Calls{"serialno 42", "caption S/&N:0042 with 42 stored", "list rebuilt"}));
+
+  for (const long serial : {12345L, -7L}) {
+    c.serialno = serial;
+    EXPECT_EQ(Expand(c, "^#").transmit, serial > 0 ? "12345" : "-0007");
+  }
+  c.serialno = 2147483647L;
+  EXPECT_THROW(Expand(c, "^+"), Error);
+  EXPECT_EQ(c.serialno, 2147483647L);
+
+  const struct {
+    long serial;
+    std::string text;
+  } rows[] = {{0, "0000"},       {7, "0007"},        {9999, "9999"},
+              {10000, "10000"},  {-12345, "-12345"}, {LONG_MAX, std::to_string(LONG_MAX)},
+              {LONG_MIN, std::to_string(LONG_MIN)}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.serial);
+    EXPECT_EQ(FormatSerial(row.serial), row.text);
+  }
+}
+
+TEST(SExpand, SlashedZerosOnlyInInsertedText) {
+  RecordingContext c;
+  c.store.WriteSetting("Opt", "Zero", "True");
+  c.store.WriteSetting("Opt", "RXCHAR", "0");
+  c.serialno = 10;
+  c.mycall = "K0ABC";
+  const Texts out = Expand(c, "10 ^# ^M^R");
+  EXPECT_EQ(out.display, "10 \xD8\xD8" "1\xD8 K\xD8" "ABC\xD8");
+  EXPECT_EQ(out.transmit, "10 \xD8\xD8" "1\xD8 K\xD8" "ABC\0"s);
+}
+
+TEST(SExpand, InsertedTextIsNeverScannedAgain) {
+  RecordingContext c;
+  c.namebuf = "Jo^Xe^R^";
+  c.ocall = "^^";
+  const Texts out = Expand(c, "^W^C^N");
+  EXPECT_EQ(out.display, "Jo^Xe^R^^^\r\n");
+  EXPECT_EQ(out.transmit, out.display);
+  EXPECT_EQ(c.calls, Calls{});
+}
+
+TEST(SExpand, ReceiveCodes) {
+  RecordingContext c;
+  for (const std::string& queued : {"cq\0"s, "cq\x01"s}) {
+    c.queue = queued;
+    const Texts out = Expand(c, "k ^R^.");
+    EXPECT_EQ(out.display, "k ");
+    EXPECT_EQ(out.transmit, "k ");
+  }
+  c.queue = "cq";
+  const Texts two = Expand(c, "a^Rb^.");
+  EXPECT_EQ(two.display, "a\\b\\");
+  EXPECT_EQ(two.transmit, "a\0b\x01"s);
+
+  const struct {
+    const char* stored;
+    const char* shown;
+  } rows[] = {{"", "a  "}, {"ab", "a a"}, {"#", "a #"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.stored);
+    RecordingContext r;
+    r.store.WriteSetting("Opt", "RXCHAR", row.stored);
+    const Texts out = Expand(r, "a ^R");
+    EXPECT_EQ(out.display, row.shown);
+    EXPECT_EQ(out.transmit, "a \0"s);
+  }
+}
+
+// Every code of a row does what the row's first code does; the help texts exist.
+TEST(SExpand, CodesOfOneRowActAlike) {
+  std::size_t count = 0;
+  const MacroCode* rows = MacroCodes(count);
+  ASSERT_GT(count, 10u);
+  for (std::size_t n = 0; n < count; ++n) {
+    SCOPED_TRACE(rows[n].help);
+    EXPECT_FALSE(rows[n].help.empty());
+    RecordingContext first;
+    const Texts expected = Expand(first, "^"s + rows[n].codes.front());
+    for (const char code : rows[n].codes) {
+      SCOPED_TRACE(testing::Message() << "code " << static_cast<int>(static_cast<unsigned char>(code)));
+      RecordingContext c;
+      const Texts out = Expand(c, "^"s + code);
+      if (rows[n].kind == MacroCodeKind::kLiteral) {
+        EXPECT_EQ(out.display, std::string(1, code));
+      } else {
+        EXPECT_EQ(out.display, expected.display);
+        EXPECT_EQ(out.transmit, expected.transmit);
+        EXPECT_EQ(c.calls, first.calls);
+      }
+    }
+  }
+}
+
+// Random bytes, carets frequent: both texts keep one length and differ only where a
+// marker stands against the receive character.
+TEST(SExpand, AnyBytesKeepTheTwoTextsAligned) {
+  std::mt19937 random(20240305);
+  for (int n = 0; n < 3000; ++n) {
+    std::string text;
+    for (int len = static_cast<int>(random() % 14); len > 0; --len) {
+      text += random() % 3 == 0 ? '^' : static_cast<char>(random() % 256);
+    }
+    SCOPED_TRACE(n);
+    RecordingContext c;
+    c.store.WriteSetting("Opt", "RXCHAR", "ab");
+    const bool preview = n % 2 == 0;
+    const Texts out = Expand(c, text, !preview, preview);
+    ASSERT_EQ(out.display.size(), out.transmit.size());
+    for (std::size_t i = 0; i < out.display.size(); ++i) {
+      if (out.display[i] != out.transmit[i]) {
+        EXPECT_EQ(out.display[i], 'a');
+        EXPECT_TRUE(out.transmit[i] == '\0' || out.transmit[i] == '\x01');
+      }
+    }
+  }
+}
+
+TEST(XTime, OffsetRolloverAndTokens) {
+  const struct {
+    LocalTime now;
+    const char* gmt;
+    const char* fmt;
+    bool zf;
+    const char* text;
+  } rows[] = {
+      {{2023, 12, 31, 23, 30, 0}, "1", "dd mmm yyyy Hh:Nn", true, "01 Jan 2024 00:30z"},
+      {{2023, 12, 31, 22, 30, 0}, "+3", "dd mmm yyyy Hh:Nn", true, "01 Jan 2024 01:30z"},
+      {{2024, 1, 31, 22, 10, 0}, "3", "dd mmm yyyy Hh:Nn", true, "01 Feb 2024 01:10z"},
+      {{2024, 2, 28, 23, 0, 0}, "1", "dd mmm yyyy", true, "29 Feb 2024z"},
+      {{2023, 2, 28, 23, 0, 0}, "1", "dd mmm yyyy", true, "01 Mar 2023z"},
+      {{2024, 1, 1, 0, 15, 0}, "-1", "dd mmm yyyy Hh:Nn", true, "31 Dec 2023 23:15z"},
+      {{2024, 6, 10, 10, 0, 0}, "5.5", "Hh:Nn", true, "15:30z"},
+      {{1965, 6, 10, 10, 0, 0}, "-3.25", "dd Hh:Nn", false, "10 06:45"},
+      {{2024, 6, 10, 10, 59, 59}, "0", "HhNn", false, "1059"},
+      {{1999, 12, 31, 8, 15, 0}, "0", "yyyymmdd", false, "19991231"},
+      {{2024, 6, 9, 7, 5, 0}, "0", "[dd/x] hh:NN m", false, "[09/x] 07:05 m"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    RecordingContext c;
+    c.now = row.now;
+    c.store.WriteSetting("Opt", "GMT", row.gmt);
+    EXPECT_EQ(XTime(c, row.fmt, row.zf), row.text);
+  }
+
+  RecordingContext c;
+  c.now = {2023, 12, 31, 22, 30, 0};
+  c.store.WriteSetting("Opt", "GMT", "3");
+  EXPECT_EQ(Expand(c, "^T").display, "01 Jan 2024 01:30z");
+}
+
+TEST(XTime, ZoneAndZerosOnlyWithZoneFlag) {
+  RecordingContext c;
+  c.now = {2020, 10, 10, 10, 5, 0};
+  c.store.WriteSetting("Opt", "Zero", "True");
+  c.store.WriteSetting("Opt", "Zone", "UTC0");
+  EXPECT_EQ(XTime(c), "1\xD8 Oct 2\xD8" "2\xD8 1\xD8:\xD8" "5UTC\xD8");
+  EXPECT_EQ(XTime(c, "HhNn", false), "1005");
+}
+
+TEST(XTime, BadOffsetNamesKeyAndValue) {
+  for (const char* gmt : {"abc", "2000000"}) {
+    SCOPED_TRACE(gmt);
+    RecordingContext c;
+    c.store.WriteSetting("Opt", "GMT", gmt);
+    try {
+      XTime(c);
+      ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("GMT"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(gmt), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(Expand(c, "x^H"), Error);
+  }
+}
+
+}  // namespace
+}  // namespace qsopad
