@@ -1,6 +1,9 @@
 #include "app/main_form.h"
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "common/error.h"
@@ -19,6 +22,27 @@ void Step(F&& f) {
     f();
   } catch (...) {
   }
+}
+
+constexpr std::string_view kFuncMessage = "QSOPADFUNC";
+constexpr std::string_view kLogMessage = "QSOPADLOG";
+// Record codes.
+constexpr std::uintptr_t kCodeClosing = 0, kCodeCall = 1, kCodeName = 2;
+// The log program's handshake: its announcement and our answer.
+constexpr std::uintptr_t kLogHello = 0, kLogAnswer = 255;
+constexpr std::size_t kMaxRecordText = 255;
+// Status refresh every 21 ticks.
+constexpr int kRefreshTicks = 20;
+
+bool IsWordEnd(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\b'; }
+
+// A blank, the text, and a blank when `after` (built by appending: GCC 12 warns falsely
+// on "literal" + string).
+std::string Blanked(const std::string& text, bool after) {
+  std::string out(1, ' ');
+  out += text;
+  if (after) out += ' ';
+  return out;
 }
 
 }  // namespace
@@ -42,13 +66,42 @@ std::array<std::string, kMacroCount> BuildDefMacros() {
   return m;
 }
 
+std::string DecodeRecordText(const void* data, std::size_t size) {
+  if (data == nullptr || size == 0) return {};
+  const std::size_t n = size < kMaxRecordText ? size : kMaxRecordText;
+  const char* bytes = static_cast<const char*>(data);
+  const void* nul = std::memchr(bytes, '\0', n);
+  return std::string(bytes, nul ? static_cast<const char*>(nul) - bytes : n);
+}
+
+double LocalSeconds(const LocalTime& t) {
+  using namespace std::chrono;
+  const sys_days day = year{t.year} / month{static_cast<unsigned>(t.month)} /
+                       std::chrono::day{static_cast<unsigned>(t.day)};
+  return static_cast<double>(day.time_since_epoch().count()) * 86400.0 + t.hour * 3600.0 +
+         t.minute * 60.0 + t.second;
+}
+
+std::string FormatElapsed(double seconds) {
+  long s = static_cast<long>(std::floor(seconds));
+  s %= 86400;
+  if (s < 0) s += 86400;
+  char text[16];
+  std::snprintf(text, sizeof text, " %02ld:%02ld:%02ld ", s / 3600, s / 60 % 60, s % 60);
+  return text;
+}
+
 MainForm::MainForm(SettingsStore& store, WindowSystem& windows, MainView& view,
-                   ErrorReporter& reporter)
+                   ErrorReporter& reporter, Desktop& desktop, MacroPalette& palette)
     : link(windows, store, *this),
       store_(store),
       windows_(windows),
       view_(view),
-      reporter_(reporter) {}
+      reporter_(reporter),
+      desktop_(desktop),
+      palette_(palette) {}
+
+// ---- Start-up and shutdown ----
 
 void MainForm::Load() {
   Step([&] { DefMacros = BuildDefMacros(); });
@@ -87,9 +140,19 @@ void MainForm::Load() {
     if (!aux.empty()) windows_.StartProgram(aux, StartMode::kNormalFocused);
   });
   Step([&] { wordbreak = ReadBool(store_, keys::kWordBk); });
+  Step([&] {
+    funcmsg = windows_.RegisterMessage(kFuncMessage);
+    logmsg = windows_.RegisterMessage(kLogMessage);
+  });
+  Step([&] { Broadcast(0, 0); });
+  hooked_ = true;
 }
 
 void MainForm::Unload() {
+  Step([&] { Broadcast(1, 0); });
+  Step([&] {
+    if (logwnd != 0) SendCopyData(logwnd, "x", kCodeClosing);
+  });
   Step([&] { link.SaveWindowSetup(); });
   Step([&] {
     if (ReadBool(store_, keys::kClose)) link.ClosePSK31();
@@ -130,7 +193,9 @@ void MainForm::SetRegFont() {
   });
 }
 
-void MainForm::Zeros(std::string& s) const {
+// ---- Slashed zeros ----
+
+void MainForm::Zeros(std::string& s) {
   if (!ReadBool(store_, keys::kZero)) return;
   for (char& c : s) {
     if (c == '0') c = static_cast<char>(kSlashedZero);
@@ -145,29 +210,331 @@ std::string MainForm::Noslash(std::string s) const {
   return s;
 }
 
+// ---- The send queue ----
+
+void MainForm::SendNKCharNB(const std::string& s) {
+  Guard("SendNKCharNB", [&] {
+    std::string display = s;
+    sendbuf += SExpand(*this, display);
+    if (!display.empty() && display.back() == '\r') display += '\n';
+    view_.AppendTypingText(display);
+  });
+}
+
+void MainForm::SendWord(const std::string& s) { SendNKCharNB(Blanked(s, true)); }
+
+void MainForm::PasteText() {
+  try {
+    const std::optional<std::string> text = desktop_.ClipboardText();
+    if (text && !text->empty()) SendNKCharNB(*text);
+  } catch (...) {
+    // A clipboard that cannot be read pastes nothing.
+  }
+}
+
+void MainForm::SendXChars(const std::string& s) {
+  Guard("SendXChars", [&] {
+    for (const char c : s) link.SendChar(static_cast<unsigned char>(c));
+  });
+}
+
+void MainForm::SendMacro(int index) {
+  Guard("SendMacro", [&] {
+    if (index < 0 || index >= kMacroCount) return;
+    std::string text = store_.ReadSetting(sections::kMacro, MacroKey(index), DefMacros[index]);
+    if (text.empty()) return;
+    if (text.front() == '@') {
+      view_.ShowMessage("Sending a file from a macro (" + text +
+                            ") is not available in this version of QSOPAD.",
+                        "QSOPAD");
+      return;
+    }
+    Zeros(text);
+    SendNKCharNB(text);
+  });
+}
+
+bool MainForm::QueueEndsInMarker() {
+  return !sendbuf.empty() && (sendbuf.back() == kTxOffMarker || sendbuf.back() == kCwIdMarker);
+}
+
+void MainForm::ShowTransmitCommanded() {
+  view_.SetSendButton(false, MainView::SendColour::kRed);
+}
+
+void MainForm::SetSerialCaption(const std::string& caption) {
+  view_.SetButtonCaption(6, caption);
+}
+
+// ---- Keys ----
+
+bool MainForm::OnKeyDown(unsigned vk, int shift) {
+  bool swallow = false;
+  Guard("Form_KeyDown", [&] {
+    if (vk == kVkInsert && shift == 0) {
+      link.RxFrequencyUp();
+      swallow = true;
+      return;
+    }
+    if (vk == kVkDelete && shift == 0) {
+      link.RxFrequencyDown();
+      swallow = true;
+      return;
+    }
+    if (shift == 0 && vk >= kVkLeft && vk <= kVkDown && ReadBool(store_, keys::kRetroA)) {
+      link.SendMemoKey(vk);
+      swallow = true;
+      return;
+    }
+    const bool function_key = vk >= kVkF1 && vk <= kVkF10;
+    if (ReadBool(store_, keys::kRetro)) {
+      view_.SetMenuVisible(MainView::Menu::kPsk31, false);
+      view_.SetMenuVisible(MainView::Menu::kPsk31a, true);
+      if (function_key && shift == kCtrlBit) shift = 0;
+    }
+    if (!function_key || shift > kShiftBit) {
+      view_.FocusTypingArea();
+      return;
+    }
+    swallow = true;
+    SendMacro(shift != 0 ? static_cast<int>(vk - kVkF1) : static_cast<int>(vk - kVkF1 + 10));
+  });
+  return swallow;
+}
+
+int MainForm::OnKeyPress(int key_ascii) {
+  Guard("Form_KeyPress", [&] {
+    view_.MoveTypingCaretToEnd();
+    if (key_ascii == '\b') {
+      if (!sendbuf.empty()) {
+        if (sendbuf.back() == '\n') sendbuf.pop_back();
+        if (!sendbuf.empty()) sendbuf.pop_back();
+        return;
+      }
+      if (txended) {
+        key_ascii = 0;
+        return;
+      }
+    }
+    if (key_ascii == '0' && ReadBool(store_, keys::kZero)) key_ascii = kSlashedZero;
+    sendbuf += static_cast<char>(key_ascii);
+  });
+  return key_ascii;
+}
+
+// ---- The pump ----
+
+void MainForm::PumpStep() {
+  if (sendbuf.empty() || txmode != 1) return;
+  char c = sendbuf.front();
+  sendbuf.erase(0, 1);
+  if (c == kTxOffMarker || (c == kCwIdMarker && ReadLong(store_, keys::kCw1) == 1)) {
+    txmode = 0;
+    txended = true;
+    view_.SetSendButton(false, MainView::SendColour::kLightRed);
+    link.SendKey(c == kCwIdMarker || ReadBool(store_, keys::kCwid) ? kVkF6 : kVkF5);
+    return;
+  }
+  if (wordbreak && !IsWordEnd(c) &&
+      sendbuf.find_first_of(std::string_view(" \t\r\0\x01", 5)) == std::string::npos) {
+    sendbuf.insert(sendbuf.begin(), c);
+    return;
+  }
+  txended = false;
+  if (static_cast<unsigned char>(c) == kSlashedZero && ReadBool(store_, keys::kZero)) c = '0';
+  SendXChars(std::string(1, c));
+  lastxmit += c;
+}
+
+void MainForm::FullStop() {
+  Guard("mnuFullStop_Click", [&] {
+    sendbuf.clear();
+    txmode = 0;
+    view_.ClearTypingText();
+    link.SendKey(kVkF5);
+    link.SendKey(kVkF5);
+  });
+}
+
+void MainForm::ClearBuffer() {
+  sendbuf.clear();
+  view_.ClearTypingText();
+}
+
+// ---- The timer ----
+
 bool MainForm::WatchAttachment() {
   if (windows_.IsAlive(link.formwnd)) {
     view_.SetFindWindowEnabled(false);
     const bool retro = ReadBool(store_, keys::kRetro);
     view_.SetMenuEnabled(MainView::Menu::kPsk31, !retro);
     view_.SetMenuEnabled(MainView::Menu::kPsk31a, retro);
+    attached_ = true;
     return true;
   }
   view_.SetFindWindowEnabled(true);
   view_.SetMenuEnabled(MainView::Menu::kPsk31, false);
   view_.SetMenuEnabled(MainView::Menu::kPsk31a, false);
-  txmode = 0;
+  attached_ = false;
   return false;
 }
+
+void MainForm::Tick() {
+  Guard("Timer1_Timer", [&] {
+    bool tune_enabled = true;
+    if (WatchAttachment()) {
+      tune_enabled = windows_.IsEnabled(link.tunewnd);
+    } else {
+      if (txon) Broadcast(0, 0);
+      txmode = 0;
+      txon = false;
+    }
+    if (txmode == 1 || !tune_enabled) {
+      txon = true;
+    } else if (txmode == 0 && txon && tune_enabled) {
+      txon = false;
+    }
+    if (attached_ && txon != lasttx) Broadcast(0, txon ? 1 : 0);
+    lasttx = txon;
+    if (ticks != 0) {
+      --ticks;
+    } else {
+      RefreshStatus(LocalSeconds(desktop_.Now()));
+    }
+    PumpStep();
+  });
+}
+
+void MainForm::RefreshStatus(double now) {
+  view_.SetPanelText(MainView::Panel::kTime, Blanked(XTime(*this), true));
+  const std::string caption = link.WindowText(link.formwnd);
+  const bool qpsk = caption.size() >= 6 && caption.compare(caption.size() - 6, 6, "[QPSK]") == 0;
+  view_.SetPanelText(MainView::Panel::kPsk, qpsk ? "QPSK" : "BPSK");
+  if (txon) {
+    view_.SetPanelEnabled(MainView::Panel::kEt, true);
+    view_.SetPanelEnabled(MainView::Panel::kXmit, true);
+    if (ReadBool(store_, keys::kTod)) {
+      std::string elapsed = FormatElapsed(now - txstart);
+      Zeros(elapsed);
+      view_.SetPanelText(MainView::Panel::kEt, elapsed);
+    }
+  } else {
+    txstart = now;
+    view_.SetPanelEnabled(MainView::Panel::kEt, false);
+    view_.SetPanelEnabled(MainView::Panel::kXmit, false);
+    view_.SetSendButton(true, MainView::SendColour::kNormal);
+  }
+  ticks = kRefreshTicks;
+}
+
+// ---- Partner state ----
+
+void MainForm::SetOcall(bool xmit) {
+  Zeros(ocall);
+  view_.SetButtonCaption(4, ocall);
+  view_.SetPanelText(MainView::Panel::kOcall, Blanked(ocall, false));
+  palette_.InitList();
+  if (logwnd != 0 && xmit) SendCopyData(logwnd, Noslash(ocall), kCodeCall);
+}
+
+void MainForm::SetNamebuf(bool xmit) {
+  view_.SetPanelText(MainView::Panel::kQName, Blanked(namebuf, false));
+  palette_.InitList();
+  if (logwnd != 0 && xmit) SendCopyData(logwnd, Noslash(namebuf), kCodeName);
+}
+
+void MainForm::OnPanelClick(MainView::Panel panel, bool shift_held) {
+  Guard("StatusBar1_PanelClick", [&] {
+    switch (panel) {
+      case MainView::Panel::kOcall:
+        if (shift_held) {
+          ocall.clear();
+          namebuf.clear();
+          SetOcall();
+          SetNamebuf();
+        } else {
+          view_.OpenCallsignWindow(false);
+        }
+        break;
+      case MainView::Panel::kQName:
+        if (shift_held) {
+          namebuf.clear();
+          SetNamebuf();
+        } else {
+          Step([&] { view_.OpenCallsignWindow(true); });
+        }
+        break;
+      case MainView::Panel::kXmit:
+        OnButtonClick(txmode != 0 ? 2 : 1);
+        break;
+      case MainView::Panel::kPsk:
+        link.PressFunctionKey(1);
+        break;
+      case MainView::Panel::kTime:
+      case MainView::Panel::kEt:
+        break;
+    }
+  });
+}
+
+void MainForm::OnButtonClick(int button) {
+  switch (button) {
+    case 1: SendNKCharNB("^9"); break;
+    case 2: SendNKCharNB("^0"); break;
+    case 3: SendWord(mycall); break;
+    case 4: SendWord(ocall); break;
+    default: return;
+  }
+  view_.FocusTypingArea();
+}
+
+// ---- Other programs ----
+
+void MainForm::Broadcast(std::uintptr_t wparam, std::intptr_t lparam) {
+  if (funcmsg != 0) windows_.Broadcast(funcmsg, wparam, lparam, kBroadcastWaitMs);
+}
+
+void MainForm::SendCopyData(WindowHandle target, const std::string& text, std::uintptr_t code) {
+  const std::string_view bytes(text.data(), std::min(text.size(), kMaxRecordText));
+  link.sender().SendCopyData(target, view_.Handle(), code, bytes);
+}
+
+void MainForm::OnCopyData(std::uintptr_t code, const std::string& text) {
+  if (!hooked_) return;
+  Guard("MainWndProc", [&] {
+    if (code == kCodeCall) {
+      ocall = text;
+      SetOcall(false);
+    } else if (code == kCodeName) {
+      namebuf = text;
+      SetNamebuf(false);
+    }
+  });
+}
+
+void MainForm::OnRegisteredMessage(unsigned message, std::uintptr_t wparam,
+                                   std::intptr_t lparam) {
+  if (!hooked_ || message == 0 || message != logmsg || wparam != kLogHello) return;
+  logwnd = static_cast<WindowHandle>(lparam);
+  windows_.Post(logwnd, logmsg, kLogAnswer, static_cast<std::intptr_t>(view_.Handle()));
+}
+
+// ---- Errors ----
 
 void MainForm::Guard(const char* procedure, const std::function<void()>& action) {
   try {
     action();
   } catch (const std::exception& e) {
-    reporter_.Report(procedure, e.what());
+    ReportError(procedure, e.what());
   } catch (...) {
-    reporter_.Report(procedure, "unknown error");
+    ReportError(procedure, "unknown error");
   }
+}
+
+void MainForm::ReportError(const std::string& procedure, const std::string& description) {
+  // The program ends after the report: never leave the transmitter keyed behind us.
+  if (txmode == 1) Step([&] { link.SendKey(kVkF5); });
+  reporter_.Report(procedure, description);
 }
 
 void MainForm::ShowMessage(const std::string& text, const std::string& title) {

@@ -1,28 +1,45 @@
-// The main window's model: the state every other window reads and writes, the start-up
-// and shutdown sequences, the size-saving part of the layout and the font options.
+// The main window's model: the state every other window reads and writes, start-up and
+// shutdown, the send queue and its pump, the key rules, the timer's tick, the partner
+// state and the messages exchanged with other programs.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/main_view.h"
 #include "link/psk31_link.h"
 #include "link/window_system.h"
+#include "macros/expand.h"
 
 namespace qsopad {
 
 class SettingsStore;
 
 inline constexpr int kMacroCount = 20;
+inline constexpr unsigned char kSlashedZero = 216;
 
 // Built-in texts of the twenty function-key macros: 0..9 Shift+F1..F10, 10..19 F1..F10.
 std::array<std::string, kMacroCount> BuildDefMacros();
 
-class MainForm : public LinkHost {
+// Modifier bits of a key as the key rules see them.
+inline constexpr int kShiftBit = 1, kCtrlBit = 2, kAltBit = 4;
+
+// Virtual keys the rules name.
+inline constexpr unsigned kVkBack = 8, kVkInsert = 45, kVkDelete = 46, kVkUp = 38,
+                          kVkDown = 40, kVkF5 = 116, kVkF6 = 117, kVkF10 = 121;
+
+// The text of a WM_COPYDATA record as this program reads it: at most 255 bytes, cut at
+// the first NUL; no bytes (or none to read) is the empty text.
+std::string DecodeRecordText(const void* data, std::size_t size);
+
+class MainForm : public LinkHost, public MacroContext {
  public:
-  MainForm(SettingsStore& store, WindowSystem& windows, MainView& view, ErrorReporter& reporter);
+  MainForm(SettingsStore& store, WindowSystem& windows, MainView& view, ErrorReporter& reporter,
+           Desktop& desktop, MacroPalette& palette);
 
   // The PSK31 program's handles live in the link: link.mainwnd, link.formwnd, link.memo...
   Psk31Link link;
@@ -44,6 +61,11 @@ class MainForm : public LinkHost {
   bool lasttx = false;
   unsigned funcmsg = 0;
 
+  // The timer's own state.
+  double txstart = 0;  // seconds, on the clock of LocalSeconds()
+  int ticks = 0;
+  bool txon = false;
+
   // Start-up: every failing step is skipped and the sequence goes on.
   void Load();
   // Shutdown: every failing step is skipped.
@@ -55,15 +77,58 @@ class MainForm : public LinkHost {
   FontSpec ReadFontSpec() const;
 
   // With option "Zero" on, every "0" becomes the slashed zero (character 216).
-  void Zeros(std::string& s) const;
+  void Zeros(std::string& s) override;
   std::string Noslash(std::string s) const;
 
-  // The attachment watch of the timer: which PSK31 menus and "Launch/Find" are usable.
+  // Queueing prepared text: expand, append to the queue, echo into the typing area.
+  void SendNKCharNB(const std::string& s);
+  // The same with a blank before and after.
+  void SendWord(const std::string& s);
+  void PasteText();
+  // One WM_CHAR per character to the PSK31 memo.
+  void SendXChars(const std::string& s);
+  // Function-key and palette macros 0..19.
+  void SendMacro(int index);
+
+  // Key down: true when the key is swallowed. `shift` holds kShiftBit, kCtrlBit, kAltBit.
+  bool OnKeyDown(unsigned vk, int shift);
+  // Key press: the character that goes on to the typing area, 0 when it is swallowed.
+  int OnKeyPress(int key_ascii);
+
+  // One pump step: at most one character to the PSK31 program.
+  void PumpStep();
+  // "Full Stop &Now!" and "Clear &Buffer".
+  void FullStop();
+  void ClearBuffer();
+
+  // The timer's tick.
+  void Tick();
+
+  // Publish a new partner call or name (store it in ocall / namebuf first).
+  void SetOcall(bool xmit = true);
+  void SetNamebuf(bool xmit = true);
+
+  void OnPanelClick(MainView::Panel panel, bool shift_held);
+  // The six buttons' left clicks, 1..6.
+  void OnButtonClick(int button);
+
+  // Messages from other programs (the shell's window procedure hands them over once
+  // start-up has installed the hook). Both return nothing: the message always goes on to
+  // the normal handling.
+  void OnCopyData(std::uintptr_t code, const std::string& text);
+  void OnRegisteredMessage(unsigned message, std::uintptr_t wparam, std::intptr_t lparam);
+  // Sends one text record (code 0, 1, 2) to `target`; texts over 255 bytes are cut.
+  void SendCopyData(WindowHandle target, const std::string& text, std::uintptr_t code);
+  bool hooked() const { return hooked_; }
+
+  // The attachment watch: which PSK31 menus and "Launch/Find" are usable.
   // Returns true while the PSK31 program's form is alive.
   bool WatchAttachment();
 
   // Runs `action`; an error goes to the reporter under `procedure`.
   void Guard(const char* procedure, const std::function<void()>& action);
+  // The one error path: releases the transmitter first when we keyed it.
+  void ReportError(const std::string& procedure, const std::string& description);
 
   // LinkHost.
   void ShowMessage(const std::string& text, const std::string& title) override;
@@ -72,15 +137,46 @@ class MainForm : public LinkHost {
   std::optional<Placement> NormalPlacementTwips() override;
   bool NoPosSave() override { return nopossave; }
 
+  // MacroContext.
+  SettingsStore& Store() override { return store_; }
+  std::string MyCall() override { return mycall; }
+  std::string OCall() override { return ocall; }
+  std::string NameBuf() override { return namebuf; }
+  long SerialNo() override { return serialno; }
+  void SetSerialNo(long value) override { serialno = value; }
+  bool QueueEndsInMarker() override;
+  void SetTxMode(int mode) override { txmode = mode; }
+  void QueueText(const std::string& text) override { SendNKCharNB(text); }
+  void ClearLastXmit() override { lastxmit.clear(); }
+  void ShowTransmitCommanded() override;
+  void SetSerialCaption(const std::string& caption) override;
+  void RebuildMacroList() override { palette_.InitList(); }
+  void Beep() override { desktop_.Beep(); }
+  LocalTime Now() override { return desktop_.Now(); }
+  std::string MonthAbbreviation(int month) override { return desktop_.MonthAbbreviation(month); }
+
   SettingsStore& store() { return store_; }
 
+  // How long a broadcast waits for each receiver that answers.
+  static constexpr unsigned kBroadcastWaitMs = 1000;
+
  private:
+  void Broadcast(std::uintptr_t wparam, std::intptr_t lparam);
+  void RefreshStatus(double now);
+
   SettingsStore& store_;
   WindowSystem& windows_;
   MainView& view_;
   ErrorReporter& reporter_;
+  Desktop& desktop_;
+  MacroPalette& palette_;
+  bool attached_ = false;
+  bool hooked_ = false;
 };
 
-inline constexpr unsigned char kSlashedZero = 216;
+// Seconds since 1 Jan 1970 of a local date and time (for differences only).
+double LocalSeconds(const LocalTime& t);
+// " Hh:Nn:ss " of an elapsed time, hours counted within one day.
+std::string FormatElapsed(double seconds);
 
 }  // namespace qsopad

@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "link/window_system.h"
+#include "macros/expand.h"
+
 namespace qsopad {
 
 // Font options of the typing area. Colours are 0x00BBGGRR.
@@ -27,6 +30,10 @@ struct TwipsRect {
 class MainView {
  public:
   enum class Menu { kPsk31, kPsk31a };
+  // Status bar panels, left to right.
+  enum class Panel { kTime, kOcall, kQName, kXmit, kPsk, kEt };
+  // Background of "&Send": where the transmission stands.
+  enum class SendColour { kNormal, kRed, kLightRed };
 
   virtual ~MainView() = default;
 
@@ -56,6 +63,42 @@ class MainView {
   virtual void FocusTypingArea() = 0;
   virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
   virtual std::optional<std::string> AskText(const std::string& prompt) = 0;
+
+  // The typing area. Appending puts the caret at the end, appends, and leaves the caret at
+  // the end. Texts are ANSI bytes.
+  virtual void AppendTypingText(const std::string& text) = 0;
+  virtual void MoveTypingCaretToEnd() = 0;
+  virtual void ClearTypingText() = 0;
+
+  virtual void SetPanelText(Panel panel, const std::string& text) = 0;
+  // Enabled panels are drawn normally, disabled ones greyed.
+  virtual void SetPanelEnabled(Panel panel, bool enabled) = 0;
+  virtual void SetSendButton(bool enabled, SendColour colour) = 0;
+
+  // The main window's own handle (for the messages exchanged with other programs).
+  virtual WindowHandle Handle() = 0;
+  // Opens the call sign window, with its name field first when `name_first`.
+  virtual void OpenCallsignWindow(bool name_first) = 0;
+};
+
+// What the desktop offers besides windows: clock, locale, beep, clipboard.
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  virtual LocalTime Now() = 0;
+  // The locale's abbreviated month name, month 1..12.
+  virtual std::string MonthAbbreviation(int month) = 0;
+  virtual void Beep() = 0;
+  // The clipboard's text (ANSI); nullopt when it holds none.
+  virtual std::optional<std::string> ClipboardText() = 0;
+};
+
+// The macro palette as the main window sees it.
+class MacroPalette {
+ public:
+  virtual ~MacroPalette() = default;
+  // Rebuilds the list (the palette is created hidden when it does not exist yet).
+  virtual void InitList() = 0;
 };
 
 // The single error reporter: shows "Unexpected error. Please report the following:" with

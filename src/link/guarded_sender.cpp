@@ -7,9 +7,25 @@ namespace qsopad {
 SendResult GuardedSender::Send(WindowHandle window, unsigned message, std::uintptr_t wparam,
                                std::intptr_t lparam) {
   if (window == 0) return {};  // a control that was never found: nothing to send to
-  const unsigned wait = IsUnresponsive(window) ? kHungWaitMs : kWaitMs;
-  const SendResult result = windows_.Send(window, message, wparam, lparam, wait);
-  switch (result.status) {
+  const SendResult result = windows_.Send(window, message, wparam, lparam, WaitFor(window));
+  Note(window, result.status);
+  return result;
+}
+
+SendResult GuardedSender::SendCopyData(WindowHandle target, WindowHandle sender,
+                                       std::uintptr_t code, std::string_view text) {
+  if (target == 0) return {};
+  const SendResult result = windows_.SendCopyData(target, sender, code, text, WaitFor(target));
+  Note(target, result.status);
+  return result;
+}
+
+unsigned GuardedSender::WaitFor(WindowHandle window) const {
+  return IsUnresponsive(window) ? kHungWaitMs : kWaitMs;
+}
+
+void GuardedSender::Note(WindowHandle window, SendStatus status) {
+  switch (status) {
     case SendStatus::kDone:
       unresponsive_.erase(window);
       break;
@@ -21,7 +37,6 @@ SendResult GuardedSender::Send(WindowHandle window, unsigned message, std::uintp
       // Says nothing about whether the receiver answers; keep what we knew.
       break;
   }
-  return result;
 }
 
 bool GuardedSender::IsUnresponsive(WindowHandle window) const {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string_view>
 
 #include "link/window_system.h"
 
@@ -21,10 +22,16 @@ class GuardedSender {
 
   SendResult Send(WindowHandle window, unsigned message, std::uintptr_t wparam,
                   std::intptr_t lparam);
+  // A WM_COPYDATA text record, under the same wait policy.
+  SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,
+                          std::string_view text);
   // True while `window` is known not to be answering.
   bool IsUnresponsive(WindowHandle window) const;
 
  private:
+  unsigned WaitFor(WindowHandle window) const;
+  void Note(WindowHandle window, SendStatus status);
+
   WindowSystem& windows_;
   std::map<WindowHandle, bool> unresponsive_;
 };

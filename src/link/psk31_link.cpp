@@ -189,6 +189,8 @@ void Psk31Link::RxFrequencyUp() { PressKey(sender_, memo, kVkRight); }
 
 void Psk31Link::RxFrequencyDown() { PressKey(sender_, memo, kVkLeft); }
 
+void Psk31Link::SendMemoKey(unsigned vk) { PressKey(sender_, memo, vk); }
+
 void Psk31Link::SaveWindowSetup() {
   // The main window's own placement is written whatever nopossave says.
   SkipOnError([this] {

@@ -57,6 +57,8 @@ class Psk31Link {
   void SetRxFrequency();             // asks "Enter new RX frequency"
   void RxFrequencyUp();              // VK_RIGHT to the memo
   void RxFrequencyDown();            // VK_LEFT to the memo
+  // WM_KEYDOWN then WM_KEYUP with `vk` to the memo (the arrow keys with "RetroA").
+  void SendMemoKey(unsigned vk);
   void SaveWindowSetup();
   // Sends WM_CLOSE to the main form (shutdown with option "Close").
   void ClosePSK31();

@@ -57,12 +57,30 @@ UniqueFont MessageFont() {
 
 }  // namespace
 
+namespace {
+constexpr int kXmitPanel = static_cast<int>(MainView::Panel::kXmit);
+constexpr int kPskPanel = static_cast<int>(MainView::Panel::kPsk);
+constexpr int kEtPanel = static_cast<int>(MainView::Panel::kEt);
+
+std::vector<ACCEL> LoadShortcuts(HINSTANCE instance, int id) {
+  HACCEL table = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(id));
+  if (!table) return {};
+  std::vector<ACCEL> entries(static_cast<size_t>(CopyAcceleratorTableW(table, nullptr, 0)));
+  CopyAcceleratorTableW(table, entries.data(), static_cast<int>(entries.size()));
+  DestroyAcceleratorTable(table);
+  return entries;
+}
+
+bool KeyDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+}  // namespace
+
 Form1::Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter)
-    : model_(std::make_unique<MainForm>(store, windows, *this, reporter)), store_(store) {
-  panel_text_[kXmit] = "TX";
-  panel_text_[kPsk] = "BPSK";
+    : model_(std::make_unique<MainForm>(store, windows, *this, reporter, *this, *this)),
+      store_(store) {
+  panel_text_[kXmitPanel] = "TX";
+  panel_text_[kPskPanel] = "BPSK";
   panel_enabled_.fill(true);
-  panel_enabled_[kXmit] = panel_enabled_[kEt] = false;
+  panel_enabled_[kXmitPanel] = panel_enabled_[kEtPanel] = false;
 }
 
 Form1::~Form1() = default;
@@ -78,8 +96,8 @@ bool Form1::Create(HINSTANCE instance) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kClassName;
   if (!RegisterClassExW(&wc)) return false;
-  accel_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
-  accel_retro_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL_RETRO));
+  accel_ = LoadShortcuts(instance, IDR_ACCEL);
+  accel_retro_ = LoadShortcuts(instance, IDR_ACCEL_RETRO);
   HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAINMENU));
   // Design size 6615 x 4575 twips for the typing area; start-up places the window.
   if (!CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
@@ -90,9 +108,52 @@ bool Form1::Create(HINSTANCE instance) {
   return true;
 }
 
-HACCEL Form1::Accelerators() const { return psk_visible_[1] ? accel_retro_ : accel_; }
+std::optional<int> Form1::FindShortcut(const MSG& msg) const {
+  const bool ctrl = KeyDown(VK_CONTROL), shift = KeyDown(VK_SHIFT);
+  const bool alt = KeyDown(VK_MENU) || (msg.message == WM_SYSKEYDOWN && (msg.lParam & (1 << 29)));
+  for (const ACCEL& a : psk_visible_[1] ? accel_retro_ : accel_) {
+    if (a.key != msg.wParam) continue;
+    if (((a.fVirt & FCONTROL) != 0) != ctrl || ((a.fVirt & FSHIFT) != 0) != shift ||
+        ((a.fVirt & FALT) != 0) != alt)
+      continue;
+    return a.cmd;
+  }
+  return std::nullopt;
+}
+
+bool Form1::PreTranslate(MSG& msg) {
+  if (!hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+  // A shortcut of a visible, enabled menu item runs the item and goes no further.
+  if (const std::optional<int> command = FindShortcut(msg)) {
+    if (CommandAvailable(*command)) {
+      OnCommand(*command, 1, nullptr);
+      return true;
+    }
+  }
+  const auto vk = static_cast<unsigned>(msg.wParam);
+  int shift = 0;
+  if (KeyDown(VK_SHIFT)) shift |= kShiftBit;
+  if (KeyDown(VK_CONTROL)) shift |= kCtrlBit;
+  if (KeyDown(VK_MENU) || msg.message == WM_SYSKEYDOWN) shift |= kAltBit;
+  if (model_->OnKeyDown(vk, shift)) return true;
+  // Insert and Delete are the frequency keys: whatever the modifiers, they never reach
+  // the typing area (where they would paste, cut or delete behind the queue's back).
+  if (vk == VK_INSERT || vk == VK_DELETE) return true;
+  // The rules may have moved the focus to the typing area; the key follows it there.
+  if (GetFocus() == text1_) msg.hwnd = text1_;
+  return false;
+}
 
 LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  // Messages from other programs: handled here, then passed on like every other message.
+  if (message == WM_COPYDATA) {
+    const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    if (record)
+      model_->OnCopyData(record->dwData, DecodeRecordText(record->lpData, record->cbData));
+  } else if (message >= 0xC000 && message <= 0xFFFF) {
+    model_->OnRegisteredMessage(message, wparam, lparam);
+  }
   switch (message) {
     case WM_CREATE: return OnCreate();
     case WM_SIZE: OnSize(wparam); return 0;
@@ -102,6 +163,7 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC: return OnCtlColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
     case WM_DRAWITEM: OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)); return TRUE;
+    case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lparam));
     case WM_SETFOCUS: FocusTypingArea(); return 0;
     case WM_CLOSE: OnClose(); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
@@ -126,13 +188,13 @@ LRESULT Form1::OnCreate() {
 void Form1::CreateChildren() {
   ui_font_ = MessageFont();
   const auto font = reinterpret_cast<WPARAM>(ui_font_.get());
-  // Typing keys arrive with the send queue; until then the area is read-only.
   text1_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
                            WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE |
-                               ES_AUTOVSCROLL | ES_READONLY | ES_NOHIDESEL,
+                               ES_AUTOVSCROLL | ES_NOHIDESEL,
                            0, 0, 100, 100, hwnd_, reinterpret_cast<HMENU>(IDC_TEXT1), instance_,
                            nullptr);
   SendMessageW(text1_, WM_SETFONT, font, TRUE);
+  SendMessageW(text1_, EM_SETLIMITTEXT, 0, 0);
   SetWindowSubclass(text1_, &Form1::TypingAreaProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -142,15 +204,17 @@ void Form1::CreateChildren() {
   // Tab order: typing area, then the buttons from left to right.
   const int tab_order[6] = {2, 3, 4, 5, 0, 1};
   for (int i : tab_order) {
+    // "&Send" shows the transmission's progress in its colour, so it draws itself.
+    const DWORD kind = i == 0 ? BS_OWNERDRAW : BS_PUSHBUTTON;
     buttons_[i] = CreateWindowExW(0, L"BUTTON", kButtons[i].caption,
-                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, bw,
+                                  WS_CHILD | WS_VISIBLE | WS_TABSTOP | kind, 0, 0, bw,
                                   bh, hwnd_, reinterpret_cast<HMENU>(
                                                  static_cast<INT_PTR>(kButtons[i].id)),
                                   instance_, nullptr);
     SendMessageW(buttons_[i], WM_SETFONT, font, TRUE);
     AddToolTip(buttons_[i], kButtons[i].tip);
-    // Their actions arrive with the send queue and the macros.
-    EnableWindow(buttons_[i], FALSE);
+    // Time/Date and the serial number arrive with the macro commands.
+    if (i >= 4) EnableWindow(buttons_[i], FALSE);
   }
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
                             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(IDC_STATUSBAR1),
@@ -229,7 +293,7 @@ void Form1::LayoutStatusBar() {
     right[i] = x;
   }
   const int et = std::max<int>(bar.right - x, MulDiv(kEtMinimumHimetric, dpi, 2540));
-  right[kEt] = x + et;
+  right[kEtPanel] = x + et;
   SendMessageW(status_, SB_SETPARTS, kPanelCount, reinterpret_cast<LPARAM>(right));
   for (int i = 0; i < kPanelCount; ++i) {
     SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(i) | SBT_OWNERDRAW,
@@ -244,14 +308,37 @@ void Form1::LayoutStatusBar() {
 }
 
 void Form1::SetPanelText(Panel panel, const std::string& text) {
-  if (panel_text_[panel] == text) return;
-  panel_text_[panel] = text;
+  const auto i = static_cast<size_t>(panel);
+  if (panel_text_[i] == text) return;
+  panel_text_[i] = text;
   RECT r;
-  SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&r));
+  SendMessageW(status_, SB_GETRECT, i, reinterpret_cast<LPARAM>(&r));
   InvalidateRect(status_, &r, TRUE);
 }
 
+void Form1::SetPanelEnabled(Panel panel, bool enabled) {
+  const auto i = static_cast<size_t>(panel);
+  if (panel_enabled_[i] == enabled) return;
+  panel_enabled_[i] = enabled;
+  RECT r;
+  SendMessageW(status_, SB_GETRECT, i, reinterpret_cast<LPARAM>(&r));
+  InvalidateRect(status_, &r, TRUE);
+}
+
+LRESULT Form1::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom == status_ && header.code == NM_CLICK) {
+    const auto& mouse = reinterpret_cast<const NMMOUSE&>(header);
+    if (mouse.dwItemSpec < static_cast<DWORD_PTR>(kPanelCount))
+      model_->OnPanelClick(static_cast<Panel>(mouse.dwItemSpec), KeyDown(VK_SHIFT));
+  }
+  return 0;
+}
+
 void Form1::OnDrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.hwndItem == buttons_[0]) {
+    DrawSendButton(item);
+    return;
+  }
   if (item.hwndItem != status_) return;
   const int panel = static_cast<int>(item.itemData);
   if (panel < 0 || panel >= kPanelCount) return;
@@ -266,30 +353,64 @@ void Form1::OnDrawItem(const DRAWITEMSTRUCT& item) {
   SelectObject(item.hDC, old);
 }
 
+void Form1::DrawSendButton(const DRAWITEMSTRUCT& item) {
+  RECT r = item.rcItem;
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  DrawFrameControl(item.hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+  RECT inner = r;
+  InflateRect(&inner, -2, -2);
+  if (send_colour_ != SendColour::kNormal) {
+    const COLORREF fill = send_colour_ == SendColour::kRed ? RGB(255, 0, 0) : RGB(255, 128, 128);
+    UniqueBrush brush(CreateSolidBrush(fill));
+    FillRect(item.hDC, &inner, brush.get());
+  }
+  wchar_t caption[32] = {};
+  GetWindowTextW(item.hwndItem, caption, 32);
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+  HGDIOBJ old = SelectObject(item.hDC, ui_font_.get());
+  if (pressed) OffsetRect(&inner, 1, 1);
+  DrawTextW(item.hDC, caption, -1, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  SelectObject(item.hDC, old);
+  if (item.itemState & ODS_FOCUS) {
+    InflateRect(&inner, -1, -1);
+    DrawFocusRect(item.hDC, &inner);
+  }
+}
+
 void Form1::OnTimer() {
-  model_->Guard("Timer1_Timer", [&] {
+  try {
     store_.Refresh();
-    model_->WatchAttachment();
-  });
+  } catch (const std::exception& e) {
+    model_->ReportError("Timer1_Timer", e.what());
+    return;
+  }
+  model_->Tick();
+}
+
+bool Form1::CommandAvailable(int id) {
+  constexpr UINT kAbsent = static_cast<UINT>(-1);
+  const UINT in_psk31 = GetMenuState(psk31_.get(), static_cast<UINT>(id), MF_BYCOMMAND);
+  const UINT in_psk31a = GetMenuState(psk31a_.get(), static_cast<UINT>(id), MF_BYCOMMAND);
+  if (in_psk31 != kAbsent || in_psk31a != kAbsent) {
+    const int which = in_psk31 != kAbsent ? 0 : 1;
+    return psk_visible_[which] && psk_enabled_[which] &&
+           !((which == 0 ? in_psk31 : in_psk31a) & (MF_GRAYED | MF_DISABLED));
+  }
+  const UINT state = GetMenuState(menubar_, static_cast<UINT>(id), MF_BYCOMMAND);
+  return state != kAbsent && !(state & (MF_GRAYED | MF_DISABLED));
 }
 
 void Form1::OnCommand(int id, int code, HWND control) {
   (void)code;
-  (void)control;
-  // A posted command for an item that is greyed out does nothing, as a click would.
-  if (id >= 1000 && id < 1700) {
-    const UINT state = GetMenuState(menubar_, static_cast<UINT>(id), MF_BYCOMMAND);
-    const UINT in_psk31 = GetMenuState(psk31_.get(), static_cast<UINT>(id), MF_BYCOMMAND);
-    const UINT in_psk31a = GetMenuState(psk31a_.get(), static_cast<UINT>(id), MF_BYCOMMAND);
-    const bool psk = in_psk31 != static_cast<UINT>(-1) || in_psk31a != static_cast<UINT>(-1);
-    if (psk) {
-      const int which = in_psk31 != static_cast<UINT>(-1) ? 0 : 1;
-      if (!psk_visible_[which] || !psk_enabled_[which]) return;
-      if ((which == 0 ? in_psk31 : in_psk31a) & (MF_GRAYED | MF_DISABLED)) return;
-    } else if (state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED))) {
-      return;
-    }
+  if (control != nullptr) {
+    // A button: its click. Command1 draws itself, so only clicks are looked at.
+    if (code == BN_CLICKED && id >= IDC_COMMAND1 && id <= IDC_COMMAND6)
+      model_->OnButtonClick(id - IDC_COMMAND1 + 1);
+    return;
   }
+  // A posted command for an item that is greyed out does nothing, as a click would.
+  if (id >= 1000 && id < 1700 && !CommandAvailable(id)) return;
   Psk31Link& link = model_->link;
   if (id >= IDM_PSK_1 && id <= IDM_PSK_8) {
     model_->Guard("mnupsk_Click", [&] { link.PressFunctionKey(id - IDM_PSK_1 + 1); });
@@ -303,6 +424,10 @@ void Form1::OnCommand(int id, int code, HWND control) {
     case IDM_EXIT: PostMessageW(hwnd_, WM_CLOSE, 0, 0); break;
     case IDM_COPY: CopySelection(); break;
     case IDM_COPY1: CopySelection(); FocusTypingArea(); break;
+    case IDM_PASTE: model_->PasteText(); break;
+    case IDM_PASTE1: model_->PasteText(); FocusTypingArea(); break;
+    case IDM_CLEAR: model_->ClearBuffer(); break;
+    case IDM_FULLSTOP: model_->FullStop(); break;
     case IDM_SETRX:
     case IDM_SETRXA: model_->Guard("mnuSetRX_Click", [&] { link.SetRxFrequency(); }); break;
     case IDM_FREQPLUS:
@@ -326,6 +451,9 @@ void Form1::OnInitMenuPopup(HMENU menu) {
     SendMessageW(text1_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                  reinterpret_cast<LPARAM>(&end));
     EnableMenuItem(menu, IDM_COPY, MF_BYCOMMAND | (start != end ? MF_ENABLED : MF_GRAYED));
+    const std::optional<std::string> clip = ClipboardText();
+    EnableMenuItem(menu, IDM_PASTE,
+                   MF_BYCOMMAND | (clip && !clip->empty() ? MF_ENABLED : MF_GRAYED));
   }
 }
 
@@ -336,6 +464,9 @@ void Form1::ShowTypingAreaMenu(LPARAM at) {
   SendMessageW(text1_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                reinterpret_cast<LPARAM>(&end));
   EnableMenuItem(popup, IDM_COPY1, MF_BYCOMMAND | (start != end ? MF_ENABLED : MF_GRAYED));
+  const std::optional<std::string> clip = ClipboardText();
+  EnableMenuItem(popup, IDM_PASTE1,
+                 MF_BYCOMMAND | (clip && !clip->empty() ? MF_ENABLED : MF_GRAYED));
   POINT p{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
   if (at == -1) {
     RECT r;
@@ -354,10 +485,32 @@ LRESULT CALLBACK Form1::TypingAreaProc(HWND hwnd, UINT message, WPARAM wparam, L
       self->ShowTypingAreaMenu(lparam);
       return 0;
     }
+    if (message == WM_CHAR) return self->OnTypingAreaChar(wparam, lparam);
+    // Cut, paste and undo would change the text behind the queue's back.
+    if (message == WM_CUT || message == WM_PASTE || message == WM_CLEAR || message == WM_UNDO ||
+        message == EM_UNDO)
+      return 0;
   } catch (...) {
     ReportUnhandled("Text1");
   }
   return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+LRESULT Form1::OnTypingAreaChar(WPARAM wparam, LPARAM lparam) {
+  // The key rules work on ANSI bytes; the edit control on UTF-16.
+  const wchar_t wide = static_cast<wchar_t>(wparam);
+  char byte = '?';
+  if (WideCharToMultiByte(CP_ACP, 0, &wide, 1, &byte, 1, nullptr, nullptr) != 1) byte = '?';
+  const int shown = model_->OnKeyPress(static_cast<unsigned char>(byte));
+  // Only what a text shows goes on: other control characters are queued for the PSK31
+  // program but would make the edit control cut, paste or undo.
+  if (shown == 0 || (shown < 32 && shown != '\b' && shown != '\t' && shown != '\r')) return 0;
+  wchar_t out = wide;
+  if (shown != static_cast<unsigned char>(byte)) {
+    const char b = static_cast<char>(shown);
+    MultiByteToWideChar(CP_ACP, 0, &b, 1, &out, 1);
+  }
+  return DefSubclassProc(text1_, WM_CHAR, out, lparam);
 }
 
 void Form1::CopySelection() {
@@ -501,6 +654,66 @@ void Form1::ShowMessage(const std::string& text, const std::string& title) {
 
 std::optional<std::string> Form1::AskText(const std::string& prompt) {
   return AskTextBox(instance_, hwnd_, prompt);
+}
+
+void Form1::AppendTypingText(const std::string& text) {
+  MoveTypingCaretToEnd();
+  const std::wstring wide = Widen(text);
+  SendMessageW(text1_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+  MoveTypingCaretToEnd();
+}
+
+void Form1::MoveTypingCaretToEnd() {
+  const int length = GetWindowTextLengthW(text1_);
+  SendMessageW(text1_, EM_SETSEL, static_cast<WPARAM>(length), length);
+}
+
+void Form1::ClearTypingText() { SetWindowTextW(text1_, L""); }
+
+void Form1::SetSendButton(bool enabled, SendColour colour) {
+  if (send_enabled_ == enabled && send_colour_ == colour) return;
+  send_enabled_ = enabled;
+  send_colour_ = colour;
+  EnableWindow(buttons_[0], enabled);
+  InvalidateRect(buttons_[0], nullptr, TRUE);
+}
+
+WindowHandle Form1::Handle() { return reinterpret_cast<WindowHandle>(hwnd_); }
+
+void Form1::OpenCallsignWindow(bool name_first) {
+  (void)name_first;
+  MessageBoxW(hwnd_, L"The call sign window is not available in this version of QSOPAD.",
+              kTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+LocalTime Form1::Now() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+std::string Form1::MonthAbbreviation(int month) {
+  wchar_t name[32] = {};
+  if (month < 1 || month > 12 ||
+      !GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SABBREVMONTHNAME1 + static_cast<LCTYPE>(month - 1),
+                      name, 32))
+    return {};
+  return Narrow(name);
+}
+
+void Form1::Beep() { MessageBeep(MB_OK); }
+
+std::optional<std::string> Form1::ClipboardText() {
+  if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(hwnd_)) return std::nullopt;
+  std::optional<std::string> text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = Narrow(wide);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
 }
 
 void Form1::OpenManual() {

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_form.h"
 #include "app/main_view.h"
@@ -17,15 +18,17 @@ namespace qsopad {
 class SettingsStore;
 class WindowSystem;
 
-class Form1 : public WindowBase, public MainView {
+class Form1 : public WindowBase, public MainView, public Desktop, public MacroPalette {
  public:
   Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter);
   ~Form1() override;
 
   // Creates the (hidden) window and runs the start-up sequence, which shows it.
   bool Create(HINSTANCE instance);
-  // The accelerator table for the current key map.
-  HACCEL Accelerators() const;
+  // Key routing ahead of the controls, called by the message loop for every message:
+  // menu shortcuts first, then the main window's key rules, which see every key before
+  // the typing area does. True when the message was used up. May redirect `msg`.
+  bool PreTranslate(MSG& msg);
   MainForm& model() { return *model_; }
 
   // MainView.
@@ -43,12 +46,29 @@ class Form1 : public WindowBase, public MainView {
   void FocusTypingArea() override;
   void ShowMessage(const std::string& text, const std::string& title) override;
   std::optional<std::string> AskText(const std::string& prompt) override;
+  void AppendTypingText(const std::string& text) override;
+  void MoveTypingCaretToEnd() override;
+  void ClearTypingText() override;
+  void SetPanelText(Panel panel, const std::string& text) override;
+  void SetPanelEnabled(Panel panel, bool enabled) override;
+  void SetSendButton(bool enabled, SendColour colour) override;
+  WindowHandle Handle() override;
+  void OpenCallsignWindow(bool name_first) override;
+
+  // Desktop.
+  LocalTime Now() override;
+  std::string MonthAbbreviation(int month) override;
+  void Beep() override;
+  std::optional<std::string> ClipboardText() override;
+
+  // MacroPalette: there is no palette window yet, so there is no list to rebuild.
+  void InitList() override {}
 
  protected:
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
-  enum Panel { kTime, kOcall, kQName, kXmit, kPsk, kEt, kPanelCount };
+  static constexpr int kPanelCount = 6;
 
   LRESULT OnCreate();
   void OnSize(WPARAM kind);
@@ -57,6 +77,11 @@ class Form1 : public WindowBase, public MainView {
   void OnInitMenuPopup(HMENU menu);
   LRESULT OnCtlColor(HDC dc, HWND control);
   void OnDrawItem(const DRAWITEMSTRUCT& item);
+  void DrawSendButton(const DRAWITEMSTRUCT& item);
+  LRESULT OnNotify(const NMHDR& header);
+  LRESULT OnTypingAreaChar(WPARAM wparam, LPARAM lparam);
+  bool CommandAvailable(int id);
+  std::optional<int> FindShortcut(const MSG& msg) const;
   void OnClose();
   void OnDestroy();
   void ShowTypingAreaMenu(LPARAM at);
@@ -65,7 +90,6 @@ class Form1 : public WindowBase, public MainView {
   void AddToolTip(HWND control, const wchar_t* text);
   void Layout();
   void LayoutStatusBar();
-  void SetPanelText(Panel panel, const std::string& text);
   void RefreshPskMenus();
   void DetachPskMenus();
   void CopySelection();
@@ -90,7 +114,7 @@ class Form1 : public WindowBase, public MainView {
   HWND tooltip_ = nullptr;
   HMENU menubar_ = nullptr;
   UniqueMenu psk31_, psk31a_, context_;
-  HACCEL accel_ = nullptr, accel_retro_ = nullptr;
+  std::vector<ACCEL> accel_, accel_retro_;
   bool psk_visible_[2] = {true, false};
   bool psk_enabled_[2] = {true, true};
   bool find_enabled_ = true;
@@ -101,6 +125,8 @@ class Form1 : public WindowBase, public MainView {
   bool custom_colors_ = false;
   std::array<std::string, kPanelCount> panel_text_{};
   std::array<bool, kPanelCount> panel_enabled_{};
+  bool send_enabled_ = true;
+  SendColour send_colour_ = SendColour::kNormal;
 };
 
 }  // namespace qsopad

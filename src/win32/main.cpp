@@ -28,6 +28,7 @@ class Win32ErrorReporter : public ErrorReporter {
 };
 
 Win32ErrorReporter reporter;
+Form1* main_form = nullptr;
 
 }  // namespace
 
@@ -39,7 +40,11 @@ void ReportUnhandled(const char* where) noexcept {
     description = e.what();
   } catch (...) {
   }
-  reporter.Report(where, description);
+  // Through the main window's model, which releases the transmitter first.
+  if (main_form)
+    main_form->model().ReportError(where, description);
+  else
+    reporter.Report(where, description);
 }
 
 }  // namespace qsopad
@@ -64,6 +69,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   Win32WindowSystem windows;
   Form1 form(*store, windows, reporter);
+  main_form = &form;
   if (!form.Create(instance)) {
     MessageBoxW(nullptr, Widen("QSOPAD cannot create its main window: " +
                                SystemErrorText(GetLastError())).c_str(),
@@ -72,7 +78,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (TranslateAcceleratorW(form.hwnd(), form.Accelerators(), &msg)) continue;
+    if (form.PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

@@ -4,127 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
 #include "app/layout.h"
 #include "app/win_placement.h"
-#include "fake_window_system.h"
-#include "options/memory_store_file.h"
-#include "options/settings_store.h"
+#include "main_form_fixture.h"
 
 namespace qsopad {
 namespace {
 
 using fakes::Call;
 using fakes::FakeWindowSystem;
-
-class RecordingView : public MainView {
- public:
-  std::vector<std::string> calls;
-  MainForm* model = nullptr;  // to play the resize that the real window reports
-  TwipsRect window{0, 0, 7000, 5000};
-  bool normal = true;
-  std::optional<FontSpec> font;
-  std::string caption3;
-  std::optional<bool> buttons_visible;
-  bool menu_visible[2] = {true, false};
-  bool menu_enabled[2] = {true, true};
-  bool find_enabled = true;
-  std::vector<std::string> messages;
-
-  void SetMenuVisible(Menu m, bool v) override {
-    menu_visible[m == Menu::kPsk31 ? 0 : 1] = v;
-    calls.push_back(std::string("menu-visible ") + (m == Menu::kPsk31 ? "psk31 " : "psk31a ") +
-                    (v ? "1" : "0"));
-  }
-  void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31 ? 0 : 1] = e; }
-  void SetFindWindowEnabled(bool e) override { find_enabled = e; }
-  void ApplyTypingFont(const FontSpec& f) override {
-    font = f;
-    calls.push_back("font");
-  }
-  void SetButtonCaption(int b, const std::string& c) override {
-    if (b == 3) caption3 = c;
-    calls.push_back("caption " + std::to_string(b));
-  }
-  void SetButtonsVisible(bool v) override {
-    buttons_visible = v;
-    calls.push_back(v ? "buttons 1" : "buttons 0");
-  }
-  void Show() override { calls.push_back("show"); }
-  void MoveTwips(long left, long top) override {
-    window.left = left;
-    window.top = top;
-    calls.push_back("move " + std::to_string(left) + " " + std::to_string(top));
-  }
-  void ResizeTwips(long width, long height) override {
-    calls.push_back("resize " + std::to_string(width) + " " + std::to_string(height));
-    if (width == window.width && height == window.height) return;  // no WM_SIZE
-    window.width = width;
-    window.height = height;
-    if (model) model->OnResize(normal);
-  }
-  TwipsRect ScreenTwips() override { return {0, 0, 19200, 14400}; }
-  std::optional<TwipsRect> NormalPlacementTwips() override {
-    if (!normal) return std::nullopt;
-    return window;
-  }
-  void FocusTypingArea() override { calls.push_back("focus"); }
-  void ShowMessage(const std::string& text, const std::string& title) override {
-    messages.push_back(title + ": " + text);
-  }
-  std::optional<std::string> AskText(const std::string&) override { return std::nullopt; }
-
-  // The user drags the border.
-  void UserResize(long width, long height) {
-    window.width = width;
-    window.height = height;
-    model->OnResize(normal);
-  }
-};
-
-class RecordingReporter : public ErrorReporter {
- public:
-  std::vector<std::string> reports;
-  void Report(const std::string& procedure, const std::string& description) override {
-    reports.push_back(procedure + ": " + description);
-  }
-};
-
-class MainFormTest : public ::testing::Test {
- protected:
-  MainFormTest() : store(std::make_unique<MemoryStoreFile>(file)) {}
-
-  void AddPsk31() {
-    app = windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard");
-    form = windows.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
-    panel = windows.AddChild(form, "TPanel");
-    windows.AddChild(panel, "TButton", "Tune");
-    windows.AddChild(panel, "TMemo");
-  }
-  MainForm& Model() {
-    if (!model) {
-      model = std::make_unique<MainForm>(store, windows, view, reporter);
-      view.model = model.get();
-    }
-    return *model;
-  }
-  void Set(std::string_view section, std::string_view key, std::string_view value) {
-    store.WriteSetting(section, key, value);
-  }
-  std::string Get(std::string_view section, std::string_view key) {
-    return store.ReadSetting(section, key, "<absent>");
-  }
-
-  std::shared_ptr<MemoryStoreFile::Shared> file = MemoryStoreFile().SharedState();
-  SettingsStore store;
-  FakeWindowSystem windows;
-  RecordingView view;
-  RecordingReporter reporter;
-  std::unique_ptr<MainForm> model;
-  WindowHandle app = 0, form = 0, panel = 0;
-};
+using fakes::MainFormTest;
 
 TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
   AddPsk31();
@@ -141,6 +35,11 @@ TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
   EXPECT_TRUE(view.messages.empty());
   EXPECT_TRUE(reporter.reports.empty());
   EXPECT_EQ(file->replaces, 0) << "start-up stores nothing";
+  const auto broadcasts = windows.CallsOf(Call::Kind::kBroadcast);
+  ASSERT_EQ(broadcasts.size(), 1u) << "one start-up announcement";
+  EXPECT_EQ(broadcasts[0].message, Model().funcmsg);
+  EXPECT_EQ(broadcasts[0].wparam, 0u);
+  EXPECT_EQ(broadcasts[0].lparam, 0);
   EXPECT_EQ(Model().link.formwnd, form);
 }
 
@@ -262,6 +161,23 @@ TEST_F(MainFormTest, AuxProgramStartsOnlyWhenSet) {
   EXPECT_EQ(starts[1].mode, StartMode::kNormalFocused);
 }
 
+TEST_F(MainFormTest, ShutdownAnnouncesFirstAndTellsThePairedLogProgram) {
+  AddPsk31();
+  Model().Load();
+  Model().logwnd = 0x5000;
+  windows.journal.clear();
+  Model().Unload();
+  ASSERT_GE(windows.journal.size(), 2u);
+  EXPECT_EQ(windows.journal[0].kind, Call::Kind::kBroadcast);
+  EXPECT_EQ(windows.journal[0].wparam, 1u);
+  EXPECT_EQ(windows.journal[0].lparam, 0);
+  EXPECT_EQ(windows.journal[1].kind, Call::Kind::kCopyData);
+  EXPECT_EQ(windows.journal[1].window, 0x5000u);
+  EXPECT_EQ(windows.journal[1].lparam, 0) << "code 0: closing";
+  EXPECT_EQ(windows.journal[1].text, "x");
+  EXPECT_EQ(windows.journal[1].wparam, 0x7000u) << "sent with our own window handle";
+}
+
 TEST_F(MainFormTest, ShutdownSavesSetupAndClosesPsk31OnlyWithClose) {
   for (const bool close : {false, true}) {
     SCOPED_TRACE(close ? "Close True" : "Close False");
@@ -291,13 +207,11 @@ TEST_F(MainFormTest, AttachmentWatchFollowsThePsk31Form) {
   Model().WatchAttachment();
   EXPECT_FALSE(view.menu_enabled[0]);
   EXPECT_TRUE(view.menu_enabled[1]);
-  Model().txmode = 1;
   windows.Window(form).alive = false;
   EXPECT_FALSE(Model().WatchAttachment());
   EXPECT_TRUE(view.find_enabled);
   EXPECT_FALSE(view.menu_enabled[0]);
   EXPECT_FALSE(view.menu_enabled[1]);
-  EXPECT_EQ(Model().txmode, 0);
 }
 
 TEST(ErrorText, NamesProcedureAndDescription) {

@@ -1,0 +1,199 @@
+// The main window's model over recording fakes of its ports, for unit tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "fake_window_system.h"
+#include "options/memory_store_file.h"
+#include "options/settings_store.h"
+
+namespace qsopad::fakes {
+
+class RecordingView : public MainView {
+ public:
+  std::vector<std::string> calls;
+  MainForm* model = nullptr;  // to play the resize that the real window reports
+  TwipsRect window{0, 0, 7000, 5000};
+  bool normal = true;
+  std::optional<FontSpec> font;
+  std::string caption3;
+  std::optional<bool> buttons_visible;
+  bool menu_visible[2] = {true, false};
+  bool menu_enabled[2] = {true, true};
+  bool find_enabled = true;
+  std::vector<std::string> messages;
+
+  void SetMenuVisible(Menu m, bool v) override {
+    menu_visible[m == Menu::kPsk31 ? 0 : 1] = v;
+    calls.push_back(std::string("menu-visible ") + (m == Menu::kPsk31 ? "psk31 " : "psk31a ") +
+                    (v ? "1" : "0"));
+  }
+  void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31 ? 0 : 1] = e; }
+  void SetFindWindowEnabled(bool e) override { find_enabled = e; }
+  void ApplyTypingFont(const FontSpec& f) override {
+    font = f;
+    calls.push_back("font");
+  }
+  void SetButtonCaption(int b, const std::string& c) override {
+    if (b == 3) caption3 = c;
+    if (b == 4) caption4 = c;
+    if (b == 6) caption6 = c;
+    calls.push_back("caption " + std::to_string(b));
+  }
+  void SetButtonsVisible(bool v) override {
+    buttons_visible = v;
+    calls.push_back(v ? "buttons 1" : "buttons 0");
+  }
+  void Show() override { calls.push_back("show"); }
+  void MoveTwips(long left, long top) override {
+    window.left = left;
+    window.top = top;
+    calls.push_back("move " + std::to_string(left) + " " + std::to_string(top));
+  }
+  void ResizeTwips(long width, long height) override {
+    calls.push_back("resize " + std::to_string(width) + " " + std::to_string(height));
+    if (width == window.width && height == window.height) return;  // no WM_SIZE
+    window.width = width;
+    window.height = height;
+    if (model) model->OnResize(normal);
+  }
+  TwipsRect ScreenTwips() override { return {0, 0, 19200, 14400}; }
+  std::optional<TwipsRect> NormalPlacementTwips() override {
+    if (!normal) return std::nullopt;
+    return window;
+  }
+  void FocusTypingArea() override { calls.push_back("focus"); }
+  void ShowMessage(const std::string& text, const std::string& title) override {
+    messages.push_back(title + ": " + text);
+  }
+  std::optional<std::string> AskText(const std::string&) override { return std::nullopt; }
+
+  std::string text1;  // what the typing area shows
+  std::array<std::string, 6> panels{};
+  std::array<bool, 6> panel_enabled{};
+  bool send_enabled = true;
+  SendColour send_colour = SendColour::kNormal;
+  std::string caption4, caption6;
+  int callsign_opened = 0;
+
+  void AppendTypingText(const std::string& t) override { text1 += t; }
+  void MoveTypingCaretToEnd() override {}
+  void ClearTypingText() override { text1.clear(); }
+  void SetPanelText(Panel p, const std::string& t) override { panels[static_cast<int>(p)] = t; }
+  void SetPanelEnabled(Panel p, bool e) override { panel_enabled[static_cast<int>(p)] = e; }
+  void SetSendButton(bool e, SendColour c) override {
+    send_enabled = e;
+    send_colour = c;
+  }
+  WindowHandle Handle() override { return 0x7000; }
+  void OpenCallsignWindow(bool) override { ++callsign_opened; }
+
+  // The user drags the border.
+  void UserResize(long width, long height) {
+    window.width = width;
+    window.height = height;
+    model->OnResize(normal);
+  }
+};
+
+class FakeDesktop : public Desktop {
+ public:
+  LocalTime now{2026, 12, 6, 10, 30, 0};
+  std::optional<std::string> clipboard;
+  int beeps = 0;
+  LocalTime Now() override { return now; }
+  std::string MonthAbbreviation(int m) override {
+    static const char* names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    return names[m - 1];
+  }
+  void Beep() override { ++beeps; }
+  std::optional<std::string> ClipboardText() override { return clipboard; }
+};
+
+class CountingPalette : public MacroPalette {
+ public:
+  int rebuilds = 0;
+  void InitList() override { ++rebuilds; }
+};
+
+class RecordingReporter : public ErrorReporter {
+ public:
+  std::vector<std::string> reports;
+  void Report(const std::string& procedure, const std::string& description) override {
+    reports.push_back(procedure + ": " + description);
+  }
+};
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest() : store(std::make_unique<MemoryStoreFile>(file)) {}
+
+  void AddPsk31() {
+    app = windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard");
+    form = windows.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
+    panel = windows.AddChild(form, "TPanel");
+    tune = windows.AddChild(panel, "TButton", "Tune");
+    memo = windows.AddChild(panel, "TMemo");
+  }
+  // Attached to a running PSK31 program, start-up done, journal cleared.
+  MainForm& Started() {
+    AddPsk31();
+    Model().Load();
+    windows.journal.clear();
+    return Model();
+  }
+  // The characters typed into the memo so far.
+  std::string MemoChars() const {
+    std::string out;
+    for (const auto& [message, wparam] : windows.MessagesTo(memo))
+      if (message == kWmChar) out += static_cast<char>(wparam);
+    return out;
+  }
+  // The function keys pressed on the panel (key-down messages).
+  std::vector<unsigned> PanelKeys() const {
+    std::vector<unsigned> out;
+    for (const auto& [message, wparam] : windows.MessagesTo(panel))
+      if (message == kWmKeyDown) out.push_back(static_cast<unsigned>(wparam));
+    return out;
+  }
+  void Type(const std::string& keys) {
+    for (const char c : keys) Model().OnKeyPress(static_cast<unsigned char>(c));
+  }
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) Model().Tick();
+  }
+  MainForm& Model() {
+    if (!model) {
+      model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette);
+      view.model = model.get();
+    }
+    return *model;
+  }
+  void Set(std::string_view section, std::string_view key, std::string_view value) {
+    store.WriteSetting(section, key, value);
+  }
+  std::string Get(std::string_view section, std::string_view key) {
+    return store.ReadSetting(section, key, "<absent>");
+  }
+
+  std::shared_ptr<MemoryStoreFile::Shared> file = MemoryStoreFile().SharedState();
+  SettingsStore store;
+  FakeWindowSystem windows;
+  RecordingView view;
+  RecordingReporter reporter;
+  FakeDesktop desktop;
+  CountingPalette palette;
+  std::unique_ptr<MainForm> model;
+  WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0;
+};
+
+}  // namespace qsopad::fakes

@@ -1,0 +1,384 @@
+// The road of a character: key rules, the send queue and its pump, the timer's transmit
+// state and announcements, the status bar, the partner state and the log program's
+// messages.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "main_form_fixture.h"
+
+namespace qsopad {
+namespace {
+
+using fakes::Call;
+using fakes::MainFormTest;
+
+using TransmitRoad = MainFormTest;
+
+TEST_F(TransmitRoad, TypedTextWaitsForSendThenGoesOutOnePerTick) {
+  Set("Opt", "SendCR", "1");
+  Started();
+  Type("cq cq");
+  Ticks(5);
+  EXPECT_EQ(MemoChars(), "") << "nothing leaves in receive mode";
+  Model().OnButtonClick(1);
+  EXPECT_EQ(Model().txmode, 1);
+  EXPECT_EQ(view.send_colour, MainView::SendColour::kRed);
+  EXPECT_FALSE(view.send_enabled);
+  for (int i = 1; i <= 6; ++i) {
+    Model().Tick();
+    EXPECT_EQ(MemoChars().size(), static_cast<size_t>(i)) << "one character per tick";
+  }
+  EXPECT_EQ(MemoChars(), "cq cq\r") << "the carriage return of SendCR follows the queue";
+  EXPECT_EQ(Model().lastxmit, "cq cq\r");
+  Ticks(3);
+  EXPECT_EQ(MemoChars(), "cq cq\r");
+}
+
+TEST_F(TransmitRoad, WordBreakHoldsAWordUntilItsEndIsQueued) {
+  Set("Opt", "WordBK", "True");
+  Started();
+  Model().OnButtonClick(1);
+  Type("hello");
+  Ticks(10);
+  EXPECT_EQ(MemoChars(), "");
+  Type("\b");
+  EXPECT_EQ(Model().sendbuf, "hell") << "the held word stays editable";
+  Type(" ");
+  Ticks(4);
+  EXPECT_EQ(MemoChars(), "hell");
+  Model().Tick();
+  EXPECT_EQ(MemoChars(), "hell ");
+}
+
+TEST_F(TransmitRoad, BackspaceEditsTheQueueThenTheMemo) {
+  Started();
+  Type("ab");
+  EXPECT_EQ(Model().OnKeyPress('\b'), '\b') << "the typing area deletes the shown letter";
+  EXPECT_EQ(Model().sendbuf, "a");
+  Model().OnKeyPress('\b');
+  EXPECT_EQ(Model().sendbuf, "");
+  // Nothing queued and no receive marker processed: the backspace is queued for the memo.
+  EXPECT_EQ(Model().OnKeyPress('\b'), '\b');
+  EXPECT_EQ(Model().sendbuf, "\b");
+  Model().sendbuf.clear();
+  Model().txended = true;
+  EXPECT_EQ(Model().OnKeyPress('\b'), 0) << "swallowed right after a receive marker";
+  EXPECT_EQ(Model().sendbuf, "");
+  Model().sendbuf = "x\r\n";
+  Model().OnKeyPress('\b');
+  EXPECT_EQ(Model().sendbuf, "x") << "a line end goes in one backspace";
+  Model().sendbuf = "\n";
+  Model().OnKeyPress('\b');
+  EXPECT_EQ(Model().sendbuf, "") << "a lone line feed must not underflow";
+  EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(TransmitRoad, SlashedZeroShowsAs216AndLeavesAsZero) {
+  Set("Opt", "Zero", "True");
+  Started();
+  EXPECT_EQ(Model().OnKeyPress('0'), 216);
+  Model().OnButtonClick(1);
+  Ticks(2);
+  EXPECT_EQ(MemoChars(), "0");
+  EXPECT_EQ(Model().lastxmit, "0");
+}
+
+TEST_F(TransmitRoad, ReceiveCodePressesF5RightAfterTheLastCharacter) {
+  Started();
+  Model().SendNKCharNB("^9ab^0");
+  EXPECT_EQ(view.text1, "ab\\");
+  Ticks(2);
+  EXPECT_EQ(MemoChars(), "ab");
+  EXPECT_TRUE(PanelKeys().empty()) << "not before the last character has gone";
+  Model().Tick();
+  EXPECT_EQ(PanelKeys(), std::vector<unsigned>{kVkF5});
+  EXPECT_EQ(Model().txmode, 0);
+  EXPECT_TRUE(Model().txended);
+  EXPECT_EQ(view.send_colour, MainView::SendColour::kLightRed);
+  // The key-down follows the last character directly in what the PSK31 program sees.
+  const auto last_char = std::find_if(windows.journal.rbegin(), windows.journal.rend(),
+                                      [](const Call& c) { return c.message == kWmChar; });
+  ASSERT_NE(last_char, windows.journal.rend());
+  const auto next = last_char.base();
+  ASSERT_NE(next, windows.journal.end());
+  EXPECT_EQ(next->window, panel);
+  EXPECT_EQ(next->message, kWmKeyDown);
+}
+
+TEST_F(TransmitRoad, MarkersChooseTxOffOrCwId) {
+  struct Row {
+    const char* cwid;
+    const char* cw1;
+    const char* macro;
+    std::vector<unsigned> keys;
+    std::string memo;
+  };
+  const Row rows[] = {
+      {"False", "1", "^9a^0", {kVkF5}, "a"},
+      {"True", "1", "^9a^0", {kVkF6}, "a"},
+      {"False", "1", "^9a^.", {kVkF6}, "a"},
+      {"False", "0", "^9a^.", {}, std::string("a\x01", 2)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.macro) + " CWID " + row.cwid + " CW1 " + row.cw1);
+    windows = fakes::FakeWindowSystem();
+    model.reset();
+    Set("Opt", "CWID", row.cwid);
+    Set("Opt", "CW1", row.cw1);
+    Started();
+    Model().SendNKCharNB(row.macro);
+    Ticks(4);
+    EXPECT_EQ(PanelKeys(), row.keys);
+    EXPECT_EQ(MemoChars(), row.memo);
+  }
+}
+
+TEST_F(TransmitRoad, FullStopEmptiesEverythingAndPressesTxOffTwice) {
+  Started();
+  Model().OnButtonClick(1);
+  Type("long text");
+  Model().Tick();
+  Model().FullStop();
+  EXPECT_EQ(Model().sendbuf, "");
+  EXPECT_EQ(view.text1, "");
+  EXPECT_EQ(Model().txmode, 0);
+  EXPECT_EQ(PanelKeys(), (std::vector<unsigned>{kVkF5, kVkF5}));
+  Ticks(3);
+  EXPECT_EQ(MemoChars(), "l");
+}
+
+TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWay) {
+  Started();
+  auto announcements = [&] {
+    std::vector<std::intptr_t> out;
+    for (const Call& c : windows.CallsOf(Call::Kind::kBroadcast)) {
+      EXPECT_EQ(c.message, Model().funcmsg);
+      EXPECT_EQ(c.wparam, 0u);
+      out.push_back(c.lparam);
+    }
+    return out;
+  };
+  Ticks(3);
+  EXPECT_TRUE(announcements().empty());
+  Model().OnButtonClick(1);  // empty queue: the command alone counts as transmitting
+  Model().Tick();
+  EXPECT_EQ(announcements(), std::vector<std::intptr_t>{1});
+  EXPECT_TRUE(MemoChars().empty());
+  // The PSK31 program transmits (Tune disabled) after our receive marker went out.
+  Model().SendNKCharNB("^0");
+  windows.Window(tune).enabled = false;
+  Ticks(5);
+  EXPECT_EQ(Model().txmode, 0);
+  EXPECT_EQ(announcements(), std::vector<std::intptr_t>{1}) << "still transmitting";
+  windows.Window(tune).enabled = true;
+  Ticks(3);
+  EXPECT_EQ(announcements(), (std::vector<std::intptr_t>{1, 0}));
+}
+
+TEST_F(TransmitRoad, Psk31ClosedWhileTransmittingEndsWithExactlyOneAnnouncement) {
+  Started();
+  Model().OnButtonClick(1);
+  Ticks(2);
+  windows.journal.clear();
+  windows.Window(form).alive = false;
+  Ticks(5);
+  const auto broadcasts = windows.CallsOf(Call::Kind::kBroadcast);
+  ASSERT_EQ(broadcasts.size(), 1u);
+  EXPECT_EQ(broadcasts[0].lparam, 0);
+  EXPECT_EQ(Model().txmode, 0);
+  EXPECT_FALSE(Model().txon);
+}
+
+TEST_F(TransmitRoad, MissingTuneButtonKeepsTheTransmitStateOn) {
+  app = windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard");
+  form = windows.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
+  panel = windows.AddChild(form, "TPanel");
+  memo = windows.AddChild(panel, "TMemo");
+  Model().Load();
+  view.messages.clear();
+  Ticks(2);
+  EXPECT_TRUE(Model().txon);
+}
+
+TEST_F(TransmitRoad, StatusBarShowsTimeModeAndElapsedTime) {
+  Started();
+  windows.Window(form).caption = "PSK31 SB [QPSK]";
+  Model().Tick();
+  EXPECT_EQ(view.panels[0], " 06 Dec 2026 10:30z ");
+  EXPECT_EQ(view.panels[4], "QPSK");
+  EXPECT_FALSE(view.panel_enabled[3]);
+  EXPECT_FALSE(view.panel_enabled[5]);
+  Model().OnButtonClick(1);
+  desktop.now.minute = 31;
+  desktop.now.second = 5;
+  Ticks(21);
+  EXPECT_TRUE(view.panel_enabled[3]);
+  EXPECT_TRUE(view.panel_enabled[5]);
+  EXPECT_EQ(view.panels[5], " 00:01:05 ");
+  windows.Window(form).caption = "PSK31 SB [BPSK]";
+  Model().txmode = 0;
+  Ticks(21);
+  EXPECT_EQ(view.panels[4], "BPSK");
+  EXPECT_FALSE(view.panel_enabled[5]);
+  EXPECT_EQ(view.send_colour, MainView::SendColour::kNormal);
+  EXPECT_TRUE(view.send_enabled);
+}
+
+TEST_F(TransmitRoad, ElapsedTimeTextFollowsTod) {
+  Set("Opt", "TOD", "False");
+  Started();
+  Model().OnButtonClick(1);
+  Ticks(22);
+  EXPECT_TRUE(view.panel_enabled[5]);
+  EXPECT_EQ(view.panels[5], "") << "with TOD off the text is not updated";
+}
+
+TEST_F(TransmitRoad, AnErrorWhileTransmittingReleasesTheTransmitterFirst) {
+  Started();
+  Model().OnButtonClick(1);
+  Set("Opt", "GMT", "east");
+  Model().ticks = 0;
+  Model().Tick();
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].rfind("Timer1_Timer: ", 0), 0u) << reporter.reports[0];
+  EXPECT_NE(reporter.reports[0].find("GMT"), std::string::npos);
+  EXPECT_NE(reporter.reports[0].find("east"), std::string::npos);
+  EXPECT_EQ(PanelKeys(), std::vector<unsigned>{kVkF5});
+}
+
+TEST_F(TransmitRoad, KeyRulesRouteFunctionKeysAndFrequencyKeys) {
+  Set("Call", "MyCall", "ZX0AB");
+  Started();
+  Model().ocall = "ZX9YZ";
+  EXPECT_TRUE(Model().OnKeyDown(kVkInsert, 0));
+  EXPECT_TRUE(Model().OnKeyDown(kVkDelete, 0));
+  const auto to_memo = windows.MessagesTo(memo);
+  ASSERT_EQ(to_memo.size(), 4u);
+  EXPECT_EQ(to_memo[0].second, kVkRight);
+  EXPECT_EQ(to_memo[2].second, kVkLeft);
+  EXPECT_TRUE(Model().OnKeyDown(kVkF1, 0));
+  EXPECT_EQ(Model().sendbuf, " ZX9YZ de ZX0AB ");
+  Model().sendbuf.clear();
+  EXPECT_TRUE(Model().OnKeyDown(kVkF1, kShiftBit)) << "Shift+F1: macro 0, empty by default";
+  EXPECT_EQ(Model().sendbuf, "");
+  EXPECT_FALSE(Model().OnKeyDown(kVkF1, kCtrlBit)) << "Ctrl+F1 is the menu's without Retro";
+  EXPECT_FALSE(Model().OnKeyDown('A', 0));
+  EXPECT_FALSE(Model().OnKeyDown(kVkLeft, 0)) << "arrows stay in the typing area";
+  Set("Opt", "RetroA", "True");
+  EXPECT_TRUE(Model().OnKeyDown(kVkUp, 0));
+  EXPECT_EQ(windows.MessagesTo(memo).back().second, kVkUp);
+  Set("Opt", "Retro", "True");
+  EXPECT_TRUE(Model().OnKeyDown(kVkF1, kCtrlBit)) << "with Retro Ctrl+F1 runs macro 10";
+  EXPECT_EQ(Model().sendbuf, " ZX9YZ de ZX0AB ");
+  EXPECT_TRUE(view.menu_visible[1]);
+  EXPECT_FALSE(view.menu_visible[0]);
+}
+
+TEST_F(TransmitRoad, StoredMacrosWinOverDefaults) {
+  Started();
+  Set("Macro", "10", "");
+  EXPECT_TRUE(Model().OnKeyDown(kVkF1, 0));
+  EXPECT_EQ(Model().sendbuf, "") << "a stored empty macro sends nothing";
+  Set("Macro", "11", "tu 73");
+  Model().OnKeyDown(kVkF1 + 1, 0);
+  EXPECT_EQ(Model().sendbuf, "tu 73");
+  Set("Opt", "Zero", "True");
+  Set("Macro", "12", "rst 509 ^0");
+  Model().OnKeyDown(kVkF1 + 2, 0);
+  // Zeros are slashed before expansion: the text keeps its slashed zero, and ^0 becomes
+  // the slashed-zero receive code.
+  EXPECT_EQ(Model().sendbuf, std::string("tu 73rst 5\xD8" "9 \0", 14));
+}
+
+TEST_F(TransmitRoad, PasteQueuesTheClipboardExpanded) {
+  Set("Call", "MyCall", "ZX0AB");
+  Started();
+  desktop.clipboard = "de ^M";
+  Model().PasteText();
+  EXPECT_EQ(Model().sendbuf, "de ZX0AB");
+  desktop.clipboard.reset();
+  Model().PasteText();
+  EXPECT_EQ(Model().sendbuf, "de ZX0AB");
+}
+
+TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
+  Set("Opt", "Zero", "True");
+  Started();
+  const unsigned logmsg = Model().logmsg;
+  ASSERT_NE(logmsg, 0u);
+  Model().OnRegisteredMessage(logmsg, 255, 0x5000);
+  EXPECT_EQ(Model().logwnd, 0u) << "our own answer coming back is ignored";
+  Model().OnRegisteredMessage(logmsg, 0, 0x5000);
+  EXPECT_EQ(Model().logwnd, 0x5000u);
+  const auto posts = windows.CallsOf(Call::Kind::kPost);
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].window, 0x5000u);
+  EXPECT_EQ(posts[0].message, logmsg);
+  EXPECT_EQ(posts[0].wparam, 255u);
+  EXPECT_EQ(posts[0].lparam, 0x7000);
+
+  windows.journal.clear();
+  Model().OnCopyData(1, "ZX0CALL");
+  EXPECT_EQ(Model().ocall, "ZX\xD8" "CALL");
+  EXPECT_EQ(view.caption4, "ZX\xD8" "CALL");
+  EXPECT_EQ(view.panels[1], " ZX\xD8" "CALL");
+  Model().OnCopyData(2, "Ann");
+  EXPECT_EQ(view.panels[2], " Ann");
+  EXPECT_EQ(palette.rebuilds, 2);
+  Model().OnCopyData(3, "ignored");
+  EXPECT_EQ(Model().namebuf, "Ann");
+  EXPECT_TRUE(windows.CallsOf(Call::Kind::kCopyData).empty()) << "incoming values are not echoed";
+
+  Model().ocall = "ZX0NEW";
+  Model().SetOcall();
+  auto records = windows.CallsOf(Call::Kind::kCopyData);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].lparam, 1);
+  EXPECT_EQ(records[0].text, "ZX0NEW") << "slashed zeros are undone for the log program";
+
+  windows.journal.clear();
+  Model().OnPanelClick(MainView::Panel::kOcall, true);
+  records = windows.CallsOf(Call::Kind::kCopyData);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].lparam, 1);
+  EXPECT_EQ(records[0].text, "");
+  EXPECT_EQ(records[1].lparam, 2);
+  EXPECT_EQ(records[1].text, "");
+}
+
+TEST_F(TransmitRoad, MessagesBeforeStartUpEndsAreLeftAlone) {
+  AddPsk31();
+  Model().OnCopyData(1, "EARLY");
+  Model().OnRegisteredMessage(0xC001, 0, 0x5000);
+  EXPECT_EQ(Model().ocall, "");
+  EXPECT_EQ(Model().logwnd, 0u);
+}
+
+TEST_F(TransmitRoad, LongTextsAreCutTo255BytesEachWay) {
+  Started();
+  Model().logwnd = 0x5000;
+  Model().namebuf = std::string(300, 'n');
+  Model().SetNamebuf();
+  const auto records = windows.CallsOf(Call::Kind::kCopyData);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].text.size(), 255u);
+
+  const std::string big(300, 'a');
+  EXPECT_EQ(DecodeRecordText(big.data(), big.size()).size(), 255u);
+  EXPECT_EQ(DecodeRecordText(nullptr, 10), "");
+  EXPECT_EQ(DecodeRecordText("ab\0cd", 5), "ab");
+  EXPECT_EQ(DecodeRecordText("abc", 0), "");
+}
+
+TEST(Elapsed, FormatsWithinOneDay) {
+  EXPECT_EQ(FormatElapsed(0), " 00:00:00 ");
+  EXPECT_EQ(FormatElapsed(3725.9), " 01:02:05 ");
+  EXPECT_EQ(FormatElapsed(86400 + 61), " 00:01:01 ");
+  EXPECT_DOUBLE_EQ(LocalSeconds({2027, 1, 1, 0, 0, 0}) - LocalSeconds({2026, 12, 31, 23, 59, 59}),
+                   1.0);
+}
+
+}  // namespace
+}  // namespace qsopad
