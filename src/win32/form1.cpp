@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cctype>
 #include <cmath>
 
 #include "app/layout.h"
@@ -123,6 +124,22 @@ std::optional<int> Form1::FindShortcut(const MSG& msg) const {
 
 bool Form1::PreTranslate(MSG& msg) {
   if (!hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  // Alt and a button's access key clicks the button, as in a dialog. Taken at the
+  // character, after the window has seen the key go down, so that releasing Alt does not
+  // then open the menu bar.
+  if (msg.message == WM_SYSCHAR) {
+    const int letter = std::toupper(static_cast<int>(msg.wParam & 0xFF));
+    for (int i = 0; i < 6; ++i) {
+      const std::string caption = GetWindowAnsiText(buttons_[i]);
+      const size_t amp = caption.find('&');
+      if (amp == std::string::npos || amp + 1 >= caption.size()) continue;
+      if (std::toupper(static_cast<unsigned char>(caption[amp + 1])) != letter) continue;
+      if (!IsWindowVisible(buttons_[i]) || !IsWindowEnabled(buttons_[i])) continue;
+      model_->OnButtonClick(i + 1);
+      return true;
+    }
+    return false;
+  }
   if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
   // A shortcut of a visible, enabled menu item runs the item and goes no further.
   if (const std::optional<int> command = FindShortcut(msg)) {
@@ -269,8 +286,10 @@ void Form1::Layout() {
   GetWindowRect(text1_, &text);
   const int text_w = out.widths_set ? out.text_width : text.right - text.left;
   const int text_h = out.heights_set ? out.text_height : text.bottom - text.top;
+  // No copied pixels: under Wine a control moved before its first paint otherwise keeps
+  // showing the stale copy where it lands.
   SetWindowPos(text1_, nullptr, 0, 0, std::max(text_w, 0), std::max(text_h, 0),
-               SWP_NOZORDER | SWP_NOACTIVATE);
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
   for (int i = 0; i < 6; ++i) {
     RECT r;
     GetWindowRect(buttons_[i], &r);
@@ -278,7 +297,7 @@ void Form1::Layout() {
     const int left = out.widths_set ? out.buttons[i].left : r.left;
     const int top = out.heights_set ? out.buttons[i].top : r.top;
     SetWindowPos(buttons_[i], nullptr, left, top, 0, 0,
-                 SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+                 SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOCOPYBITS);
   }
 }
 
@@ -288,10 +307,18 @@ void Form1::LayoutStatusBar() {
   const int dpi = Dpi();
   int right[kPanelCount];
   int x = 0;
+  // Panels have their design width and grow to show their whole text.
+  HDC dc = GetDC(status_);
+  HGDIOBJ old = SelectObject(dc, ui_font_.get());
   for (int i = 0; i < kPanelCount - 1; ++i) {
-    x += MulDiv(kPanelHimetric[i], dpi, 2540);
+    const std::wstring text = Widen(panel_text_[static_cast<size_t>(i)]);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    x += std::max(MulDiv(kPanelHimetric[i], dpi, 2540), static_cast<int>(extent.cx) + 12);
     right[i] = x;
   }
+  SelectObject(dc, old);
+  ReleaseDC(status_, dc);
   const int et = std::max<int>(bar.right - x, MulDiv(kEtMinimumHimetric, dpi, 2540));
   right[kEtPanel] = x + et;
   SendMessageW(status_, SB_SETPARTS, kPanelCount, reinterpret_cast<LPARAM>(right));
@@ -310,7 +337,9 @@ void Form1::LayoutStatusBar() {
 void Form1::SetPanelText(Panel panel, const std::string& text) {
   const auto i = static_cast<size_t>(panel);
   if (panel_text_[i] == text) return;
+  const bool relayout = panel_text_[i].size() != text.size();
   panel_text_[i] = text;
+  if (relayout) LayoutStatusBar();
   RECT r;
   SendMessageW(status_, SB_GETRECT, i, reinterpret_cast<LPARAM>(&r));
   InvalidateRect(status_, &r, TRUE);
