@@ -51,6 +51,8 @@ class NullDesktop : public Desktop {
 class NullPalette : public MacroPalette {
  public:
   void InitList() override {}
+  void ShowPalette() override {}
+  void UnloadPalette() override {}
 };
 
 class NullReporter : public ErrorReporter {

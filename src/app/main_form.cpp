@@ -139,6 +139,12 @@ void MainForm::Load() {
     const std::string aux = ReadText(store_, keys::kAux);
     if (!aux.empty()) windows_.StartProgram(aux, StartMode::kNormalFocused);
   });
+  Step([&] {
+    if (ReadLong(store_, keys::kMpal) == 1) {
+      palette_.ShowPalette();
+      view_.FocusTypingArea();
+    }
+  });
   Step([&] { wordbreak = ReadBool(store_, keys::kWordBk); });
   Step([&] {
     funcmsg = windows_.RegisterMessage(kFuncMessage);
@@ -154,6 +160,7 @@ void MainForm::Unload() {
     if (logwnd != 0) SendCopyData(logwnd, "x", kCodeClosing);
   });
   Step([&] { link.SaveWindowSetup(); });
+  Step([&] { palette_.UnloadPalette(); });
   Step([&] {
     if (ReadBool(store_, keys::kClose)) link.ClosePSK31();
   });

@@ -99,6 +99,10 @@ class MacroPalette {
   virtual ~MacroPalette() = default;
   // Rebuilds the list (the palette is created hidden when it does not exist yet).
   virtual void InitList() = 0;
+  // Shows the palette, not modal, owned by the main window (created when needed).
+  virtual void ShowPalette() = 0;
+  // Closes the palette if it exists, saving its settings.
+  virtual void UnloadPalette() = 0;
 };
 
 // The single error reporter: shows "Unexpected error. Please report the following:" with

@@ -709,6 +709,23 @@ void Form1::SetSendButton(bool enabled, SendColour colour) {
 
 WindowHandle Form1::Handle() { return reinterpret_cast<WindowHandle>(hwnd_); }
 
+Macros& Form1::Palette() {
+  if (!macros_) macros_ = std::make_unique<Macros>(instance_, hwnd_, *model_);
+  return *macros_;
+}
+
+void Form1::InitList() {
+  // A rebuild request creates the palette hidden when it does not exist yet.
+  Palette().EnsureCreated();
+  Palette().InitList();
+}
+
+void Form1::ShowPalette() { Palette().Show(); }
+
+void Form1::UnloadPalette() {
+  if (macros_) macros_->Unload();
+}
+
 void Form1::OpenCallsignWindow(bool name_first) {
   (void)name_first;
   MessageBoxW(hwnd_, L"The call sign window is not available in this version of QSOPAD.",

@@ -11,6 +11,7 @@
 
 #include "app/main_form.h"
 #include "app/main_view.h"
+#include "macros.h"
 #include "window_base.h"
 
 namespace qsopad {
@@ -61,8 +62,10 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   void Beep() override;
   std::optional<std::string> ClipboardText() override;
 
-  // MacroPalette: there is no palette window yet, so there is no list to rebuild.
-  void InitList() override {}
+  // MacroPalette: the Macros window.
+  void InitList() override;
+  void ShowPalette() override;
+  void UnloadPalette() override;
 
  protected:
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -81,6 +84,7 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   LRESULT OnNotify(const NMHDR& header);
   LRESULT OnTypingAreaChar(WPARAM wparam, LPARAM lparam);
   bool CommandAvailable(int id);
+  Macros& Palette();
   std::optional<int> FindShortcut(const MSG& msg) const;
   void OnClose();
   void OnDestroy();
@@ -106,6 +110,7 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
                                          UINT_PTR id, DWORD_PTR data) noexcept;
 
   std::unique_ptr<MainForm> model_;
+  std::unique_ptr<Macros> macros_;
   SettingsStore& store_;
   HINSTANCE instance_ = nullptr;
   HWND text1_ = nullptr;

@@ -121,8 +121,10 @@ class FakeDesktop : public Desktop {
 
 class CountingPalette : public MacroPalette {
  public:
-  int rebuilds = 0;
+  int rebuilds = 0, shown = 0, unloaded = 0;
   void InitList() override { ++rebuilds; }
+  void ShowPalette() override { ++shown; }
+  void UnloadPalette() override { ++unloaded; }
 };
 
 class RecordingReporter : public ErrorReporter {
