@@ -17,6 +17,9 @@ cp "$BUILD/win64/src/win32/qsopad.exe" "$BUILD/win64/src/win32/manual.htm" "$dri
 # A fresh, portable settings file beside the program.
 : > "$drive/QSOPAD/QSOPAD.ini"
 log "QSOPAD is at $drive/QSOPAD/qsopad.exe (settings: QSOPAD.ini beside it)"
+# QSOPAD launches the station and passes its environment on: the station then shows beside
+# QSOPAD's window instead of minimised.
+export PSK31_DEMO=1
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   cd "$drive/QSOPAD" && exec wine qsopad.exe

@@ -13,6 +13,9 @@
 //   PSK31_NO_FREQ=1        neither frequency group box nor their edits
 //   PSK31_HANG_ON_KEY=<vk> on WM_KEYDOWN with this virtual key (to any window) the UI thread
 //   PSK31_HANG_MS=<ms>       sleeps this long (default 2000), journaling HANG <ms> and HANGEND
+//   PSK31_DEMO=1           demonstration: shows normal even when started minimised, with the
+//                          form on the right half of the screen (left = half the width + 20,
+//                          top = 40), beside a QSOPAD that opens on the left half
 // A switch is on when set to anything but "" or "0".
 //
 // Journal lines: "<ms> <role> <event> [args...]", ms on the performance counter (comparable
@@ -70,6 +73,7 @@ psk31::Config ReadConfig() {
   c.noMemo = Switch(L"PSK31_NO_MEMO");
   c.noFreq = Switch(L"PSK31_NO_FREQ");
   c.evm = Switch(L"PSK31_EVM");
+  c.demo = Switch(L"PSK31_DEMO");
   c.cps = Number(L"PSK31_CPS", 30, 1, 100000);
   c.hangVk = Number(L"PSK31_HANG_ON_KEY", 0, 0, 255);
   c.hangMs = Number(L"PSK31_HANG_MS", 2000, 0, 600000);

@@ -2,6 +2,7 @@
 // built from the system's own controls so that they answer like real ones.
 #include "station.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <string>
 
@@ -166,6 +167,15 @@ bool Station::Create(HINSTANCE instance, int nCmdShow) {
   }
   Layout();
   UpdateStatus();
+  if (config_.demo) {
+    // Beside QSOPAD, which opens on the left half of the screen; a launch asks for a
+    // minimised window, which a screenshot would not show.
+    const int screenW = GetSystemMetrics(SM_CXSCREEN);
+    const int left = screenW / 2 + 20;
+    const int width = std::min(640, screenW - left - 20);
+    SetWindowPos(form_, nullptr, left, 40, width, 240, SWP_NOZORDER | SWP_NOACTIVATE);
+    nCmdShow = SW_SHOWNORMAL;
+  }
   journal_.Write("app", "START " + std::to_string(GetCurrentProcessId()));
   ShowWindow(form_, nCmdShow);
   UpdateWindow(form_);

@@ -17,6 +17,7 @@ struct Config {
   bool noMemo = false;
   bool noFreq = false;
   bool evm = false;
+  bool demo = false;
   int cps = 30;
   int hangVk = 0;  // 0: never hang
   int hangMs = 2000;
