@@ -38,6 +38,9 @@ class NullView : public MainView {
   void SetSendButton(bool, SendColour) override {}
   WindowHandle Handle() override { return 0x7000; }
   void OpenCallsignWindow(bool) override {}
+  std::optional<std::string> AskOpenFile(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
 };
 
 class NullDesktop : public Desktop {

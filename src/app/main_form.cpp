@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <limits>
+#include <vector>
 
 #include "common/error.h"
+#include "macros/text_file.h"
 #include "options/settings_catalogue.h"
 #include "options/settings_store.h"
 #include "options/settings_values.h"
@@ -31,6 +34,7 @@ constexpr std::uintptr_t kCodeClosing = 0, kCodeCall = 1, kCodeName = 2;
 // The log program's handshake: its announcement and our answer.
 constexpr std::uintptr_t kLogHello = 0, kLogAnswer = 255;
 constexpr std::size_t kMaxRecordText = 255;
+constexpr std::string_view kFileError = "File Error: ";
 // Status refresh every 21 ticks.
 constexpr int kRefreshTicks = 20;
 
@@ -43,6 +47,14 @@ std::string Blanked(const std::string& text, bool after) {
   out += text;
   if (after) out += ' ';
   return out;
+}
+
+// The serial-number button's caption after a change: the menu increment puts a space after
+// the colon, setting the number does not.
+std::string SerialCaption(long serial, bool space) {
+  std::string caption = space ? "S/&N: " : "S/&N:";
+  caption += FormatSerial(serial);
+  return caption;
 }
 
 }  // namespace
@@ -251,13 +263,107 @@ void MainForm::SendMacro(int index) {
     std::string text = store_.ReadSetting(sections::kMacro, MacroKey(index), DefMacros[index]);
     if (text.empty()) return;
     if (text.front() == '@') {
-      view_.ShowMessage("Sending a file from a macro (" + text +
-                            ") is not available in this version of QSOPAD.",
-                        "QSOPAD");
+      SendFile(text.substr(1));
       return;
     }
     Zeros(text);
     SendNKCharNB(text);
+  });
+}
+
+void MainForm::SendFile(const std::string& path) {
+  std::vector<std::string> lines;
+  try {
+    lines = ReadTextLines(path);
+  } catch (const std::exception& e) {
+    std::string message(kFileError);
+    message += e.what();
+    view_.ShowMessage(message, "Error");
+    return;
+  }
+  for (std::string& line : lines) {
+    Zeros(line);
+    line += '\r';
+    SendNKCharNB(line);
+    view_.MoveTypingCaretToEnd();
+  }
+}
+
+void MainForm::mnuXFile_Click() {
+  Guard("mnuXFile_Click", [&] {
+    const std::optional<std::string> path = view_.AskOpenFile("Select File", "Text Files|*.txt");
+    if (path && !path->empty()) SendFile(*path);
+  });
+}
+
+void MainForm::mnuXRpt_Click() {
+  Guard("mnuXRpt_Click", [&] {
+    const std::string copy = lastxmit;
+    SendNKCharNB("^9");
+    SendNKCharNB(copy);
+    SendNKCharNB("^0");
+    view_.FocusTypingArea();
+  });
+}
+
+void MainForm::mnuXSerial_Click() {
+  Guard("mnuXSerial_Click", [&] {
+    std::string number = FormatSerial(serialno);
+    Zeros(number);
+    SendWord(number);
+    view_.FocusTypingArea();
+  });
+}
+
+void MainForm::mnuXTime_Click() {
+  Guard("mnuXTime_Click", [&] {
+    SendWord(XTime(*this));
+    view_.FocusTypingArea();
+  });
+}
+
+void MainForm::mnuIncr_Click() {
+  Guard("mnuIncr_Click", [&] {
+    if (serialno >= 2147483647L)
+      throw Error("the serial number " + std::to_string(serialno) + " cannot be increased");
+    ++serialno;
+    WriteLong(store_, keys::kSerialNo, serialno);
+    view_.SetButtonCaption(6, SerialCaption(serialno, true));
+    palette_.InitList();
+    view_.FocusTypingArea();
+  });
+}
+
+void MainForm::mnuSetSerial_Click() {
+  Guard("mnuSetSerial_Click", [&] {
+    const std::optional<std::string> answer = view_.AskText("Serial Number?");
+    if (!answer || answer->empty()) return;
+    long value = 0;
+    try {
+      value = ParseLong(*answer);
+    } catch (const Error&) {
+      view_.ShowMessage("Invalid Number", "QSOPAD");
+      return;
+    }
+    serialno = value;
+    WriteLong(store_, keys::kSerialNo, serialno);
+    view_.SetButtonCaption(6, SerialCaption(serialno, false));
+    palette_.InitList();
+    view_.FocusTypingArea();
+  });
+}
+
+void MainForm::SetMycall() {
+  Guard("SetMycall", [&] {
+    const std::optional<std::string> answer = view_.AskText("Set your call sign");
+    if (!answer || answer->empty()) return;
+    WriteText(store_, keys::kMyCall, *answer);
+    mycall = *answer;
+    // The button shows the call it sends.
+    std::string caption = mycall;
+    Zeros(caption);
+    view_.SetButtonCaption(3, caption);
+    view_.FocusTypingArea();
   });
 }
 
@@ -490,9 +596,17 @@ void MainForm::OnButtonClick(int button) {
     case 2: SendNKCharNB("^0"); break;
     case 3: SendWord(mycall); break;
     case 4: SendWord(ocall); break;
+    case 5: mnuXTime_Click(); return;
+    case 6: mnuXSerial_Click(); return;
     default: return;
   }
   view_.FocusTypingArea();
+}
+
+void MainForm::OnButtonRightClick(int button) {
+  if (button == 3) SetMycall();
+  if (button == 4) view_.OpenCallsignWindow(false);
+  if (button == 6) mnuSetSerial_Click();
 }
 
 // ---- Other programs ----

@@ -87,8 +87,20 @@ class MainForm : public LinkHost, public MacroContext {
   void PasteText();
   // One WM_CHAR per character to the PSK31 memo.
   void SendXChars(const std::string& s);
-  // Function-key and palette macros 0..19.
+  // Function-key and palette macros 0..19; a text starting with "@" sends a file.
   void SendMacro(int index);
+  // Queues every line of a text file, each with a carriage return.
+  void SendFile(const std::string& path);
+
+  // The transmit shortcuts and serial-number commands.
+  void mnuXFile_Click();
+  void mnuXRpt_Click();
+  void mnuXSerial_Click();
+  void mnuXTime_Click();
+  void mnuXTime1_Click() { mnuXTime_Click(); }
+  void mnuIncr_Click();
+  void mnuSetSerial_Click();
+  void SetMycall();
 
   // Key down: true when the key is swallowed. `shift` holds kShiftBit, kCtrlBit, kAltBit.
   bool OnKeyDown(unsigned vk, int shift);
@@ -109,8 +121,9 @@ class MainForm : public LinkHost, public MacroContext {
   void SetNamebuf(bool xmit = true);
 
   void OnPanelClick(MainView::Panel panel, bool shift_held);
-  // The six buttons' left clicks, 1..6.
+  // The six buttons' left clicks, 1..6, and their right clicks (or Shift and left click).
   void OnButtonClick(int button);
+  void OnButtonRightClick(int button);
 
   // Messages from other programs (the shell's window procedure hands them over once
   // start-up has installed the hook). Both return nothing: the message always goes on to

@@ -79,6 +79,10 @@ class MainView {
   virtual WindowHandle Handle() = 0;
   // Opens the call sign window, with its name field first when `name_first`.
   virtual void OpenCallsignWindow(bool name_first) = 0;
+  // The open-file dialog; the chosen file's full name, nullopt when cancelled.
+  // `filter` pairs a description and a pattern: "Text Files|*.txt".
+  virtual std::optional<std::string> AskOpenFile(const std::string& title,
+                                                 const std::string& filter) = 0;
 };
 
 // What the desktop offers besides windows: clock, locale, beep, clipboard.

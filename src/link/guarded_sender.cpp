@@ -7,7 +7,15 @@ namespace qsopad {
 SendResult GuardedSender::Send(WindowHandle window, unsigned message, std::uintptr_t wparam,
                                std::intptr_t lparam) {
   if (window == 0) return {};  // a control that was never found: nothing to send to
-  const SendResult result = windows_.Send(window, message, wparam, lparam, WaitFor(window));
+  if (IsUnresponsive(window)) {
+    const SendStatus probe = Probe(window);
+    if (probe == SendStatus::kFailed) return {SendStatus::kFailed, 0};
+    if (probe != SendStatus::kDone) {
+      const bool handed = windows_.Notify(window, message, wparam, lparam);
+      return {handed ? SendStatus::kQueued : SendStatus::kFailed, 0};
+    }
+  }
+  const SendResult result = windows_.Send(window, message, wparam, lparam, kWaitMs);
   Note(window, result.status);
   return result;
 }
@@ -15,13 +23,22 @@ SendResult GuardedSender::Send(WindowHandle window, unsigned message, std::uintp
 SendResult GuardedSender::SendCopyData(WindowHandle target, WindowHandle sender,
                                        std::uintptr_t code, std::string_view text) {
   if (target == 0) return {};
-  const SendResult result = windows_.SendCopyData(target, sender, code, text, WaitFor(target));
+  if (IsUnresponsive(target)) {
+    const SendStatus probe = Probe(target);
+    if (probe != SendStatus::kDone) return {probe, 0};
+  }
+  const SendResult result = windows_.SendCopyData(target, sender, code, text, kWaitMs);
   Note(target, result.status);
   return result;
 }
 
-unsigned GuardedSender::WaitFor(WindowHandle window) const {
-  return IsUnresponsive(window) ? kHungWaitMs : kWaitMs;
+SendStatus GuardedSender::Probe(WindowHandle window) {
+  const SendResult probe = windows_.Send(window, kWmNull, 0, 0, kHungWaitMs);
+  if (probe.status == SendStatus::kDone) {
+    unresponsive_.erase(window);
+    return SendStatus::kDone;
+  }
+  return probe.status == SendStatus::kFailed ? SendStatus::kFailed : SendStatus::kHung;
 }
 
 void GuardedSender::Note(WindowHandle window, SendStatus status) {
@@ -34,6 +51,7 @@ void GuardedSender::Note(WindowHandle window, SendStatus status) {
       unresponsive_[window] = true;
       break;
     case SendStatus::kFailed:
+    case SendStatus::kQueued:
       // Says nothing about whether the receiver answers; keep what we knew.
       break;
   }

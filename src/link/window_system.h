@@ -23,6 +23,7 @@ enum class SendStatus {
   kTimedOut,  // the receiver did not answer within the wait (the message stays queued there)
   kHung,      // the system already considers the receiver hung; not waited for
   kFailed,    // no such window, or the call failed
+  kQueued,    // handed over without waiting; the receiver gets it when it answers again
 };
 
 struct SendResult {
@@ -31,6 +32,7 @@ struct SendResult {
 };
 
 // Window messages the link uses.
+inline constexpr unsigned kWmNull = 0;
 inline constexpr unsigned kWmClose = 16;
 inline constexpr unsigned kWmKeyDown = 256;
 inline constexpr unsigned kWmKeyUp = 257;
@@ -69,6 +71,10 @@ class WindowSystem {
   // Queues a message without waiting; false when it could not be queued.
   virtual bool Post(WindowHandle window, unsigned message, std::uintptr_t wparam,
                     std::intptr_t lparam) = 0;
+  // Sends without waiting for the answer: the receiver handles it as a sent message, in
+  // order with the other sent messages, when it next answers. Not for pointer messages.
+  virtual bool Notify(WindowHandle window, unsigned message, std::uintptr_t wparam,
+                      std::intptr_t lparam) = 0;
 
   // Moves and resizes (screen pixels), repainting.
   virtual void Move(WindowHandle window, const ScreenRect& rect) = 0;

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
 
 #include <cctype>
@@ -230,8 +231,10 @@ void Form1::CreateChildren() {
                                   instance_, nullptr);
     SendMessageW(buttons_[i], WM_SETFONT, font, TRUE);
     AddToolTip(buttons_[i], kButtons[i].tip);
-    // Time/Date and the serial number arrive with the macro commands.
-    if (i >= 4) EnableWindow(buttons_[i], FALSE);
+    // Right click, or Shift and left click, has an action of its own on these.
+    if (i == 2 || i == 3 || i == 5)
+      SetWindowSubclass(buttons_[i], &Form1::ButtonProc, static_cast<UINT_PTR>(i + 1),
+                        reinterpret_cast<DWORD_PTR>(this));
   }
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
                             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(IDC_STATUSBAR1),
@@ -456,6 +459,13 @@ void Form1::OnCommand(int id, int code, HWND control) {
     case IDM_PASTE: model_->PasteText(); break;
     case IDM_PASTE1: model_->PasteText(); FocusTypingArea(); break;
     case IDM_CLEAR: model_->ClearBuffer(); break;
+    case IDM_XFILE: model_->mnuXFile_Click(); break;
+    case IDM_XRPT: model_->mnuXRpt_Click(); break;
+    case IDM_XSERIAL: model_->mnuXSerial_Click(); break;
+    case IDM_XTIME: model_->mnuXTime_Click(); break;
+    case IDM_XTIME1: model_->mnuXTime1_Click(); break;
+    case IDM_INCR: model_->mnuIncr_Click(); break;
+    case IDM_SETSERIAL: model_->mnuSetSerial_Click(); break;
     case IDM_FULLSTOP: model_->FullStop(); break;
     case IDM_SETRX:
     case IDM_SETRXA: model_->Guard("mnuSetRX_Click", [&] { link.SetRxFrequency(); }); break;
@@ -503,6 +513,22 @@ void Form1::ShowTypingAreaMenu(LPARAM at) {
     p = {r.left + 8, r.top + 8};
   }
   TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0, hwnd_, nullptr);
+}
+
+LRESULT CALLBACK Form1::ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                   UINT_PTR id, DWORD_PTR data) noexcept {
+  auto* self = reinterpret_cast<Form1*>(data);
+  try {
+    const bool right = message == WM_RBUTTONDOWN;
+    const bool shift_left = message == WM_LBUTTONDOWN && KeyDown(VK_SHIFT);
+    if ((right || shift_left) && IsWindowEnabled(hwnd)) {
+      self->model_->OnButtonRightClick(static_cast<int>(id));
+      return 0;
+    }
+  } catch (...) {
+    ReportUnhandled("Command_MouseDown");
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
 LRESULT CALLBACK Form1::TypingAreaProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
@@ -730,6 +756,28 @@ void Form1::OpenCallsignWindow(bool name_first) {
   (void)name_first;
   MessageBoxW(hwnd_, L"The call sign window is not available in this version of QSOPAD.",
               kTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+std::optional<std::string> Form1::AskOpenFile(const std::string& title,
+                                              const std::string& filter) {
+  // "Text Files|*.txt" becomes the dialog's double-NUL-terminated pairs.
+  std::wstring pairs = Widen(filter);
+  for (wchar_t& c : pairs)
+    if (c == L'|') c = L'\0';
+  pairs.push_back(L'\0');
+  pairs.push_back(L'\0');
+  const std::wstring caption = Widen(title);
+  wchar_t file[MAX_PATH * 4] = {};
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = hwnd_;
+  ofn.lpstrFilter = pairs.c_str();
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = static_cast<DWORD>(std::size(file));
+  ofn.lpstrTitle = caption.c_str();
+  ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&ofn)) return std::nullopt;
+  return Narrow(file);
 }
 
 LocalTime Form1::Now() {

@@ -55,6 +55,8 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   void SetSendButton(bool enabled, SendColour colour) override;
   WindowHandle Handle() override;
   void OpenCallsignWindow(bool name_first) override;
+  std::optional<std::string> AskOpenFile(const std::string& title,
+                                         const std::string& filter) override;
 
   // Desktop.
   LocalTime Now() override;
@@ -106,6 +108,8 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   int TwipsToPxX(long twips) const;
   int TwipsToPxY(long twips) const;
 
+  static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                     UINT_PTR id, DWORD_PTR data) noexcept;
   static LRESULT CALLBACK TypingAreaProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                          UINT_PTR id, DWORD_PTR data) noexcept;
 

@@ -76,6 +76,12 @@ bool Win32WindowSystem::Post(WindowHandle window, unsigned message, std::uintptr
                                      static_cast<LPARAM>(lparam));
 }
 
+bool Win32WindowSystem::Notify(WindowHandle window, unsigned message, std::uintptr_t wparam,
+                               std::intptr_t lparam) {
+  return window != 0 && SendNotifyMessageA(H(window), message, static_cast<WPARAM>(wparam),
+                                           static_cast<LPARAM>(lparam));
+}
+
 void Win32WindowSystem::Move(WindowHandle window, const ScreenRect& rect) {
   // Asynchronous: moving another thread's window must not wait on a hung program.
   SetWindowPos(H(window), nullptr, rect.left, rect.top, rect.right - rect.left,

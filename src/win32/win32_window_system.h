@@ -19,6 +19,8 @@ class Win32WindowSystem : public WindowSystem {
                   std::intptr_t lparam, unsigned wait_ms) override;
   bool Post(WindowHandle window, unsigned message, std::uintptr_t wparam,
             std::intptr_t lparam) override;
+  bool Notify(WindowHandle window, unsigned message, std::uintptr_t wparam,
+              std::intptr_t lparam) override;
   void Move(WindowHandle window, const ScreenRect& rect) override;
   void SetFocus(WindowHandle window) override;
   void SetForeground(WindowHandle window) override;

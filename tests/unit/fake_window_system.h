@@ -40,6 +40,7 @@ struct Call {
   enum class Kind {
     kSend,
     kPost,
+    kNotify,
     kMove,
     kSetFocus,
     kSetForeground,
@@ -94,12 +95,14 @@ class FakeWindowSystem : public WindowSystem {
     }
     return found;
   }
-  // Sends and posts to one window as (message, wparam) pairs, in order.
+  // Sends, notifications and posts to one window as (message, wparam) pairs, in order;
+  // the WM_NULL probes of the guarded sender are left out.
   std::vector<std::pair<unsigned, std::uintptr_t>> MessagesTo(WindowHandle window) const {
     std::vector<std::pair<unsigned, std::uintptr_t>> found;
     for (const Call& call : journal) {
-      if ((call.kind == Call::Kind::kSend || call.kind == Call::Kind::kPost) &&
-          call.window == window) {
+      if ((call.kind == Call::Kind::kSend || call.kind == Call::Kind::kPost ||
+           call.kind == Call::Kind::kNotify) &&
+          call.window == window && call.message != kWmNull) {
         found.emplace_back(call.message, call.wparam);
       }
     }
@@ -169,6 +172,12 @@ class FakeWindowSystem : public WindowSystem {
   bool Post(WindowHandle handle, unsigned message, std::uintptr_t wparam,
             std::intptr_t lparam) override {
     journal.push_back(Message(Call::Kind::kPost, handle, message, wparam, lparam));
+    return Find(handle) != nullptr;
+  }
+
+  bool Notify(WindowHandle handle, unsigned message, std::uintptr_t wparam,
+              std::intptr_t lparam) override {
+    journal.push_back(Message(Call::Kind::kNotify, handle, message, wparam, lparam));
     return Find(handle) != nullptr;
   }
 

@@ -41,21 +41,44 @@ TEST(GuardedSender, AnsweringReceiverGetsFullWaitsAndItsAnswersComeBack) {
   EXPECT_FALSE(sender.IsUnresponsive(memo));
 }
 
-// A receiver that stops answering for a while costs one full wait, then short ones until
-// it answers again; no message is dropped or reordered meanwhile.
+// A receiver that stops answering for a while costs one full wait; after that each message
+// is preceded by a short WM_NULL probe and handed over without waiting while the probe goes
+// unanswered. No message is dropped or reordered meanwhile.
 TEST(GuardedSender, ReceiverThatHangsCostsOneFullWaitUntilItAnswersAgain) {
   constexpr unsigned kFull = GuardedSender::kWaitMs;
   constexpr unsigned kShort = GuardedSender::kHungWaitMs;
+  constexpr auto kSend = Call::Kind::kSend;
+  constexpr auto kNotify = Call::Kind::kNotify;
+  struct Step {
+    Call::Kind kind;
+    unsigned message;
+    unsigned wait;
+  };
   struct Row {
     const char* name;
     SendStatus hang_status;
     int hang_sends;
-    std::vector<unsigned> waits;  // for six sends
+    std::vector<Step> steps;  // every call for the six characters
   };
   const Row rows[] = {
-      {"times out once", SendStatus::kTimedOut, 1, {kFull, kShort, kFull, kFull, kFull, kFull}},
-      {"times out thrice", SendStatus::kTimedOut, 3, {kFull, kShort, kShort, kShort, kFull, kFull}},
-      {"system says hung", SendStatus::kHung, 2, {kFull, kShort, kShort, kFull, kFull, kFull}},
+      {"times out once",
+       SendStatus::kTimedOut,
+       1,
+       {{kSend, kWmChar, kFull}, {kSend, kWmNull, kShort}, {kSend, kWmChar, kFull},
+        {kSend, kWmChar, kFull}, {kSend, kWmChar, kFull}, {kSend, kWmChar, kFull},
+        {kSend, kWmChar, kFull}}},
+      {"times out thrice",
+       SendStatus::kTimedOut,
+       3,
+       {{kSend, kWmChar, kFull}, {kSend, kWmNull, kShort}, {kNotify, kWmChar, 0},
+        {kSend, kWmNull, kShort}, {kNotify, kWmChar, 0}, {kSend, kWmNull, kShort},
+        {kSend, kWmChar, kFull}, {kSend, kWmChar, kFull}, {kSend, kWmChar, kFull}}},
+      {"system says hung",
+       SendStatus::kHung,
+       2,
+       {{kSend, kWmChar, kFull}, {kSend, kWmNull, kShort}, {kNotify, kWmChar, 0},
+        {kSend, kWmNull, kShort}, {kSend, kWmChar, kFull}, {kSend, kWmChar, kFull},
+        {kSend, kWmChar, kFull}, {kSend, kWmChar, kFull}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -65,18 +88,33 @@ TEST(GuardedSender, ReceiverThatHangsCostsOneFullWaitUntilItAnswersAgain) {
     windows.Window(memo).hang_status = row.hang_status;
     GuardedSender sender(windows);
 
-    std::vector<bool> marked;
-    for (unsigned c = '1'; c <= '6'; ++c) {
-      sender.Send(memo, kWmChar, c, 0);
-      marked.push_back(sender.IsUnresponsive(memo));
+    for (unsigned c = '1'; c <= '6'; ++c) sender.Send(memo, kWmChar, c, 0);
+    ASSERT_EQ(windows.journal.size(), row.steps.size());
+    for (std::size_t i = 0; i < row.steps.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(windows.journal[i].kind, row.steps[i].kind);
+      EXPECT_EQ(windows.journal[i].message, row.steps[i].message);
+      if (row.steps[i].kind == kSend) {
+        EXPECT_EQ(windows.journal[i].wait_ms, row.steps[i].wait);
+      }
     }
-    EXPECT_EQ(WaitsTo(windows, memo), row.waits);
-    ASSERT_EQ(windows.MessagesTo(memo).size(), 6u);
+    ASSERT_EQ(windows.MessagesTo(memo).size(), 6u) << "every character, probes left out";
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(windows.MessagesTo(memo)[i].second, '1' + i);
-    for (std::size_t i = 0; i < 6; ++i) {
-      EXPECT_EQ(marked[i], static_cast<int>(i) < row.hang_sends) << "after send " << i + 1;
-    }
+    EXPECT_FALSE(sender.IsUnresponsive(memo)) << "answering again clears the mark";
   }
+}
+
+TEST(GuardedSender, RecordsAreNotHandedOverToAReceiverThatDoesNotAnswer) {
+  FakeWindowSystem windows;
+  const WindowHandle log = windows.AddTopLevel("Log", "");
+  windows.Window(log).hang_sends = 2;
+  GuardedSender sender(windows);
+  EXPECT_EQ(sender.SendCopyData(log, 0x7000, 1, "ZX0AB").status, SendStatus::kTimedOut);
+  EXPECT_EQ(sender.SendCopyData(log, 0x7000, 1, "ZX0CD").status, SendStatus::kHung)
+      << "a record points at its text: it cannot wait in the receiver's queue";
+  EXPECT_EQ(windows.CallsOf(Call::Kind::kCopyData).size(), 1u);
+  EXPECT_EQ(sender.SendCopyData(log, 0x7000, 1, "ZX0EF").status, SendStatus::kDone);
+  EXPECT_EQ(windows.CallsOf(Call::Kind::kCopyData).back().text, "ZX0EF");
 }
 
 TEST(GuardedSender, MarkBelongsToTheReceiverThatHung) {
@@ -92,7 +130,9 @@ TEST(GuardedSender, MarkBelongsToTheReceiverThatHung) {
 
   EXPECT_EQ(WaitsTo(windows, fine), std::vector<unsigned>{GuardedSender::kWaitMs});
   EXPECT_EQ(WaitsTo(windows, hung),
-            (std::vector<unsigned>{GuardedSender::kWaitMs, GuardedSender::kHungWaitMs}));
+            (std::vector<unsigned>{GuardedSender::kWaitMs, GuardedSender::kHungWaitMs}))
+      << "a full wait, then only the probe";
+  EXPECT_EQ(windows.CallsOf(Call::Kind::kNotify).size(), 1u);
 }
 
 TEST(GuardedSender, FailedSendsLeaveTheMarkAsItWasAndWindowZeroGetsNothing) {

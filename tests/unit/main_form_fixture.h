@@ -74,7 +74,13 @@ class RecordingView : public MainView {
   void ShowMessage(const std::string& text, const std::string& title) override {
     messages.push_back(title + ": " + text);
   }
-  std::optional<std::string> AskText(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> AskText(const std::string& prompt) override {
+    prompts.push_back(prompt);
+    if (answers.empty()) return std::nullopt;
+    std::string a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+  }
 
   std::string text1;  // what the typing area shows
   std::array<std::string, 6> panels{};
@@ -95,6 +101,14 @@ class RecordingView : public MainView {
   }
   WindowHandle Handle() override { return 0x7000; }
   void OpenCallsignWindow(bool) override { ++callsign_opened; }
+  std::optional<std::string> open_file;  // what the open-file dialog answers
+  std::vector<std::string> answers;      // what input boxes answer, in turn
+  std::vector<std::string> prompts;
+  std::optional<std::string> AskOpenFile(const std::string& title,
+                                         const std::string& filter) override {
+    prompts.push_back(title + " [" + filter + "]");
+    return open_file;
+  }
 
   // The user drags the border.
   void UserResize(long width, long height) {

@@ -1,0 +1,160 @@
+// Sending macros and files, Repeat Last, time and serial-number commands, own call.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "main_form_fixture.h"
+#include "temp_folder.h"
+
+namespace qsopad {
+namespace {
+
+using fakes::MainFormTest;
+using MacroCommands = MainFormTest;
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST_F(MacroCommands, AtMacroSendsTheFileLineByLine) {
+  testing::TempFolder folder;
+  const std::string path = folder.File("qso.txt");
+  WriteFile(path, "first\r\nsecond\nthird ^M");
+  Set("Call", "MyCall", "ZX0AB");
+  Started();
+  Set("Macro", "10", "@" + path);
+  Model().OnKeyDown(kVkF1, 0);
+  EXPECT_EQ(Model().sendbuf, "first\rsecond\rthird ZX0AB\r") << "CR LF and LF alike";
+  EXPECT_EQ(view.text1, "first\r\nsecond\r\nthird ZX0AB\r\n");
+  EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(MacroCommands, FileProblemsShowTheFileError) {
+  testing::TempFolder folder;
+  Started();
+  Set("Macro", "10", "@");
+  Model().SendMacro(10);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].rfind("Error: File Error: ", 0), 0u) << view.messages[0];
+  Set("Macro", "11", "@" + folder.File("missing.txt"));
+  Model().SendMacro(11);
+  ASSERT_EQ(view.messages.size(), 2u);
+  EXPECT_NE(view.messages[1].find("missing.txt"), std::string::npos) << view.messages[1];
+  EXPECT_EQ(Model().sendbuf, "");
+  EXPECT_TRUE(reporter.reports.empty()) << "a file error is expected, not unexpected";
+
+  WriteFile(folder.File("empty.txt"), "");
+  Set("Macro", "12", "@" + folder.File("empty.txt"));
+  Model().SendMacro(12);
+  EXPECT_EQ(view.messages.size(), 2u) << "an empty file sends nothing and says nothing";
+  EXPECT_EQ(Model().sendbuf, "");
+}
+
+TEST_F(MacroCommands, FileLinesCarryTheirCaretCodes) {
+  testing::TempFolder folder;
+  WriteFile(folder.File("over.txt"), "^Xhi^R\n");
+  Started();
+  Model().SendFile(folder.File("over.txt"));
+  EXPECT_EQ(Model().txmode, 1);
+  Ticks(3);
+  EXPECT_EQ(MemoChars(), "hi");
+  EXPECT_EQ(PanelKeys(), std::vector<unsigned>{kVkF5});
+}
+
+TEST_F(MacroCommands, XmitFileAsksForATextFile) {
+  testing::TempFolder folder;
+  WriteFile(folder.File("a.txt"), "73");
+  Started();
+  Model().mnuXFile_Click();
+  ASSERT_EQ(view.prompts.size(), 1u);
+  EXPECT_EQ(view.prompts[0], "Select File [Text Files|*.txt]");
+  EXPECT_EQ(Model().sendbuf, "") << "cancelled: nothing sent";
+  view.open_file = folder.File("a.txt");
+  Model().mnuXFile_Click();
+  EXPECT_EQ(Model().sendbuf, "73\r");
+}
+
+TEST_F(MacroCommands, RepeatLastExpandsALiteralCaretCodeTheSecondTime) {
+  Set("Call", "MyCall", "ZX0AB");
+  Started();
+  Model().SendNKCharNB("^9pse ^^M^0");
+  Ticks(10);
+  EXPECT_EQ(MemoChars(), "pse ^M");
+  EXPECT_EQ(Model().lastxmit, "pse ^M");
+  Model().mnuXRpt_Click();
+  EXPECT_EQ(Model().txmode, 1);
+  EXPECT_EQ(Model().sendbuf, std::string("pse ZX0AB\0", 10));
+  EXPECT_EQ(Model().lastxmit, "") << "the transmit code empties it";
+}
+
+TEST_F(MacroCommands, SerialNumberCommandsAndCaptions) {
+  Set("Opt", "SerialNo", "9");
+  Started();
+  Model().mnuXSerial_Click();
+  EXPECT_EQ(Model().sendbuf, " 0009 ");
+  Model().mnuIncr_Click();
+  EXPECT_EQ(Model().serialno, 10);
+  EXPECT_EQ(Get("Opt", "SerialNo"), "10");
+  EXPECT_EQ(view.caption6, "S/&N: 0010") << "the menu increment puts a space after the colon";
+  EXPECT_EQ(palette.rebuilds, 1);
+  Model().SendNKCharNB("^+");
+  EXPECT_EQ(view.caption6, "S/&N:0011") << "the code does not";
+
+  struct Row {
+    const char* answer;
+    long serial;
+    const char* caption;
+  };
+  const Row rows[] = {{"12.5", 12, "S/&N:0012"}, {"13.5", 14, "S/&N:0014"},
+                      {"-7", -7, "S/&N:-0007"},  {"abc", -7, "S/&N:-0007"},
+                      {"", -7, "S/&N:-0007"},    {"99999999999", -7, "S/&N:-0007"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.answer);
+    view.messages.clear();
+    view.answers = {row.answer};
+    Model().mnuSetSerial_Click();
+    EXPECT_EQ(Model().serialno, row.serial);
+    EXPECT_EQ(view.caption6, row.caption);
+    EXPECT_EQ(Get("Opt", "SerialNo"), std::to_string(row.serial));
+    const bool invalid = std::string(row.answer) == "abc" || std::string(row.answer) == "99999999999";
+    EXPECT_EQ(view.messages.size(), invalid ? 1u : 0u);
+    if (invalid) {
+      EXPECT_EQ(view.messages[0], "QSOPAD: Invalid Number");
+    }
+  }
+  EXPECT_EQ(view.prompts.back(), "Serial Number?");
+}
+
+TEST_F(MacroCommands, SerialAndTimeAreSentAsWords) {
+  Set("Opt", "Zero", "True");
+  Set("Opt", "SerialNo", "10");
+  Started();
+  Model().mnuXSerial_Click();
+  EXPECT_EQ(Model().sendbuf, " \xD8\xD8" "1\xD8 ");
+  Model().sendbuf.clear();
+  Set("Opt", "Zero", "False");
+  Model().mnuXTime_Click();
+  EXPECT_EQ(Model().sendbuf, " 06 Dec 2026 10:30z ");
+  Model().sendbuf.clear();
+  Model().OnButtonClick(5);
+  EXPECT_EQ(Model().sendbuf, " 06 Dec 2026 10:30z ");
+}
+
+TEST_F(MacroCommands, ButtonRightClicksSetOwnCallAndSerial) {
+  Started();
+  view.answers = {"ZX0NEW"};
+  Model().OnButtonRightClick(3);
+  EXPECT_EQ(view.prompts.back(), "Set your call sign");
+  EXPECT_EQ(Model().mycall, "ZX0NEW");
+  EXPECT_EQ(Get("Call", "MyCall"), "ZX0NEW");
+  EXPECT_EQ(view.caption3, "ZX0NEW");
+  Model().OnButtonRightClick(3);  // cancelled
+  EXPECT_EQ(Model().mycall, "ZX0NEW");
+  view.answers = {"41"};
+  Model().OnButtonRightClick(6);
+  EXPECT_EQ(Model().serialno, 41);
+}
+
+}  // namespace
+}  // namespace qsopad
