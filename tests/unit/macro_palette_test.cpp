@@ -1,0 +1,329 @@
+// The macro palette's model over the main window's model and a fake list window.
+#include "macros/macro_palette.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "main_form_fixture.h"
+
+namespace qsopad {
+namespace {
+
+// Plays the list box, the label and the edit box as the real window does: putting text
+// into the edit box reports a change back, as EN_CHANGE does.
+class FakePaletteView : public PaletteView {
+ public:
+  MacroPaletteModel* model = nullptr;
+  std::vector<PaletteLine> lines;
+  int selected = -1;
+  std::string edit_text, label = "   ";
+  bool editor = false;
+  int full_rebuilds = 0;
+  std::vector<int> replaced;
+
+  void SetLines(const std::vector<PaletteLine>& l) override {
+    lines = l;
+    selected = -1;
+    ++full_rebuilds;
+  }
+  void SetLine(int index, const std::string& text) override {
+    lines.at(static_cast<std::size_t>(index)).text = text;
+    replaced.push_back(index);
+  }
+  void SelectLine(int index) override { selected = index; }
+  void SetEditText(const std::string& text) override {
+    edit_text = text;
+    model->OnEditChanged(text);
+  }
+  void SetEditLabel(const std::string& l) override { label = l; }
+  void ShowEditor() override { editor = true; }
+
+  // The operator's actions.
+  void Click(int index) {
+    selected = index;
+    model->Select(index);
+  }
+  void Type(const std::string& text) {
+    edit_text = text;
+    model->OnEditChanged(text);
+  }
+};
+
+class MacroPaletteTest : public fakes::MainFormTest {
+ protected:
+  MacroPaletteModel& Palette() {
+    if (!palette_model) {
+      Model().DefMacros = BuildDefMacros();  // start-up's first step
+      Model().mycall = "DL1ABC";
+      Model().ocall = "K1XYZ";
+      palette_model = std::make_unique<MacroPaletteModel>(Model(), Model().DefMacros, list);
+      list.model = palette_model.get();
+      palette_model->Load();
+    }
+    return *palette_model;
+  }
+  std::string Line(int index) { return list.lines.at(static_cast<std::size_t>(index)).text; }
+
+  FakePaletteView list;
+  std::unique_ptr<MacroPaletteModel> palette_model;
+};
+
+TEST(MacroPaletteLabels, KeyLabelsAndEditLabels) {
+  struct Row {
+    int n;
+    bool retro;
+    const char* key;
+    const char* edit;
+  } rows[] = {
+      {10, false, " F1 ", "F1"},  {18, false, " F9 ", "F9"}, {19, false, " F10", "F10"},
+      {10, true, "^F1 ", "F1"},   {19, true, "^F10", "F10"}, {0, false, "SF1 ", "SF1"},
+      {8, true, "SF9 ", "SF9"},   {9, false, "SF10", "SF10"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.n);
+    EXPECT_EQ(PaletteKeyLabel(row.n, row.retro), row.key);
+    EXPECT_EQ(EditLabel(row.n), row.edit);
+  }
+}
+
+TEST(MacroPaletteLabels, NoCRLFReplacesOnlyPairs) {
+  struct Row {
+    const char* in;
+    const char* out;
+  } rows[] = {
+      {"a\r\nb\r\n", "a^Nb^N"}, {"\r\r\n\n", "\r^N\n"}, {"\n\r", "\n\r"}, {"", ""},
+      {"\r\n\r\n", "^N^N"},
+  };
+  for (const Row& row : rows) {
+    std::string text = row.in;
+    NoCRLF(text);
+    EXPECT_EQ(text, row.out);
+  }
+}
+
+TEST_F(MacroPaletteTest, ListsTwentyLinesFunctionKeysFirstWithDefaultsAndStoredTexts) {
+  Set("Macro", "3", "cq cq");
+  Set("Macro", "10", "");  // a stored empty macro does not fall back to the default
+  Set("Opt", "MacPalX", "0");
+  Palette();
+  ASSERT_EQ(list.lines.size(), 20u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(list.lines[static_cast<std::size_t>(i)].n, i < 10 ? i + 10 : i - 10);
+  EXPECT_EQ(Line(0), " F1 : ");
+  EXPECT_EQ(Line(1), " F2 : ^2 ");
+  EXPECT_EQ(Line(9), " F10: ^\\");
+  EXPECT_EQ(Line(13), "SF4 : cq cq");
+  EXPECT_EQ(Line(19), "SF10: ");
+}
+
+TEST_F(MacroPaletteTest, PreviewShowsExpansionUnlessFileMacroOrBlank) {
+  struct Row {
+    const char* stored;
+    const char* rxchar;  // nullptr: not stored
+    const char* shown;
+  } rows[] = {
+      {"^3 de ^2", nullptr, "K1XYZ de DL1ABC"},
+      {"@c:\\macros\\^2.txt", nullptr, "@c:\\macros\\^2.txt"},
+      {"^X", nullptr, "^X"},
+      {"^N", nullptr, "^N"},  // CR LF, shown again as the two characters
+      {"hi^Nthere", nullptr, "hi^Nthere"},
+      {"^R", " ", "^R"},      // previews as a single space: blank
+      {"  ^R  ", "", "  ^R  "},
+      {"^R", "", "^R"},       // a stored empty RXCHAR is one space
+      {"^R", "#", "#"},
+      {"", nullptr, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.stored);
+    if (row.rxchar) Set("Opt", "RXCHAR", std::string(row.rxchar, row.rxchar[0] ? 1 : 0));
+    Set("Macro", "0", row.stored);
+    Palette().InitList();
+    EXPECT_EQ(Line(10), std::string("SF1 : ") + row.shown);
+  }
+  // The lone character 0 as the receive character.
+  Set("Opt", "RXCHAR", std::string(1, '\0'));
+  Set("Macro", "0", "^R");
+  Palette().InitList();
+  EXPECT_EQ(Line(10), "SF1 : ^R");
+}
+
+TEST_F(MacroPaletteTest, PreviewHasNoEffectsAndSurvivesADamagedOption) {
+  Set("Macro", "0", "^X^+^Ghi^R");
+  Set("Opt", "SendCR", "1");
+  Palette();
+  EXPECT_EQ(Line(10), "SF1 : ^X^+^Ghi\\");
+  EXPECT_EQ(Model().txmode, 0);
+  EXPECT_EQ(Model().serialno, 1);
+  EXPECT_EQ(desktop.beeps, 0);
+  EXPECT_TRUE(Model().sendbuf.empty());
+
+  Set("Opt", "GMT", "soon");
+  Set("Macro", "0", "at ^T");
+  Palette().InitList();
+  EXPECT_EQ(Line(10), "SF1 : at ^T");
+  EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(MacroPaletteTest, RetroMarksFunctionKeyLinesButNotTheEditLabel) {
+  Set("Opt", "Retro", "True");
+  Set("Opt", "MacPalX", "0");
+  Palette();
+  EXPECT_EQ(Line(0), "^F1 :  ^3 de ^2 ");
+  EXPECT_EQ(Line(9), "^F10: ^\\");
+  EXPECT_EQ(Line(10), "SF1 : ");
+  list.Click(2);
+  EXPECT_EQ(list.label, "F3");
+}
+
+TEST_F(MacroPaletteTest, ExpandClickStoresStateAndRebuilds) {
+  Palette();
+  EXPECT_EQ(Line(0), " F1 :  K1XYZ de DL1ABC ");
+  Palette().SetExpand(false);
+  EXPECT_EQ(Get("Opt", "MacPalX"), "0");
+  EXPECT_EQ(Line(0), " F1 :  ^3 de ^2 ");
+  Palette().SetExpand(true);
+  EXPECT_EQ(Get("Opt", "MacPalX"), "1");
+  EXPECT_EQ(Line(0), " F1 :  K1XYZ de DL1ABC ");
+}
+
+TEST_F(MacroPaletteTest, SelectingLoadsStoredTextWithoutMarkingItEdited) {
+  Palette();
+  EXPECT_FALSE(list.editor);
+  list.Click(11);  // SF2
+  EXPECT_TRUE(list.editor);
+  EXPECT_EQ(list.label, "SF2");
+  EXPECT_EQ(list.edit_text, "");
+  list.Click(0);
+  EXPECT_EQ(list.edit_text, " ^3 de ^2 ");  // unexpanded
+  EXPECT_FALSE(Palette().editdirty());
+  EXPECT_EQ(Palette().editindex(), 0);
+  EXPECT_EQ(Get("Macro", "10"), "<absent>");  // loading is not an edit
+}
+
+TEST_F(MacroPaletteTest, EditThenOtherLineStoresUnderFirstNumberAndRebuildsOnlyThatLine) {
+  Palette();
+  list.Click(12);  // SF3, macro 2
+  list.Type("^2 test^N");
+  const int rebuilds = list.full_rebuilds;
+  list.Click(3);  // F4, macro 13
+  EXPECT_EQ(Get("Macro", "2"), "^2 test^N");
+  EXPECT_EQ(Get("Macro", "13"), "<absent>");
+  EXPECT_EQ(list.replaced, std::vector<int>{12});
+  EXPECT_EQ(list.full_rebuilds, rebuilds);
+  EXPECT_EQ(Line(12), "SF3 : DL1ABC test^N");
+  EXPECT_EQ(list.selected, 3);
+  EXPECT_EQ(list.edit_text, "^4 ");
+  // Enter stores an edit of the new line; a second Enter has nothing left to store.
+  list.Type("^4 utc");
+  EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEnter));
+  EXPECT_EQ(Get("Macro", "13"), "^4 utc");
+  Set("Macro", "13", "changed elsewhere");
+  Palette().OnKey(MacroPaletteModel::Key::kEnter);
+  EXPECT_EQ(Get("Macro", "13"), "changed elsewhere");
+}
+
+TEST_F(MacroPaletteTest, EscapeRestoresStoredTextAndStoresNothing) {
+  Palette();
+  EXPECT_FALSE(Palette().OnKey(MacroPaletteModel::Key::kEscape));  // no edit box yet
+  EXPECT_FALSE(Palette().OnKey(MacroPaletteModel::Key::kEnter));
+  list.Click(4);
+  list.Type("oops");
+  EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEscape));
+  EXPECT_EQ(list.edit_text, "^5 ");
+  EXPECT_FALSE(Palette().editdirty());
+  EXPECT_EQ(Get("Macro", "14"), "<absent>");
+  EXPECT_TRUE(list.replaced.empty());
+}
+
+TEST_F(MacroPaletteTest, RebuildKeepsEditBoxAndEscapeReloadsItsEntry) {
+  Palette();
+  list.Click(5);  // F6, macro 15
+  list.Type("half done");
+  Palette().InitList();  // e.g. the serial number went up
+  EXPECT_EQ(list.selected, -1);
+  EXPECT_EQ(Palette().selection(), std::nullopt);
+  EXPECT_EQ(list.edit_text, "half done");
+  EXPECT_EQ(Palette().editindex(), 5);
+  EXPECT_TRUE(Palette().editdirty());
+  // Esc with no line selected reloads the edit box's own macro and marks its line.
+  EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEscape));
+  EXPECT_EQ(list.edit_text, "^6");
+  EXPECT_EQ(list.selected, 5);
+  EXPECT_EQ(Get("Macro", "15"), "<absent>");
+  // A pending edit across a rebuild is stored under its own macro by Enter.
+  list.Type("kept");
+  Palette().InitList();
+  Palette().OnKey(MacroPaletteModel::Key::kEnter);
+  EXPECT_EQ(Get("Macro", "15"), "kept");
+  EXPECT_EQ(Line(5), " F6 : kept");
+}
+
+TEST_F(MacroPaletteTest, SendStoresPendingEditAndNamesSelectedMacro) {
+  Palette();
+  EXPECT_EQ(Palette().Send(), std::nullopt);
+  list.Click(18);  // SF9, macro 8
+  list.Type("^9hi^0");
+  EXPECT_EQ(Palette().Send(), 8);
+  EXPECT_EQ(Get("Macro", "8"), "^9hi^0");
+  Started();
+  Model().SendMacro(*Palette().Send());
+  EXPECT_EQ(Model().txmode, 1);
+  EXPECT_EQ(Model().sendbuf, std::string("hi") + '\0');
+  Palette().InitList();
+  EXPECT_EQ(Palette().Send(), std::nullopt);  // the rebuild cleared the selection
+}
+
+TEST_F(MacroPaletteTest, PrintPageHasHeadingRulesAndLinesAsShown) {
+  Set("Macro", "0", "a^Nb");
+  Palette();
+  const std::vector<std::string> page = Palette().PrintLines();
+  ASSERT_EQ(page.size(), 25u);
+  EXPECT_EQ(page[0], "Macros for DL1ABC 06 Dec 2026 10:30z");
+  EXPECT_EQ(page[1], std::string(80, '_'));
+  EXPECT_EQ(page[2], "");
+  EXPECT_EQ(page[3], " F1 :  K1XYZ de DL1ABC ");
+  EXPECT_EQ(page[13], "SF1 : a^Nb");
+  EXPECT_EQ(page[23], "");
+  EXPECT_EQ(page[24], std::string(80, '_'));
+}
+
+TEST_F(MacroPaletteTest, PlacementAndAutoShowRoundTripWithBadValuesFallingBack) {
+  EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{0, 0, 4500, 4500}));
+  EXPECT_FALSE(Palette().StoredAutoShow());
+  Palette().SaveOnUnload(true, {150, 300, 3000, 6000});
+  EXPECT_EQ(Get("Win", "MPX"), "150");
+  EXPECT_EQ(Get("Win", "MPY"), "300");
+  EXPECT_EQ(Get("Win", "MPW"), "3000");
+  EXPECT_EQ(Get("Win", "MPH"), "6000");
+  EXPECT_EQ(Get("Opt", "MPAL"), "1");
+  EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{150, 300, 3000, 6000}));
+  EXPECT_TRUE(Palette().StoredAutoShow());
+  Set("Win", "MPW", "wide");
+  Set("Opt", "MPAL", "2");
+  EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{150, 300, 4500, 6000}));
+  EXPECT_FALSE(Palette().StoredAutoShow());
+}
+
+TEST(MacroPaletteLayout, PlacesControlsAndNeverGivesNegativeSizes) {
+  const PaletteLayout l = LayOutPalette(300, 280, 30, 15);
+  EXPECT_EQ(l.list, (PaletteRect{0, 0, 300, 221}));
+  EXPECT_EQ(l.edit, (PaletteRect{40, 221, 265, 19}));  // 5 px past the right edge
+  EXPECT_EQ(l.label, (PaletteRect{2, 224, 30, 15}));
+  EXPECT_EQ(l.send, (PaletteRect{8, 253, 65, 25}));
+  EXPECT_EQ(l.print, (PaletteRect{80, 253, 65, 25}));
+  EXPECT_EQ(l.auto_show, (PaletteRect{152, 244, 81, 17}));
+  EXPECT_EQ(l.expand, (PaletteRect{152, 261, 65, 17}));
+
+  for (const auto& [w, h] : {std::pair{0, 0}, std::pair{20, 40}, std::pair{3, 500}}) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    const PaletteLayout t = LayOutPalette(w, h, 30, 15);
+    for (const PaletteRect& r : {t.list, t.label, t.edit, t.send, t.print, t.expand, t.auto_show}) {
+      EXPECT_GE(r.width, 0);
+      EXPECT_GE(r.height, 0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qsopad
