@@ -476,6 +476,7 @@ void Form1::OnCommand(int id, int code, HWND control) {
     case IDM_FINDWIN: model_->Guard("mnuFindWin_Click", [&] { link.AttachPSK31(); }); break;
     case IDM_SAVEWIN: model_->Guard("mnuSaveWin_Click", [&] { link.SaveWindowSetup(); }); break;
     case IDM_MANUAL: OpenManual(); break;
+    case IDM_MPAL: ShowPalette(); break;
     case IDM_ABOUT: ShowAboutBox(instance_, hwnd_); break;
     case IDM_HOMEPAGE: OpenDocument(kHomePage); break;
     case IDM_EMAIL: OpenDocument(kSupportMail); break;

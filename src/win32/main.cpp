@@ -79,6 +79,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (form.PreTranslate(msg)) continue;
+    if (Macros::PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

@@ -57,6 +57,15 @@
 #define IDM_PASTE1 1702
 #define IDM_XTIME1 1703
 
+// Macro palette controls.
+#define IDC_MPAL_LIST1 501
+#define IDC_MPAL_LABEL1 502
+#define IDC_MPAL_TEXT1 503
+#define IDC_MPAL_COMMAND1 504
+#define IDC_MPAL_COMMAND2 505
+#define IDC_MPAL_CHECK1 506
+#define IDC_MPAL_CHECK2 507
+
 // About box.
 #define IDD_ABOUT 300
 #define IDC_ABOUT_TITLE 301
