@@ -1,0 +1,153 @@
+// Helpers for the transmit-road scenarios.
+#include "road_driver.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "qsolog_driver.h"
+#include "resource.h"
+
+namespace e2e {
+
+namespace {
+
+// Starting QSOPAD under Wine and attaching to a running station.
+constexpr int kShowMs = 15000;
+
+}  // namespace
+
+RoadSession::RoadSession() : temp_("road") {
+  psk31Journal = temp_.File("psk31.log");
+  logJournal = temp_.File("qsolog.log");
+}
+
+void RoadSession::StartStation(const EnvList& extra) {
+  StartPsk31(programs, psk31Journal, extra);
+  station = FindPsk31();
+  if (!station.form || !station.memo || !station.panel)
+    throw std::runtime_error("the PSK31 stand-in's windows were not found");
+}
+
+HWND RoadSession::StartLog(const EnvList& extra, bool pair) {
+  const DWORD pid = StartQsolog(programs, logJournal, extra, pair);
+  return FindQsolog(pid);
+}
+
+void RoadSession::StartQsopad(const Settings& settings) {
+  qsopad = e2e::StartQsopad(programs, temp_.path(), settings, {{"PSK31_JOURNAL", psk31Journal}});
+  main = WaitMainWindow(qsopad.pid, kShowMs);
+  if (!main) throw std::runtime_error("QSOPAD (pid " + std::to_string(qsopad.pid) + ") showed no main window");
+  text1 = GetDlgItem(main, IDC_TEXT1);
+  if (!text1) throw std::runtime_error("QSOPAD's main window has no typing area");
+}
+
+// ---- Typing and buttons ----
+
+void TypeKeys(HWND target, const std::string& text) {
+  for (const char c : text) {
+    int vk = 0;
+    if (c >= 'a' && c <= 'z') vk = c - 'a' + 'A';
+    else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) vk = c;
+    else if (c == ' ') vk = VK_SPACE;
+    else if (c == '\b') vk = VK_BACK;
+    else throw std::invalid_argument("TypeKeys cannot type byte " + std::to_string(static_cast<unsigned char>(c)));
+    PostKey(target, vk);
+  }
+}
+
+void ClickButton(HWND main, int id) {
+  PostMessageA(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(main, id)));
+}
+
+bool WaitText(HWND hwnd, const std::string& expected, int timeoutMs) {
+  return WaitUntil([&] { return TextOf(hwnd) == expected; }, timeoutMs);
+}
+
+// ---- What reached the memo ----
+
+std::vector<StampedChar> MemoChars(const Journal& journal) {
+  std::vector<StampedChar> chars;
+  for (const auto& e : Select(journal, "memo", "WM_CHAR")) {
+    const long long n = e.Num(0);
+    if (n >= 0 && n < 256) chars.push_back({e.ms, static_cast<unsigned char>(n)});
+  }
+  return chars;
+}
+
+std::vector<StampedChar> WaitMemoChars(const std::string& journalPath, size_t count, int timeoutMs) {
+  std::vector<StampedChar> chars;
+  WaitUntil([&] { return (chars = MemoChars(ReadJournal(journalPath))).size() >= count; }, timeoutMs);
+  return chars;
+}
+
+std::int64_t FirstAt(const Journal& journal, const std::string& role, const std::string& event, long long arg,
+                     std::int64_t fromMs) {
+  for (const auto& e : Select(journal, role, event))
+    if (e.ms >= fromMs && e.Num(0) == arg) return e.ms;
+  return -1;
+}
+
+Spacing SpacingOf(const std::vector<StampedChar>& chars) {
+  Spacing s;
+  if (chars.size() < 2) return s;
+  std::vector<std::int64_t> gaps;
+  for (size_t i = 1; i < chars.size(); ++i) gaps.push_back(chars[i].ms - chars[i - 1].ms);
+  s.span = chars.back().ms - chars.front().ms;
+  s.largest = *std::max_element(gaps.begin(), gaps.end());
+  std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
+  s.median = gaps[gaps.size() / 2];
+  s.perSecond = s.span > 0 ? static_cast<double>(chars.size() - 1) * 1000.0 / static_cast<double>(s.span) : 0;
+  return s;
+}
+
+std::string Visible(const std::string& bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 32 && b < 127) out += c;
+    else {
+      // Appended piecewise: GCC 12 warns falsely on "literal" + string.
+      out += '<';
+      out += std::to_string(b);
+      out += '>';
+    }
+  }
+  return out;
+}
+
+// ---- Desktop ----
+
+bool PutClipboardText(const std::string& text) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (static_cast<size_t>(n) + 1) * sizeof(wchar_t));
+  if (!memory) return false;
+  auto* wide = static_cast<wchar_t*>(GlobalLock(memory));
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, n);
+  wide[n] = L'\0';
+  GlobalUnlock(memory);
+  // The clipboard needs an owner window: with none, SetClipboardData is refused.
+  HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  bool done = false;
+  if (OpenClipboard(owner)) {
+    done = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+  }
+  if (!done) GlobalFree(memory);
+  if (owner) DestroyWindow(owner);
+  return done;
+}
+
+std::int64_t CpuTime(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return -1;
+  FILETIME created, ended, kernel, user;
+  const bool ok = GetProcessTimes(process, &created, &ended, &kernel, &user) != 0;
+  CloseHandle(process);
+  if (!ok) return -1;
+  auto value = [](const FILETIME& t) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  };
+  return value(kernel) + value(user);
+}
+
+}  // namespace e2e
