@@ -162,6 +162,10 @@ E2E_SCENARIO(palette_opens_from_menu_with_lines_in_key_order) {
     CHECK(!IsWindowEnabled(p.send));
     CHECK(SendMessageA(p.expand, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
     CHECK(SendMessageA(p.auto_show, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
+    // Shown from the menu, the list has the keyboard; Tab moves on past the disabled Send.
+    CHECK_MSG(WaitUntil([&] { return FocusOfThread(p.window) == p.list; }, kWait), ClassOf(FocusOfThread(p.window)));
+    PostKey(p.list, VK_TAB);
+    CHECK_MSG(WaitUntil([&] { return FocusOfThread(p.window) == p.print; }, kWait), TextOf(FocusOfThread(p.window)));
     // The label beside the edit box shows the plain key, Retro or not.
     Select(p, 2);
     CHECK(IsWindowVisible(p.edit) && IsWindowEnabled(p.send));
