@@ -612,7 +612,11 @@ void MainForm::OnButtonRightClick(int button) {
 // ---- Other programs ----
 
 void MainForm::Broadcast(std::uintptr_t wparam, std::intptr_t lparam) {
-  if (funcmsg != 0) windows_.Broadcast(funcmsg, wparam, lparam, kBroadcastWaitMs);
+  if (funcmsg == 0) return;
+  // One window at a time through the guarded sender rather than HWND_BROADCAST: a program
+  // on the desktop that has stopped answering then costs one wait, not one every time.
+  for (const WindowHandle window : windows_.TopLevelWindows())
+    link.sender().Send(window, funcmsg, wparam, lparam, kBroadcastWaitMs);
 }
 
 void MainForm::SendCopyData(WindowHandle target, const std::string& text, std::uintptr_t code) {

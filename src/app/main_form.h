@@ -170,7 +170,7 @@ class MainForm : public LinkHost, public MacroContext {
 
   SettingsStore& store() { return store_; }
 
-  // How long a broadcast waits for each receiver that answers.
+  // How long a broadcast waits for each receiver that has answered so far.
   static constexpr unsigned kBroadcastWaitMs = 1000;
 
  private:

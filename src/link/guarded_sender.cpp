@@ -5,7 +5,7 @@
 namespace qsopad {
 
 SendResult GuardedSender::Send(WindowHandle window, unsigned message, std::uintptr_t wparam,
-                               std::intptr_t lparam) {
+                               std::intptr_t lparam, unsigned wait_ms) {
   if (window == 0) return {};  // a control that was never found: nothing to send to
   if (IsUnresponsive(window)) {
     const SendStatus probe = Probe(window);
@@ -15,7 +15,7 @@ SendResult GuardedSender::Send(WindowHandle window, unsigned message, std::uintp
       return {handed ? SendStatus::kQueued : SendStatus::kFailed, 0};
     }
   }
-  const SendResult result = windows_.Send(window, message, wparam, lparam, kWaitMs);
+  const SendResult result = windows_.Send(window, message, wparam, lparam, wait_ms);
   Note(window, result.status);
   return result;
 }

@@ -24,7 +24,7 @@ class GuardedSender {
   explicit GuardedSender(WindowSystem& windows) : windows_(windows) {}
 
   SendResult Send(WindowHandle window, unsigned message, std::uintptr_t wparam,
-                  std::intptr_t lparam);
+                  std::intptr_t lparam, unsigned wait_ms = kWaitMs);
   // A WM_COPYDATA text record, under the same wait policy; it points at its text, so it
   // cannot be handed over without waiting: to a receiver that still does not answer it is
   // not sent at all (kHung).

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qsopad {
 
@@ -98,10 +99,8 @@ class WindowSystem {
 
   // Registers a window message by name (the same id in every program); 0 on failure.
   virtual unsigned RegisterMessage(std::string_view name) = 0;
-  // Sends to every top-level window. Each receiver is waited for at most `wait_ms`, and a
-  // receiver the system considers hung is not waited for at all.
-  virtual void Broadcast(unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
-                         unsigned wait_ms) = 0;
+  // Every top-level window of the desktop (what a broadcast reaches).
+  virtual std::vector<WindowHandle> TopLevelWindows() = 0;
   // Sends one WM_COPYDATA text record (dwData = code, the bytes of `text` without a NUL)
   // with wParam = `sender`, waiting at most `wait_ms`.
   virtual SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,

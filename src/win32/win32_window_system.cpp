@@ -135,13 +135,15 @@ unsigned Win32WindowSystem::RegisterMessage(std::string_view name) {
   return RegisterWindowMessageA(text.c_str());
 }
 
-void Win32WindowSystem::Broadcast(unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
-                                  unsigned wait_ms) {
-  // With HWND_BROADCAST the wait applies to each receiver in turn; a hung one is skipped.
-  DWORD_PTR answer = 0;
-  SendMessageTimeoutA(HWND_BROADCAST, message, static_cast<WPARAM>(wparam),
-                      static_cast<LPARAM>(lparam), SMTO_NORMAL | SMTO_ABORTIFHUNG, wait_ms,
-                      &answer);
+std::vector<WindowHandle> Win32WindowSystem::TopLevelWindows() {
+  std::vector<WindowHandle> found;
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        reinterpret_cast<std::vector<WindowHandle>*>(data)->push_back(W(window));
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 SendResult Win32WindowSystem::SendCopyData(WindowHandle target, WindowHandle sender,

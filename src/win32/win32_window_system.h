@@ -30,8 +30,7 @@ class Win32WindowSystem : public WindowSystem {
   Owner OwnerOf(WindowHandle window) override;
   void AttachInputTo(std::uint32_t thread) override;
   unsigned RegisterMessage(std::string_view name) override;
-  void Broadcast(unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
-                 unsigned wait_ms) override;
+  std::vector<WindowHandle> TopLevelWindows() override;
   SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,
                           std::string_view text, unsigned wait_ms) override;
 };

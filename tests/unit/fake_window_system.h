@@ -47,7 +47,6 @@ struct Call {
     kStart,
     kPause,
     kAttach,
-    kBroadcast,  // message, wparam, lparam
     kCopyData,   // window = target, wparam = sender, lparam = code, text = the bytes
     kNote
   };
@@ -230,11 +229,12 @@ class FakeWindowSystem : public WindowSystem {
     registered_.emplace(std::string(name), id);
     return id;
   }
-  void Broadcast(unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
-                 unsigned wait_ms) override {
-    Call call = Message(Call::Kind::kBroadcast, 0, message, wparam, lparam);
-    call.wait_ms = wait_ms;
-    journal.push_back(std::move(call));
+  std::vector<WindowHandle> TopLevelWindows() override {
+    std::vector<WindowHandle> found;
+    for (const auto& [handle, window] : windows_) {
+      if (window.parent == 0 && window.alive) found.push_back(handle);
+    }
+    return found;
   }
   SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,
                           std::string_view text, unsigned wait_ms) override {

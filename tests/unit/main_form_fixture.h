@@ -184,6 +184,14 @@ class MainFormTest : public ::testing::Test {
   void Type(const std::string& keys) {
     for (const char c : keys) Model().OnKeyPress(static_cast<unsigned char>(c));
   }
+  // The announcements (wparam, lparam) that reached the PSK31 program's application
+  // window, which stands for any program on the desktop.
+  std::vector<std::pair<std::uintptr_t, std::intptr_t>> Announcements() const {
+    std::vector<std::pair<std::uintptr_t, std::intptr_t>> out;
+    for (const Call& c : windows.CallsOf(Call::Kind::kSend))
+      if (c.window == app && model && c.message == model->funcmsg) out.emplace_back(c.wparam, c.lparam);
+    return out;
+  }
   void Ticks(int n) {
     for (int i = 0; i < n; ++i) Model().Tick();
   }

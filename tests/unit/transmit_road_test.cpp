@@ -153,10 +153,9 @@ TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWay) {
   Started();
   auto announcements = [&] {
     std::vector<std::intptr_t> out;
-    for (const Call& c : windows.CallsOf(Call::Kind::kBroadcast)) {
-      EXPECT_EQ(c.message, Model().funcmsg);
-      EXPECT_EQ(c.wparam, 0u);
-      out.push_back(c.lparam);
+    for (const auto& [wparam, lparam] : Announcements()) {
+      EXPECT_EQ(wparam, 0u);
+      out.push_back(lparam);
     }
     return out;
   };
@@ -177,6 +176,27 @@ TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWay) {
   EXPECT_EQ(announcements(), (std::vector<std::intptr_t>{1, 0}));
 }
 
+TEST_F(TransmitRoad, AHungProgramOnTheDesktopCostsOneWaitNotOneEachAnnouncement) {
+  const WindowHandle hung = windows.AddTopLevel("Hung", "not answering");
+  windows.Window(hung).hang_sends = 1000;
+  Started();
+  Model().OnButtonClick(1);
+  Model().Tick();
+  Model().FullStop();
+  windows.Window(tune).enabled = true;
+  Ticks(2);
+  EXPECT_EQ(Announcements().size(), 2u) << "the others still hear every change";
+  unsigned waited = 0;
+  int notified = 0;
+  for (const Call& c : windows.journal) {
+    if (c.window != hung) continue;
+    if (c.kind == Call::Kind::kSend) waited += c.wait_ms;
+    if (c.kind == Call::Kind::kNotify && c.message == Model().funcmsg) ++notified;
+  }
+  EXPECT_EQ(waited, 2 * GuardedSender::kHungWaitMs) << "only the probes: the full wait was at start-up";
+  EXPECT_EQ(notified, 2) << "handed over, to arrive when it answers again";
+}
+
 TEST_F(TransmitRoad, Psk31ClosedWhileTransmittingEndsWithExactlyOneAnnouncement) {
   Started();
   Model().OnButtonClick(1);
@@ -184,9 +204,7 @@ TEST_F(TransmitRoad, Psk31ClosedWhileTransmittingEndsWithExactlyOneAnnouncement)
   windows.journal.clear();
   windows.Window(form).alive = false;
   Ticks(5);
-  const auto broadcasts = windows.CallsOf(Call::Kind::kBroadcast);
-  ASSERT_EQ(broadcasts.size(), 1u);
-  EXPECT_EQ(broadcasts[0].lparam, 0);
+  EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
   EXPECT_EQ(Model().txmode, 0);
   EXPECT_FALSE(Model().txon);
 }
