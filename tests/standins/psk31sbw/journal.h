@@ -1,33 +1,9 @@
-// The stand-in's journal: one line per message from outside and per own event, appended to
-// the file named by PSK31_JOURNAL so that a test can follow what reached the program.
+// The PSK31 stand-in uses the stand-ins' shared journal.
 #pragma once
 
-#include <windows.h>
-
-#include <cstdint>
-#include <string>
+#include "shared/journal.h"
 
 namespace psk31 {
-
-// Milliseconds on the machine-wide performance counter. Every process reads the same counter,
-// so journals of several programs and the driver's own clock can be compared.
-std::int64_t NowMs();
-
-class Journal {
- public:
-  Journal() = default;
-  Journal(const Journal&) = delete;
-  Journal& operator=(const Journal&) = delete;
-  ~Journal();
-
-  // An empty path leaves the journal off.
-  void Open(const std::wstring& path);
-  // Appends "<ms> <role> <text>\r\n". Each line is one WriteFile on an append-only handle,
-  // so a reader sees whole lines and several writers never overwrite each other.
-  void Write(const char* role, const std::string& text);
-
- private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-};
-
+using standin::Journal;
+using standin::NowMs;
 }  // namespace psk31

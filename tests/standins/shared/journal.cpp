@@ -1,7 +1,7 @@
-// Journal file of the PSK31 stand-in.
+// Journal file of the stand-ins.
 #include "journal.h"
 
-namespace psk31 {
+namespace standin {
 
 std::int64_t NowMs() {
   LARGE_INTEGER freq;
@@ -33,4 +33,4 @@ void Journal::Write(const char* role, const std::string& text) {
   WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-}  // namespace psk31
+}  // namespace standin
