@@ -13,6 +13,12 @@ namespace {
 HWND H(WindowHandle w) { return reinterpret_cast<HWND>(w); }
 WindowHandle W(HWND h) { return reinterpret_cast<WindowHandle>(h); }
 
+// A named callback: a lambda does not convert to the 32-bit stdcall WNDENUMPROC.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
+  reinterpret_cast<std::vector<WindowHandle>*>(data)->push_back(W(window));
+  return TRUE;
+}
+
 }  // namespace
 
 WindowHandle Win32WindowSystem::FindTopLevel(std::string_view window_class,
@@ -137,12 +143,7 @@ unsigned Win32WindowSystem::RegisterMessage(std::string_view name) {
 
 std::vector<WindowHandle> Win32WindowSystem::TopLevelWindows() {
   std::vector<WindowHandle> found;
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        reinterpret_cast<std::vector<WindowHandle>*>(data)->push_back(W(window));
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
