@@ -11,6 +11,7 @@
 #include "dialogs.h"
 #include "options/settings_store.h"
 #include "resource.h"
+#include "ui_helpers.h"
 #include "win32_text.h"
 
 namespace qsopad {
@@ -48,14 +49,6 @@ constexpr ButtonDef kButtons[6] = {
 constexpr const wchar_t* kPanelTips[6] = {L"Current Time",   L"QSO Callsign",
                                           L"QSO Name",       L"Transmit Mode",
                                           L"BPSK/QPSK Indicator", L"Elapsed Time"};
-
-UniqueFont MessageFont() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    return UniqueFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-  return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
-}
 
 }  // namespace
 
@@ -230,7 +223,7 @@ void Form1::CreateChildren() {
                                                  static_cast<INT_PTR>(kButtons[i].id)),
                                   instance_, nullptr);
     SendMessageW(buttons_[i], WM_SETFONT, font, TRUE);
-    AddToolTip(buttons_[i], kButtons[i].tip);
+    AddToolTip(tooltip_, hwnd_, buttons_[i], kButtons[i].tip);
     // Right click, or Shift and left click, has an action of its own on these.
     if (i == 2 || i == 3 || i == 5)
       SetWindowSubclass(buttons_[i], &Form1::ButtonProc, static_cast<UINT_PTR>(i + 1),
@@ -250,16 +243,6 @@ void Form1::CreateChildren() {
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   LayoutStatusBar();
-}
-
-void Form1::AddToolTip(HWND control, const wchar_t* text) {
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = const_cast<wchar_t*>(text);
-  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void Form1::OnSize(WPARAM kind) {
@@ -307,7 +290,7 @@ void Form1::Layout() {
 void Form1::LayoutStatusBar() {
   RECT bar;
   GetClientRect(status_, &bar);
-  const int dpi = Dpi();
+  const int dpi = ScreenDpi();
   int right[kPanelCount];
   int x = 0;
   // Panels have their design width and grow to show their whole text.
@@ -642,7 +625,7 @@ void Form1::SetFindWindowEnabled(bool enabled) {
 
 void Form1::ApplyTypingFont(const FontSpec& font) {
   LOGFONTW lf{};
-  lf.lfHeight = -static_cast<LONG>(std::lround(font.size * Dpi(true) / 72.0));
+  lf.lfHeight = -static_cast<LONG>(std::lround(font.size * ScreenDpi(true) / 72.0));
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = font.italic;
   lf.lfUnderline = font.underline;
@@ -827,18 +810,11 @@ void Form1::OpenDocument(const wchar_t* target) {
   ShellExecuteW(hwnd_, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-int Form1::Dpi(bool vertical) const {
-  HDC dc = GetDC(nullptr);
-  const int dpi = dc ? GetDeviceCaps(dc, vertical ? LOGPIXELSY : LOGPIXELSX) : 96;
-  if (dc) ReleaseDC(nullptr, dc);
-  return dpi > 0 ? dpi : 96;
-}
-
-long Form1::PxToTwipsX(int px) const { return MulDiv(px, 1440, Dpi()); }
-long Form1::PxToTwipsY(int py) const { return MulDiv(py, 1440, Dpi(true)); }
-int Form1::TwipsToPxX(long twips) const { return MulDiv(static_cast<int>(twips), Dpi(), 1440); }
+long Form1::PxToTwipsX(int px) const { return MulDiv(px, 1440, ScreenDpi()); }
+long Form1::PxToTwipsY(int py) const { return MulDiv(py, 1440, ScreenDpi(true)); }
+int Form1::TwipsToPxX(long twips) const { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
 int Form1::TwipsToPxY(long twips) const {
-  return MulDiv(static_cast<int>(twips), Dpi(true), 1440);
+  return MulDiv(static_cast<int>(twips), ScreenDpi(true), 1440);
 }
 
 }  // namespace qsopad

@@ -93,7 +93,6 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   void ShowTypingAreaMenu(LPARAM at);
 
   void CreateChildren();
-  void AddToolTip(HWND control, const wchar_t* text);
   void Layout();
   void LayoutStatusBar();
   void RefreshPskMenus();
@@ -102,7 +101,6 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   void OpenManual();
   void OpenDocument(const wchar_t* target);
 
-  int Dpi(bool vertical = false) const;
   long PxToTwipsX(int px) const;
   long PxToTwipsY(int py) const;
   int TwipsToPxX(long twips) const;

@@ -1,5 +1,7 @@
 #include "macros.h"
 
+#include "ui_helpers.h"
+
 #include <commctrl.h>
 #include <winspool.h>
 
@@ -18,14 +20,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"QSOPAD_Macros";
 constexpr wchar_t kCaption[] = L"QSOPAD Macros";
 constexpr wchar_t kTitle[] = L"QSOPAD";
-
-UniqueFont MessageFont() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    return UniqueFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-  return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
-}
 
 // Courier New at `tenths_of_points` / 100 points for a device of `dpi` rows per inch.
 UniqueFont CourierFont(int hundredths_of_points, int dpi) {
@@ -51,13 +45,6 @@ Macros::~Macros() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-int Macros::Dpi(bool vertical) const {
-  HDC dc = GetDC(nullptr);
-  const int dpi = dc ? GetDeviceCaps(dc, vertical ? LOGPIXELSY : LOGPIXELSX) : 96;
-  if (dc) ReleaseDC(nullptr, dc);
-  return dpi > 0 ? dpi : 96;
-}
-
 bool Macros::EnsureCreated() {
   if (hwnd_) return true;
   WNDCLASSEXW wc{};
@@ -75,7 +62,7 @@ bool Macros::EnsureCreated() {
   PaletteView& view = *this;
   model_ = std::make_unique<MacroPaletteModel>(form_, form_.DefMacros, view);
   const PaletteRect twips = model_->StoredPlacement();
-  const int dx = Dpi(false), dy = Dpi(true);
+  const int dx = ScreenDpi(false), dy = ScreenDpi(true);
   // A sizable tool window: narrow title bar, no minimise or maximise button.
   if (!CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kCaption,
                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN,
@@ -107,7 +94,7 @@ void Macros::Unload() {
   if (!hwnd_) return;
   RECT r{};
   GetWindowRect(hwnd_, &r);
-  const int dx = Dpi(false), dy = Dpi(true);
+  const int dx = ScreenDpi(false), dy = ScreenDpi(true);
   const PaletteRect twips{MulDiv(r.left, 1440, dx), MulDiv(r.top, 1440, dy),
                           MulDiv(r.right - r.left, 1440, dx), MulDiv(r.bottom - r.top, 1440, dy)};
   model_->SaveOnUnload(SendMessageW(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED, twips);
@@ -167,7 +154,7 @@ HWND Macros::CreateControl(DWORD ex_style, const wchar_t* cls, const wchar_t* te
 }
 
 LRESULT Macros::OnCreate() {
-  courier_ = CourierFont(975, Dpi(true));
+  courier_ = CourierFont(975, ScreenDpi(true));
   ui_font_ = MessageFont();
   HFONT courier = courier_.get(), ui = ui_font_.get();
   // Created in tab order: the list first.
@@ -193,24 +180,14 @@ LRESULT Macros::OnCreate() {
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              instance_, nullptr);
-  AddToolTip(list1_, L"Click to select, double click to send");
-  AddToolTip(text1_, L"Edit the selected macro here");
-  AddToolTip(command1_, L"Send selected macro");
-  AddToolTip(command2_, L"Prints macros to default printer");
-  AddToolTip(check2_, L"Expands non-blank macros");
-  AddToolTip(check1_, L"Automatically show palette on startup");
+  AddToolTip(tooltip_, hwnd_, list1_, L"Click to select, double click to send");
+  AddToolTip(tooltip_, hwnd_, text1_, L"Edit the selected macro here");
+  AddToolTip(tooltip_, hwnd_, command1_, L"Send selected macro");
+  AddToolTip(tooltip_, hwnd_, command2_, L"Prints macros to default printer");
+  AddToolTip(tooltip_, hwnd_, check2_, L"Expands non-blank macros");
+  AddToolTip(tooltip_, hwnd_, check1_, L"Automatically show palette on startup");
   Layout();
   return 0;
-}
-
-void Macros::AddToolTip(HWND control, const wchar_t* text) {
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = const_cast<wchar_t*>(text);
-  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void Macros::Layout() {

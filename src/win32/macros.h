@@ -55,14 +55,12 @@ class Macros : public WindowBase, private PaletteView {
   void OnSend();
   void OnPrint();
   void Layout();
-  void AddToolTip(HWND control, const wchar_t* text);
   HWND CreateControl(DWORD ex_style, const wchar_t* cls, const wchar_t* text, DWORD style,
                      int id, HFONT font);
   bool KeyDown(MSG& msg);
   // Prints the page on the default printer; the text of what failed, or "" when done.
   std::string PrintPage(const std::vector<std::string>& page);
 
-  int Dpi(bool vertical) const;
 
   HINSTANCE instance_;
   HWND owner_;

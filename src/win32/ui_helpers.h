@@ -1,0 +1,18 @@
+// Small pieces the program's windows share: the system's message font, tool tips on
+// controls, and the screen's real resolution for twips.
+#pragma once
+
+#include <windows.h>
+
+#include "window_base.h"
+
+namespace qsopad {
+
+// The font the system uses for message boxes (the native look of buttons and labels).
+UniqueFont MessageFont();
+// Adds a tool tip for `control` (a child of `owner`) to the tool-tip window `tooltip`.
+void AddToolTip(HWND tooltip, HWND owner, HWND control, const wchar_t* text);
+// The screen's pixels per inch, across or down.
+int ScreenDpi(bool vertical = false);
+
+}  // namespace qsopad
