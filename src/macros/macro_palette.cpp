@@ -31,7 +31,10 @@ std::string PaletteKeyLabel(int n, bool retro) {
 }
 
 std::string EditLabel(int n) {
-  return n >= 10 ? "F" + std::to_string(n - 9) : "SF" + std::to_string(n + 1);
+  // Built by appending: GCC 12 warns falsely on "literal" + std::string here.
+  std::string label = n >= 10 ? "F" : "SF";
+  label += std::to_string(n >= 10 ? n - 9 : n + 1);
+  return label;
 }
 
 void NoCRLF(std::string& text) {
