@@ -36,31 +36,14 @@
 
 #include <string>
 
+#include "shared/env.h"
 #include "logbook.h"
 
 namespace {
 
-std::wstring Env(const wchar_t* name) {
-  wchar_t buffer[1024];
-  DWORD n = GetEnvironmentVariableW(name, buffer, 1024);
-  return n > 0 && n < 1024 ? std::wstring(buffer, n) : std::wstring();
-}
-
-bool Switch(const wchar_t* name) {
-  std::wstring value = Env(name);
-  return !value.empty() && value != L"0";
-}
-
-int Number(const wchar_t* name, int fallback, int low, int high) {
-  std::wstring value = Env(name);
-  if (value.empty()) return fallback;
-  try {
-    int n = std::stoi(value);
-    return n < low ? low : n > high ? high : n;
-  } catch (...) {
-    return fallback;
-  }
-}
+using standin::Env;
+using standin::Number;
+using standin::Switch;
 
 }  // namespace
 
