@@ -211,7 +211,7 @@ void Form1::CreateChildren() {
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
-  const int bw = TwipsToPxX(kButtonWidthTwips), bh = TwipsToPxY(kButtonHeightTwips);
+  const int bw = TwipsToPx(kButtonWidthTwips), bh = TwipsToPx(kButtonHeightTwips, true);
   // Tab order: typing area, then the buttons from left to right.
   const int tab_order[6] = {2, 3, 4, 5, 0, 1};
   for (int i : tab_order) {
@@ -661,26 +661,26 @@ void Form1::Show() {
 }
 
 void Form1::MoveTwips(long left, long top) {
-  SetWindowPos(hwnd_, nullptr, TwipsToPxX(left), TwipsToPxY(top), 0, 0,
+  SetWindowPos(hwnd_, nullptr, TwipsToPx(left), TwipsToPx(top, true), 0, 0,
                SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void Form1::ResizeTwips(long width, long height) {
-  SetWindowPos(hwnd_, nullptr, 0, 0, TwipsToPxX(width), TwipsToPxY(height),
+  SetWindowPos(hwnd_, nullptr, 0, 0, TwipsToPx(width), TwipsToPx(height, true),
                SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 TwipsRect Form1::ScreenTwips() {
-  return TwipsRect{0, 0, PxToTwipsX(GetSystemMetrics(SM_CXSCREEN)),
-                   PxToTwipsY(GetSystemMetrics(SM_CYSCREEN))};
+  return TwipsRect{0, 0, PxToTwips(GetSystemMetrics(SM_CXSCREEN)),
+                   PxToTwips(GetSystemMetrics(SM_CYSCREEN), true)};
 }
 
 std::optional<TwipsRect> Form1::NormalPlacementTwips() {
   if (IsIconic(hwnd_) || IsZoomed(hwnd_)) return std::nullopt;
   RECT r;
   if (!GetWindowRect(hwnd_, &r)) return std::nullopt;
-  return TwipsRect{PxToTwipsX(r.left), PxToTwipsY(r.top), PxToTwipsX(r.right - r.left),
-                   PxToTwipsY(r.bottom - r.top)};
+  return TwipsRect{PxToTwips(r.left), PxToTwips(r.top, true), PxToTwips(r.right - r.left),
+                   PxToTwips(r.bottom - r.top, true)};
 }
 
 void Form1::FocusTypingArea() {
@@ -808,13 +808,6 @@ void Form1::OpenManual() {
 
 void Form1::OpenDocument(const wchar_t* target) {
   ShellExecuteW(hwnd_, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-long Form1::PxToTwipsX(int px) const { return MulDiv(px, 1440, ScreenDpi()); }
-long Form1::PxToTwipsY(int py) const { return MulDiv(py, 1440, ScreenDpi(true)); }
-int Form1::TwipsToPxX(long twips) const { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
-int Form1::TwipsToPxY(long twips) const {
-  return MulDiv(static_cast<int>(twips), ScreenDpi(true), 1440);
 }
 
 }  // namespace qsopad

@@ -101,10 +101,6 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   void OpenManual();
   void OpenDocument(const wchar_t* target);
 
-  long PxToTwipsX(int px) const;
-  long PxToTwipsY(int py) const;
-  int TwipsToPxX(long twips) const;
-  int TwipsToPxY(long twips) const;
 
   static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                      UINT_PTR id, DWORD_PTR data) noexcept;

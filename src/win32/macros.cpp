@@ -62,12 +62,11 @@ bool Macros::EnsureCreated() {
   PaletteView& view = *this;
   model_ = std::make_unique<MacroPaletteModel>(form_, form_.DefMacros, view);
   const PaletteRect twips = model_->StoredPlacement();
-  const int dx = ScreenDpi(false), dy = ScreenDpi(true);
   // A sizable tool window: narrow title bar, no minimise or maximise button.
   if (!CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kCaption,
                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN,
-                       MulDiv(twips.left, dx, 1440), MulDiv(twips.top, dy, 1440),
-                       MulDiv(twips.width, dx, 1440), MulDiv(twips.height, dy, 1440), owner_,
+                       TwipsToPx(twips.left), TwipsToPx(twips.top, true),
+                       TwipsToPx(twips.width), TwipsToPx(twips.height, true), owner_,
                        nullptr, instance_, this))
     return false;
   model_->Load();
@@ -94,9 +93,8 @@ void Macros::Unload() {
   if (!hwnd_) return;
   RECT r{};
   GetWindowRect(hwnd_, &r);
-  const int dx = ScreenDpi(false), dy = ScreenDpi(true);
-  const PaletteRect twips{MulDiv(r.left, 1440, dx), MulDiv(r.top, 1440, dy),
-                          MulDiv(r.right - r.left, 1440, dx), MulDiv(r.bottom - r.top, 1440, dy)};
+  const PaletteRect twips{PxToTwips(r.left), PxToTwips(r.top, true), PxToTwips(r.right - r.left),
+                          PxToTwips(r.bottom - r.top, true)};
   model_->SaveOnUnload(SendMessageW(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED, twips);
   DestroyWindow(hwnd_);
 }

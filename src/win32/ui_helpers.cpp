@@ -29,4 +29,10 @@ int ScreenDpi(bool vertical) {
   return dpi > 0 ? dpi : 96;
 }
 
+int TwipsToPx(long twips, bool vertical) {
+  return MulDiv(static_cast<int>(twips), ScreenDpi(vertical), 1440);
+}
+
+long PxToTwips(int px, bool vertical) { return MulDiv(px, 1440, ScreenDpi(vertical)); }
+
 }  // namespace qsopad

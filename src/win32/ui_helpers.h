@@ -14,5 +14,8 @@ UniqueFont MessageFont();
 void AddToolTip(HWND tooltip, HWND owner, HWND control, const wchar_t* text);
 // The screen's pixels per inch, across or down.
 int ScreenDpi(bool vertical = false);
+// Twips (1/1440 inch) and screen pixels, with the screen's real resolution.
+int TwipsToPx(long twips, bool vertical = false);
+long PxToTwips(int px, bool vertical = false);
 
 }  // namespace qsopad
