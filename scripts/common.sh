@@ -2,12 +2,13 @@
 # Sourced, not run.
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="$ROOT/build"
+# QSOPAD_BUILD_ROOT lets two checkouts or two people build side by side.
+BUILD="${QSOPAD_BUILD_ROOT:-$ROOT/build}"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
 PACKAGES=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine wine64 xvfb xauth x11-utils imagemagick procps)
+  wine wine64 xvfb xauth x11-utils xdotool imagemagick procps)
 
 log() { printf '==> %s\n' "$*"; }
 
