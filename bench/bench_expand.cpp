@@ -28,6 +28,7 @@ class QuietContext : public qsopad::MacroContext {
   void SetSerialCaption(const std::string&) override {}
   void RebuildMacroList() override {}
   void Beep() override {}
+  void ReportError(const std::string&, const std::string&) override {}
   qsopad::LocalTime Now() override { return {2024, 3, 5, 14, 7, 30}; }
   std::string MonthAbbreviation(int) override { return "Mar"; }
 };

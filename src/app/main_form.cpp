@@ -215,10 +215,12 @@ void MainForm::SetRegFont() {
 // ---- Slashed zeros ----
 
 void MainForm::Zeros(std::string& s) {
-  if (!ReadBool(store_, keys::kZero)) return;
-  for (char& c : s) {
-    if (c == '0') c = static_cast<char>(kSlashedZero);
-  }
+  Trap(*this, "Zeros", [&] {
+    if (!ReadBool(store_, keys::kZero)) return;
+    for (char& c : s) {
+      if (c == '0') c = static_cast<char>(kSlashedZero);
+    }
+  });
 }
 
 std::string MainForm::Noslash(std::string s) const {
@@ -493,6 +495,8 @@ bool MainForm::WatchAttachment() {
 }
 
 void MainForm::Tick() {
+  // After a report the program is ending: its message box must not be joined by others.
+  if (reported_) return;
   Guard("Timer1_Timer", [&] {
     bool tune_enabled = true;
     if (WatchAttachment()) {
@@ -649,6 +653,7 @@ void MainForm::OnRegisteredMessage(unsigned message, std::uintptr_t wparam,
 void MainForm::Guard(const char* procedure, const std::function<void()>& action) {
   try {
     action();
+  } catch (const Reported&) {
   } catch (const std::exception& e) {
     ReportError(procedure, e.what());
   } catch (...) {
@@ -657,6 +662,8 @@ void MainForm::Guard(const char* procedure, const std::function<void()>& action)
 }
 
 void MainForm::ReportError(const std::string& procedure, const std::string& description) {
+  if (reported_) return;
+  reported_ = true;
   // The program ends after the report: never leave the transmitter keyed behind us.
   if (txmode == 1) Step([&] { link.SendKey(kVkF5); });
   reporter_.Report(procedure, description);

@@ -138,10 +138,14 @@ class MainForm : public LinkHost, public MacroContext {
   // Returns true while the PSK31 program's form is alive.
   bool WatchAttachment();
 
-  // Runs `action`; an error goes to the reporter under `procedure`.
+  // Runs `action` under the error trap of `procedure`: an error goes to the reporter under
+  // that name, unless a procedure called from it has reported it already.
   void Guard(const char* procedure, const std::function<void()>& action);
-  // The one error path: releases the transmitter first when we keyed it.
-  void ReportError(const std::string& procedure, const std::string& description);
+  // The one error path, taken once: it stops the tick, releases the transmitter when we
+  // keyed it and hands over to the reporter, which ends the program. Any later report (a
+  // second error while the first one's message box is open) is dropped.
+  void ReportError(const std::string& procedure, const std::string& description) override;
+  bool reported() const { return reported_; }
 
   // LinkHost.
   void ShowMessage(const std::string& text, const std::string& title) override;
@@ -185,6 +189,7 @@ class MainForm : public LinkHost, public MacroContext {
   MacroPalette& palette_;
   bool attached_ = false;
   bool hooked_ = false;
+  bool reported_ = false;
 };
 
 // Seconds since 1 Jan 1970 of a local date and time (for differences only).

@@ -132,7 +132,9 @@ const MacroCode* MacroCodes(std::size_t& count) {
 
 std::string FormatSerial(long serial) { return PaddedNumber(serial, 4); }
 
-std::string SExpand(MacroContext& context, std::string& s1, bool action, bool disp) {
+namespace {
+
+std::string Expand(MacroContext& context, std::string& s1, bool action, bool disp) {
   std::string transmit = s1;
   // 0-based: a caret at i is a code only when a character follows it, so a caret in the
   // last position is never examined.
@@ -187,6 +189,12 @@ std::string SExpand(MacroContext& context, std::string& s1, bool action, bool di
     i += d.size();
   }
   return transmit;
+}
+
+}  // namespace
+
+std::string SExpand(MacroContext& context, std::string& s1, bool action, bool disp) {
+  return Trap(context, "SExpand", [&] { return Expand(context, s1, action, disp); });
 }
 
 std::string XTime(MacroContext& context, std::string_view fmt, bool zf) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/error.h"
+
 namespace qsopad {
 
 class SettingsStore;
@@ -16,8 +18,9 @@ struct LocalTime {
   int hour = 0, minute = 0, second = 0;
 };
 
-// What the expansion reads and changes. The main window implements it.
-class MacroContext {
+// What the expansion reads and changes. The main window implements it; its error sink is
+// the program's one error reporter.
+class MacroContext : public ErrorSink {
  public:
   virtual ~MacroContext() = default;
   virtual SettingsStore& Store() = 0;
@@ -53,7 +56,8 @@ inline constexpr char kCwIdMarker = '\x01';
 
 // Expands `s1` (which becomes the display text) and returns the transmit text.
 // Send mode: action = true, disp = false. Preview: action = false, disp = true.
-// Throws Error (for example a non-numeric "GMT" or "SendCR").
+// An error (for example a non-numeric "GMT" or "SendCR") is reported as "SExpand" through
+// the context, then Reported is thrown.
 std::string SExpand(MacroContext& context, std::string& s1, bool action = true,
                     bool disp = false);
 

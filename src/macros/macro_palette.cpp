@@ -45,13 +45,9 @@ void NoCRLF(std::string& text) {
 std::string ShownText(MacroContext& context, const std::string& stored, bool expand) {
   if (!expand || (!stored.empty() && stored.front() == '@')) return stored;
   std::string display = stored;
-  try {
-    SExpand(context, display, false, true);
-  } catch (const Error&) {
-    // A preview that cannot be made (a damaged "GMT" option, say) is no reason to stop:
-    // the line shows the macro as stored, and sending it reports the error.
-    return stored;
-  }
+  // A preview that cannot be made (a damaged "GMT" option, say) is reported by the
+  // expansion as its own error, like any other expansion's.
+  SExpand(context, display, false, true);
   const bool blank = display.find_first_not_of(' ') == std::string::npos;
   if (blank || display == std::string(1, '\0')) return stored;
   return display;

@@ -59,6 +59,9 @@ class RecordingContext : public MacroContext {
   }
   void RebuildMacroList() override { calls.push_back("list rebuilt"); }
   void Beep() override { calls.push_back("beep"); }
+  void ReportError(const std::string& procedure, const std::string& description) override {
+    calls.push_back("report " + procedure + ": " + description);
+  }
   LocalTime Now() override { return now; }
   std::string MonthAbbreviation(int m) override {
     static const char* const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -152,7 +155,9 @@ TEST(SExpand, TransmitCodeQueuesReturnAheadOfMacroWhenSendCrIsOne) {
   }
   RecordingContext bad;
   bad.store.WriteSetting("Opt", "SendCR", "yes");
-  EXPECT_THROW(Expand(bad, "^X"), Error);
+  EXPECT_THROW(Expand(bad, "^X"), Reported);
+  ASSERT_FALSE(bad.calls.empty());
+  EXPECT_EQ(bad.calls.back().rfind("report SExpand: ", 0), 0u) << bad.calls.back();
 }
 
 TEST(SExpand, SerialNumbers) {
@@ -334,7 +339,11 @@ TEST(XTime, BadOffsetNamesKeyAndValue) {
       EXPECT_NE(std::string(e.what()).find("GMT"), std::string::npos) << e.what();
       EXPECT_NE(std::string(e.what()).find(gmt), std::string::npos) << e.what();
     }
-    EXPECT_THROW(Expand(c, "x^H"), Error);
+    // XTime has no trap of its own: called from the expansion, its error is the
+    // expansion's.
+    EXPECT_THROW(Expand(c, "x^H"), Reported);
+    ASSERT_EQ(c.calls.size(), 1u);
+    EXPECT_EQ(c.calls[0].rfind("report SExpand: ", 0), 0u) << c.calls[0];
   }
 }
 

@@ -148,7 +148,7 @@ TEST_F(MacroPaletteTest, PreviewShowsExpansionUnlessFileMacroOrBlank) {
   EXPECT_EQ(Line(10), "SF1 : ^R");
 }
 
-TEST_F(MacroPaletteTest, PreviewHasNoEffectsAndSurvivesADamagedOption) {
+TEST_F(MacroPaletteTest, PreviewHasNoEffectsAndReportsADamagedOptionAsTheExpansions) {
   Set("Macro", "0", "^X^+^Ghi^R");
   Set("Opt", "SendCR", "1");
   Palette();
@@ -160,9 +160,9 @@ TEST_F(MacroPaletteTest, PreviewHasNoEffectsAndSurvivesADamagedOption) {
 
   Set("Opt", "GMT", "soon");
   Set("Macro", "0", "at ^T");
-  Palette().InitList();
-  EXPECT_EQ(Line(10), "SF1 : at ^T");
-  EXPECT_TRUE(reporter.reports.empty());
+  EXPECT_THROW(Palette().InitList(), Reported);
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].rfind("SExpand: ", 0), 0u) << reporter.reports[0];
 }
 
 TEST_F(MacroPaletteTest, RetroMarksFunctionKeyLinesButNotTheEditLabel) {
