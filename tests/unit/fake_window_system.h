@@ -1,7 +1,6 @@
-// A fake window tree for the window-system port. Windows carry class, caption, flags,
-// rectangle and owner; every call that acts on a window or the system is journalled in
-// order, so tests can check exact call sequences. Other fakes may add their own events to
-// the same journal with Note() to check the order across ports.
+// A fake window tree for the window-system port. Every call that acts on a window or the
+// system is journalled in order, so tests can check exact call sequences; other fakes add
+// their own events to the same journal with Note() to show the order across ports.
 #pragma once
 
 #include <algorithm>
@@ -20,45 +19,30 @@ namespace qsopad::fakes {
 
 struct FakeWindow {
   WindowHandle parent = 0;
-  std::string window_class;
-  std::string caption;
+  std::string window_class, caption;
   std::vector<WindowHandle> children;  // in creation order
-  bool enabled = true;
-  bool minimised = false;
-  bool alive = true;
+  bool enabled = true, minimised = false, alive = true;
   ScreenRect rect;
-  std::uint32_t thread = 0;
-  std::uint32_t process = 0;
-  // The next `hang_sends` sends to this window end with `hang_status` instead of being
-  // answered (they still reach the journal); then it answers `answer` again.
+  std::uint32_t thread = 0, process = 0;
+  // The next `hang_sends` sends end with `hang_status` instead of `answer` (they still
+  // reach the journal).
   int hang_sends = 0;
   SendStatus hang_status = SendStatus::kTimedOut;
   std::intptr_t answer = 0;
 };
 
 struct Call {
-  enum class Kind {
-    kSend,
-    kPost,
-    kNotify,
-    kMove,
-    kSetFocus,
-    kSetForeground,
-    kStart,
-    kPause,
-    kAttach,
-    kCopyData,   // window = target, wparam = sender, lparam = code, text = the bytes
-    kNote
-  };
+  enum class Kind { kSend, kPost, kNotify, kMove, kSetFocus, kSetForeground, kStart, kPause,
+                    kAttach, kCopyData, kNote };
   Kind kind = Kind::kNote;
   WindowHandle window = 0;
   unsigned message = 0;
-  std::uintptr_t wparam = 0;
-  std::intptr_t lparam = 0;
-  unsigned wait_ms = 0;                     // sends: how long the caller was willing to wait
-  SendStatus status = SendStatus::kFailed;  // sends: what the fake answered
+  std::uintptr_t wparam = 0;  // copy data: the sender
+  std::intptr_t lparam = 0;   // copy data: the code
+  unsigned wait_ms = 0;
+  SendStatus status = SendStatus::kFailed;  // what a send was answered
   ScreenRect rect;                          // moves
-  std::string text;                         // starts: command line; notes: the text
+  std::string text;  // starts: command line; copy data: the bytes; notes: the note
   StartMode mode = StartMode::kNormalFocused;
   unsigned ms = 0;           // pauses
   std::uint32_t thread = 0;  // attach
@@ -67,35 +51,43 @@ struct Call {
 class FakeWindowSystem : public WindowSystem {
  public:
   WindowHandle AddTopLevel(std::string_view window_class, std::string_view caption) {
-    return Add(0, window_class, caption);
+    return AddChild(0, window_class, caption);
   }
   WindowHandle AddChild(WindowHandle parent, std::string_view window_class,
                         std::string_view caption = {}) {
-    return Add(parent, window_class, caption);
+    // Spaced like real handles, so that an index mistaken for a handle finds nothing.
+    const WindowHandle handle = 0x10000 + 4 * windows_.size();
+    FakeWindow window;
+    window.parent = parent;
+    window.window_class = window_class;
+    window.caption = caption;
+    if (parent != 0) {
+      FakeWindow& owner = windows_.at(parent);
+      window.thread = owner.thread;
+      window.process = owner.process;
+      owner.children.push_back(handle);
+    }
+    windows_.emplace(handle, std::move(window));
+    return handle;
   }
   FakeWindow& Window(WindowHandle handle) { return windows_.at(handle); }
 
-  // What StartProgram does: the launched program's windows appear here (may be empty).
+  // What StartProgram does: the launched program's windows appear here.
   std::function<void(FakeWindowSystem&)> on_start;
-  // The identifier StartProgram returns; nullopt makes the start fail.
+  // What StartProgram returns; nullopt makes the start fail.
   std::optional<std::uint32_t> start_pid = 1000;
 
   std::vector<Call> journal;
 
-  void Note(std::string text) {
-    Call call;
-    call.text = std::move(text);
-    journal.push_back(std::move(call));
-  }
+  void Note(std::string text) { Record(Call::Kind::kNote).text = std::move(text); }
   std::vector<Call> CallsOf(Call::Kind kind) const {
     std::vector<Call> found;
-    for (const Call& call : journal) {
-      if (call.kind == kind) found.push_back(call);
-    }
+    std::copy_if(journal.begin(), journal.end(), std::back_inserter(found),
+                 [kind](const Call& call) { return call.kind == kind; });
     return found;
   }
-  // Sends, notifications and posts to one window as (message, wparam) pairs, in order;
-  // the WM_NULL probes of the guarded sender are left out.
+  // Sends, notifications and posts to one window as (message, wparam), in order; the
+  // guarded sender's WM_NULL probes are left out.
   std::vector<std::pair<unsigned, std::uintptr_t>> MessagesTo(WindowHandle window) const {
     std::vector<std::pair<unsigned, std::uintptr_t>> found;
     for (const Call& call : journal) {
@@ -132,9 +124,7 @@ class FakeWindowSystem : public WindowSystem {
   }
   std::string GetText(WindowHandle handle) override {
     const FakeWindow* window = Find(handle);
-    if (window == nullptr) return {};
-    const std::string& caption = window->caption;
-    return caption.substr(0, std::min<std::size_t>(caption.find('\0'), 255));
+    return window == nullptr ? std::string() : window->caption;
   }
   bool IsAlive(WindowHandle handle) override { return Find(handle) != nullptr; }
   bool IsEnabled(WindowHandle handle) override {
@@ -153,81 +143,41 @@ class FakeWindowSystem : public WindowSystem {
 
   SendResult Send(WindowHandle handle, unsigned message, std::uintptr_t wparam,
                   std::intptr_t lparam, unsigned wait_ms) override {
-    SendResult result;
-    if (FakeWindow* window = Find(handle)) {
-      if (window->hang_sends > 0) {
-        --window->hang_sends;
-        result.status = window->hang_status;
-      } else {
-        result = {SendStatus::kDone, window->answer};
-      }
-    }
-    Call call = Message(Call::Kind::kSend, handle, message, wparam, lparam);
-    call.wait_ms = wait_ms;
-    call.status = result.status;
-    journal.push_back(std::move(call));
-    return result;
+    return Answer(Record(Call::Kind::kSend, handle, message, wparam, lparam), wait_ms);
   }
   bool Post(WindowHandle handle, unsigned message, std::uintptr_t wparam,
             std::intptr_t lparam) override {
-    journal.push_back(Message(Call::Kind::kPost, handle, message, wparam, lparam));
+    Record(Call::Kind::kPost, handle, message, wparam, lparam);
     return Find(handle) != nullptr;
   }
-
   bool Notify(WindowHandle handle, unsigned message, std::uintptr_t wparam,
               std::intptr_t lparam) override {
-    journal.push_back(Message(Call::Kind::kNotify, handle, message, wparam, lparam));
+    Record(Call::Kind::kNotify, handle, message, wparam, lparam);
     return Find(handle) != nullptr;
   }
-
   void Move(WindowHandle handle, const ScreenRect& rect) override {
-    Call call = Target(Call::Kind::kMove, handle);
-    call.rect = rect;
-    journal.push_back(std::move(call));
+    Record(Call::Kind::kMove, handle).rect = rect;
     if (FakeWindow* window = Find(handle)) window->rect = rect;
   }
-  void SetFocus(WindowHandle handle) override {
-    journal.push_back(Target(Call::Kind::kSetFocus, handle));
-  }
-  void SetForeground(WindowHandle handle) override {
-    journal.push_back(Target(Call::Kind::kSetForeground, handle));
-  }
-
+  void SetFocus(WindowHandle handle) override { Record(Call::Kind::kSetFocus, handle); }
+  void SetForeground(WindowHandle handle) override { Record(Call::Kind::kSetForeground, handle); }
   std::optional<std::uint32_t> StartProgram(std::string_view command_line,
                                             StartMode mode) override {
-    Call call;
-    call.kind = Call::Kind::kStart;
+    Call& call = Record(Call::Kind::kStart);
     call.text = std::string(command_line);
     call.mode = mode;
-    journal.push_back(std::move(call));
     if (start_pid && on_start) on_start(*this);
     return start_pid;
   }
-  void Pause(unsigned milliseconds) override {
-    Call call;
-    call.kind = Call::Kind::kPause;
-    call.ms = milliseconds;
-    journal.push_back(std::move(call));
-  }
-
+  void Pause(unsigned milliseconds) override { Record(Call::Kind::kPause).ms = milliseconds; }
   Owner OwnerOf(WindowHandle handle) override {
     const FakeWindow* window = Find(handle);
     if (window == nullptr) return {};
     return {window->thread, window->process};
   }
-  void AttachInputTo(std::uint32_t thread) override {
-    Call call;
-    call.kind = Call::Kind::kAttach;
-    call.thread = thread;
-    journal.push_back(std::move(call));
-  }
-
+  void AttachInputTo(std::uint32_t thread) override { Record(Call::Kind::kAttach).thread = thread; }
   unsigned RegisterMessage(std::string_view name) override {
-    const auto it = registered_.find(std::string(name));
-    if (it != registered_.end()) return it->second;
-    const unsigned id = 0xC000 + static_cast<unsigned>(registered_.size());
-    registered_.emplace(std::string(name), id);
-    return id;
+    return registered_.try_emplace(std::string(name), 0xC000 + registered_.size()).first->second;
   }
   std::vector<WindowHandle> TopLevelWindows() override {
     std::vector<WindowHandle> found;
@@ -238,12 +188,27 @@ class FakeWindowSystem : public WindowSystem {
   }
   SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,
                           std::string_view text, unsigned wait_ms) override {
-    Call call = Message(Call::Kind::kCopyData, target, kWmCopyData,
-                        static_cast<std::uintptr_t>(sender), static_cast<std::intptr_t>(code));
+    Call& call = Record(Call::Kind::kCopyData, target, kWmCopyData, sender,
+                        static_cast<std::intptr_t>(code));
     call.text = std::string(text);
+    return Answer(call, wait_ms);
+  }
+
+ private:
+  Call& Record(Call::Kind kind, WindowHandle handle = 0, unsigned message = 0,
+               std::uintptr_t wparam = 0, std::intptr_t lparam = 0) {
+    Call call;
+    call.kind = kind;
+    call.window = handle;
+    call.message = message;
+    call.wparam = wparam;
+    call.lparam = lparam;
+    return journal.emplace_back(std::move(call));
+  }
+  SendResult Answer(Call& call, unsigned wait_ms) {
     call.wait_ms = wait_ms;
     SendResult result;
-    if (FakeWindow* window = Find(target)) {
+    if (FakeWindow* window = Find(call.window)) {
       if (window->hang_sends > 0) {
         --window->hang_sends;
         result.status = window->hang_status;
@@ -252,30 +217,9 @@ class FakeWindowSystem : public WindowSystem {
       }
     }
     call.status = result.status;
-    journal.push_back(std::move(call));
     return result;
   }
-
- private:
-  std::map<std::string, unsigned> registered_;
-  WindowHandle Add(WindowHandle parent, std::string_view window_class, std::string_view caption) {
-    // Spaced like real handles, so that an index mistaken for a handle finds nothing.
-    const WindowHandle handle = 0x10000 + 4 * windows_.size();
-    FakeWindow window;
-    window.parent = parent;
-    window.window_class = std::string(window_class);
-    window.caption = std::string(caption);
-    if (parent != 0) {
-      FakeWindow& owner = windows_.at(parent);
-      window.thread = owner.thread;
-      window.process = owner.process;
-      owner.children.push_back(handle);
-    }
-    windows_.emplace(handle, std::move(window));
-    return handle;
-  }
-  // A window is gone when it or any of its ancestors is gone, as children die with
-  // their parent.
+  // A window is gone when it or any ancestor is gone: children die with their parent.
   FakeWindow* Find(WindowHandle handle) {
     FakeWindow* found = nullptr;
     for (WindowHandle h = handle; h != 0;) {
@@ -286,21 +230,8 @@ class FakeWindowSystem : public WindowSystem {
     }
     return found;
   }
-  static Call Target(Call::Kind kind, WindowHandle handle) {
-    Call call;
-    call.kind = kind;
-    call.window = handle;
-    return call;
-  }
-  static Call Message(Call::Kind kind, WindowHandle handle, unsigned message, std::uintptr_t wparam,
-                      std::intptr_t lparam) {
-    Call call = Target(kind, handle);
-    call.message = message;
-    call.wparam = wparam;
-    call.lparam = lparam;
-    return call;
-  }
 
+  std::map<std::string, unsigned> registered_;
   std::map<WindowHandle, FakeWindow> windows_;  // ordered by handle = creation order
 };
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,38 +19,42 @@ namespace qsopad::fakes {
 
 class RecordingView : public MainView {
  public:
-  std::vector<std::string> calls;
-  MainForm* model = nullptr;  // to play the resize that the real window reports
+  std::vector<std::string> calls;  // the calls that start-up orders
+  MainForm* model = nullptr;       // to play the resize that the real window reports
   TwipsRect window{0, 0, 7000, 5000};
   bool normal = true;
   std::optional<FontSpec> font;
-  std::string caption3;
+  std::array<std::string, 7> caption{};  // Command1..Command6
   std::optional<bool> buttons_visible;
-  bool menu_visible[2] = {true, false};
-  bool menu_enabled[2] = {true, true};
+  bool menu_visible[2] = {true, false}, menu_enabled[2] = {true, true};  // PSK31, PSK31a
   bool find_enabled = true;
-  std::vector<std::string> messages;
+  std::string text1;  // the typing area
+  std::array<std::string, 6> panels{};
+  std::array<bool, 6> panel_enabled{};
+  bool send_enabled = true;
+  SendColour send_colour = SendColour::kNormal;
+  std::vector<std::string> messages;  // "title: text"
+  std::vector<std::string> prompts;
+  std::vector<std::string> answers;      // what input boxes answer, in turn
+  std::optional<std::string> open_file;  // what the open-file dialog answers
 
   void SetMenuVisible(Menu m, bool v) override {
-    menu_visible[m == Menu::kPsk31 ? 0 : 1] = v;
-    calls.push_back(std::string("menu-visible ") + (m == Menu::kPsk31 ? "psk31 " : "psk31a ") +
-                    (v ? "1" : "0"));
+    menu_visible[m == Menu::kPsk31a] = v;
+    calls.push_back("menu " + std::to_string(m == Menu::kPsk31a) + (v ? " shown" : " hidden"));
   }
-  void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31 ? 0 : 1] = e; }
+  void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31a] = e; }
   void SetFindWindowEnabled(bool e) override { find_enabled = e; }
   void ApplyTypingFont(const FontSpec& f) override {
     font = f;
     calls.push_back("font");
   }
   void SetButtonCaption(int b, const std::string& c) override {
-    if (b == 3) caption3 = c;
-    if (b == 4) caption4 = c;
-    if (b == 6) caption6 = c;
+    caption.at(static_cast<std::size_t>(b)) = c;
     calls.push_back("caption " + std::to_string(b));
   }
   void SetButtonsVisible(bool v) override {
     buttons_visible = v;
-    calls.push_back(v ? "buttons 1" : "buttons 0");
+    calls.push_back(v ? "buttons shown" : "buttons hidden");
   }
   void Show() override { calls.push_back("show"); }
   void MoveTwips(long left, long top) override {
@@ -60,10 +64,7 @@ class RecordingView : public MainView {
   }
   void ResizeTwips(long width, long height) override {
     calls.push_back("resize " + std::to_string(width) + " " + std::to_string(height));
-    if (width == window.width && height == window.height) return;  // no WM_SIZE
-    window.width = width;
-    window.height = height;
-    if (model) model->OnResize(normal);
+    if (width != window.width || height != window.height) UserResize(width, height);
   }
   TwipsRect ScreenTwips() override { return {0, 0, 19200, 14400}; }
   std::optional<TwipsRect> NormalPlacementTwips() override {
@@ -81,15 +82,6 @@ class RecordingView : public MainView {
     answers.erase(answers.begin());
     return a;
   }
-
-  std::string text1;  // what the typing area shows
-  std::array<std::string, 6> panels{};
-  std::array<bool, 6> panel_enabled{};
-  bool send_enabled = true;
-  SendColour send_colour = SendColour::kNormal;
-  std::string caption4, caption6;
-  int callsign_opened = 0;
-
   void AppendTypingText(const std::string& t) override { text1 += t; }
   void MoveTypingCaretToEnd() override {}
   void ClearTypingText() override { text1.clear(); }
@@ -100,17 +92,14 @@ class RecordingView : public MainView {
     send_colour = c;
   }
   WindowHandle Handle() override { return 0x7000; }
-  void OpenCallsignWindow(bool) override { ++callsign_opened; }
-  std::optional<std::string> open_file;  // what the open-file dialog answers
-  std::vector<std::string> answers;      // what input boxes answer, in turn
-  std::vector<std::string> prompts;
+  void OpenCallsignWindow(bool) override {}
   std::optional<std::string> AskOpenFile(const std::string& title,
                                          const std::string& filter) override {
     prompts.push_back(title + " [" + filter + "]");
     return open_file;
   }
 
-  // The user drags the border.
+  // The window's size changes (the operator drags the border, or a resize took effect).
   void UserResize(long width, long height) {
     window.width = width;
     window.height = height;
@@ -124,21 +113,20 @@ class FakeDesktop : public Desktop {
   std::optional<std::string> clipboard;
   int beeps = 0;
   LocalTime Now() override { return now; }
-  std::string MonthAbbreviation(int m) override {
-    static const char* names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    return names[m - 1];
-  }
+  std::string MonthAbbreviation(int m) override { return m == 12 ? "Dec" : "M" + std::to_string(m); }
   void Beep() override { ++beeps; }
   std::optional<std::string> ClipboardText() override { return clipboard; }
 };
 
 class CountingPalette : public MacroPalette {
  public:
-  int rebuilds = 0, shown = 0, unloaded = 0;
+  int rebuilds = 0;
+  std::function<void()> on_unload;
   void InitList() override { ++rebuilds; }
-  void ShowPalette() override { ++shown; }
-  void UnloadPalette() override { ++unloaded; }
+  void ShowPalette() override {}
+  void UnloadPalette() override {
+    if (on_unload) on_unload();
+  }
 };
 
 class RecordingReporter : public ErrorReporter {
@@ -167,6 +155,12 @@ class MainFormTest : public ::testing::Test {
     windows.journal.clear();
     return Model();
   }
+  // A fresh window tree and model, for the next row of a table.
+  void Reset() {
+    windows = FakeWindowSystem();
+    view = RecordingView();
+    model.reset();
+  }
   // The characters typed into the memo so far.
   std::string MemoChars() const {
     std::string out;
@@ -174,7 +168,7 @@ class MainFormTest : public ::testing::Test {
       if (message == kWmChar) out += static_cast<char>(wparam);
     return out;
   }
-  // The function keys pressed on the panel (key-down messages).
+  // The keys pressed on the PSK31 panel (key-down messages).
   std::vector<unsigned> PanelKeys() const {
     std::vector<unsigned> out;
     for (const auto& [message, wparam] : windows.MessagesTo(panel))
