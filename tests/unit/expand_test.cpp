@@ -64,9 +64,7 @@ class RecordingContext : public MacroContext {
   }
   LocalTime Now() override { return now; }
   std::string MonthAbbreviation(int m) override {
-    static const char* const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    return m >= 1 && m <= 12 ? names[m - 1] : "month " + std::to_string(m);
+    return std::string("JanFebMarAprMayJunJulAugSepOctNovDec").substr(3 * (m - 1), 3);
   }
 };
 
@@ -81,38 +79,34 @@ Texts Expand(MacroContext& context, const std::string& text, bool action = true,
   return out;
 }
 
-struct Row {
-  std::string in, display, transmit;
-};
-
-void ExpectRows(const std::vector<Row>& rows, bool action, bool disp) {
-  for (std::size_t n = 0; n < rows.size(); ++n) {
-    SCOPED_TRACE(testing::Message() << "row " << n);
+// Send mode without side effects: the display text, and the transmit text when it differs.
+TEST(SExpand, TextAndCodesInSendMode) {
+  const struct {
+    std::string in, display, transmit = {};  // transmit: as displayed when empty
+  } rows[] = {
+      {"cq ^M^N", "cq K1ABC\r\n"},
+      {"", ""},
+      {"^", "^"},
+      {"abc^", "abc^"},
+      {"^^", "^"},
+      {"^^N", "^N"},
+      {"^^^N", "^\r\n"},
+      {"^Z^z^1^7^8", "Zz178"},
+      {"^n^m^2^C^c^3^W^w^?", "\r\nK1ABCK1ABCDL2XYZDL2XYZDL2XYZHansHansHans"},
+      {"^S^s^5^#", "0041004100410041"},
+      {"^H ^h|^T|^t|^4", "14:07z 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z"},
+      {"k ^R^r^0^\\^\xD8", "k \\\\\\\\\\", "k \0\0\0\0\0"s},
+      {"^.", "\\", "\x01"},
+      {"\xE9^\xE9^\x80\xFF^", "\xE9\xE9\x80\xFF^"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.in);
     RecordingContext c;
-    const Texts out = Expand(c, rows[n].in, action, disp);
-    EXPECT_EQ(out.display, rows[n].display);
-    EXPECT_EQ(out.transmit, rows[n].transmit);
+    const Texts out = Expand(c, row.in);
+    EXPECT_EQ(out.display, row.display);
+    EXPECT_EQ(out.transmit, row.transmit.empty() ? row.display : row.transmit);
     EXPECT_EQ(c.calls, Calls{});
   }
-}
-
-TEST(SExpand, TextAndCodesInSendMode) {
-  ExpectRows({{"cq ^M^N", "cq K1ABC\r\n", "cq K1ABC\r\n"},
-              {"", "", ""},
-              {"^", "^", "^"},
-              {"abc^", "abc^", "abc^"},
-              {"^^", "^", "^"},
-              {"^^N", "^N", "^N"},
-              {"^^^N", "^\r\n", "^\r\n"},
-              {"^Z^z^1^7^8", "Zz178", "Zz178"},
-              {"^n^c^3^w^?", "\r\nDL2XYZDL2XYZHansHans", "\r\nDL2XYZDL2XYZHansHans"},
-              {"^S^s^5^#", "0041004100410041", "0041004100410041"},
-              {"^H ^h|^T|^t|^4", "14:07z 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z",
-               "14:07z 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z"},
-              {"k ^R^r^0^\\^\xD8", "k \\\\\\\\\\", "k \0\0\0\0\0"s},
-              {"^.", "\\", "\x01"},
-              {"\xE9^\xE9^\x80\xFF^", "\xE9\xE9\x80\xFF^", "\xE9\xE9\x80\xFF^"}},
-             true, false);
 }
 
 TEST(SExpand, PreviewShowsSilentCodesAsTypedAndActsOnNothing) {
@@ -134,23 +128,18 @@ TEST(SExpand, PreviewShowsSilentCodesAsTypedAndActsOnNothing) {
   const Texts sent = Expand(s, "^X hello ^R^M");
   EXPECT_EQ(sent.display, " hello \\");
   EXPECT_EQ(sent.transmit, " hello \0"s);
-  EXPECT_EQ(s.calls, (Calls{"txmode 1", "lastxmit cleared", "send button red"}));
 }
 
 TEST(SExpand, TransmitCodeQueuesReturnAheadOfMacroWhenSendCrIsOne) {
-  const struct {
-    const char* send_cr;
-    bool cr;
-  } rows[] = {{"1", true}, {"1.0", true}, {"0", false}, {"2", false}, {"0.9", false}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.send_cr);
+  for (const auto& [send_cr, cr] : {std::pair{"1", true}, {"1.0", true}, {"0", false},
+                                    {"2", false}, {"0.9", false}}) {
+    SCOPED_TRACE(send_cr);
     RecordingContext c;
-    c.store.WriteSetting("Opt", "SendCR", row.send_cr);
-    const Texts out = Expand(c, "^Xcq^.");
-    EXPECT_EQ(out.transmit, "cq\x01");
-    EXPECT_EQ(c.queue, row.cr ? "\r" : "");
+    c.store.WriteSetting("Opt", "SendCR", send_cr);
+    EXPECT_EQ(Expand(c, "^Xcq^.").transmit, "cq\x01");
+    EXPECT_EQ(c.queue, cr ? "\r" : "");
     Calls expected{"txmode 1", "lastxmit cleared", "send button red"};
-    if (row.cr) expected.insert(expected.begin() + 1, "queue CR");
+    if (cr) expected.insert(expected.begin() + 1, "queue CR");
     EXPECT_EQ(c.calls, expected);
   }
   RecordingContext bad;
@@ -162,29 +151,16 @@ TEST(SExpand, TransmitCodeQueuesReturnAheadOfMacroWhenSendCrIsOne) {
 
 TEST(SExpand, SerialNumbers) {
   RecordingContext c;
-  EXPECT_EQ(Expand(c, "^#^+^#").transmit, "00410042");
-  EXPECT_EQ(c.serialno, 42);
-  EXPECT_EQ(c.store.ReadSetting("Opt", "SerialNo", ""), "42");
-  EXPECT_EQ(c.calls, (Calls{"serialno 42", "caption S/&N:0042 with 42 stored", "list rebuilt"}));
-
-  for (const long serial : {12345L, -7L}) {
-    c.serialno = serial;
-    EXPECT_EQ(Expand(c, "^#").transmit, serial > 0 ? "12345" : "-0007");
-  }
+  EXPECT_EQ(Expand(c, "^#^+^#").transmit, "00410042") << "a later code sees the increment";
   c.serialno = 2147483647L;
   EXPECT_THROW(Expand(c, "^+"), Error);
   EXPECT_EQ(c.serialno, 2147483647L);
+  EXPECT_EQ(c.store.ReadSetting("Opt", "SerialNo", ""), "42");
 
-  const struct {
-    long serial;
-    std::string text;
-  } rows[] = {{0, "0000"},       {7, "0007"},        {9999, "9999"},
-              {10000, "10000"},  {-12345, "-12345"}, {LONG_MAX, std::to_string(LONG_MAX)},
-              {LONG_MIN, std::to_string(LONG_MIN)}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.serial);
-    EXPECT_EQ(FormatSerial(row.serial), row.text);
-  }
+  const std::pair<long, std::string> rows[] = {
+      {0, "0000"}, {9999, "9999"}, {10000, "10000"}, {-7, "-0007"}, {-12345, "-12345"},
+      {LONG_MIN, std::to_string(LONG_MIN)}};
+  for (const auto& [serial, text] : rows) EXPECT_EQ(FormatSerial(serial), text) << serial;
 }
 
 TEST(SExpand, SlashedZerosOnlyInInsertedText) {
@@ -212,50 +188,36 @@ TEST(SExpand, ReceiveCodes) {
   RecordingContext c;
   for (const std::string& queued : {"cq\0"s, "cq\x01"s}) {
     c.queue = queued;
-    const Texts out = Expand(c, "k ^R^.");
-    EXPECT_EQ(out.display, "k ");
-    EXPECT_EQ(out.transmit, "k ");
+    EXPECT_EQ(Expand(c, "k ^R^.").transmit, "k ") << "the queue ends in a marker already";
   }
   c.queue = "cq";
   const Texts two = Expand(c, "a^Rb^.");
   EXPECT_EQ(two.display, "a\\b\\");
   EXPECT_EQ(two.transmit, "a\0b\x01"s);
 
-  const struct {
-    const char* stored;
-    const char* shown;
-  } rows[] = {{"", "a  "}, {"ab", "a a"}, {"#", "a #"}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.stored);
+  for (const auto& [stored, shown] : {std::pair{"", "a  "}, {"ab", "a a"}, {"#", "a #"}}) {
+    SCOPED_TRACE(stored);
     RecordingContext r;
-    r.store.WriteSetting("Opt", "RXCHAR", row.stored);
+    r.store.WriteSetting("Opt", "RXCHAR", stored);
     const Texts out = Expand(r, "a ^R");
-    EXPECT_EQ(out.display, row.shown);
+    EXPECT_EQ(out.display, shown);
     EXPECT_EQ(out.transmit, "a \0"s);
   }
 }
 
-// Every code of a row does what the row's first code does; the help texts exist.
-TEST(SExpand, CodesOfOneRowActAlike) {
-  std::size_t count = 0;
-  const MacroCode* rows = MacroCodes(count);
-  ASSERT_GT(count, 10u);
-  for (std::size_t n = 0; n < count; ++n) {
-    SCOPED_TRACE(rows[n].help);
-    EXPECT_FALSE(rows[n].help.empty());
-    RecordingContext first;
-    const Texts expected = Expand(first, "^"s + rows[n].codes.front());
-    for (const char code : rows[n].codes) {
-      SCOPED_TRACE(testing::Message() << "code " << static_cast<int>(static_cast<unsigned char>(code)));
+TEST(SExpand, ActionCodesAndTheirAliases) {
+  const struct {
+    const char* codes;
+    Calls calls;
+  } rows[] = {{"Xx9", {"txmode 1", "lastxmit cleared", "send button red"}},
+              {"+6", {"serialno 42", "caption S/&N:0042 with 42 stored", "list rebuilt"}},
+              {"Gg", {"beep"}}};
+  for (const auto& row : rows) {
+    for (const char* code = row.codes; *code != '\0'; ++code) {
+      SCOPED_TRACE(*code);
       RecordingContext c;
-      const Texts out = Expand(c, "^"s + code);
-      if (rows[n].kind == MacroCodeKind::kLiteral) {
-        EXPECT_EQ(out.display, std::string(1, code));
-      } else {
-        EXPECT_EQ(out.display, expected.display);
-        EXPECT_EQ(out.transmit, expected.transmit);
-        EXPECT_EQ(c.calls, first.calls);
-      }
+      EXPECT_EQ(Expand(c, "a^"s + *code + "b").transmit, "ab");
+      EXPECT_EQ(c.calls, row.calls);
     }
   }
 }
@@ -287,20 +249,16 @@ TEST(SExpand, AnyBytesKeepTheTwoTextsAligned) {
 TEST(XTime, OffsetRolloverAndTokens) {
   const struct {
     LocalTime now;
-    const char* gmt;
-    const char* fmt;
+    const char *gmt, *fmt;
     bool zf;
     const char* text;
   } rows[] = {
       {{2023, 12, 31, 23, 30, 0}, "1", "dd mmm yyyy Hh:Nn", true, "01 Jan 2024 00:30z"},
-      {{2023, 12, 31, 22, 30, 0}, "+3", "dd mmm yyyy Hh:Nn", true, "01 Jan 2024 01:30z"},
-      {{2024, 1, 31, 22, 10, 0}, "3", "dd mmm yyyy Hh:Nn", true, "01 Feb 2024 01:10z"},
       {{2024, 2, 28, 23, 0, 0}, "1", "dd mmm yyyy", true, "29 Feb 2024z"},
       {{2023, 2, 28, 23, 0, 0}, "1", "dd mmm yyyy", true, "01 Mar 2023z"},
       {{2024, 1, 1, 0, 15, 0}, "-1", "dd mmm yyyy Hh:Nn", true, "31 Dec 2023 23:15z"},
       {{2024, 6, 10, 10, 0, 0}, "5.5", "Hh:Nn", true, "15:30z"},
       {{1965, 6, 10, 10, 0, 0}, "-3.25", "dd Hh:Nn", false, "10 06:45"},
-      {{2024, 6, 10, 10, 59, 59}, "0", "HhNn", false, "1059"},
       {{1999, 12, 31, 8, 15, 0}, "0", "yyyymmdd", false, "19991231"},
       {{2024, 6, 9, 7, 5, 0}, "0", "[dd/x] hh:NN m", false, "[09/x] 07:05 m"},
   };
@@ -311,11 +269,6 @@ TEST(XTime, OffsetRolloverAndTokens) {
     c.store.WriteSetting("Opt", "GMT", row.gmt);
     EXPECT_EQ(XTime(c, row.fmt, row.zf), row.text);
   }
-
-  RecordingContext c;
-  c.now = {2023, 12, 31, 22, 30, 0};
-  c.store.WriteSetting("Opt", "GMT", "3");
-  EXPECT_EQ(Expand(c, "^T").display, "01 Jan 2024 01:30z");
 }
 
 TEST(XTime, ZoneAndZerosOnlyWithZoneFlag) {
@@ -336,14 +289,11 @@ TEST(XTime, BadOffsetNamesKeyAndValue) {
       XTime(c);
       ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find("GMT"), std::string::npos) << e.what();
-      EXPECT_NE(std::string(e.what()).find(gmt), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("\"GMT\" holds \""s + gmt), std::string::npos) << e.what();
     }
-    // XTime has no trap of its own: called from the expansion, its error is the
-    // expansion's.
+    // XTime has no trap of its own: within an expansion its error is the expansion's.
     EXPECT_THROW(Expand(c, "x^H"), Reported);
-    ASSERT_EQ(c.calls.size(), 1u);
-    EXPECT_EQ(c.calls[0].rfind("report SExpand: ", 0), 0u) << c.calls[0];
+    EXPECT_EQ(c.calls.at(0).rfind("report SExpand: ", 0), 0u) << c.calls[0];
   }
 }
 

@@ -24,12 +24,9 @@ TEST(SettingsValues, BooleanRule) {
   const struct {
     const char* text;
     bool value;
-  } good[] = {
-      {"True", true},   {"true", true},     {"TRUE", true},  {" tRUe\t", true},
-      {"False", false}, {"FALSE", false},   {"  false ", false},
-      {"0", false},     {"-0", false},      {"0.0", false},  {" 000 ", false},
-      {"1", true},      {"-1", true},       {"2.5", true},   {".001", true}, {"+7", true},
-  };
+  } good[] = {{"True", true}, {" tRUe\t", true}, {"FALSE", false}, {"  false ", false},
+               {"0", false},   {"-0", false},     {"0.0", false},   {" 000 ", false},
+               {"-1", true},   {"2.5", true},     {".001", true},   {"+7", true}};
   for (const auto& row : good) {
     SCOPED_TRACE(row.text);
     EXPECT_EQ(ParseBool(row.text), row.value);
@@ -62,13 +59,9 @@ TEST(SettingsValues, WholeNumbersRoundHalfToEvenWithin32Bits) {
   const struct {
     const char* text;
     long value;
-  } good[] = {
-      {"0.5", 0},          {"1.5", 2},          {"2.5", 2},           {"3.5", 4},
-      {"-0.5", 0},         {"-1.5", -2},        {"-2.5", -2},         {"2.4999", 2},
-      {"2.5001", 3},       {"-7", -7},          {"2147483647", 2147483647},
-      {"2147483647.4", 2147483647},             {"-2147483648", -2147483647L - 1},
-      {"-2147483648.5", -2147483647L - 1},
-  };
+  } good[] = {{"0.5", 0},     {"1.5", 2},     {"2.5", 2},    {"-0.5", 0},
+               {"-1.5", -2},   {"-2.5", -2},   {"2.4999", 2}, {"2.5001", 3},
+               {"2147483647.4", 2147483647},   {"-2147483648.5", -2147483647L - 1}};
   for (const auto& row : good) {
     SCOPED_TRACE(row.text);
     EXPECT_EQ(ParseLong(row.text), row.value);
@@ -102,21 +95,15 @@ TEST(SettingsValues, ErrorTextsNameSectionKeyAndValue) {
             std::string::npos);
 }
 
-TEST(SettingsValues, DefaultsConvertLikeStoredText) {
+TEST(SettingsValues, DefaultsConvertLikeStoredTextAndReadingWritesNothing) {
   MemoryStoreFile file;
   SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
   EXPECT_EQ(ReadLong(store, keys::kBackColor), 16777215);
-  EXPECT_FALSE(ReadBool(store, keys::kZero));  // default "FALSE"
-  EXPECT_TRUE(ReadBool(store, keys::kCw1));     // a check-box default "1"
-  // Readers with their own defaults.
+  EXPECT_TRUE(ReadBool(store, keys::kCw1));  // a check-box default "1"
   EXPECT_EQ(ReadLong(store, keys::kWinWidth, 7200), 7200);
-  EXPECT_EQ(ReadLong(store, keys::kPw, 0), 0);
-  EXPECT_TRUE(ReadBool(store, keys::kLookup, true));
-  EXPECT_EQ(ReadNumber(store, keys::kFontSize, 8.25), 8.25);
   EXPECT_EQ(ReadNumber(store, keys::kFontSize, 0.1), 0.1);
-  EXPECT_EQ(ReadNumber(store, keys::kFontSize, -1e300), -1e300);
   EXPECT_EQ(ReadText(store, keys::kFontName, "Courier New"), "Courier New");
-  EXPECT_EQ(file.ReplaceCount(), 0) << "reading must not write";
+  EXPECT_EQ(file.ReplaceCount(), 0);
 }
 
 TEST(SettingsValues, WritersAndReadersOfDifferentSpellingsAndFormsMeet) {
