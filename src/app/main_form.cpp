@@ -167,6 +167,8 @@ void MainForm::Load() {
 }
 
 void MainForm::Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
   Step([&] { Broadcast(1, 0); });
   Step([&] {
     if (logwnd != 0) SendCopyData(logwnd, "x", kCodeClosing);
@@ -274,20 +276,18 @@ void MainForm::SendMacro(int index) {
 }
 
 void MainForm::SendFile(const std::string& path) {
-  std::vector<std::string> lines;
-  try {
-    lines = ReadTextLines(path);
-  } catch (const std::exception& e) {
-    std::string message(kFileError);
-    message += e.what();
-    view_.ShowMessage(message, "Error");
-    return;
-  }
-  for (std::string& line : lines) {
+  TextLines file = ReadTextLines(path);
+  // The lines read before a failure stay queued; then the failure is shown.
+  for (std::string& line : file.lines) {
     Zeros(line);
     line += '\r';
     SendNKCharNB(line);
     view_.MoveTypingCaretToEnd();
+  }
+  if (!file.error.empty()) {
+    std::string message(kFileError);
+    message += file.error;
+    view_.ShowMessage(message, "Error");
   }
 }
 
@@ -393,6 +393,10 @@ bool MainForm::OnKeyDown(unsigned vk, int shift) {
     }
     if (vk == kVkDelete && shift == 0) {
       link.RxFrequencyDown();
+      swallow = true;
+      return;
+    }
+    if (vk == kVkInsert || vk == kVkDelete) {
       swallow = true;
       return;
     }
@@ -592,6 +596,39 @@ void MainForm::OnPanelClick(MainView::Panel panel, bool shift_held) {
         break;
     }
   });
+}
+
+void MainForm::OnPskCommand(PskCommand command, int key) {
+  switch (command) {
+    case PskCommand::kFunctionKey:
+      Guard("mnupsk_Click", [&] { link.PressFunctionKey(key); });
+      break;
+    case PskCommand::kFunctionKeyRetro:
+      Guard("mnupska_Click", [&] { link.PressFunctionKey(key); });
+      break;
+    case PskCommand::kSetRx: Guard("mnuSetRX_Click", [&] { link.SetRxFrequency(); }); break;
+    case PskCommand::kRxUp: Guard("mnuFreqplus_Click", [&] { link.RxFrequencyUp(); }); break;
+    case PskCommand::kRxDown: Guard("mnuFreqMinus_Click", [&] { link.RxFrequencyDown(); }); break;
+    case PskCommand::kFind: Guard("mnuFindWin_Click", [&] { link.AttachPSK31(); }); break;
+    case PskCommand::kSave: Guard("mnuSaveWin_Click", [&] { link.SaveWindowSetup(); }); break;
+  }
+}
+
+int AccessKeyButton(const std::array<std::string, 6>& captions, char letter) {
+  const auto upper = [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  };
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    const std::string& caption = captions[i];
+    // "&&" is a literal ampersand, not an access key.
+    for (std::size_t amp = caption.find('&'); amp != std::string::npos && amp + 1 < caption.size();
+         amp = caption.find('&', amp + 2)) {
+      if (caption[amp + 1] == '&') continue;
+      if (upper(caption[amp + 1]) == upper(letter)) return static_cast<int>(i) + 1;
+      break;
+    }
+  }
+  return 0;
 }
 
 void MainForm::OnButtonClick(int button) {

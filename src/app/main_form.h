@@ -68,7 +68,8 @@ class MainForm : public LinkHost, public MacroContext {
 
   // Start-up: every failing step is skipped and the sequence goes on.
   void Load();
-  // Shutdown: every failing step is skipped.
+  // Shutdown: every failing step is skipped. Runs once, however the window goes (closed,
+  // or the session ending); a later call does nothing.
   void Unload();
   // The saving half of the layout rule; the shell calls it after placing the controls.
   void OnResize(bool normal_state);
@@ -103,6 +104,8 @@ class MainForm : public LinkHost, public MacroContext {
   void SetMycall();
 
   // Key down: true when the key is swallowed. `shift` holds kShiftBit, kCtrlBit, kAltBit.
+  // Insert and Delete are always swallowed: with a modifier they would paste, cut or
+  // delete in the typing area behind the queue's back.
   bool OnKeyDown(unsigned vk, int shift);
   // Key press: the character that goes on to the typing area, 0 when it is swallowed.
   int OnKeyPress(int key_ascii);
@@ -121,6 +124,11 @@ class MainForm : public LinkHost, public MacroContext {
   void SetNamebuf(bool xmit = true);
 
   void OnPanelClick(MainView::Panel panel, bool shift_held);
+  // The menu items that act on the PSK31 program, each under its own error trap.
+  enum class PskCommand { kFunctionKey, kFunctionKeyRetro, kSetRx, kRxUp, kRxDown, kFind, kSave };
+  // `key` 1..8 for the function keys.
+  void OnPskCommand(PskCommand command, int key = 0);
+
   // The six buttons' left clicks, 1..6, and their right clicks (or Shift and left click).
   void OnButtonClick(int button);
   void OnButtonRightClick(int button);
@@ -190,7 +198,13 @@ class MainForm : public LinkHost, public MacroContext {
   bool attached_ = false;
   bool hooked_ = false;
   bool reported_ = false;
+  bool unloaded_ = false;
 };
+
+// Alt and a letter clicks the button whose caption has that access key ("&Send": S), as
+// in a dialog. `captions` are Command1..Command6's, "" for a hidden or disabled button.
+// Returns the button 1..6, or 0 when no caption has the key.
+int AccessKeyButton(const std::array<std::string, 6>& captions, char letter);
 
 // Seconds since 1 Jan 1970 of a local date and time (for differences only).
 double LocalSeconds(const LocalTime& t);

@@ -212,6 +212,9 @@ bool MacroPaletteModel::StoredAutoShow() const {
 }
 
 void MacroPaletteModel::SaveOnUnload(bool auto_show, const PaletteRect& placement) {
+  // The pending edit is dropped: destroying the window takes the focus off the edit box,
+  // and the save that losing the focus asks for must then find nothing to store.
+  editdirty_ = false;
   SettingsStore& store = context_.Store();
   WriteLong(store, keys::kMpal, auto_show ? 1 : 0);
   WriteLong(store, keys::kMpx, placement.left);

@@ -102,7 +102,7 @@ class MacroPaletteModel {
   // The stored placement (twips); a value that is not a number falls back to its default.
   PaletteRect StoredPlacement() const;
   bool StoredAutoShow() const;
-  // Window unload: "Auto Show" and the placement. A pending edit is not stored.
+  // Window unload: "Auto Show" and the placement. A pending edit is dropped, not stored.
   void SaveOnUnload(bool auto_show, const PaletteRect& placement);
 
   const std::vector<PaletteLine>& lines() const { return lines_; }

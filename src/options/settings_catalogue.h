@@ -99,11 +99,12 @@ inline constexpr SettingKey kCsLookup{"URLS", "CSLOOKUP",
 // Section "Call".
 inline constexpr SettingKey kMyCall{"Call", "MyCall", ""};
 
-// Section "ADIF" (read as "ADif").
-inline constexpr SettingKey kAdifEn{"ADif", "En", "False", "En"};
-inline constexpr SettingKey kAdifFile{"ADif", "File", ""};
-inline constexpr SettingKey kAdifCount{"ADif", "Count", "11"};
-inline constexpr SettingKey kAdifCustName{"ADif", "CustName", "*Custom"};
+// Section "ADIF" (also read as "ADif" and "Adif", which meet it in one entry). Its keys
+// carry the written spelling: a first write creates the section as "ADIF".
+inline constexpr SettingKey kAdifEn{sections::kAdif, "En", "False"};
+inline constexpr SettingKey kAdifFile{sections::kAdif, "File", ""};
+inline constexpr SettingKey kAdifCount{sections::kAdif, "Count", "11"};
+inline constexpr SettingKey kAdifCustName{sections::kAdif, "CustName", "*Custom"};
 }  // namespace keys
 
 // Section "Macro": key "0" to "19"; the default is the macro's built-in text.

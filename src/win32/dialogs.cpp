@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "window_base.h"
 #include "win32_text.h"
 
 namespace qsopad {
@@ -29,7 +30,7 @@ std::wstring VersionString(HINSTANCE instance, const wchar_t* name) {
   return std::wstring(value, length > 0 ? length - 1 : 0);
 }
 
-INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+INT_PTR AboutMessage(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG: {
       const auto instance = reinterpret_cast<HINSTANCE>(lparam);
@@ -55,7 +56,7 @@ struct InputState {
   std::wstring answer;
 };
 
-INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+INT_PTR InputMessage(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG: {
       SetWindowLongPtrW(dialog, DWLP_USER, lparam);
@@ -85,6 +86,17 @@ INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpar
     default:
       return FALSE;
   }
+}
+
+// The dialog procedures: nothing thrown leaves them.
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+  return Guarded("AboutBox", INT_PTR{FALSE},
+                 [&] { return AboutMessage(dialog, message, wparam, lparam); });
+}
+
+INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+  return Guarded("InputBox", INT_PTR{FALSE},
+                 [&] { return InputMessage(dialog, message, wparam, lparam); });
 }
 
 }  // namespace

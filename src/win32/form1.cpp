@@ -4,7 +4,6 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-#include <cctype>
 #include <cmath>
 
 #include "app/layout.h"
@@ -67,6 +66,10 @@ std::vector<ACCEL> LoadShortcuts(HINSTANCE instance, int id) {
 }
 
 bool KeyDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+
+// Alt is held when the key message says so (lParam bit 29). F10 arrives as WM_SYSKEYDOWN
+// without it: the message kind alone does not mean Alt.
+bool AltHeld(const MSG& msg) { return (msg.lParam & (1 << 29)) != 0; }
 }  // namespace
 
 Form1::Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter)
@@ -105,7 +108,7 @@ bool Form1::Create(HINSTANCE instance) {
 
 std::optional<int> Form1::FindShortcut(const MSG& msg) const {
   const bool ctrl = KeyDown(VK_CONTROL), shift = KeyDown(VK_SHIFT);
-  const bool alt = KeyDown(VK_MENU) || (msg.message == WM_SYSKEYDOWN && (msg.lParam & (1 << 29)));
+  const bool alt = AltHeld(msg);
   for (const ACCEL& a : psk_visible_[1] ? accel_retro_ : accel_) {
     if (a.key != msg.wParam) continue;
     if (((a.fVirt & FCONTROL) != 0) != ctrl || ((a.fVirt & FSHIFT) != 0) != shift ||
@@ -122,17 +125,15 @@ bool Form1::PreTranslate(MSG& msg) {
   // character, after the window has seen the key go down, so that releasing Alt does not
   // then open the menu bar.
   if (msg.message == WM_SYSCHAR) {
-    const int letter = std::toupper(static_cast<int>(msg.wParam & 0xFF));
-    for (int i = 0; i < 6; ++i) {
-      const std::string caption = GetWindowAnsiText(buttons_[i]);
-      const size_t amp = caption.find('&');
-      if (amp == std::string::npos || amp + 1 >= caption.size()) continue;
-      if (std::toupper(static_cast<unsigned char>(caption[amp + 1])) != letter) continue;
-      if (!IsWindowVisible(buttons_[i]) || !IsWindowEnabled(buttons_[i])) continue;
-      model_->OnButtonClick(i + 1);
-      return true;
+    std::array<std::string, 6> captions;
+    for (size_t i = 0; i < captions.size(); ++i) {
+      if (IsWindowVisible(buttons_[i]) && IsWindowEnabled(buttons_[i]))
+        captions[i] = GetWindowAnsiText(buttons_[i]);
     }
-    return false;
+    const int button = AccessKeyButton(captions, static_cast<char>(msg.wParam & 0xFF));
+    if (button == 0) return false;
+    model_->OnButtonClick(button);
+    return true;
   }
   if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
   // A shortcut of a visible, enabled menu item runs the item and goes no further.
@@ -146,11 +147,8 @@ bool Form1::PreTranslate(MSG& msg) {
   int shift = 0;
   if (KeyDown(VK_SHIFT)) shift |= kShiftBit;
   if (KeyDown(VK_CONTROL)) shift |= kCtrlBit;
-  if (KeyDown(VK_MENU) || msg.message == WM_SYSKEYDOWN) shift |= kAltBit;
+  if (AltHeld(msg)) shift |= kAltBit;
   if (model_->OnKeyDown(vk, shift)) return true;
-  // Insert and Delete are the frequency keys: whatever the modifiers, they never reach
-  // the typing area (where they would paste, cut or delete behind the queue's back).
-  if (vk == VK_INSERT || vk == VK_DELETE) return true;
   // The rules may have moved the focus to the typing area; the key follows it there.
   if (GetFocus() == text1_) msg.hwnd = text1_;
   return false;
@@ -177,6 +175,8 @@ LRESULT Form1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lparam));
     case WM_SETFOCUS: FocusTypingArea(); return 0;
     case WM_CLOSE: OnClose(); return 0;
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION: if (wparam) OnEndSession(); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
     default: return Default(message, wparam, lparam);
   }
@@ -294,17 +294,17 @@ void Form1::LayoutStatusBar() {
   int right[kPanelCount];
   int x = 0;
   // Panels have their design width and grow to show their whole text.
-  HDC dc = GetDC(status_);
-  HGDIOBJ old = SelectObject(dc, ui_font_.get());
-  for (int i = 0; i < kPanelCount - 1; ++i) {
-    const std::wstring text = Widen(panel_text_[static_cast<size_t>(i)]);
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    x += std::max(MulDiv(kPanelHimetric[i], dpi, 2540), static_cast<int>(extent.cx) + 12);
-    right[i] = x;
+  {
+    const WindowDc dc(status_);
+    const SelectGuard font(dc.get(), ui_font_.get());
+    for (int i = 0; i < kPanelCount - 1; ++i) {
+      const std::wstring text = Widen(panel_text_[static_cast<size_t>(i)]);
+      SIZE extent{};
+      if (dc) GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+      x += std::max(MulDiv(kPanelHimetric[i], dpi, 2540), static_cast<int>(extent.cx) + 12);
+      right[i] = x;
+    }
   }
-  SelectObject(dc, old);
-  ReleaseDC(status_, dc);
   const int et = std::max<int>(bar.right - x, MulDiv(kEtMinimumHimetric, dpi, 2540));
   right[kEtPanel] = x + et;
   SendMessageW(status_, SB_SETPARTS, kPanelCount, reinterpret_cast<LPARAM>(right));
@@ -362,10 +362,9 @@ void Form1::OnDrawItem(const DRAWITEMSTRUCT& item) {
   const std::wstring text = Widen(panel_text_[panel]);
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC, GetSysColor(panel_enabled_[panel] ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-  HGDIOBJ old = SelectObject(item.hDC, ui_font_.get());
+  const SelectGuard font(item.hDC, ui_font_.get());
   DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-  SelectObject(item.hDC, old);
 }
 
 void Form1::DrawSendButton(const DRAWITEMSTRUCT& item) {
@@ -383,10 +382,11 @@ void Form1::DrawSendButton(const DRAWITEMSTRUCT& item) {
   GetWindowTextW(item.hwndItem, caption, 32);
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC, GetSysColor((item.itemState & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-  HGDIOBJ old = SelectObject(item.hDC, ui_font_.get());
-  if (pressed) OffsetRect(&inner, 1, 1);
-  DrawTextW(item.hDC, caption, -1, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(item.hDC, old);
+  {
+    const SelectGuard font(item.hDC, ui_font_.get());
+    if (pressed) OffsetRect(&inner, 1, 1);
+    DrawTextW(item.hDC, caption, -1, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  }
   if (item.itemState & ODS_FOCUS) {
     InflateRect(&inner, -1, -1);
     DrawFocusRect(item.hDC, &inner);
@@ -425,14 +425,14 @@ void Form1::OnCommand(int id, int code, HWND control) {
     return;
   }
   // A posted command for an item that is greyed out does nothing, as a click would.
-  if (id >= 1000 && id < 1700 && !CommandAvailable(id)) return;
-  Psk31Link& link = model_->link;
+  if (id >= IDM_MENUBAR_FIRST && id <= IDM_MENUBAR_LAST && !CommandAvailable(id)) return;
+  using Psk = MainForm::PskCommand;
   if (id >= IDM_PSK_1 && id <= IDM_PSK_8) {
-    model_->Guard("mnupsk_Click", [&] { link.PressFunctionKey(id - IDM_PSK_1 + 1); });
+    model_->OnPskCommand(Psk::kFunctionKey, id - IDM_PSK_1 + 1);
     return;
   }
   if (id >= IDM_PSKA_1 && id <= IDM_PSKA_8) {
-    model_->Guard("mnupska_Click", [&] { link.PressFunctionKey(id - IDM_PSKA_1 + 1); });
+    model_->OnPskCommand(Psk::kFunctionKeyRetro, id - IDM_PSKA_1 + 1);
     return;
   }
   switch (id) {
@@ -451,13 +451,13 @@ void Form1::OnCommand(int id, int code, HWND control) {
     case IDM_SETSERIAL: model_->mnuSetSerial_Click(); break;
     case IDM_FULLSTOP: model_->FullStop(); break;
     case IDM_SETRX:
-    case IDM_SETRXA: model_->Guard("mnuSetRX_Click", [&] { link.SetRxFrequency(); }); break;
+    case IDM_SETRXA: model_->OnPskCommand(Psk::kSetRx); break;
     case IDM_FREQPLUS:
-    case IDM_FREQPLUSA: model_->Guard("mnuFreqplus_Click", [&] { link.RxFrequencyUp(); }); break;
+    case IDM_FREQPLUSA: model_->OnPskCommand(Psk::kRxUp); break;
     case IDM_FREQMINUS:
-    case IDM_FREQMINUSA: model_->Guard("mnuFreqMinus_Click", [&] { link.RxFrequencyDown(); }); break;
-    case IDM_FINDWIN: model_->Guard("mnuFindWin_Click", [&] { link.AttachPSK31(); }); break;
-    case IDM_SAVEWIN: model_->Guard("mnuSaveWin_Click", [&] { link.SaveWindowSetup(); }); break;
+    case IDM_FREQMINUSA: model_->OnPskCommand(Psk::kRxDown); break;
+    case IDM_FINDWIN: model_->OnPskCommand(Psk::kFind); break;
+    case IDM_SAVEWIN: model_->OnPskCommand(Psk::kSave); break;
     case IDM_MANUAL: OpenManual(); break;
     case IDM_MPAL: ShowPalette(); break;
     case IDM_ABOUT: ShowAboutBox(instance_, hwnd_); break;
@@ -502,24 +502,22 @@ void Form1::ShowTypingAreaMenu(LPARAM at) {
 LRESULT CALLBACK Form1::ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                    UINT_PTR id, DWORD_PTR data) noexcept {
   auto* self = reinterpret_cast<Form1*>(data);
-  try {
+  return Guarded("Command_MouseDown", LRESULT{0}, [&]() -> LRESULT {
     const bool right = message == WM_RBUTTONDOWN;
     const bool shift_left = message == WM_LBUTTONDOWN && KeyDown(VK_SHIFT);
     if ((right || shift_left) && IsWindowEnabled(hwnd)) {
       self->model_->OnButtonRightClick(static_cast<int>(id));
       return 0;
     }
-  } catch (...) {
-    ReportUnhandled("Command_MouseDown");
-  }
-  return DefSubclassProc(hwnd, message, wparam, lparam);
+    return DefSubclassProc(hwnd, message, wparam, lparam);
+  });
 }
 
 LRESULT CALLBACK Form1::TypingAreaProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                        UINT_PTR id, DWORD_PTR data) noexcept {
   (void)id;
   auto* self = reinterpret_cast<Form1*>(data);
-  try {
+  return Guarded("Text1", LRESULT{0}, [&]() -> LRESULT {
     if (message == WM_CONTEXTMENU) {
       self->ShowTypingAreaMenu(lparam);
       return 0;
@@ -529,10 +527,8 @@ LRESULT CALLBACK Form1::TypingAreaProc(HWND hwnd, UINT message, WPARAM wparam, L
     if (message == WM_CUT || message == WM_PASTE || message == WM_CLEAR || message == WM_UNDO ||
         message == EM_UNDO)
       return 0;
-  } catch (...) {
-    ReportUnhandled("Text1");
-  }
-  return DefSubclassProc(hwnd, message, wparam, lparam);
+    return DefSubclassProc(hwnd, message, wparam, lparam);
+  });
 }
 
 LRESULT Form1::OnTypingAreaChar(WPARAM wparam, LPARAM lparam) {
@@ -570,9 +566,20 @@ LRESULT Form1::OnCtlColor(HDC dc, HWND control) {
 }
 
 void Form1::OnClose() {
-  KillTimer(hwnd_, kTimer1);
+  StopTimer();
   model_->Unload();
   DestroyWindow(hwnd_);
+}
+
+void Form1::OnEndSession() {
+  // The session ends without closing the window: the shutdown runs here, and only once
+  // should a close still follow.
+  StopTimer();
+  model_->Unload();
+}
+
+void Form1::StopTimer() {
+  if (hwnd_) KillTimer(hwnd_, kTimer1);
 }
 
 void Form1::OnDestroy() {
@@ -782,16 +789,15 @@ std::string Form1::MonthAbbreviation(int month) {
 void Form1::Beep() { MessageBeep(MB_OK); }
 
 std::optional<std::string> Form1::ClipboardText() {
-  if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(hwnd_)) return std::nullopt;
-  std::optional<std::string> text;
-  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-    if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
-      text = Narrow(wide);
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return text;
+  if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return std::nullopt;
+  const ClipboardLock clipboard(hwnd_);
+  if (!clipboard) return std::nullopt;
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  const auto* wide = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+  if (!wide) return std::nullopt;
+  // Unlocked even when the conversion throws.
+  const std::unique_ptr<void, decltype(&GlobalUnlock)> unlock(data, &GlobalUnlock);
+  return Narrow(wide);
 }
 
 void Form1::OpenManual() {

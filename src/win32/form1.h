@@ -31,6 +31,8 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   // the typing area does. True when the message was used up. May redirect `msg`.
   bool PreTranslate(MSG& msg);
   MainForm& model() { return *model_; }
+  // Stops Timer1 (at shutdown, and before the error reporter's message box).
+  void StopTimer();
 
   // MainView.
   void SetMenuVisible(Menu menu, bool visible) override;
@@ -89,6 +91,7 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   Macros& Palette();
   std::optional<int> FindShortcut(const MSG& msg) const;
   void OnClose();
+  void OnEndSession();
   void OnDestroy();
   void ShowTypingAreaMenu(LPARAM at);
 

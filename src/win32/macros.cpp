@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <exception>
+#include <optional>
 
 #include "app/main_form.h"
 #include "resource.h"
@@ -28,11 +29,6 @@ UniqueFont CourierFont(int hundredths_of_points, int dpi) {
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
                                 L"Courier New"));
 }
-
-struct DcDeleter {
-  void operator()(HDC dc) const { DeleteDC(dc); }
-};
-using UniqueDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 
 std::string LastErrorText() { return SystemErrorText(GetLastError()); }
 
@@ -107,12 +103,7 @@ bool Macros::PreTranslate(MSG& msg) {
   auto* self = static_cast<Macros*>(
       reinterpret_cast<WindowBase*>(GetWindowLongPtrW(root, GWLP_USERDATA)));
   if (!self) return false;
-  try {
-    if (self->KeyDown(msg)) return true;
-  } catch (...) {
-    ReportUnhandled("Macros");
-    return true;
-  }
+  if (self->KeyDown(msg)) return true;
   return IsDialogMessageW(root, &msg) != FALSE;
 }
 
@@ -199,11 +190,9 @@ void Macros::Layout() {
     GetWindowTextW(label1_, text, 16);
     return std::wstring(text);
   }();
-  if (HDC dc = GetDC(label1_)) {
-    HGDIOBJ old = SelectObject(dc, courier_.get());
-    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &label);
-    SelectObject(dc, old);
-    ReleaseDC(label1_, dc);
+  if (const WindowDc dc(label1_); dc) {
+    const SelectGuard font(dc.get(), courier_.get());
+    GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &label);
   }
   const PaletteLayout l = LayOutPalette(client.right, client.bottom, label.cx, label.cy);
   const auto place = [](HWND control, const PaletteRect& r) {
@@ -284,6 +273,9 @@ std::string Macros::PrintPage(const std::vector<std::string>& page) {
   if (!dc)
     return "the printer " + Narrow(printer) + " cannot be opened (error " + LastErrorText() + ").";
   const UniqueFont font = CourierFont(1200, GetDeviceCaps(dc.get(), LOGPIXELSY));
+  // Declared after the font: the font is put out of the DC before it is deleted, whichever
+  // way this returns.
+  std::optional<SelectGuard> selected;
   DOCINFOW doc{};
   doc.cbSize = sizeof doc;
   doc.lpszDocName = kCaption;
@@ -304,7 +296,9 @@ std::string Macros::PrintPage(const std::vector<std::string>& page) {
       if (page_open && EndPage(dc.get()) <= 0) return fail("finish a page");
       if (StartPage(dc.get()) <= 0) return fail("start a page");
       page_open = true;
-      SelectObject(dc.get(), font.get());
+      // StartPage resets the DC's objects: select the font again on every page.
+      selected.reset();
+      selected.emplace(dc.get(), font.get());
       TEXTMETRICW metrics{};
       GetTextMetricsW(dc.get(), &metrics);
       line_height = metrics.tmHeight + metrics.tmExternalLeading;
@@ -315,7 +309,6 @@ std::string Macros::PrintPage(const std::vector<std::string>& page) {
       return fail("print a line");
     y += line_height;
   }
-  SelectObject(dc.get(), GetStockObject(SYSTEM_FONT));
   if (page_open && EndPage(dc.get()) <= 0) return fail("finish a page");
   if (EndDoc(dc.get()) <= 0) return fail("close the document");
   return {};
@@ -327,19 +320,18 @@ void Macros::SetLines(const std::vector<PaletteLine>& lines) {
   SendMessageW(list1_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list1_, LB_RESETCONTENT, 0, 0);
   int widest = 0;
-  HDC dc = GetDC(list1_);
-  HGDIOBJ old = dc ? SelectObject(dc, courier_.get()) : nullptr;
-  for (const PaletteLine& line : lines) {
-    const std::wstring wide = Widen(line.text);
-    const auto at = SendMessageW(list1_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-    SendMessageW(list1_, LB_SETITEMDATA, static_cast<WPARAM>(at), line.n);
-    SIZE extent{};
-    if (dc && GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent))
-      widest = std::max(widest, static_cast<int>(extent.cx));
-  }
-  if (dc) {
-    SelectObject(dc, old);
-    ReleaseDC(list1_, dc);
+  {
+    const WindowDc dc(list1_);
+    const SelectGuard font(dc.get(), courier_.get());
+    for (const PaletteLine& line : lines) {
+      const std::wstring wide = Widen(line.text);
+      const auto at =
+          SendMessageW(list1_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+      SendMessageW(list1_, LB_SETITEMDATA, static_cast<WPARAM>(at), line.n);
+      SIZE extent{};
+      if (dc && GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &extent))
+        widest = std::max(widest, static_cast<int>(extent.cx));
+    }
   }
   // Long macros scroll sideways rather than being cut off.
   SendMessageW(list1_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 4), 0);

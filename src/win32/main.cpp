@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/main_view.h"
+#include "common/error.h"
 #include "form1.h"
 #include "options/settings_store.h"
 #include "win32_store_file.h"
@@ -17,10 +18,14 @@ namespace qsopad {
 
 namespace {
 
-// Shows the message and ends the program at once.
+Form1* main_form = nullptr;
+
+// Shows the message and ends the program at once. The message box runs a message loop of
+// its own: the timer is stopped first so that no tick runs behind it.
 class Win32ErrorReporter : public ErrorReporter {
  public:
   void Report(const std::string& procedure, const std::string& description) override {
+    if (main_form) main_form->StopTimer();
     MessageBoxW(nullptr, Widen(UnexpectedErrorText(procedure, description)).c_str(), L"QSOPAD",
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
     ExitProcess(1);
@@ -28,23 +33,31 @@ class Win32ErrorReporter : public ErrorReporter {
 };
 
 Win32ErrorReporter reporter;
-Form1* main_form = nullptr;
 
 }  // namespace
 
 void ReportUnhandled(const char* where) noexcept {
-  std::string description = "unknown error";
   try {
-    throw;
-  } catch (const std::exception& e) {
-    description = e.what();
+    std::string description = "unknown error";
+    try {
+      throw;
+    } catch (const Reported&) {
+      return;  // its own trap has reported it
+    } catch (const std::exception& e) {
+      description = e.what();
+    } catch (...) {
+    }
+    // Through the main window's model, which reports once and releases the transmitter.
+    if (main_form)
+      main_form->model().ReportError(where, description);
+    else
+      reporter.Report(where, description);
   } catch (...) {
+    // Out of memory while reporting: say so without allocating, and end.
+    MessageBoxW(nullptr, L"Unexpected error. Please report the following:\r\nout of memory",
+                L"QSOPAD", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    ExitProcess(1);
   }
-  // Through the main window's model, which releases the transmitter first.
-  if (main_form)
-    main_form->model().ReportError(where, description);
-  else
-    reporter.Report(where, description);
 }
 
 }  // namespace qsopad
@@ -78,8 +91,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (form.PreTranslate(msg)) continue;
-    if (Macros::PreTranslate(msg)) continue;
+    // The key routing runs outside any window procedure: it has a trap of its own.
+    if (Guarded("PreTranslate", false,
+                [&] { return form.PreTranslate(msg) || Macros::PreTranslate(msg); }))
+      continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

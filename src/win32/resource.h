@@ -20,7 +20,12 @@
 #define IDC_COMMAND6 116
 #define IDC_STATUSBAR1 117
 
-// Main window menu commands.
+// Main window menu commands: the menu bar's items lie in IDM_MENUBAR_FIRST..LAST, the
+// typing area's context menu in IDM_CONTEXT_FIRST..LAST.
+#define IDM_MENUBAR_FIRST 1000
+#define IDM_MENUBAR_LAST 1699
+#define IDM_CONTEXT_FIRST 1700
+#define IDM_CONTEXT_LAST 1799
 #define IDM_EXIT 1001
 #define IDM_COPY 1101
 #define IDM_PASTE 1102
@@ -31,13 +36,25 @@
 #define IDM_XRPT 1205
 #define IDM_CLEAR 1206
 #define IDM_FULLSTOP 1207
-// IDM_PSK_1 + n - 1 for n = 1..8
+// The PSK31 program's function keys F1..F8: IDM_PSK_1 + n - 1 (and IDM_PSKA_ with "Retro").
 #define IDM_PSK_1 1301
+#define IDM_PSK_2 1302
+#define IDM_PSK_3 1303
+#define IDM_PSK_4 1304
+#define IDM_PSK_5 1305
+#define IDM_PSK_6 1306
+#define IDM_PSK_7 1307
 #define IDM_PSK_8 1308
 #define IDM_SETRX 1310
 #define IDM_FREQPLUS 1311
 #define IDM_FREQMINUS 1312
 #define IDM_PSKA_1 1401
+#define IDM_PSKA_2 1402
+#define IDM_PSKA_3 1403
+#define IDM_PSKA_4 1404
+#define IDM_PSKA_5 1405
+#define IDM_PSKA_6 1406
+#define IDM_PSKA_7 1407
 #define IDM_PSKA_8 1408
 #define IDM_SETRXA 1410
 #define IDM_FREQPLUSA 1411

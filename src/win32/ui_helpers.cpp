@@ -7,9 +7,13 @@ namespace qsopad {
 UniqueFont MessageFont() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    return UniqueFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-  return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
+  // A stock font is the system's and must never be deleted: the fallback is a copy of it.
+  LOGFONTW stock{};
+  if (GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock) != sizeof stock)
+    return nullptr;
+  return UniqueFont(CreateFontIndirectW(&stock));
 }
 
 void AddToolTip(HWND tooltip, HWND owner, HWND control, const wchar_t* text) {
@@ -23,9 +27,8 @@ void AddToolTip(HWND tooltip, HWND owner, HWND control, const wchar_t* text) {
 }
 
 int ScreenDpi(bool vertical) {
-  HDC dc = GetDC(nullptr);
-  const int dpi = dc ? GetDeviceCaps(dc, vertical ? LOGPIXELSY : LOGPIXELSX) : 96;
-  if (dc) ReleaseDC(nullptr, dc);
+  const WindowDc dc(nullptr);
+  const int dpi = dc ? GetDeviceCaps(dc.get(), vertical ? LOGPIXELSY : LOGPIXELSX) : 96;
   return dpi > 0 ? dpi : 96;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "window_base.h"
+
 namespace qsopad {
 
 namespace {
@@ -14,9 +16,11 @@ HWND H(WindowHandle w) { return reinterpret_cast<HWND>(w); }
 WindowHandle W(HWND h) { return reinterpret_cast<WindowHandle>(h); }
 
 // A named callback: a lambda does not convert to the 32-bit stdcall WNDENUMPROC.
-BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
-  reinterpret_cast<std::vector<WindowHandle>*>(data)->push_back(W(window));
-  return TRUE;
+BOOL CALLBACK CollectWindow(HWND window, LPARAM data) noexcept {
+  return Guarded("EnumWindows", FALSE, [&] {
+    reinterpret_cast<std::vector<WindowHandle>*>(data)->push_back(W(window));
+    return TRUE;
+  });
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // One static window procedure for every window class of the program: it finds the C++
 // object (stored at WM_NCCREATE) and forwards to its virtual Handle(). No exception
-// leaves a window procedure: anything thrown goes to the error reporter.
+// leaves a window procedure, a dialog procedure or any other C callback: each runs its
+// body through Guarded(), which hands anything thrown to the error reporter.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <type_traits>
 
 namespace qsopad {
 
@@ -19,9 +21,75 @@ struct MenuDeleter {
   void operator()(HMENU menu) const { DestroyMenu(menu); }
 };
 using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
+struct DcDeleter {
+  void operator()(HDC dc) const { DeleteDC(dc); }
+};
+// A device context made with CreateDC (a printer's).
+using UniqueDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 
-// Reports an exception that reached a window procedure; defined by the program.
+// A window's device context from GetDC, released against the same window.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// Selects an object into a device context and puts the previous one back. Declare it after
+// the object it selects, so that the object is deselected before it is deleted.
+class SelectGuard {
+ public:
+  SelectGuard(HDC dc, HGDIOBJ object) : dc_(dc), old_(dc && object ? SelectObject(dc, object) : nullptr) {}
+  ~SelectGuard() {
+    if (old_) SelectObject(dc_, old_);
+  }
+  SelectGuard(const SelectGuard&) = delete;
+  SelectGuard& operator=(const SelectGuard&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// The clipboard, open for as long as the guard lives.
+class ClipboardLock {
+ public:
+  explicit ClipboardLock(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ~ClipboardLock() {
+    if (open_) CloseClipboard();
+  }
+  ClipboardLock(const ClipboardLock&) = delete;
+  ClipboardLock& operator=(const ClipboardLock&) = delete;
+  explicit operator bool() const { return open_; }
+
+ private:
+  bool open_;
+};
+
+// Reports an exception that reached a C callback; defined by the program. `where` names
+// the callback.
 void ReportUnhandled(const char* where) noexcept;
+
+// Runs a C callback's body; whatever it throws goes to the error reporter, and the
+// callback returns `fallback`.
+template <typename R, typename F>
+R Guarded(const char* where, R fallback, F&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    ReportUnhandled(where);
+    return fallback;
+  }
+}
 
 class WindowBase {
  public:
@@ -47,12 +115,8 @@ class WindowBase {
     }
     // Messages before WM_NCCREATE (WM_GETMINMAXINFO) have no object yet.
     if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
-    LRESULT result = 0;
-    try {
-      result = self->Handle(message, wparam, lparam);
-    } catch (...) {
-      ReportUnhandled("WindowProc");
-    }
+    const LRESULT result = Guarded("WindowProc", LRESULT{0},
+                                   [&] { return self->Handle(message, wparam, lparam); });
     if (message == WM_NCDESTROY) {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       self->hwnd_ = nullptr;

@@ -1,0 +1,140 @@
+// Faults found when the program was used: one report per error under the name of the
+// procedure whose trap caught it, a shutdown that runs once, a palette that drops a pending
+// edit when it closes, a file macro that keeps the lines read before a read error, and the
+// ADIF section's written spelling.
+#include <gtest/gtest.h>
+
+#include "common/error.h"
+#include "macros/macro_palette.h"
+#include "macros/text_file.h"
+#include "main_form_fixture.h"
+#include "options/settings_catalogue.h"
+#include "options/settings_values.h"
+
+namespace qsopad::fakes {
+namespace {
+
+constexpr unsigned kWmClose = 16;
+
+TEST_F(MainFormTest, AnErrorIsReportedOnceAndReleasesTheTransmitterOnce) {
+  Started();
+  Set("Opt", "GMT", "abc");
+  Model().SendNKCharNB("^9");  // transmitting; the next status refresh needs the time
+  Ticks(60);
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].rfind("Timer1_Timer: ", 0), 0u) << reporter.reports[0];
+  EXPECT_NE(reporter.reports[0].find("abc"), std::string::npos) << reporter.reports[0];
+  EXPECT_EQ(PanelKeys(), (std::vector<unsigned>{kVkF5}));
+  // While the message box is open nothing else is reported, and the station gets nothing
+  // more: no tick runs.
+  Model().SendMacro(13);  // "^4 " needs the time too
+  Type("abc ");
+  Ticks(10);
+  EXPECT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(PanelKeys(), (std::vector<unsigned>{kVkF5}));
+  EXPECT_EQ(MemoChars(), "");
+}
+
+TEST_F(MainFormTest, ErrorsCarryTheNameOfTheProcedureWhoseTrapCaughtThem) {
+  const struct {
+    const char* key;
+    const char* value;
+    std::function<void(MainForm&)> action;
+    const char* procedure;
+  } rows[] = {
+      // The expansion traps its own errors and those of the time text it calls.
+      {"GMT", "abc", [](MainForm& m) { m.SendMacro(13); }, "SExpand: "},
+      {"GMT", "abc", [](MainForm& m) { m.SendNKCharNB("at ^H"); }, "SExpand: "},
+      // Called outside an expansion, the time text's error is its caller's.
+      {"GMT", "abc", [](MainForm& m) { m.mnuXTime_Click(); }, "mnuXTime_Click: "},
+      {"Zero", "maybe", [](MainForm& m) { m.mnuXSerial_Click(); }, "Zeros: "},
+      {"Zero", "maybe", [](MainForm& m) { m.SendMacro(11); }, "Zeros: "},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.procedure);
+    windows = FakeWindowSystem();
+    view = RecordingView();
+    model.reset();
+    reporter.reports.clear();
+    Set("Opt", "GMT", "0");
+    Set("Opt", "Zero", "False");
+    Started();
+    Set("Opt", row.key, row.value);
+    row.action(Model());
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].rfind(row.procedure, 0), 0u) << reporter.reports[0];
+  }
+}
+
+TEST_F(MainFormTest, ShutdownRunsOnceWhateverEndsTheWindow) {
+  Set("Opt", "Close", "True");
+  Started();
+  Model().Unload();  // the session ends
+  Model().Unload();  // and the window is closed after it
+  int closes = 0;
+  for (const auto& [message, wparam] : windows.MessagesTo(form)) closes += message == kWmClose;
+  EXPECT_EQ(closes, 1);
+  int closing = 0;
+  for (const auto& [wparam, lparam] : Announcements()) closing += wparam == 1;
+  EXPECT_EQ(closing, 1);
+}
+
+class NullPaletteView : public PaletteView {
+ public:
+  void SetLines(const std::vector<PaletteLine>&) override {}
+  void SetLine(int, const std::string&) override {}
+  void SelectLine(int) override {}
+  void SetEditText(const std::string&) override {}
+  void SetEditLabel(const std::string&) override {}
+  void ShowEditor() override {}
+};
+
+TEST_F(MainFormTest, ClosingThePaletteDropsAPendingEdit) {
+  Set("Macro", "12", "stored");
+  Started();
+  NullPaletteView view;
+  MacroPaletteModel palette(Model(), Model().DefMacros, view);
+  palette.Load();
+  palette.Select(2);  // F3: macro 12
+  palette.OnEditChanged("typed, not confirmed");
+  palette.SaveOnUnload(false, {});
+  // Destroying the window takes the focus off the edit box, which asks for a save.
+  palette.SaveEdit();
+  EXPECT_EQ(Get("Macro", "12"), "stored");
+}
+
+TEST(TextFile, LinesReadBeforeAFailureAreKept) {
+  int calls = 0;
+  const TextLines out = SplitLines([&](char* buffer, std::size_t size) -> std::size_t {
+    if (++calls == 2) throw Error("cannot read \"x.txt\": Input/output error");
+    const std::string first = "one\r\ntwo\nthr";
+    EXPECT_GE(size, first.size());
+    first.copy(buffer, first.size());
+    return first.size();
+  });
+  EXPECT_EQ(out.lines, (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(out.error, "cannot read \"x.txt\": Input/output error");
+
+  const TextLines whole = SplitLines([&, done = false](char* buffer, std::size_t) mutable {
+    if (done) return std::size_t{0};
+    done = true;
+    const std::string text = "a\r\n\r\nb";
+    text.copy(buffer, text.size());
+    return text.size();
+  });
+  EXPECT_EQ(whole.lines, (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(whole.error, "");
+}
+
+TEST(SettingsCatalogue, TheAdifSectionIsCreatedAsWrittenAndReadInEverySpelling) {
+  auto shared = MemoryStoreFile().SharedState();
+  SettingsStore store(std::make_unique<MemoryStoreFile>(shared));
+  WriteBool(store, keys::kAdifEn, true);
+  ASSERT_TRUE(shared->bytes.has_value());
+  EXPECT_NE(shared->bytes->find("[ADIF]"), std::string::npos) << *shared->bytes;
+  for (const char* spelling : {"ADif", "Adif", "ADIF"})
+    EXPECT_EQ(store.ReadSetting(spelling, "En", ""), "True") << spelling;
+}
+
+}  // namespace
+}  // namespace qsopad::fakes
