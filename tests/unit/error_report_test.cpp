@@ -79,6 +79,24 @@ TEST_F(MainFormTest, ShutdownRunsOnceWhateverEndsTheWindow) {
   EXPECT_EQ(closing, 1);
 }
 
+TEST_F(MainFormTest, InsertAndDeleteNeverReachTheTypingArea) {
+  Started();
+  for (const unsigned vk : {kVkInsert, kVkDelete})
+    for (const int shift : {0, kShiftBit, kCtrlBit, kShiftBit | kCtrlBit})
+      EXPECT_TRUE(Model().OnKeyDown(vk, shift)) << vk << " with " << shift;
+  // Only the plain keys nudge the frequency.
+  EXPECT_EQ(windows.MessagesTo(memo).size(), 4u);  // down and up, twice
+}
+
+TEST(AccessKeys, FindTheButtonWhoseCaptionHasTheKey) {
+  const std::array<std::string, 6> captions{"&Send", "", "K1&&X", "", "Time/&Date", "S/&N "};
+  EXPECT_EQ(AccessKeyButton(captions, 's'), 1);
+  EXPECT_EQ(AccessKeyButton(captions, 'D'), 5);
+  EXPECT_EQ(AccessKeyButton(captions, 'n'), 6);
+  EXPECT_EQ(AccessKeyButton(captions, 'r'), 0);  // "&Rcv" hidden or disabled: no caption
+  EXPECT_EQ(AccessKeyButton(captions, 'x'), 0);  // "&&" is an ampersand, not a key
+}
+
 class NullPaletteView : public PaletteView {
  public:
   void SetLines(const std::vector<PaletteLine>&) override {}
