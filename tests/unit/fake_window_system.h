@@ -90,23 +90,17 @@ class FakeWindowSystem : public WindowSystem {
   // guarded sender's WM_NULL probes are left out.
   std::vector<std::pair<unsigned, std::uintptr_t>> MessagesTo(WindowHandle window) const {
     std::vector<std::pair<unsigned, std::uintptr_t>> found;
-    for (const Call& call : journal) {
-      if ((call.kind == Call::Kind::kSend || call.kind == Call::Kind::kPost ||
-           call.kind == Call::Kind::kNotify) &&
-          call.window == window && call.message != kWmNull) {
-        found.emplace_back(call.message, call.wparam);
-      }
+    for (const Call& c : journal) {
+      const bool message = c.kind == Call::Kind::kSend || c.kind == Call::Kind::kPost ||
+                           c.kind == Call::Kind::kNotify;
+      if (message && c.window == window && c.message != kWmNull) found.emplace_back(c.message, c.wparam);
     }
     return found;
   }
 
   WindowHandle FindTopLevel(std::string_view window_class, std::string_view caption) override {
-    for (const auto& [handle, window] : windows_) {
-      if (window.parent == 0 && window.alive && window.window_class == window_class &&
-          window.caption == caption) {
-        return handle;
-      }
-    }
+    for (const WindowHandle h : TopLevelWindows())
+      if (windows_.at(h).window_class == window_class && windows_.at(h).caption == caption) return h;
     return 0;
   }
   WindowHandle FindChild(WindowHandle parent, std::string_view window_class,
@@ -114,33 +108,18 @@ class FakeWindowSystem : public WindowSystem {
     const FakeWindow* owner = Find(parent);
     if (owner == nullptr) return 0;
     for (const WindowHandle child : owner->children) {
-      const FakeWindow& window = windows_.at(child);
-      if (window.alive && window.window_class == window_class &&
-          (!caption || window.caption == *caption)) {
-        return child;
-      }
+      const FakeWindow& w = windows_.at(child);
+      if (w.alive && w.window_class == window_class && (!caption || w.caption == *caption)) return child;
     }
     return 0;
   }
-  std::string GetText(WindowHandle handle) override {
-    const FakeWindow* window = Find(handle);
-    return window == nullptr ? std::string() : window->caption;
+  std::string GetText(WindowHandle h) override { return Find(h) ? Find(h)->caption : ""; }
+  bool IsAlive(WindowHandle h) override { return Find(h) != nullptr; }
+  bool IsEnabled(WindowHandle h) override { return Find(h) && Find(h)->enabled; }
+  bool IsMinimised(WindowHandle h) override { return Find(h) && Find(h)->minimised; }
+  std::optional<ScreenRect> GetRect(WindowHandle h) override {
+    return Find(h) ? std::optional(Find(h)->rect) : std::nullopt;
   }
-  bool IsAlive(WindowHandle handle) override { return Find(handle) != nullptr; }
-  bool IsEnabled(WindowHandle handle) override {
-    const FakeWindow* window = Find(handle);
-    return window != nullptr && window->enabled;
-  }
-  bool IsMinimised(WindowHandle handle) override {
-    const FakeWindow* window = Find(handle);
-    return window != nullptr && window->minimised;
-  }
-  std::optional<ScreenRect> GetRect(WindowHandle handle) override {
-    const FakeWindow* window = Find(handle);
-    if (window == nullptr) return std::nullopt;
-    return window->rect;
-  }
-
   SendResult Send(WindowHandle handle, unsigned message, std::uintptr_t wparam,
                   std::intptr_t lparam, unsigned wait_ms) override {
     return Answer(Record(Call::Kind::kSend, handle, message, wparam, lparam), wait_ms);
@@ -170,10 +149,8 @@ class FakeWindowSystem : public WindowSystem {
     return start_pid;
   }
   void Pause(unsigned milliseconds) override { Record(Call::Kind::kPause).ms = milliseconds; }
-  Owner OwnerOf(WindowHandle handle) override {
-    const FakeWindow* window = Find(handle);
-    if (window == nullptr) return {};
-    return {window->thread, window->process};
+  Owner OwnerOf(WindowHandle h) override {
+    return Find(h) ? Owner{Find(h)->thread, Find(h)->process} : Owner{};
   }
   void AttachInputTo(std::uint32_t thread) override { Record(Call::Kind::kAttach).thread = thread; }
   unsigned RegisterMessage(std::string_view name) override {
@@ -181,9 +158,8 @@ class FakeWindowSystem : public WindowSystem {
   }
   std::vector<WindowHandle> TopLevelWindows() override {
     std::vector<WindowHandle> found;
-    for (const auto& [handle, window] : windows_) {
+    for (const auto& [handle, window] : windows_)
       if (window.parent == 0 && window.alive) found.push_back(handle);
-    }
     return found;
   }
   SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,

@@ -44,22 +44,17 @@ class RecordingView : public MainView {
   }
   void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31a] = e; }
   void SetFindWindowEnabled(bool e) override { find_enabled = e; }
-  void ApplyTypingFont(const FontSpec& f) override {
-    font = f;
-    calls.push_back("font");
-  }
+  void ApplyTypingFont(const FontSpec& f) override { font = f, calls.push_back("font"); }
   void SetButtonCaption(int b, const std::string& c) override {
     caption.at(static_cast<std::size_t>(b)) = c;
     calls.push_back("caption " + std::to_string(b));
   }
   void SetButtonsVisible(bool v) override {
-    buttons_visible = v;
-    calls.push_back(v ? "buttons shown" : "buttons hidden");
+    buttons_visible = v, calls.push_back(v ? "buttons shown" : "buttons hidden");
   }
   void Show() override { calls.push_back("show"); }
   void MoveTwips(long left, long top) override {
-    window.left = left;
-    window.top = top;
+    window.left = left, window.top = top;
     calls.push_back("move " + std::to_string(left) + " " + std::to_string(top));
   }
   void ResizeTwips(long width, long height) override {
@@ -68,8 +63,7 @@ class RecordingView : public MainView {
   }
   TwipsRect ScreenTwips() override { return {0, 0, 19200, 14400}; }
   std::optional<TwipsRect> NormalPlacementTwips() override {
-    if (!normal) return std::nullopt;
-    return window;
+    return normal ? std::optional(window) : std::nullopt;
   }
   void FocusTypingArea() override { calls.push_back("focus"); }
   void ShowMessage(const std::string& text, const std::string& title) override {
@@ -78,19 +72,15 @@ class RecordingView : public MainView {
   std::optional<std::string> AskText(const std::string& prompt) override {
     prompts.push_back(prompt);
     if (answers.empty()) return std::nullopt;
-    std::string a = answers.front();
-    answers.erase(answers.begin());
-    return a;
+    const std::string a = answers.front();
+    return answers.erase(answers.begin()), a;
   }
   void AppendTypingText(const std::string& t) override { text1 += t; }
   void MoveTypingCaretToEnd() override {}
   void ClearTypingText() override { text1.clear(); }
   void SetPanelText(Panel p, const std::string& t) override { panels[static_cast<int>(p)] = t; }
   void SetPanelEnabled(Panel p, bool e) override { panel_enabled[static_cast<int>(p)] = e; }
-  void SetSendButton(bool e, SendColour c) override {
-    send_enabled = e;
-    send_colour = c;
-  }
+  void SetSendButton(bool e, SendColour c) override { send_enabled = e, send_colour = c; }
   WindowHandle Handle() override { return 0x7000; }
   void OpenCallsignWindow(bool) override {}
   std::optional<std::string> AskOpenFile(const std::string& title,
@@ -101,8 +91,7 @@ class RecordingView : public MainView {
 
   // The window's size changes (the operator drags the border, or a resize took effect).
   void UserResize(long width, long height) {
-    window.width = width;
-    window.height = height;
+    window.width = width, window.height = height;
     model->OnResize(normal);
   }
 };
@@ -124,9 +113,7 @@ class CountingPalette : public MacroPalette {
   std::function<void()> on_unload;
   void InitList() override { ++rebuilds; }
   void ShowPalette() override {}
-  void UnloadPalette() override {
-    if (on_unload) on_unload();
-  }
+  void UnloadPalette() override { on_unload ? on_unload() : void(); }
 };
 
 class RecordingReporter : public ErrorReporter {
@@ -155,12 +142,8 @@ class MainFormTest : public ::testing::Test {
     windows.journal.clear();
     return Model();
   }
-  // A fresh window tree and model, for the next row of a table.
-  void Reset() {
-    windows = FakeWindowSystem();
-    view = RecordingView();
-    model.reset();
-  }
+  // A fresh window tree, view and model, for the next row of a table.
+  void Reset() { windows = FakeWindowSystem(), view = RecordingView(), model.reset(); }
   // The characters typed into the memo so far.
   std::string MemoChars() const {
     std::string out;
@@ -186,9 +169,7 @@ class MainFormTest : public ::testing::Test {
       if (c.window == app && model && c.message == model->funcmsg) out.emplace_back(c.wparam, c.lparam);
     return out;
   }
-  void Ticks(int n) {
-    for (int i = 0; i < n; ++i) Model().Tick();
-  }
+  void Ticks(int n) { while (n-- > 0) Model().Tick(); }
   MainForm& Model() {
     if (!model) {
       model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette);

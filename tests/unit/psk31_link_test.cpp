@@ -152,24 +152,6 @@ TEST_F(Psk31LinkTest, FindPSK31MatchesTheKnownCaptionsOnly) {
   }
 }
 
-TEST_F(Psk31LinkTest, AttachToRunningProgramLaunchesNothingAndTakesItsInput) {
-  const Psk31Tree tree = BuildPsk31(windows);
-  link.AttachPSK31();
-
-  EXPECT_EQ(KindsOf(windows.journal),
-            (std::vector<Kind>{Kind::kAttach, Kind::kSetForeground, Kind::kNote}));
-  EXPECT_EQ(windows.journal[0].thread, kPskThread);
-  EXPECT_TRUE(host.boxes.empty());
-  EXPECT_EQ(link.mainwnd, tree.app);
-  EXPECT_EQ(link.panelwnd, tree.panel);
-  EXPECT_EQ(link.tunewnd, tree.tune);
-  EXPECT_EQ(link.memo, tree.memo);
-  EXPECT_EQ(link.rxfreqwnd, tree.rx_edit);
-  EXPECT_EQ(link.txfreqwnd, tree.tx_edit);
-  EXPECT_EQ(link.pskpid, kPskProcess);
-  ExpectAttachFinished(link, tree);
-}
-
 TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
   struct Row {
     const char* name;
@@ -237,21 +219,22 @@ TEST_F(Psk31LinkTest, NoKnownFormShowsOneBoxAndStops) {
   }
 }
 
-TEST_F(Psk31LinkTest, MissingControlsEachShowABoxAndAttachGoesOn) {
-  struct Row {
+// A running program is not launched again; its input is joined, its controls found, and a
+// missing one costs a box but not the rest.
+TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControls) {
+  const struct {
     const char* name;
     TreeShape shape;
     std::vector<std::string> boxes;
-  };
-  const Row rows[] = {
-      {"no panel",
-       {.panel = false},
+  } rows[] = {
+      {"complete", {}, {}},
+      {"no panel", {.panel = false},
        {"Error: Can't find PSK31 panel", "Error: Can't find PSK31 tune button",
         "Error: Can't find PSK31 memo"}},
       {"no tune button", {.tune = false}, {"Error: Can't find PSK31 tune button"}},
       {"no memo", {.memo = false}, {"Error: Can't find PSK31 memo"}},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     windows = FakeWindowSystem{};
     host.boxes.clear();
@@ -260,10 +243,16 @@ TEST_F(Psk31LinkTest, MissingControlsEachShowABoxAndAttachGoesOn) {
     link.AttachPSK31();
 
     EXPECT_EQ(host.boxes, row.boxes);
+    EXPECT_EQ(link.mainwnd, tree.app);
     EXPECT_EQ(link.panelwnd, tree.panel);
     EXPECT_EQ(link.tunewnd, tree.tune);
     EXPECT_EQ(link.memo, tree.memo);
     EXPECT_EQ(link.rxfreqwnd, tree.rx_edit);
+    EXPECT_EQ(link.txfreqwnd, tree.tx_edit);
+    EXPECT_EQ(link.pskpid, kPskProcess);
+    EXPECT_TRUE(windows.CallsOf(Kind::kStart).empty());
+    ASSERT_EQ(windows.CallsOf(Kind::kAttach).size(), 1u);
+    EXPECT_EQ(windows.CallsOf(Kind::kAttach)[0].thread, kPskThread);
     ExpectAttachFinished(link, tree);
   }
 }
@@ -441,19 +430,17 @@ TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
 
     fresh.SaveWindowSetup();
 
-    const auto stored = [&](std::initializer_list<SettingKey> keys) {
-      std::string out;
-      for (const SettingKey& key : keys) out += ReadText(settings, key, "-") + " ";
-      return out;
-    };
-    EXPECT_EQ(stored({keys::kWinLeft, keys::kWinTop, keys::kWinWidth, keys::kWinHeight}),
-              row.main_written ? "1440 720 7200 5400 " : "- - - - ");
+    std::vector<std::string> main, form;
+    for (const SettingKey& k : {keys::kWinLeft, keys::kWinTop, keys::kWinWidth, keys::kWinHeight})
+      main.push_back(ReadText(settings, k, "-"));
+    for (const SettingKey& k : {keys::kPx, keys::kPy, keys::kPw, keys::kPh})
+      form.push_back(ReadText(settings, k, "-"));
+    using Texts = std::vector<std::string>;
     const ScreenRect& r = row.rect;
-    EXPECT_EQ(stored({keys::kPx, keys::kPy, keys::kPw, keys::kPh}),
-              row.form_written ? std::to_string(r.left) + " " + std::to_string(r.top) + " " +
-                                     std::to_string(r.right - r.left) + " " +
-                                     std::to_string(r.bottom - r.top) + " "
-                               : "- - - - ");
+    const Texts saved{std::to_string(r.left), std::to_string(r.top),
+                      std::to_string(r.right - r.left), std::to_string(r.bottom - r.top)};
+    EXPECT_EQ(main, (row.main_written ? Texts{"1440", "720", "7200", "5400"} : Texts(4, "-")));
+    EXPECT_EQ(form, row.form_written ? saved : Texts(4, "-"));
   }
 }
 
