@@ -12,15 +12,6 @@
 
 namespace e2e {
 
-constexpr char kQsologClass[] = "QSOLOG_Standin";
-constexpr char kQsologCaption[] = "QSO Log stand-in";
-
-// Ids of the value fields in the stand-in's window.
-constexpr int kQsologCallId = 101;
-constexpr int kQsologNameId = 102;
-constexpr int kQsologPartnerId = 103;
-constexpr int kQsologAnnouncedId = 104;
-
 // Starts the stand-in with its journal at journalPath (none when ""), broadcasting the
 // handshake at start when `pair`, and waits for its window to show. Throws
 // std::runtime_error when no window appears in time.
@@ -30,8 +21,7 @@ DWORD StartQsolog(Programs& programs, const std::string& journalPath, const EnvL
 HWND FindQsolog(DWORD pid = 0);
 
 // Commands. Each is one WM_COPYDATA sent to the stand-in; it sends its record to the
-// partner before answering, and a partner window in the calling thread is served meanwhile.
-// True when the record reached the partner's window procedure.
+// partner before answering. True when the record reached the partner's window procedure.
 bool LogSend(HWND logWindow, unsigned code, const std::string& bytes, int timeoutMs = 10000);
 bool LogSendLong(HWND logWindow, int timeoutMs = 10000);   // code 1, 300 bytes "ABC...Z" cycling
 bool LogSendNull(HWND logWindow, int timeoutMs = 10000);   // code 1, lpData NULL, cbData 10
@@ -56,10 +46,6 @@ struct LogRecord {
   std::string text;             // the bytes as they arrived, decoded
 };
 
-// Undoes the journal's %XX escapes.
-std::string LogDecode(const std::string& word);
-// A hex journal argument (a window handle) as a handle; null when it is not hex.
-HWND LogHandle(const std::string& hex);
 // FUNC and RECORD entries of role "log", in order.
 std::vector<LogFunc> LogFuncs(const Journal& journal);
 std::vector<LogRecord> LogRecords(const Journal& journal);

@@ -1,74 +1,394 @@
 // psk31sbw.exe: a stand-in for the PSK31 soundcard program. It offers the windows a driving
-// program looks for, simulates transmitting what is typed into its memo, and journals every
-// message it receives so that end-to-end tests can see what arrived and when. It also serves
+// program looks for, simulates transmitting what is typed into its memo, and journals the
+// messages it receives so that end-to-end tests can see what arrived and when. It also serves
 // as the demonstration station installed at C:\psk31\psk31sbw.exe.
 //
-// Environment switches:
+// Environment switches (on when set to anything but "" or "0"):
 //   PSK31_JOURNAL=<file>   append the journal to this file (no journal when unset)
-//   PSK31_EVM=1            EVM captions: "PSK31 for Windows on the EVM", "PSK31 EVM [BPSK]"
-//   PSK31_CPS=<n>          transmit speed in characters per second (default 30, 1..100000)
-//   PSK31_NO_PANEL=1       no "TPanel"; the controls sit directly on the form instead
-//   PSK31_NO_TUNE=1        no "Tune" button
-//   PSK31_NO_MEMO=1        no "TMemo"
-//   PSK31_NO_FREQ=1        neither frequency group box nor their edits
-//   PSK31_HANG_ON_KEY=<vk> on WM_KEYDOWN with this virtual key (to any window) the UI thread
-//   PSK31_HANG_MS=<ms>       sleeps this long (default 2000), journaling HANG <ms> and HANGEND
-//   PSK31_DEMO=1           demonstration: shows normal even when started minimised, with the
-//                          form on the right half of the screen (left = half the width + 20,
-//                          top = 40), beside a QSOPAD that opens on the left half
-// A switch is on when set to anything but "" or "0".
+//   PSK31_CPS=<n>          transmit speed in characters per second (default 30)
+//   PSK31_NO_PANEL, PSK31_NO_TUNE, PSK31_NO_MEMO, PSK31_NO_FREQ
+//                          leave out the "TPanel" (the controls then sit on the form), the
+//                          "Tune" button, the "TMemo", or the frequency group boxes and edits
+//   PSK31_HANG_ON_KEY=<vk> on WM_KEYDOWN with this key (to any window) the UI thread sleeps
+//   PSK31_HANG_MS=<ms>       this long (default 2000), journaling HANG <ms> and HANGEND
+//   PSK31_DEMO=1           show normal even when started minimised, on the right half of
+//                          the screen, beside QSOPAD on the left
 //
 // Journal lines: "<ms> <role> <event> [args...]", ms on the performance counter (comparable
 // between processes), role one of app form panel tune memo rxbox txbox rxgroup txgroup:
-//   <role> WM_CHAR <ansi byte> sent|posted      <role> WM_KEYDOWN <vk> sent|posted
-//   <role> WM_KEYUP <vk> sent|posted            <role> WM_CLOSE
-//   <role> FOCUS | KILLFOCUS                     form ACTIVATE <0|1|2>
-//   form MOVE <left> <top> <width> <height>      form MINIMIZE | RESTORE
-// and the program's own events:
-//   app START <pid>   app EXIT   app MODE BPSK|QPSK   app TXSTART [tune]   app TXCHAR <byte>
-//   app CWID   app TXEND   app HANG <ms>   app HANGEND
-//   rxbox RXFREQ <hz> | RXFREQBAD   txbox TXFREQ <hz> | TXFREQBAD
-// "sent" means the message came from another thread by SendMessage, "posted" through the queue.
+//   <role> WM_CHAR <ansi byte> sent|posted   <role> WM_KEYDOWN|WM_KEYUP <vk> sent|posted
+//   <role> WM_CLOSE   <role> FOCUS   form MOVE <left> <top> <width> <height>
+//   app START <pid> | EXIT | MODE BPSK|QPSK | TXSTART [tune] | TXCHAR <byte> | TXEND
+//   app HANG <ms> | HANGEND   rxbox RXFREQ <hz> | RXFREQBAD   txbox TXFREQ <hz> | TXFREQBAD
+// "sent" came from another thread by SendMessage, "posted" through the queue.
 //
 // Behaviour: a WM_CHAR to the memo queues the character and starts a transmission (Tune
-// disabled); characters go out at PSK31_CPS; F5 or F6 (WM_KEYDOWN to the panel) marks the end
-// of the text, and the transmission ends (Tune enabled) when the text up to that mark has
-// gone, at once when nothing is pending. F1 toggles [BPSK]/[QPSK], F8 or a click on Tune
-// toggles a tune transmission. Left/Right in the memo move the Rx frequency by 1 Hz.
-// Enter (WM_CHAR 13) in a frequency box takes its number, 0 to 7 digits, as the frequency.
+// disabled); F5 or F6 to the panel marks the end of the text, and the transmission ends
+// (Tune enabled) once the text before the mark has gone. F1 toggles [BPSK]/[QPSK], F8 a tune
+// transmission; Left/Right in the memo move the Rx frequency by 1 Hz; Enter in a frequency
+// box takes its number (up to 7 digits).
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cwctype>
+#include <deque>
 #include <string>
 
-#include "shared/env.h"
-#include "station.h"
+#include "shared/standin.h"
 
 namespace {
 
-using standin::Env;
-using standin::Number;
-using standin::Switch;
+constexpr UINT_PTR kTxTimer = 1;
+constexpr UINT kTxTimerMs = 10;
 
-psk31::Config ReadConfig() {
-  psk31::Config c;
-  c.noPanel = Switch(L"PSK31_NO_PANEL");
-  c.noTune = Switch(L"PSK31_NO_TUNE");
-  c.noMemo = Switch(L"PSK31_NO_MEMO");
-  c.noFreq = Switch(L"PSK31_NO_FREQ");
-  c.evm = Switch(L"PSK31_EVM");
-  c.demo = Switch(L"PSK31_DEMO");
-  c.cps = Number(L"PSK31_CPS", 30, 1, 100000);
-  c.hangVk = Number(L"PSK31_HANG_ON_KEY", 0, 0, 255);
-  c.hangMs = Number(L"PSK31_HANG_MS", 2000, 0, 600000);
-  c.journal = Env(L"PSK31_JOURNAL");
-  return c;
+struct Config {
+  bool noPanel, noTune, noMemo, noFreq, demo;
+  int cps, hangVk, hangMs;
+} config;
+standin::Journal journal;
+HFONT font = nullptr;
+HWND app = nullptr, form = nullptr, panel = nullptr, echo = nullptr, tune = nullptr, memo = nullptr;
+HWND rxGroup = nullptr, txGroup = nullptr, rxBox = nullptr, txBox = nullptr;
+WNDPROC baseButton = nullptr, baseEdit = nullptr;
+
+// The transmitter: queued characters, and the points where transmission stops.
+struct Item {
+  unsigned char ch = 0;
+  bool stop = false;
+};
+enum class Tx { kIdle, kText, kTune } tx = Tx::kIdle;
+std::deque<Item> queue;
+double credit = 0;  // characters the transmitter may send now
+std::int64_t lastPumpMs = 0;
+bool qpsk = false;
+bool minimized = false;
+int rxFreq = 1000, txFreq = 1000;
+
+const char* RoleOf(HWND hwnd) {
+  const std::pair<HWND, const char*> roles[] = {{app, "app"},     {form, "form"},       {panel, "panel"},
+                                                {tune, "tune"},   {memo, "memo"},       {rxBox, "rxbox"},
+                                                {txBox, "txbox"}, {rxGroup, "rxgroup"}, {txGroup, "txgroup"}};
+  for (const auto& [window, role] : roles)
+    if (window && window == hwnd) return role;
+  return "other";
+}
+
+// Characters are journaled as bytes of the ANSI code page, which is what a program sending
+// with SendMessageA put in; the system widened them on the way to our Unicode windows.
+unsigned AnsiByte(WPARAM wp) {
+  if (wp < 0x80) return static_cast<unsigned>(wp);
+  wchar_t wide = static_cast<wchar_t>(wp);
+  char narrow[4] = {};
+  BOOL lossy = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, 0, &wide, 1, narrow, sizeof narrow, nullptr, &lossy);
+  return n == 1 && !lossy ? static_cast<unsigned char>(narrow[0]) : static_cast<unsigned>(wp);
+}
+
+// Journals what came from outside and plays the hang; every window procedure calls it first.
+void Incoming(HWND hwnd, UINT msg, WPARAM wp) {
+  // InSendMessage tells a message sent from another thread from one taken off the queue.
+  const char* how = InSendMessage() ? " sent" : " posted";
+  if (msg == WM_CHAR) journal.Write(RoleOf(hwnd), "WM_CHAR " + std::to_string(AnsiByte(wp)) + how);
+  if (msg == WM_KEYDOWN) journal.Write(RoleOf(hwnd), "WM_KEYDOWN " + std::to_string(wp) + how);
+  if (msg == WM_KEYUP) journal.Write(RoleOf(hwnd), "WM_KEYUP " + std::to_string(wp) + how);
+  if (msg == WM_CLOSE) journal.Write(RoleOf(hwnd), "WM_CLOSE");
+  if (msg == WM_SETFOCUS) journal.Write(RoleOf(hwnd), "FOCUS");
+  if (msg == WM_KEYDOWN && config.hangVk != 0 && static_cast<int>(wp) == config.hangVk) {
+    journal.Write("app", "HANG " + std::to_string(config.hangMs));
+    Sleep(static_cast<DWORD>(config.hangMs));
+    journal.Write("app", "HANGEND");
+  }
+}
+
+void Echo(const std::wstring& text) {
+  if (!echo) return;
+  const int len = GetWindowTextLengthW(echo);
+  SendMessageW(echo, EM_SETSEL, static_cast<WPARAM>(len), len);
+  SendMessageW(echo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void StartTx(Tx kind) {
+  const bool was = tx != Tx::kIdle;
+  tx = kind;
+  if (tune) EnableWindow(tune, FALSE);
+  if (kind == Tx::kText) {
+    lastPumpMs = standin::NowMs();
+    credit = 0;
+    SetTimer(form, kTxTimer, kTxTimerMs, nullptr);
+  }
+  if (!was) {
+    journal.Write("app", kind == Tx::kTune ? "TXSTART tune" : "TXSTART");
+    Echo(kind == Tx::kTune ? L"\r\n[TX tune]" : L"\r\n[TX] ");
+  }
+}
+
+void EndTx() {
+  KillTimer(form, kTxTimer);
+  tx = Tx::kIdle;
+  if (tune) EnableWindow(tune, TRUE);
+  journal.Write("app", "TXEND");
+  Echo(L" [RX]\r\n");
+}
+
+// Sends what the elapsed time allows at config.cps characters per second. The credit is
+// capped while the queue is empty so that a pause does not let a later burst go out at once.
+void Pump() {
+  const std::int64_t now = standin::NowMs();
+  credit += static_cast<double>(now - lastPumpMs) * config.cps / 1000.0;
+  lastPumpMs = now;
+  while (!queue.empty()) {
+    const Item item = queue.front();
+    if (item.stop) {
+      queue.pop_front();
+      EndTx();
+      if (!queue.empty()) StartTx(Tx::kText);  // text typed after the stop is a new transmission
+      continue;
+    }
+    if (credit < 1) break;
+    credit -= 1;
+    queue.pop_front();
+    journal.Write("app", "TXCHAR " + std::to_string(item.ch));
+    const char narrow = static_cast<char>(item.ch);
+    wchar_t wide = L'?';
+    MultiByteToWideChar(CP_ACP, 0, &narrow, 1, &wide, 1);
+    if (item.ch == '\r') Echo(L"\r\n");
+    else if (item.ch >= 0x20) Echo(std::wstring(1, wide));
+  }
+  if (queue.empty() && credit > 1) credit = 1;
+}
+
+void OnFunctionKey(WPARAM vk) {
+  if (vk == VK_F1) {
+    qpsk = !qpsk;
+    SetWindowTextW(form, qpsk ? L"PSK31 SB [QPSK]" : L"PSK31 SB [BPSK]");
+    journal.Write("app", qpsk ? "MODE QPSK" : "MODE BPSK");
+  } else if ((vk == VK_F5 || vk == VK_F6) && tx == Tx::kText) {
+    // The end of the text: transmission ends once what came before has gone.
+    queue.push_back(Item{0, true});
+    if (queue.size() == 1) Pump();
+  } else if ((vk == VK_F5 || vk == VK_F6 || vk == VK_F8) && tx == Tx::kTune) {
+    EndTx();
+  } else if (vk == VK_F8 && tx == Tx::kIdle) {
+    StartTx(Tx::kTune);
+  }
+}
+
+void OnMemoChar(WPARAM wp) {
+  const auto ch = static_cast<unsigned char>(AnsiByte(wp));
+  // A backspace takes back a character that has not gone yet; otherwise it goes out itself.
+  if (ch == '\b' && !queue.empty() && !queue.back().stop) queue.pop_back();
+  else queue.push_back(Item{ch, false});
+  if (tx != Tx::kText) StartTx(Tx::kText);  // typing also ends a tune
+}
+
+// Enter in a frequency box: "1400" or " 1400 " (up to 7 digits) is taken, anything else
+// puts back the frequency in force.
+void OnFreqEnter(HWND box) {
+  const bool rx = box == rxBox;
+  int& freq = rx ? rxFreq : txFreq;
+  wchar_t buffer[64] = {};
+  const std::wstring text(buffer, static_cast<size_t>(GetWindowTextW(box, buffer, 64)));
+  const size_t b = text.find_first_not_of(L' '), e = text.find_last_not_of(L' ');
+  int value = b == std::wstring::npos || e - b + 1 > 7 ? -1 : 0;
+  for (size_t i = b; value >= 0 && i <= e; ++i)
+    value = std::iswdigit(text[i]) ? value * 10 + (text[i] - L'0') : -1;
+  if (value >= 0) freq = value;
+  journal.Write(rx ? "rxbox" : "txbox", value < 0 ? (rx ? "RXFREQBAD" : "TXFREQBAD")
+                                                  : (rx ? "RXFREQ " : "TXFREQ ") + std::to_string(value));
+  SetWindowTextW(box, std::to_wstring(freq).c_str());
+  SendMessageW(box, EM_SETSEL, 0, -1);
+}
+
+void MoveTo(HWND hwnd, int x, int y, int w, int h) {
+  if (hwnd) MoveWindow(hwnd, x, y, w, h, TRUE);
+}
+
+void Layout() {
+  RECT rc;
+  GetClientRect(form, &rc);
+  MoveTo(panel, 0, 0, rc.right, rc.bottom);
+  const int m = 6, colW = 120, rightX = rc.right - m - colW, leftW = rightX - 2 * m;
+  const int avail = rc.bottom - 2 * m, echoH = avail * 55 / 100;
+  MoveTo(echo, m, m, leftW, echoH);
+  MoveTo(memo, m, m + echoH + 4, leftW, avail - echoH - 4);
+  MoveTo(tune, rightX, m, colW, 25);
+  MoveTo(rxGroup, rightX, m + 31, colW, 48);
+  MoveTo(txGroup, rightX, m + 85, colW, 48);
+  MoveTo(rxBox, 8, 18, colW - 16, 22);
+  MoveTo(txBox, 8, 18, colW - 16, 22);
+}
+
+LRESULT CALLBACK AppProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Incoming(hwnd, msg, wp);
+  if (msg == WM_CLOSE) {
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Incoming(hwnd, msg, wp);
+  switch (msg) {
+    case WM_SIZE:
+      if ((wp == SIZE_MINIMIZED) != minimized) {
+        minimized = wp == SIZE_MINIMIZED;
+        // The application window carries the minimised state that others test with IsIconic.
+        ShowWindow(app, minimized ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+      }
+      if (!minimized) Layout();
+      return 0;
+    case WM_WINDOWPOSCHANGED:
+      if ((reinterpret_cast<const WINDOWPOS*>(lp)->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        journal.Write("form", "MOVE " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                                  std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
+      }
+      break;
+    case WM_SETFOCUS:
+      if (memo && !IsIconic(hwnd)) SetFocus(memo);
+      return 0;
+    case WM_TIMER:
+      if (wp == kTxTimer) Pump();
+      return 0;
+    case WM_CLOSE:
+      // Ending the message loop without destroying the windows first: with no window
+      // manager, Wine stalls a thread about two seconds when it destroys a top-level window.
+      // The system removes the windows with the process.
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  Incoming(hwnd, msg, wp);
+  if (msg != WM_KEYDOWN) return DefWindowProcW(hwnd, msg, wp, lp);
+  OnFunctionKey(wp);
+  return 0;
+}
+
+LRESULT Control(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, WNDPROC base) {
+  Incoming(hwnd, msg, wp);
+  if (hwnd == memo && memo) {
+    if (msg == WM_CHAR) {
+      OnMemoChar(wp);
+      // Text always joins at the end, wherever the caret was left.
+      const int len = GetWindowTextLengthW(hwnd);
+      CallWindowProcW(base, hwnd, EM_SETSEL, static_cast<WPARAM>(len), len);
+    } else if (msg == WM_KEYDOWN && (wp == VK_LEFT || wp == VK_RIGHT)) {
+      // Left and Right in the transmit memo move the Rx frequency by 1 Hz.
+      rxFreq = std::max(0, rxFreq + (wp == VK_LEFT ? -1 : 1));
+      if (rxBox) SetWindowTextW(rxBox, std::to_wstring(rxFreq).c_str());
+      journal.Write("rxbox", "RXFREQ " + std::to_string(rxFreq));
+    }
+  } else if ((hwnd == rxBox || hwnd == txBox) && hwnd && msg == WM_CHAR && wp == '\r') {
+    OnFreqEnter(hwnd);
+    return 0;  // a single-line edit would only beep
+  } else if ((hwnd == rxGroup || hwnd == txGroup) && hwnd && msg == WM_ERASEBKGND) {
+    // A group box paints only its frame and label; the inside is ours to fill.
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    FillRect(reinterpret_cast<HDC>(wp), &rc, GetSysColorBrush(COLOR_BTNFACE));
+    return 1;
+  }
+  return CallWindowProcW(base, hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK ButtonProc(HWND h, UINT m, WPARAM w, LPARAM l) { return Control(h, m, w, l, baseButton); }
+LRESULT CALLBACK EditProc(HWND h, UINT m, WPARAM w, LPARAM l) { return Control(h, m, w, l, baseEdit); }
+
+// A class of our own, or with `system` a superclass that keeps the system control's
+// behaviour under our class name.
+bool Register(HINSTANCE instance, const wchar_t* name, WNDPROC proc, const wchar_t* system = nullptr,
+              WNDPROC* base = nullptr) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (system && !GetClassInfoExW(nullptr, system, &wc)) return false;
+  if (base) *base = wc.lpfnWndProc;
+  wc.style &= ~CS_GLOBALCLASS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  if (!system) wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  if (!system) wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = name;
+  return RegisterClassExW(&wc) != 0;
+}
+
+bool Create(HINSTANCE instance, int nCmdShow) {
+  if (!Register(instance, L"TApplication", AppProc) || !Register(instance, L"TForm1", FormProc) ||
+      !Register(instance, L"TPanel", PanelProc) || !Register(instance, L"TButton", ButtonProc, L"BUTTON", &baseButton) ||
+      !Register(instance, L"TGroupBox", ButtonProc, L"BUTTON", &baseButton) ||
+      !Register(instance, L"TMemo", EditProc, L"EDIT", &baseEdit) ||
+      !Register(instance, L"TEdit", EditProc, L"EDIT", &baseEdit))
+    return false;
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    font = CreateFontIndirectW(&metrics.lfMessageFont);
+
+  // The application window shows nothing: it has no size, as the real program's has. It
+  // carries the caption that names the soundcard version and the minimised state, and has
+  // to be "visible" for that: Wine does not let SetWindowLong clear WS_MINIMIZE again, so
+  // the state follows the form through ShowWindow.
+  app = CreateWindowExW(WS_EX_TOOLWINDOW, L"TApplication", L"PSK31 for Windows on the Soundcard", WS_POPUP, 0, 0, 0,
+                        0, nullptr, nullptr, instance, nullptr);
+  if (app) ShowWindow(app, SW_SHOWNOACTIVATE);
+  form = CreateWindowExW(0, L"TForm1", L"PSK31 SB [BPSK]", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                         CW_USEDEFAULT, 640, 240, nullptr, nullptr, instance, nullptr);
+  if (!app || !form) return false;
+  auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent) {
+    HWND h = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent, nullptr,
+                             instance, nullptr);
+    if (h && font) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return h;
+  };
+  // Without the panel the controls sit on the form itself, where nobody looks for them.
+  if (!config.noPanel) panel = child(0, L"TPanel", L"", WS_CLIPCHILDREN, form);
+  HWND holder = panel ? panel : form;
+  echo = child(WS_EX_CLIENTEDGE, L"EDIT", L"Stand-in PSK31 station. Transmitted text appears here.\r\n",
+               ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, holder);
+  if (!config.noTune) tune = child(0, L"TButton", L"Tune", BS_PUSHBUTTON, holder);
+  if (!config.noMemo) {
+    memo = child(WS_EX_CLIENTEDGE, L"TMemo", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, holder);
+    SendMessageW(memo, EM_SETLIMITTEXT, 0, 0);
+  }
+  if (!config.noFreq) {
+    rxGroup = child(0, L"TGroupBox", L"Rx Freq Hz", BS_GROUPBOX | WS_CLIPCHILDREN, holder);
+    txGroup = child(0, L"TGroupBox", L"Tx Freq Hz", BS_GROUPBOX | WS_CLIPCHILDREN, holder);
+    rxBox = child(WS_EX_CLIENTEDGE, L"TEdit", L"1000", ES_AUTOHSCROLL, rxGroup);
+    txBox = child(WS_EX_CLIENTEDGE, L"TEdit", L"1000", ES_AUTOHSCROLL, txGroup);
+  }
+  Layout();
+  if (config.demo) {
+    // Beside QSOPAD, which opens on the left half of the screen; a launch asks for a
+    // minimised window, which a screenshot would not show.
+    const int left = GetSystemMetrics(SM_CXSCREEN) / 2 + 20;
+    SetWindowPos(form, nullptr, left, 40, std::min(640, GetSystemMetrics(SM_CXSCREEN) - left - 20), 240,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    nCmdShow = SW_SHOWNORMAL;
+  }
+  journal.Write("app", "START " + std::to_string(GetCurrentProcessId()));
+  ShowWindow(form, nCmdShow);
+  UpdateWindow(form);
+  if (memo && !minimized) SetFocus(memo);
+  return true;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int nCmdShow) {
-  psk31::Station station(ReadConfig());
-  if (!station.Create(instance, nCmdShow)) {
+  using standin::Number;
+  using standin::Switch;
+  config = {Switch(L"PSK31_NO_PANEL"), Switch(L"PSK31_NO_TUNE"), Switch(L"PSK31_NO_MEMO"), Switch(L"PSK31_NO_FREQ"),
+            Switch(L"PSK31_DEMO"), Number(L"PSK31_CPS", 30, 1, 100000), Number(L"PSK31_HANG_ON_KEY", 0, 0, 255),
+            Number(L"PSK31_HANG_MS", 2000, 0, 600000)};
+  journal.Open(standin::Env(L"PSK31_JOURNAL"));
+  if (!Create(instance, nCmdShow)) {
     MessageBoxW(nullptr, L"The PSK31 stand-in could not create its windows.", L"psk31sbw", MB_OK | MB_ICONERROR);
     return 1;
   }
@@ -77,6 +397,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int nCmdShow) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  station.journal().Write("app", "EXIT");
+  journal.Write("app", "EXIT");
   return static_cast<int>(msg.wParam);
 }

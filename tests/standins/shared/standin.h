@@ -1,0 +1,72 @@
+// What the stand-ins share: switches from the environment, which a test sets for each run,
+// and the journal, one line per message from outside and per own event, appended to the file
+// a test names so that it can follow what reached the program.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace standin {
+
+// The variable's value, "" when it is not set (or too long to be a switch).
+inline std::wstring Env(const wchar_t* name) {
+  wchar_t buffer[1024];
+  const DWORD n = GetEnvironmentVariableW(name, buffer, 1024);
+  return n > 0 && n < 1024 ? std::wstring(buffer, n) : std::wstring();
+}
+
+// Set to anything but "" or "0".
+inline bool Switch(const wchar_t* name) { return !Env(name).empty() && Env(name) != L"0"; }
+
+// A whole number clamped to [low, high]; `fallback` when unset or not a number.
+inline int Number(const wchar_t* name, int fallback, int low, int high) {
+  try {
+    const int n = std::stoi(Env(name));
+    return n < low ? low : n > high ? high : n;
+  } catch (...) {
+    return fallback;
+  }
+}
+
+// Milliseconds on the machine-wide performance counter. Every process reads the same counter,
+// so journals of several programs and the driver's own clock can be compared.
+inline std::int64_t NowMs() {
+  LARGE_INTEGER freq, count;
+  QueryPerformanceFrequency(&freq);
+  QueryPerformanceCounter(&count);
+  // Split to keep count * 1000 from overflowing on a long-running machine.
+  return count.QuadPart / freq.QuadPart * 1000 + count.QuadPart % freq.QuadPart * 1000 / freq.QuadPart;
+}
+
+class Journal {
+ public:
+  Journal() = default;
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+  ~Journal() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+  }
+
+  // An empty path leaves the journal off. Append-only access: every WriteFile lands at the
+  // current end, also with other writers. A written line is visible to readers without
+  // FlushFileBuffers; a flush to disk per line would only slow the program down.
+  void Open(const std::wstring& path) {
+    if (!path.empty())
+      file_ = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  // Appends "<ms> <role> <text>\r\n" in one WriteFile, so a reader sees whole lines.
+  void Write(const char* role, const std::string& text) {
+    if (file_ == INVALID_HANDLE_VALUE) return;
+    const std::string line = std::to_string(NowMs()) + " " + role + " " + text + "\r\n";
+    DWORD written = 0;
+    WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  }
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace standin
