@@ -16,10 +16,12 @@ struct Scenario {
 };
 
 std::vector<Scenario>& Registry();
+// Measurements, run by name with "--bench" from bench/ and never as a test.
+std::vector<Scenario>& Benchmarks();
 
 struct Registrar {
-  Registrar(const char* name, std::function<void()> body) {
-    Registry().push_back({name, std::move(body)});
+  Registrar(std::vector<Scenario>& into, const char* name, std::function<void()> body) {
+    into.push_back({name, std::move(body)});
   }
 };
 
@@ -34,10 +36,13 @@ void Log(const std::string& what);
 
 #define E2E_CAT2(a, b) a##b
 #define E2E_CAT(a, b) E2E_CAT2(a, b)
-#define E2E_SCENARIO(name)                                             \
+#define E2E_REGISTER(registry, name)                                   \
   static void E2E_CAT(scenario_, name)();                              \
-  static ::e2e::Registrar E2E_CAT(registrar_, name)(#name, &E2E_CAT(scenario_, name)); \
+  static ::e2e::Registrar E2E_CAT(registrar_, name)(registry, #name, &E2E_CAT(scenario_, name)); \
   static void E2E_CAT(scenario_, name)()
+#define E2E_SCENARIO(name) E2E_REGISTER(::e2e::Registry(), name)
+// A measurement: prints "RESULT <figure> <value>" lines for bench/e2e_timings.sh.
+#define E2E_BENCHMARK(name) E2E_REGISTER(::e2e::Benchmarks(), name)
 
 #define E2E_MSG(expr_text, extra)                                       \
   (std::ostringstream() << expr_text << extra).str()

@@ -1,4 +1,5 @@
-// Entry of the end-to-end driver: "--list" prints the scenario names, a name runs one.
+// Entry of the end-to-end driver: "--list" prints the scenario names, a name runs one, and
+// "--bench NAME" runs one of the measurements that bench/e2e_timings.sh calls.
 #include <windows.h>
 
 #include <chrono>
@@ -18,6 +19,11 @@ const auto start = std::chrono::steady_clock::now();
 std::vector<Scenario>& Registry() {
   static std::vector<Scenario> scenarios;
   return scenarios;
+}
+
+std::vector<Scenario>& Benchmarks() {
+  static std::vector<Scenario> benchmarks;
+  return benchmarks;
 }
 
 void Fail(const char* file, int line, const std::string& what) {
@@ -41,12 +47,14 @@ int main(int argc, char** argv) {
     for (const auto& s : e2e::Registry()) std::printf("%s\n", s.name);
     return 0;
   }
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: qsopad_e2e --list | SCENARIO\n");
+  const bool bench = argc == 3 && std::strcmp(argv[1], "--bench") == 0;
+  if (argc != 2 && !bench) {
+    std::fprintf(stderr, "usage: qsopad_e2e --list | SCENARIO | --bench MEASUREMENT\n");
     return 2;
   }
-  for (const auto& s : e2e::Registry()) {
-    if (std::strcmp(s.name, argv[1]) != 0) continue;
+  const char* name = argv[argc - 1];
+  for (const auto& s : bench ? e2e::Benchmarks() : e2e::Registry()) {
+    if (std::strcmp(s.name, name) != 0) continue;
     try {
       s.body();
     } catch (const e2e::Abort&) {
@@ -56,6 +64,6 @@ int main(int argc, char** argv) {
     std::printf("%s: %s\n", s.name, e2e::failures == 0 ? "PASS" : "FAIL");
     return e2e::failures == 0 ? 0 : 1;
   }
-  std::fprintf(stderr, "no scenario named %s\n", argv[1]);
+  std::fprintf(stderr, "no %s named %s\n", bench ? "measurement" : "scenario", name);
   return 2;
 }

@@ -1,0 +1,70 @@
+// Measurements of the real qsopad.exe under Wine, built into the end-to-end driver and run
+// by bench/e2e_timings.sh (never by test.sh). Each run prints "RESULT <figure> <value>"
+// lines; the script takes the medians over several runs.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "e2e.h"
+#include "qsopad_driver.h"
+#include "resource.h"
+#include "road_driver.h"
+
+using namespace e2e;
+
+namespace {
+
+void Result(const char* figure, double value) {
+  std::printf("RESULT %s %.2f\n", figure, value);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+// From process creation to a visible main window, with the station already running.
+E2E_BENCHMARK(startup) {
+  RoadSession s;
+  s.StartStation();
+  s.StartQsopad({});
+  Result("startup_ms", static_cast<double>(NowMs() - s.qsopad.startedMs));
+}
+
+// 400 characters pasted and sent to a fast station, then back to receive: the pace of the
+// pump, the spread of the intervals, and how soon F5 follows the last character.
+E2E_BENCHMARK(pump) {
+  constexpr size_t kCount = 400;
+  RoadSession s;
+  s.StartStation({{"PSK31_CPS", "1000"}});
+  s.StartQsopad({});
+  std::string text;
+  for (size_t i = 0; i < kCount; ++i) text.push_back(static_cast<char>('a' + i % 26));
+  REQUIRE_MSG(PutClipboardText(text), "the clipboard refused the text");
+  PostCommand(s.main, IDM_PASTE);
+  REQUIRE_MSG(WaitText(s.text1, text, 5000), "the paste did not fill the typing area");
+  const std::int64_t cpu0 = CpuTime(s.qsopad.pid);
+  ClickButton(s.main, IDC_COMMAND1);
+  ClickButton(s.main, IDC_COMMAND2);  // queued behind the text
+  const std::vector<StampedChar> chars = WaitMemoChars(s.psk31Journal, kCount, 60000);
+  REQUIRE_MSG(chars.size() == kCount, chars.size() << " of " << kCount << " characters arrived");
+  const JournalEntry f5 = WaitJournal(s.psk31Journal, "panel", "WM_KEYDOWN", 5000,
+                                      [](const JournalEntry& e) { return e.Num(0) == VK_F5; });
+  REQUIRE_MSG(!f5.event.empty(), "no F5 after the text");
+  const std::int64_t cpu1 = CpuTime(s.qsopad.pid);
+
+  std::vector<std::int64_t> gaps;
+  for (size_t i = 1; i < chars.size(); ++i) gaps.push_back(chars[i].ms - chars[i - 1].ms);
+  std::sort(gaps.begin(), gaps.end());
+  const Spacing spacing = SpacingOf(chars);
+  Result("pump_ms_per_char", static_cast<double>(spacing.span) / static_cast<double>(kCount - 1));
+  Result("pump_gap_median_ms", static_cast<double>(spacing.median));
+  Result("pump_gap_p90_ms", static_cast<double>(gaps[gaps.size() * 9 / 10]));
+  Result("pump_gap_max_ms", static_cast<double>(spacing.largest));
+  Result("f5_after_last_char_ms", static_cast<double>(f5.ms - chars.back().ms));
+  // Wine answers GetProcessTimes for another process coarsely; a rough figure only.
+  if (cpu0 >= 0 && cpu1 >= cpu0)
+    Result("pump_cpu_percent", static_cast<double>(cpu1 - cpu0) / 100.0 / static_cast<double>(spacing.span));
+}

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Start-up and pump timings of the real qsopad.exe under Wine and Xvfb, as medians over
+# several runs (the machine is shared and noisy: read medians and ratios, not single runs).
+#
+#   bench/e2e_timings.sh                      # 7 runs of each measurement
+#   QSOPAD_BENCH_RUNS=11 bench/e2e_timings.sh
+#   QSOPAD_BUILD_ROOT=/some/build bench/e2e_timings.sh
+#
+# Builds the 64-bit qsopad.exe, the PSK31 stand-in and the end-to-end driver (whose
+# "--bench startup" and "--bench pump" modes, in bench/e2e/timings.cpp, take one
+# measurement each), then runs each mode in a fresh driver process in a Wine prefix of its
+# own ($BUILD/bench-prefix), so that it does not disturb a test run.
+#   startup: process creation to a visible main window, the station already running
+#   pump:    ms per character while sending 400 characters, the spread of the intervals
+#            (median, 90th percentile, largest) and the delay of F5 after the last character
+set -uo pipefail
+source "$(dirname "$0")/../scripts/common.sh"
+RUNS="${QSOPAD_BENCH_RUNS:-7}"
+
+ensure_packages || exit 1
+build_windows "$BUILD/win64" mingw-x86_64.cmake qsopad psk31sbw qsopad_e2e || { echo "build failed" >&2; exit 1; }
+prepare_prefix "$BUILD/bench-prefix" || exit 1
+start_xvfb || exit 1
+trap 'wineserver -k 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
+driver="$BUILD/win64/tests/e2e/qsopad_e2e.exe"
+results="$BUILD/bench-results.txt"
+: > "$results"
+
+for mode in startup pump; do
+  for run in $(seq 1 "$RUNS"); do
+    out=$(timeout -k 5 180 wine "$driver" --bench "$mode" 2>&1 | tr -d '\r')
+    grep '^RESULT ' <<<"$out" >>"$results" || { echo "$mode run $run failed:"; echo "$out" | tail -20; }
+    log "$mode run $run: $(grep '^RESULT ' <<<"$out" | cut -d' ' -f2- | tr '\n' ' ')"
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+  done
+done
+
+echo
+printf '%-24s %6s %10s %10s %10s\n' figure runs median min max
+for figure in $(awk '{print $2}' "$results" | awk '!seen[$0]++'); do
+  awk -v f="$figure" '$2 == f {print $3}' "$results" | sort -g | awk -v f="$figure" '
+    { v[NR] = $1 }
+    END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+          printf "%-24s %6d %10.2f %10.2f %10.2f\n", f, NR, m, v[1], v[NR] }'
+done
