@@ -1,11 +1,11 @@
 // Driver helpers for the end-to-end scenarios.
 #include "driver.h"
 
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -54,10 +54,7 @@ std::wstring EnvironmentBlock(const EnvList& changes) {
     if (!value.empty()) vars.push_back(wname + L"=" + Widen(value));
   }
   std::wstring result;
-  for (const auto& v : vars) {
-    result += v;
-    result.push_back(L'\0');
-  }
+  for (const auto& v : vars) result.append(v).push_back(L'\0');
   result.push_back(L'\0');
   return result;
 }
@@ -180,27 +177,14 @@ TempFolder::TempFolder(const std::string& prefix) {
 }
 
 TempFolder::~TempFolder() {
-  // Two levels are enough for what scenarios create; anything still open is left behind.
-  std::function<void(const std::string&)> remove = [&](const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(JoinPath(dir, "*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string full = JoinPath(dir, name);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          remove(full);
-        } else {
-          SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileA(full.c_str());
-        }
-      } while (FindNextFileA(find, &found));
-      FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
-  };
-  if (!path_.empty()) remove(path_);
+  if (path_.empty()) return;
+  // The folder with everything in it; whatever is still open stays behind.
+  const std::string from = path_ + '\0';  // a list of names, ended by two NULs
+  SHFILEOPSTRUCTA op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NO_UI;
+  SHFileOperationA(&op);
 }
 
 // ---- Processes ----
@@ -419,13 +403,8 @@ bool PressAndWaitClosed(HWND box, int id, int timeoutMs) {
 
 long long JournalEntry::Num(size_t i) const {
   const std::string a = Arg(i);
-  if (a.empty() || a.size() > 18) return -1;
-  long long value = 0;
-  for (char c : a) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
+  if (a.empty() || a.size() > 18 || a.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::stoll(a);
 }
 
 Journal ReadJournal(const std::string& path) {
@@ -483,19 +462,16 @@ JournalEntry WaitJournal(const std::string& path, const std::string& role, const
   return hit;
 }
 
-std::string CharsTo(const Journal& journal, const std::string& role) {
+// The bytes in the first argument of the entries with this role and event, in order.
+static std::string Bytes(const Journal& journal, const std::string& role, const std::string& event) {
   std::string bytes;
-  for (const auto& e : Select(journal, role, "WM_CHAR"))
+  for (const auto& e : Select(journal, role, event))
     if (e.Num(0) >= 0 && e.Num(0) < 256) bytes.push_back(static_cast<char>(e.Num(0)));
   return bytes;
 }
 
-std::string Transmitted(const Journal& journal) {
-  std::string bytes;
-  for (const auto& e : Select(journal, "", "TXCHAR"))
-    if (e.Num(0) >= 0 && e.Num(0) < 256) bytes.push_back(static_cast<char>(e.Num(0)));
-  return bytes;
-}
+std::string CharsTo(const Journal& journal, const std::string& role) { return Bytes(journal, role, "WM_CHAR"); }
+std::string Transmitted(const Journal& journal) { return Bytes(journal, "", "TXCHAR"); }
 
 std::string Dump(const Journal& journal) {
   std::string text;

@@ -3,7 +3,6 @@
 // to the PSK31 stand-in, printing with no printer, and its placement.
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,13 +10,13 @@
 #include "e2e.h"
 #include "qsopad_driver.h"
 #include "resource.h"
+#include "road_driver.h"
 
 using namespace e2e;
 
 namespace {
 
 constexpr int kWait = 5000;
-constexpr int kShow = 15000;
 
 struct Palette {
   HWND window = nullptr, list = nullptr, label = nullptr, edit = nullptr, send = nullptr,
@@ -52,20 +51,12 @@ Palette WaitPalette(DWORD pid) {
   return Controls(window);
 }
 
-struct Started {
-  QsopadRun run;
-  HWND main = nullptr;
-};
-
-Started Open(Programs& programs, const TempFolder& temp, const Settings& settings,
-             const std::string& journal = "") {
-  StartPsk31(programs, journal);
-  Started s;
-  s.run = StartQsopad(programs, temp.path(), settings,
-                      journal.empty() ? EnvList{} : EnvList{{"PSK31_JOURNAL", journal}});
-  s.main = WaitMainWindow(s.run.pid, kShow);
-  REQUIRE_MSG(s.main, "QSOPAD showed no main window");
-  return s;
+// Starts the station and QSOPAD with these settings, and opens the palette from the menu.
+Palette OpenPalette(RoadSession& s, const Settings& settings) {
+  s.StartStation();
+  s.StartQsopad(settings);
+  PostCommand(s.main, IDM_MPAL);
+  return WaitPalette(s.qsopad.pid);
 }
 
 // The lines as the list shows them (read as wide text: the list is a Unicode window).
@@ -117,41 +108,32 @@ std::string Stored(const std::string& folder, const std::string& key) {
   return ReadSetting(folder, "Macro", key).value_or("<absent>");
 }
 
+std::string MemoText(const RoadSession& s) { return CharsTo(ReadJournal(s.psk31Journal), "memo"); }
+
 int TwipsToPx(long twips) { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
 
 }  // namespace
 
 E2E_SCENARIO(palette_opens_from_menu_with_lines_in_key_order) {
   // Labels and texts line by line are the model's unit tests; here: the window around them.
-  TempFolder temp("palette");
-  Programs programs;
-  const Started s = Open(programs, temp, {{"Opt", "Retro", "True"}, {"Opt", "MacPalX", "0"},
-                                          {"Macro", "3", "cq^Ncq"}});
-  CHECK_MSG(!PaletteOf(s.run.pid), "the palette exists before it was asked for");
+  RoadSession s;
+  s.StartStation();
+  s.StartQsopad({{"Opt", "Retro", "True"}, {"Opt", "MacPalX", "0"}, {"Macro", "3", "cq^Ncq"}});
+  CHECK_MSG(!PaletteOf(s.qsopad.pid), "the palette exists before it was asked for");
   PostCommand(s.main, IDM_MPAL);
-  const Palette p = WaitPalette(s.run.pid);
-  CHECK(TextOf(p.window) == "QSOPAD Macros");
-  CHECK(GetWindow(p.window, GW_OWNER) == s.main);
-  const LONG style = GetWindowLongA(p.window, GWL_STYLE), ex = GetWindowLongA(p.window, GWL_EXSTYLE);
-  CHECK_MSG((ex & WS_EX_TOOLWINDOW) && (style & WS_THICKFRAME) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)),
-            std::hex << style << " " << ex);
+  const Palette p = WaitPalette(s.qsopad.pid);
+  CHECK(TextOf(p.window) == "QSOPAD Macros" && GetWindow(p.window, GW_OWNER) == s.main);
   // Default placement: 0, 0 and 4500 twips square.
   const RECT r = WindowRectOf(p.window);
   CHECK_MSG(SameRect(r, RECT{0, 0, TwipsToPx(4500), TwipsToPx(4500)}, 1), RectText(r));
 
   const std::vector<std::string> lines = Lines(p.list);
   REQUIRE_MSG(lines.size() == 20u, lines.size());
-  for (int i = 0; i < 20; ++i) {
-    const auto data = SendMessageA(p.list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
-    CHECK_MSG(data == (i < 10 ? i + 10 : i - 10), "line " << i << " carries " << data);
-  }
   CHECK_MSG(lines[0] == "^F1 :  ^3 de ^2 " && lines[9] == "^F10: ^\\", lines[0] << "|" << lines[9]);
   CHECK_MSG(lines[13] == "SF4 : cq^Ncq" && lines[19] == "SF10: ", lines[13] << "|" << lines[19]);
   // Nothing selected yet: no edit box, no Send.
-  CHECK(!IsWindowVisible(p.edit));
-  CHECK(!IsWindowEnabled(p.send));
+  CHECK(!IsWindowVisible(p.edit) && !IsWindowEnabled(p.send));
   CHECK(SendMessageA(p.expand, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
-  CHECK(SendMessageA(p.auto_show, BM_GETCHECK, 0, 0) == BST_UNCHECKED);
   // Shown from the menu, the list has the keyboard; Tab moves on past the disabled Send.
   CHECK_MSG(WaitUntil([&] { return FocusOfThread(p.window) == p.list; }, kWait), ClassOf(FocusOfThread(p.window)));
   PostKey(p.list, VK_TAB);
@@ -160,22 +142,31 @@ E2E_SCENARIO(palette_opens_from_menu_with_lines_in_key_order) {
   Select(p, 2);
   CHECK(IsWindowVisible(p.edit) && IsWindowEnabled(p.send));
   CHECK_MSG(TextOf(p.label) == "F3", TextOf(p.label));
+
+  // Wine here has no printer: the failure is reported with the system's error, and both
+  // windows go on.
+  Click(p, p.print, IDC_MPAL_COMMAND2);
+  const MessageBoxInfo box = WaitMessageBox("QSOPAD", kWait, s.qsopad.pid);
+  REQUIRE_MSG(box.hwnd, "no message after Print");
+  CHECK_MSG(box.text.rfind("The macros could not be printed: ", 0) == 0 && box.text.find("(error ") != std::string::npos,
+            box.text);
+  CHECK(PressAndWaitClosed(box.hwnd, IDOK, kWait));
+  CHECK(WaitUntil([&] { return Answers(p.window) && Answers(s.main); }, kWait));
+  CHECK(IsWindowVisible(p.window) && Lines(p.list).size() == 20u);
 }
 
 E2E_SCENARIO(palette_edits_in_place_with_enter_and_esc) {
-  TempFolder temp("palette");
-  Programs programs;
-  const Started s = Open(programs, temp, {{"Opt", "MacPalX", "0"}});
-  PostCommand(s.main, IDM_MPAL);
-  const Palette p = WaitPalette(s.run.pid);
+  RoadSession s;
+  const Palette p = OpenPalette(s, {{"Opt", "MacPalX", "0"}});
+  const std::string temp = s.temp().path();
 
   // An edit of SF3 (macro 2) is stored under 2 when another line is selected.
   Select(p, 12);
   CHECK_MSG(TextOf(p.edit).empty() && TextOf(p.label) == "SF3", TextOf(p.label));
   Edit(p, "hello ^2");
   Select(p, 3);
-  CHECK(WaitUntil([&] { return Stored(temp.path(), "2") == "hello ^2"; }, kWait));
-  CHECK_MSG(Stored(temp.path(), "13") == "<absent>", Stored(temp.path(), "13"));
+  CHECK(WaitUntil([&] { return Stored(temp, "2") == "hello ^2"; }, kWait));
+  CHECK_MSG(Stored(temp, "13") == "<absent>", Stored(temp, "13"));
   CHECK_MSG(Line(p.list, 12) == "SF3 : hello ^2", Line(p.list, 12));
   CHECK_MSG(Line(p.list, 3) == " F4 : ^4 ", Line(p.list, 3));
   CHECK_MSG(TextOf(p.edit) == "^4 " && TextOf(p.label) == "F4", TextOf(p.edit));
@@ -188,7 +179,7 @@ E2E_SCENARIO(palette_edits_in_place_with_enter_and_esc) {
   // Enter stores the edit at once.
   Edit(p, "^4 utc");
   PostKey(p.edit, VK_RETURN);
-  CHECK(WaitUntil([&] { return Stored(temp.path(), "13") == "^4 utc"; }, kWait));
+  CHECK(WaitUntil([&] { return Stored(temp, "13") == "^4 utc"; }, kWait));
   CHECK_MSG(Line(p.list, 3) == " F4 : ^4 utc", Line(p.list, 3));
   CHECK(IsWindow(p.window) && IsWindowVisible(p.window));
 
@@ -205,16 +196,37 @@ E2E_SCENARIO(palette_edits_in_place_with_enter_and_esc) {
   CHECK(Answers(s.main));
 }
 
-E2E_SCENARIO(palette_expand_previews_macros) {
-  TempFolder temp("palette");
-  Programs programs;
-  const Started s = Open(programs, temp, {{"Call", "MyCall", "DL1ABC"},
-                                          {"Macro", "0", "^3 de ^2"},
-                                          {"Macro", "1", "@c:\\macros\\^2.txt"},
-                                          {"Macro", "2", "^X"}});
-  PostCommand(s.main, IDM_MPAL);
-  const Palette p = WaitPalette(s.run.pid);
+E2E_SCENARIO(palette_previews_and_sends_macros) {
+  RoadSession s;
+  const Palette p = OpenPalette(s, {{"Call", "MyCall", "DL1ABC"},
+                                    {"Macro", "0", "^3 de ^2"},
+                                    {"Macro", "1", "@c:\\macros\\^2.txt"},
+                                    {"Macro", "2", "^X"}});
+  const std::string temp = s.temp().path();
   CHECK(SendMessageA(p.expand, BM_GETCHECK, 0, 0) == BST_CHECKED);  // ticked by default
+  // Send with nothing selected only gives the focus back to the typing area.
+  Click(p, p.send, IDC_MPAL_COMMAND1);
+  Pause(300);
+  CHECK(MemoText(s).empty());
+
+  // An edit still in the box is stored before the macro is read and sent.
+  Select(p, 18);  // SF9, macro 8
+  Edit(p, "^9hi^0");
+  Click(p, p.send, IDC_MPAL_COMMAND1);
+  CHECK(WaitUntil([&] { return MemoText(s) == "hi"; }, kWait));
+  CHECK_MSG(Stored(temp, "8") == "^9hi^0", Stored(temp, "8"));
+  HWND focus = nullptr;
+  CHECK_MSG(WaitUntil([&] { focus = FocusOfThread(s.main); return GetDlgCtrlID(focus) == IDC_TEXT1 &&
+                                                                  GetParent(focus) == s.main; }, kWait),
+            "focus on " << ClassOf(focus));
+  // The receive code ends the transmission: F5 on the panel after the text.
+  CHECK(!WaitJournal(s.psk31Journal, "panel", "WM_KEYDOWN", kWait,
+                     [](const JournalEntry& e) { return e.Num(0) == VK_F5; }).event.empty());
+
+  // A double click sends the line under it as well.
+  PostMessageA(p.window, WM_COMMAND, MAKEWPARAM(IDC_MPAL_LIST1, LBN_DBLCLK), reinterpret_cast<LPARAM>(p.list));
+  CHECK_MSG(WaitUntil([&] { return MemoText(s) == "hihi"; }, kWait), MemoText(s));
+
   // No partner call yet: the preview keeps the code visible.
   CHECK_MSG(Line(p.list, 10) == "SF1 : ^3 de DL1ABC", Line(p.list, 10));
   CHECK_MSG(Line(p.list, 11) == "SF2 : @c:\\macros\\^2.txt", Line(p.list, 11));
@@ -225,118 +237,54 @@ E2E_SCENARIO(palette_expand_previews_macros) {
   CHECK_MSG(TextOf(p.edit) == "^3 de ^2", TextOf(p.edit));
 
   ClickCheck(p, p.expand, IDC_MPAL_CHECK2, false);
-  CHECK(WaitUntil([&] { return ReadSetting(temp.path(), "Opt", "MacPalX") == "0"; }, kWait));
+  CHECK(WaitUntil([&] { return ReadSetting(temp, "Opt", "MacPalX") == "0"; }, kWait));
   CHECK_MSG(Line(p.list, 10) == "SF1 : ^3 de ^2", Line(p.list, 10));
   CHECK_MSG(Line(p.list, 1) == " F2 : ^2 ", Line(p.list, 1));
   ClickCheck(p, p.expand, IDC_MPAL_CHECK2, true);
-  CHECK(WaitUntil([&] { return ReadSetting(temp.path(), "Opt", "MacPalX") == "1"; }, kWait));
+  CHECK(WaitUntil([&] { return ReadSetting(temp, "Opt", "MacPalX") == "1"; }, kWait));
   CHECK_MSG(Line(p.list, 1) == " F2 : DL1ABC ", Line(p.list, 1));
 }
 
-E2E_SCENARIO(palette_send_reaches_station_memo) {
-  TempFolder temp("palette");
-  Programs programs;
-  const std::string journal = temp.File("psk31.log");
-  const Started s = Open(programs, temp, {{"Opt", "MacPalX", "0"}}, journal);
-  PostCommand(s.main, IDM_MPAL);
-  const Palette p = WaitPalette(s.run.pid);
-
-  // Send with nothing selected only gives the focus back to the typing area.
-  Click(p, p.send, IDC_MPAL_COMMAND1);
-  Pause(300);
-  CHECK(CharsTo(ReadJournal(journal), "memo").empty());
-
-  // An edit still in the box is stored before the macro is read and sent.
-  Select(p, 18);  // SF9, macro 8
-  Edit(p, "^9hi^0");
-  Click(p, p.send, IDC_MPAL_COMMAND1);
-  CHECK(WaitUntil([&] { return CharsTo(ReadJournal(journal), "memo") == "hi"; }, kWait));
-  CHECK_MSG(Stored(temp.path(), "8") == "^9hi^0", Stored(temp.path(), "8"));
-  HWND focus = nullptr;
-  CHECK_MSG(WaitUntil([&] { focus = FocusOfThread(s.main); return GetDlgCtrlID(focus) == IDC_TEXT1 &&
-                                                                  GetParent(focus) == s.main; }, kWait),
-            "focus on " << ClassOf(focus));
-  // The receive code ends the transmission: F5 on the panel after the text.
-  CHECK(!WaitJournal(journal, "panel", "WM_KEYDOWN", kWait,
-                     [](const JournalEntry& e) { return e.Num(0) == VK_F5; }).event.empty());
-
-  // A double click sends the line under it as well.
-  PostMessageA(p.window, WM_COMMAND, MAKEWPARAM(IDC_MPAL_LIST1, LBN_DBLCLK), reinterpret_cast<LPARAM>(p.list));
-  CHECK_MSG(WaitUntil([&] { return CharsTo(ReadJournal(journal), "memo") == "hihi"; }, kWait),
-            CharsTo(ReadJournal(journal), "memo"));
-}
-
-E2E_SCENARIO(palette_print_without_printer_reports_and_keeps_running) {
-  TempFolder temp("palette");
-  Programs programs;
-  const Started s = Open(programs, temp, {});
-  PostCommand(s.main, IDM_MPAL);
-  const Palette p = WaitPalette(s.run.pid);
-  Click(p, p.print, IDC_MPAL_COMMAND2);
-  const MessageBoxInfo box = WaitMessageBox("QSOPAD", kWait, s.run.pid);
-  REQUIRE_MSG(box.hwnd, "no message after Print");
-  // Wine here has no printer: the failure is reported with the system's error.
-  CHECK_MSG(box.text.rfind("The macros could not be printed: ", 0) == 0 && box.text.find("(error ") != std::string::npos,
-            box.text);
-  Log("message: " + box.text);
-  CHECK(PressAndWaitClosed(box.hwnd, IDOK, kWait));
-  Pause(500);
-  CHECK(ProcessAlive(s.run.pid));
-  CHECK(WaitUntil([&] { return Answers(p.window) && Answers(s.main); }, kWait));
-  CHECK(IsWindowVisible(p.window));
-  CHECK(Lines(p.list).size() == 20u);
-}
-
 E2E_SCENARIO(palette_auto_shows_at_startup_and_saves_placement) {
-  TempFolder temp("palette");
-  Programs programs;
+  RoadSession s;
+  const std::string temp = s.temp().path();
+  s.StartStation();
+  s.StartQsopad({{"Opt", "MPAL", "1"}, {"Win", "MPX", "1500"}, {"Win", "MPY", "750"}, {"Win", "MPW", "6000"},
+                 {"Win", "MPH", "4800"}});
   {
-    const Started s = Open(programs, temp, {{"Opt", "MPAL", "1"}, {"Win", "MPX", "1500"}, {"Win", "MPY", "750"},
-                                            {"Win", "MPW", "6000"}, {"Win", "MPH", "4800"}});
-    const Palette p = WaitPalette(s.run.pid);
+    const Palette p = WaitPalette(s.qsopad.pid);
     const RECT r = WindowRectOf(p.window);
     CHECK_MSG(SameRect(r, RECT{TwipsToPx(1500), TwipsToPx(750), TwipsToPx(1500) + TwipsToPx(6000),
                                TwipsToPx(750) + TwipsToPx(4800)}, 1),
               RectText(r));
     CHECK(SendMessageA(p.auto_show, BM_GETCHECK, 0, 0) == BST_CHECKED);
-    // The list and the bottom rows share the client area.
-    RECT client{}, list{};
-    GetClientRect(p.window, &client);
-    GetWindowRect(p.list, &list);
-    CHECK_MSG(list.right - list.left == client.right && list.bottom - list.top == client.bottom - 59,
-              RectText(list) << " in " << RectText(client));
 
     // Moved, untick "Auto Show", and closed with the main window.
     SetWindowPos(p.window, nullptr, 200, 120, 330, 260, SWP_NOZORDER | SWP_NOACTIVATE);
     ClickCheck(p, p.auto_show, IDC_MPAL_CHECK1, false);
     const RECT moved = WindowRectOf(p.window);
     PostMessageA(s.main, WM_CLOSE, 0, 0);
-    REQUIRE_MSG(programs.WaitExit(s.run.pid, 10000), "QSOPAD did not end");
-    CHECK(ReadSetting(temp.path(), "Opt", "MPAL") == "0");
-    CHECK(ReadSettingNumber(temp.path(), "Win", "MPX") == PxToTwips(moved.left));
-    CHECK(ReadSettingNumber(temp.path(), "Win", "MPY") == PxToTwips(moved.top));
-    CHECK(ReadSettingNumber(temp.path(), "Win", "MPW") == PxToTwips(moved.right - moved.left));
-    CHECK(ReadSettingNumber(temp.path(), "Win", "MPH") == PxToTwips(moved.bottom - moved.top));
-    programs.KillAll();
-    WaitUntil([] { return FindWindowA("TForm1", nullptr) == nullptr; }, kWait);
+    REQUIRE_MSG(s.programs.WaitExit(s.qsopad.pid, 10000), "QSOPAD did not end");
+    CHECK(ReadSetting(temp, "Opt", "MPAL") == "0");
+    CHECK(ReadSettingNumber(temp, "Win", "MPX") == PxToTwips(moved.left));
+    CHECK(ReadSettingNumber(temp, "Win", "MPY") == PxToTwips(moved.top));
+    CHECK(ReadSettingNumber(temp, "Win", "MPW") == PxToTwips(moved.right - moved.left));
+    CHECK(ReadSettingNumber(temp, "Win", "MPH") == PxToTwips(moved.bottom - moved.top));
   }
   // Next start: not shown; from the menu it comes back where it was left.
-  Started s;
-  s.run = StartQsopad(programs, temp.path());
-  s.main = WaitMainWindow(s.run.pid, kShow);
-  REQUIRE(s.main);
+  s.RestartQsopad();
   Pause(500);
-  HWND hidden = PaletteOf(s.run.pid);
+  HWND hidden = PaletteOf(s.qsopad.pid);
   CHECK_MSG(!hidden || !IsWindowVisible(hidden), "shown although Auto Show is off");
   PostCommand(s.main, IDM_MPAL);
-  const Palette p = WaitPalette(s.run.pid);
+  const Palette p = WaitPalette(s.qsopad.pid);
   const RECT r = WindowRectOf(p.window);
   CHECK_MSG(SameRect(r, RECT{200, 120, 530, 380}, 1), RectText(r));
 
   // Closing the palette itself saves as well.
   SetWindowPos(p.window, nullptr, 40, 60, 300, 250, SWP_NOZORDER | SWP_NOACTIVATE);
   PostMessageA(p.window, WM_CLOSE, 0, 0);
-  CHECK(WaitUntil([&] { return ReadSettingNumber(temp.path(), "Win", "MPX") == PxToTwips(40); }, kWait));
+  CHECK(WaitUntil([&] { return ReadSettingNumber(temp, "Win", "MPX") == PxToTwips(40); }, kWait));
   CHECK(WaitUntil([&] { return !IsWindow(p.window); }, kWait));
   CHECK(Answers(s.main, 3000));
 }

@@ -2,6 +2,7 @@
 #include "qsopad_driver.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace e2e {
@@ -12,16 +13,13 @@ constexpr char kMainClass[] = "QSOPAD_Form1";
 constexpr char kSettingsName[] = "QSOPAD.ini";
 
 std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (char& c : s) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   return s;
 }
 
 std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return std::string();
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
+  const size_t b = s.find_first_not_of(" \t");
+  return b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
 // The file's escapes: a backslash, CR, LF, tab and blanks at either end of a value.
@@ -142,8 +140,7 @@ HWND MainWindowOf(DWORD pid) {
 
 HWND WaitMainWindow(DWORD pid, int timeoutMs) {
   HWND main = nullptr;
-  WaitUntil([&] { return (main = MainWindowOf(pid)) != nullptr && IsWindowVisible(main); }, timeoutMs, 5);
-  return main && IsWindowVisible(main) ? main : nullptr;
+  return WaitUntil([&] { return (main = MainWindowOf(pid)) && IsWindowVisible(main); }, timeoutMs, 5) ? main : nullptr;
 }
 
 std::string ReadSettingsFile(const std::string& folder) { return ReadFileText(JoinPath(folder, kSettingsName)); }
@@ -156,15 +153,10 @@ std::optional<std::string> ReadSetting(const std::string& folder, const std::str
 std::optional<long> ReadSettingNumber(const std::string& folder, const std::string& section,
                                       const std::string& key) {
   const std::optional<std::string> text = ReadSetting(folder, section, key);
-  if (!text || text->empty()) return std::nullopt;
-  try {
-    size_t used = 0;
-    const long value = std::stol(*text, &used);
-    if (used != text->size()) return std::nullopt;
-    return value;
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
+  char* end = nullptr;
+  const long value = text ? std::strtol(text->c_str(), &end, 10) : 0;
+  if (!text || text->empty() || *end != '\0') return std::nullopt;
+  return value;
 }
 
 // ---- Screen and windows ----

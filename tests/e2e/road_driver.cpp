@@ -34,7 +34,12 @@ HWND RoadSession::StartLog(const EnvList& extra, bool pair) {
 }
 
 void RoadSession::StartQsopad(const Settings& settings) {
-  qsopad = e2e::StartQsopad(programs, temp_.path(), settings, {{"PSK31_JOURNAL", psk31Journal}});
+  PrepareQsopad(temp_.path(), settings);
+  RestartQsopad();
+}
+
+void RoadSession::RestartQsopad() {
+  qsopad = e2e::StartQsopad(programs, temp_.path(), EnvList{{"PSK31_JOURNAL", psk31Journal}});
   main = WaitMainWindow(qsopad.pid, kShowMs);
   if (!main) throw std::runtime_error("QSOPAD (pid " + std::to_string(qsopad.pid) + ") showed no main window");
   text1 = GetDlgItem(main, IDC_TEXT1);
@@ -139,15 +144,11 @@ bool PutClipboardText(const std::string& text) {
 
 std::int64_t CpuTime(DWORD pid) {
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (!process) return -1;
   FILETIME created, ended, kernel, user;
-  const bool ok = GetProcessTimes(process, &created, &ended, &kernel, &user) != 0;
-  CloseHandle(process);
-  if (!ok) return -1;
-  auto value = [](const FILETIME& t) {
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-  };
-  return value(kernel) + value(user);
+  const bool ok = process && GetProcessTimes(process, &created, &ended, &kernel, &user);
+  if (process) CloseHandle(process);
+  auto value = [](const FILETIME& t) { return static_cast<std::int64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+  return ok ? value(kernel) + value(user) : -1;
 }
 
 }  // namespace e2e

@@ -33,6 +33,8 @@ class RoadSession {
   // Starts QSOPAD with these settings and waits for its main window and typing area.
   // Throws std::runtime_error when they do not show.
   void StartQsopad(const Settings& settings);
+  // Starts QSOPAD again with the settings file as the last run left it, and waits as above.
+  void RestartQsopad();
 
   Programs programs;
   TempFolder& temp() { return temp_; }

@@ -4,7 +4,6 @@
 // when, is read from the stand-ins' journals, which share the driver's clock.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,14 +38,6 @@ void TypeAndSee(RoadSession& s, const std::string& keys, const std::string& show
               "the typing area shows \"" << Visible(TextOf(s.text1)) << "\", not \"" << Visible(shown) << "\"");
 }
 
-// Every key and character message that reached the memo after `fromMs`.
-std::vector<std::string> MemoTrailSince(const Journal& journal, std::int64_t fromMs) {
-  Journal later;
-  for (const auto& e : journal)
-    if (e.ms >= fromMs) later.push_back(e);
-  return KeyTrail(later, "memo");
-}
-
 std::vector<LogFunc> FuncsSince(const std::string& logJournal, std::int64_t fromMs) {
   std::vector<LogFunc> funcs;
   for (const auto& f : LogFuncs(ReadJournal(logJournal)))
@@ -76,8 +67,10 @@ bool WaitFunc(const std::string& logJournal, unsigned long long wparam, long lon
 E2E_SCENARIO(road_receive_mode_holds_text_until_send) {
   RoadSession s;
   s.StartStation();
-  s.StartQsopad({{"Opt", "SendCR", "1"}});
-  TypeAndSee(s, "cq cq", "cq cq");
+  s.StartQsopad({{"Opt", "SendCR", "1"}, {"Opt", "Zero", "True"}});
+  // The zero is shown slashed but sent plain.
+  const std::string shown = std::string("cq 1") + static_cast<char>(216);
+  TypeAndSee(s, "cq 10", shown);
   Pause(kSettle);
   CHECK_MSG(MemoText(s.psk31Journal).empty(), "sent in receive mode: " << Visible(MemoText(s.psk31Journal)));
 
@@ -86,15 +79,10 @@ E2E_SCENARIO(road_receive_mode_holds_text_until_send) {
   Pause(kSettle);
   const std::string memo = MemoText(s.psk31Journal);
   // The carriage return of the transmit command joins the queue behind what waits there.
-  CHECK_MSG(memo == "cq cq\r", "the memo got \"" << Visible(memo) << "\"");
-  const Spacing gaps = SpacingOf(chars);
-  Log("6 characters over " + std::to_string(gaps.span) + " ms, median gap " + std::to_string(gaps.median) +
-      " ms, largest " + std::to_string(gaps.largest) + " ms");
-  // One per 25 ms tick: not in a burst, and never waiting long between two.
-  CHECK_MSG(gaps.median >= 15 && gaps.median <= 60, "median gap " << gaps.median << " ms");
-  CHECK_MSG(gaps.span >= 5 * 15, "six characters within " << gaps.span << " ms");
-  CHECK_MSG(gaps.largest <= 250, "largest gap " << gaps.largest << " ms");
-  CHECK_MSG(TextOf(s.text1) == "cq cq\r\n", "typing area: " << Visible(TextOf(s.text1)));
+  CHECK_MSG(memo == "cq 10\r", "the memo got \"" << Visible(memo) << "\"");
+  // One character per timer tick, not all at once (the pace itself is measured in bench/).
+  CHECK_MSG(SpacingOf(chars).median >= 15, "characters in a burst: median gap " << SpacingOf(chars).median << " ms");
+  CHECK_MSG(TextOf(s.text1) == shown + "\r\n", "typing area: " << Visible(TextOf(s.text1)));
   CHECK_MSG(!IsWindowEnabled(GetDlgItem(s.main, IDC_COMMAND1)), "Send stays enabled while transmitting");
 }
 
@@ -161,67 +149,6 @@ E2E_SCENARIO(road_backspace_edits_queue_or_memo) {
   CHECK_MSG(MemoText(s.psk31Journal) == "\bay", "the memo got \"" << Visible(MemoText(s.psk31Journal)) << "\"");
 }
 
-E2E_SCENARIO(road_slashed_zero_shown_but_sent_plain) {
-  RoadSession s;
-  s.StartStation();
-  s.StartQsopad({{"Opt", "Zero", "True"}});
-  TypeAndSee(s, "10", std::string("1") + static_cast<char>(216));
-  ClickButton(s.main, IDC_COMMAND1);
-  WaitMemoChars(s.psk31Journal, 2, kWait);
-  Pause(kSettle);
-  CHECK_MSG(MemoText(s.psk31Journal) == "10", "the memo got \"" << Visible(MemoText(s.psk31Journal)) << "\"");
-}
-
-E2E_SCENARIO(road_macro_ends_with_f5_after_last_character) {
-  RoadSession s;
-  s.StartStation();
-  s.StartQsopad({{"Macro", "10", "^9abc^0"}});
-  PostKey(s.text1, VK_F1);
-  REQUIRE_MSG(!WaitJournal(s.psk31Journal, "panel", "WM_KEYDOWN", kWait,
-                           [](const JournalEntry& e) { return e.Num(0) == VK_F5; })
-                   .event.empty(),
-              "no F5" << Dump(ReadJournal(s.psk31Journal)));
-  Pause(kSettle);
-  const Journal j = ReadJournal(s.psk31Journal);
-  const std::vector<StampedChar> chars = MemoChars(j);
-  CHECK_MSG(CharsOf(chars) == "abc", "the memo got \"" << Visible(CharsOf(chars)) << "\"");
-  const int lastChar = [&] {
-    int last = -1;
-    for (size_t i = 0; i < j.size(); ++i)
-      if (j[i].role == "memo" && j[i].event == "WM_CHAR") last = static_cast<int>(i);
-    return last;
-  }();
-  const int f5 = IndexOf(j, "panel", "WM_KEYDOWN");
-  REQUIRE(lastChar >= 0 && f5 >= 0);
-  CHECK_MSG(f5 > lastChar, "F5 came before the last character" << Dump(j));
-  CHECK_MSG(Count(j, "panel", "WM_KEYDOWN") == 1, Dump(j));
-  const std::int64_t after = j[static_cast<size_t>(f5)].ms - j[static_cast<size_t>(lastChar)].ms;
-  Log("F5 " + std::to_string(after) + " ms after the last character");
-  // The marker is the next character in the queue: one tick later.
-  CHECK_MSG(after <= 150, "F5 came " << after << " ms after the last character");
-  CHECK_MSG(TextOf(s.text1) == "abc\\", "typing area: " << Visible(TextOf(s.text1)));
-}
-
-E2E_SCENARIO(road_insert_delete_nudge_frequency_only) {
-  RoadSession s;
-  s.StartStation();
-  s.StartQsopad({});
-  TypeAndSee(s, "abc", "abc");
-  // With the caret at the start, a Delete reaching the typing area would take the "a".
-  SendMessageA(s.text1, EM_SETSEL, 0, 0);
-  const std::int64_t from = NowMs();
-  PostKey(s.text1, VK_INSERT);
-  PostKey(s.text1, VK_DELETE);
-  WaitJournal(s.psk31Journal, "memo", "WM_KEYUP", kWait,
-              [&](const JournalEntry& e) { return e.Num(0) == VK_LEFT && e.ms >= from; });
-  Pause(kSettle);
-  const std::vector<std::string> trail = MemoTrailSince(ReadJournal(s.psk31Journal), from);
-  const std::vector<std::string> expected = {"WM_KEYDOWN 39 sent", "WM_KEYUP 39 sent", "WM_KEYDOWN 37 sent",
-                                             "WM_KEYUP 37 sent"};
-  CHECK_MSG(trail == expected, Joined(trail));
-  CHECK_MSG(TextOf(s.text1) == "abc", "typing area: " << Visible(TextOf(s.text1)));
-}
-
 E2E_SCENARIO(road_full_stop_empties_queue_and_typing_area) {
   RoadSession s;
   s.StartStation();
@@ -243,9 +170,27 @@ E2E_SCENARIO(road_full_stop_empties_queue_and_typing_area) {
                                                               "WM_KEYDOWN 116 sent", "WM_KEYUP 116 sent"}),
             Joined(KeyTrail(j, "panel")));
   // Receive mode again: new text is held.
-  TypeAndSee(s, "x", "x");
+  TypeAndSee(s, "xy", "xy");
   Pause(kSettle);
   CHECK_MSG(MemoText(s.psk31Journal).size() == sent, "sent after the full stop: " << Visible(MemoText(s.psk31Journal)));
+
+  // Insert and Delete nudge the frequency only: with the caret at the start, a Delete
+  // reaching the typing area would take the "x".
+  SendMessageA(s.text1, EM_SETSEL, 0, 0);
+  const std::int64_t from = NowMs();
+  PostKey(s.text1, VK_INSERT);
+  PostKey(s.text1, VK_DELETE);
+  WaitJournal(s.psk31Journal, "memo", "WM_KEYUP", kWait,
+              [&](const JournalEntry& e) { return e.Num(0) == VK_LEFT && e.ms >= from; });
+  Pause(kSettle);
+  Journal later;
+  for (const auto& e : ReadJournal(s.psk31Journal))
+    if (e.ms >= from) later.push_back(e);
+  const std::vector<std::string> trail = KeyTrail(later, "memo");
+  CHECK_MSG(trail == (std::vector<std::string>{"WM_KEYDOWN 39 sent", "WM_KEYUP 39 sent", "WM_KEYDOWN 37 sent",
+                                               "WM_KEYUP 37 sent"}),
+            Joined(trail));
+  CHECK_MSG(TextOf(s.text1) == "xy", "typing area: " << Visible(TextOf(s.text1)));
 }
 
 E2E_SCENARIO(road_log_program_follows_transmit_state) {
@@ -285,6 +230,20 @@ E2E_SCENARIO(road_log_program_follows_transmit_state) {
   }();
   CHECK_MSG(f5 >= 0 && txEnd >= f5 && funcs[1].ms >= txEnd,
             "F5 " << f5 << ", TXEND " << txEnd << ", receive announced " << funcs[1].ms);
+
+  // The station goes away while transmitting: receive is announced and Send comes back;
+  // text typed then waits in the queue.
+  const std::int64_t again = NowMs();
+  ClickButton(s.main, IDC_COMMAND1);
+  REQUIRE(WaitFunc(s.logJournal, 0, 1, again, kWait));
+  CHECK(!IsWindowEnabled(GetDlgItem(s.main, IDC_COMMAND1)));
+  const std::int64_t gone = NowMs();
+  PostMessageA(s.station.form, WM_CLOSE, 0, 0);
+  CHECK_MSG(WaitFunc(s.logJournal, 0, 0, gone, kWait), FuncsText(FuncsSince(s.logJournal, again)));
+  CHECK(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(s.main, IDC_COMMAND1)) != FALSE; }, 3000));
+  const std::string shown = TextOf(s.text1);
+  TypeAndSee(s, "ab", shown + "ab");
+  CHECK_MSG(FuncsSince(s.logJournal, again).size() == 2, "announcements:" << FuncsText(FuncsSince(s.logJournal, again)));
 
   const std::int64_t closing = NowMs();
   PostMessageA(s.main, WM_CLOSE, 0, 0);
@@ -336,29 +295,6 @@ E2E_SCENARIO(road_log_records_set_partner_call) {
   CHECK_MSG(WaitText(s.text1, " K1XYZ ", kWait), "typing area: " << Visible(TextOf(s.text1)));
 }
 
-E2E_SCENARIO(road_station_gone_while_transmitting) {
-  RoadSession s;
-  s.StartStation();
-  s.StartQsopad({});
-  s.StartLog();
-  const std::int64_t send = NowMs();
-  ClickButton(s.main, IDC_COMMAND1);
-  REQUIRE(WaitFunc(s.logJournal, 0, 1, send, kWait));
-  CHECK(!IsWindowEnabled(GetDlgItem(s.main, IDC_COMMAND1)));
-  const std::int64_t gone = NowMs();
-  PostMessageA(s.station.form, WM_CLOSE, 0, 0);
-  CHECK_MSG(WaitFunc(s.logJournal, 0, 0, gone, kWait), FuncsText(FuncsSince(s.logJournal, send)));
-  Pause(2 * kSettle);
-  const std::vector<LogFunc> funcs = FuncsSince(s.logJournal, send);
-  CHECK_MSG(funcs.size() == 2 && funcs[0].lparam == 1 && funcs[1].wparam == 0 && funcs[1].lparam == 0,
-            "announcements:" << FuncsText(funcs));
-  // Receiving again: the next status refresh gives Send back.
-  CHECK(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(s.main, IDC_COMMAND1)) != FALSE; }, 2000));
-  // Text typed now waits in the queue.
-  TypeAndSee(s, "ab", "ab");
-  CHECK(Answers(s.main, 1000));
-}
-
 E2E_SCENARIO(road_hung_log_program_does_not_freeze_pump) {
   RoadSession s;
   s.StartStation();
@@ -369,67 +305,10 @@ E2E_SCENARIO(road_hung_log_program_does_not_freeze_pump) {
   const std::int64_t send = NowMs();
   ClickButton(s.main, IDC_COMMAND1);
   REQUIRE_MSG(!WaitJournal(s.logJournal, "log", "HANG", kWait).event.empty(), Dump(ReadJournal(s.logJournal)));
-  const std::int64_t hung = NowMs();
   CHECK_MSG(Answers(s.main, 2000), "QSOPAD did not answer within 2 s of the hang");
-  Log("QSOPAD answered " + std::to_string(NowMs() - hung) + " ms after the log program hung");
   const std::vector<StampedChar> chars = WaitMemoChars(s.psk31Journal, text.size(), 4000);
   CHECK_MSG(CharsOf(chars) == text, "the memo got \"" << Visible(CharsOf(chars)) << "\"");
-  if (chars.size() == text.size()) {
-    Log("first character " + std::to_string(chars.front().ms - send) + " ms after Send, the last " +
-        std::to_string(chars.back().ms - send) + " ms; largest gap " + std::to_string(SpacingOf(chars).largest) +
-        " ms");
-    // The announcement waits for each of the hung program's top-level windows in turn.
-    Log("the log program has " + std::to_string(TopWindowsOf(ProcessOf(FindQsolog())).size()) +
-        " top-level windows");
-    CHECK_MSG(chars.back().ms - send <= 3500, "the pump was held up: " << chars.back().ms - send << " ms");
-  }
+  // The hang lasts 8 s; a pump that waited for it would be done long after this.
+  if (!chars.empty()) CHECK_MSG(chars.back().ms - send <= 3500, "the pump was held up: " << chars.back().ms - send << " ms");
   CHECK_MSG(Count(ReadJournal(s.logJournal), "log", "HANGEND") == 0, "the hang ended too soon to tell");
-}
-
-E2E_SCENARIO(road_measure_pump) {
-  constexpr size_t kCount = 400;
-  RoadSession s;
-  // A fast station, so that it is idle again soon after the text.
-  s.StartStation({{"PSK31_CPS", "1000"}});
-  s.StartQsopad({});
-  std::string text;
-  for (size_t i = 0; i < kCount; ++i) text.push_back(static_cast<char>('a' + i % 26));
-  bool pasted = PutClipboardText(text);
-  if (pasted) {
-    PostCommand(s.main, IDM_PASTE);
-    pasted = WaitText(s.text1, text, 3000);
-  }
-  if (!pasted) {
-    Log("paste did not fill the typing area; typing instead");
-    SendMessageA(s.main, WM_COMMAND, MAKEWPARAM(IDM_CLEAR, 0), 0);
-    TypeAndSee(s, text, text);
-  }
-  const std::int64_t pumpCpu0 = CpuTime(s.qsopad.pid);
-  ClickButton(s.main, IDC_COMMAND1);
-  const std::vector<StampedChar> chars = WaitMemoChars(s.psk31Journal, kCount, 30000);
-  const std::int64_t pumpCpu1 = CpuTime(s.qsopad.pid);
-  REQUIRE_MSG(chars.size() == kCount, chars.size() << " of " << kCount << " characters arrived");
-  CHECK(CharsOf(chars) == text);
-  const Spacing gaps = SpacingOf(chars);
-  Log("pump: " + std::to_string(kCount) + " characters in " + std::to_string(gaps.span) + " ms = " +
-      std::to_string(gaps.perSecond) + " characters per second; median gap " + std::to_string(gaps.median) +
-      " ms, largest gap " + std::to_string(gaps.largest) + " ms; QSOPAD used " +
-      std::to_string((pumpCpu1 - pumpCpu0) / 10000) + " ms of CPU meanwhile (" + std::to_string(pumpCpu1 / 10000) +
-      " ms since its start)");
-
-  ClickButton(s.main, IDC_COMMAND2);
-  WaitJournal(s.psk31Journal, "app", "TXEND", kWait);
-  Pause(kSettle);
-  // Wine answers GetProcessTimes for another process coarsely (idle QSOPAD may read 0 ms);
-  // the figure is printed, never judged.
-  constexpr int kIdleMs = 10000;
-  const std::int64_t cpu0 = CpuTime(s.qsopad.pid);
-  const std::int64_t wall0 = NowMs();
-  Pause(kIdleMs);
-  const std::int64_t cpu1 = CpuTime(s.qsopad.pid);
-  const std::int64_t wall1 = NowMs();
-  REQUIRE(cpu0 >= 0 && cpu1 >= cpu0);
-  const double percent = static_cast<double>(cpu1 - cpu0) / 10000.0 / static_cast<double>(wall1 - wall0) * 100.0;
-  Log("idle CPU while attached: " + std::to_string((cpu1 - cpu0) / 10000) + " ms over " +
-      std::to_string(wall1 - wall0) + " ms = " + std::to_string(percent) + " % of one core");
 }
