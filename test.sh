@@ -46,18 +46,34 @@ fi
 [ $ctest_rc -eq 0 ] || [ "$unit_failed" -gt 0 ] || unit_failed=1
 
 log "end-to-end scenarios under Wine"
-prepare_prefix "$BUILD/test-prefix"
+e2e_passed=0; e2e_failed=0; failed_names=()
+# A step that keeps the scenarios from running counts as one failure, and the run ends here.
+fail_e2e() {
+  echo "e2e: $1" >&2
+  echo "$((unit_passed + e2e_passed)) passed, $((unit_failed + e2e_failed + 1)) failed"
+  exit 1
+}
+prepare_prefix "$BUILD/test-prefix" || fail_e2e "no Wine prefix at $BUILD/test-prefix"
 mkdir -p "$WINEPREFIX/drive_c/psk31"
-cp "$BUILD/win64/tests/standins/psk31sbw.exe" "$WINEPREFIX/drive_c/psk31/psk31sbw.exe"
-start_xvfb || { echo "0 passed, 1 failed"; exit 1; }
+cp "$BUILD/win64/tests/standins/psk31sbw.exe" "$WINEPREFIX/drive_c/psk31/psk31sbw.exe" ||
+  fail_e2e "cannot install the PSK31 stand-in in the prefix"
+start_xvfb || fail_e2e "no X display"
 trap 'wineserver -k 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
 driver="$BUILD/win64/tests/e2e/qsopad_e2e.exe"
-e2e_passed=0; e2e_failed=0; failed_names=()
-mapfile -t scenarios < <(wine "$driver" --list | tr -d '\r')
+listing=$(timeout -k 5 60 wine "$driver" --list | tr -d '\r') || fail_e2e "$driver --list failed"
+mapfile -t all < <(grep -v '^$' <<<"$listing")
+[ ${#all[@]} -gt 0 ] || fail_e2e "$driver --list named no scenario"
+scenarios=("${all[@]}")
+if [ -n "${QSOPAD_SCENARIOS:-}" ]; then
+  scenarios=()
+  for s in "${all[@]}"; do grep -qw -- "$s" <<<"$QSOPAD_SCENARIOS" && scenarios+=("$s"); done
+  for want in $QSOPAD_SCENARIOS; do
+    printf '%s\n' "${all[@]}" | grep -qx -- "$want" || { echo "  FAIL  $want: no such scenario"; e2e_failed=$((e2e_failed + 1)); failed_names+=("$want"); }
+  done
+  [ ${#scenarios[@]} -gt 0 ] || fail_e2e "QSOPAD_SCENARIOS=\"$QSOPAD_SCENARIOS\" matches no scenario"
+fi
 mkdir -p "$BUILD/e2e-logs"
 for s in "${scenarios[@]}"; do
-  [ -n "$s" ] || continue
-  [ -z "${QSOPAD_SCENARIOS:-}" ] || grep -qw -- "$s" <<<"$QSOPAD_SCENARIOS" || continue
   t0=$(date +%s%N)
   timeout -k 5 "$SCENARIO_LIMIT" wine "$driver" "$s" >"$BUILD/e2e-logs/$s.log" 2>&1
   rc=$?

@@ -24,9 +24,11 @@ ensure_packages() {
   done
   if [ ${#missing[@]} -gt 0 ]; then
     log "installing: ${missing[*]}"
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-      "${missing[@]}" >/dev/null
+    # Another apt-get (a second run starting at the same time) holds the lock for a while:
+    # wait for it rather than fail.
+    local apt=(as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+    "${apt[@]}" update -qq
+    "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 }
 
@@ -45,14 +47,20 @@ build_windows() {
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# prepare_prefix DIR: a Wine prefix of the project's own.
+# prepare_prefix DIR: a Wine prefix of the project's own. Fails, naming the prefix, when
+# wineboot leaves no registry behind (a full disk, a folder that is not ours, a broken Wine).
 prepare_prefix() {
   export WINEPREFIX="$1"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "creating Wine prefix $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
+    mkdir -p "$WINEPREFIX" 2>/dev/null
+    wineboot -i >"${WINEPREFIX%/}.wineboot.log" 2>&1 || true
     wineserver -w 2>/dev/null || true
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "ERROR: could not make the Wine prefix $WINEPREFIX (no system.reg after wineboot;" \
+      "see ${WINEPREFIX%/}.wineboot.log)" >&2
+    return 1
   fi
 }
 
