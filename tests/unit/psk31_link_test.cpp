@@ -6,15 +6,11 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
+#include <tuple>
 
 #include "fake_window_system.h"
 #include "options/memory_store_file.h"
 #include "options/settings_catalogue.h"
-#include "options/settings_store.h"
 #include "options/settings_values.h"
 
 namespace qsopad {
@@ -24,6 +20,7 @@ using fakes::Call;
 using fakes::FakeWindowSystem;
 using Kind = Call::Kind;
 using Messages = std::vector<std::pair<unsigned, std::uintptr_t>>;
+using Handles = std::vector<WindowHandle>;
 
 constexpr const char* kSoundcard = "PSK31 for Windows on the Soundcard";
 constexpr const char* kEvm = "PSK31 for Windows on the EVM";
@@ -33,26 +30,22 @@ constexpr std::uint32_t kPskThread = 77, kPskProcess = 1234;
 // that the order across both is visible.
 class RecordingHost : public LinkHost {
  public:
-  explicit RecordingHost(FakeWindowSystem& windows) : windows_(windows) {}
+  explicit RecordingHost(FakeWindowSystem& windows) : windows(windows) {}
   void ShowMessage(const std::string& text, const std::string& title) override {
-    boxes.push_back(title + ": " + text);
-    windows_.Note("box");
+    boxes.push_back(title + ": " + text), windows.Note("box");
   }
   std::optional<std::string> AskText(const std::string& prompt) override {
-    prompts.push_back(prompt);
-    return answer;
+    return prompts.push_back(prompt), answer;
   }
-  void FocusTypingArea() override { windows_.Note("focus Text1"); }
+  void FocusTypingArea() override { windows.Note("focus Text1"); }
   std::optional<Placement> NormalPlacementTwips() override { return placement; }
   bool NoPosSave() override { return nopossave; }
 
+  FakeWindowSystem& windows;
   std::vector<std::string> boxes, prompts;
   std::optional<std::string> answer;
   std::optional<Placement> placement;
   bool nopossave = false;
-
- private:
-  FakeWindowSystem& windows_;
 };
 
 struct TreeShape {
@@ -70,10 +63,8 @@ Psk31Tree BuildPsk31(FakeWindowSystem& windows, const TreeShape& shape = {}) {
   Psk31Tree tree;
   tree.app = windows.AddTopLevel("TApplication", kSoundcard);
   tree.form = windows.AddTopLevel("TForm1", shape.form_caption);
-  for (WindowHandle top : {tree.app, tree.form}) {
-    windows.Window(top).thread = kPskThread;
-    windows.Window(top).process = kPskProcess;
-  }
+  for (WindowHandle top : {tree.app, tree.form})
+    windows.Window(top).thread = kPskThread, windows.Window(top).process = kPskProcess;
   windows.Window(tree.form).rect = {100, 50, 740, 290};
   windows.AddChild(tree.form, "TButton", "Tune");  // outside the panel
   windows.AddChild(tree.form, "TMemo");
@@ -102,10 +93,9 @@ class Psk31LinkTest : public ::testing::Test {
   void ExpectAttachFinished(const Psk31Link& attached, const Psk31Tree& tree) {
     const std::vector<Call>& journal = windows.journal;
     ASSERT_GE(journal.size(), 2u);
-    EXPECT_EQ(journal[journal.size() - 2].kind, Kind::kSetForeground);
-    EXPECT_EQ(journal[journal.size() - 2].window, tree.form);
-    EXPECT_EQ(journal.back().text, "focus Text1");
-    EXPECT_EQ(attached.formwnd, tree.form);
+    const Call& front = journal[journal.size() - 2];
+    EXPECT_EQ(std::tuple(front.kind, front.window, journal.back().text, attached.formwnd),
+              std::tuple(Kind::kSetForeground, tree.form, "focus Text1", tree.form));
   }
 
   FakeWindowSystem windows;
@@ -116,35 +106,27 @@ class Psk31LinkTest : public ::testing::Test {
 };
 
 TEST_F(Psk31LinkTest, FindPSK31MatchesTheKnownCaptionsOnly) {
-  struct Row {
+  const struct {
     const char* name;
     std::vector<std::pair<const char*, const char*>> top_levels;
     int app, form;  // indexes into top_levels; -1: not found
-  };
-  const Row rows[] = {
-      {"soundcard BPSK", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [BPSK]"}}, 0, 1},
+  } rows[] = {
       {"soundcard QPSK", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [QPSK]"}}, 0, 1},
-      {"BPSK is looked for first",
-       {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [QPSK]"}, {"TForm1", "PSK31 SB [BPSK]"}},
-       0, 2},
+      {"BPSK first", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [QPSK]"}, {"TForm1", "PSK31 SB [BPSK]"}}, 0, 2},
       {"EVM BPSK", {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [BPSK]"}}, 0, 1},
       {"EVM QPSK", {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [QPSK]"}}, 0, 1},
-      {"soundcard before EVM",
-       {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [BPSK]"}, {"TApplication", kSoundcard},
-        {"TForm1", "PSK31 SB [BPSK]"}},
-       2, 3},
+      {"soundcard before EVM", {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [BPSK]"}, {"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [BPSK]"}}, 2, 3},
       {"EVM does not take the SB form", {{"TApplication", kEvm}, {"TForm1", "PSK31 SB [BPSK]"}}, 0, -1},
       {"unknown mode", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [8PSK]"}}, 0, -1},
       {"wrong class", {{"TForm1", kSoundcard}, {"TForm1", "PSK31 SB [BPSK]"}}, -1, -1},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     FakeWindowSystem fake;
-    std::vector<WindowHandle> handles;
+    Handles handles;
     for (const auto& [cls, caption] : row.top_levels) handles.push_back(fake.AddTopLevel(cls, caption));
     Psk31Link fresh(fake, store, host);
     fresh.formwnd = 0x999;
-
     EXPECT_EQ(fresh.FindPSK31(), row.app >= 0);
     EXPECT_EQ(fresh.mainwnd, row.app >= 0 ? handles[row.app] : 0);
     const WindowHandle form = row.form >= 0 ? handles[row.form] : 0;
@@ -153,20 +135,19 @@ TEST_F(Psk31LinkTest, FindPSK31MatchesTheKnownCaptionsOnly) {
 }
 
 TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
-  struct Row {
+  const std::string usual = "c:\\psk31\\psk31sbw.exe";
+  const struct {
     const char* name;
     std::optional<std::string> path, delay;
     std::string expected_path;
     unsigned expected_ms;
-  };
-  const std::string usual = "c:\\psk31\\psk31sbw.exe";
-  const Row rows[] = {
+  } rows[] = {
       {"stored", "d:\\radio\\psk31sbw.exe", "1500", "d:\\radio\\psk31sbw.exe", 1500},
       {"defaults", std::nullopt, std::nullopt, usual, 500},
       {"bad delay waits the usual time", std::nullopt, "soon", usual, 500},
       {"negative delay", std::nullopt, "-5", usual, 0},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     FakeWindowSystem fake;
     SettingsStore settings{std::make_unique<MemoryStoreFile>()};
@@ -175,15 +156,12 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
     Psk31Tree tree;
     fake.on_start = [&tree](FakeWindowSystem& w) { tree = BuildPsk31(w); };
     Psk31Link fresh(fake, settings, host);
-
     fresh.AttachPSK31();
-
     ASSERT_GE(fake.journal.size(), 2u);
-    EXPECT_EQ(fake.journal[0].kind, Kind::kStart);
-    EXPECT_EQ(fake.journal[0].text, row.expected_path);
-    EXPECT_EQ(fake.journal[0].mode, StartMode::kMinimisedFocused);
-    EXPECT_EQ(fake.journal[1].kind, Kind::kPause);
-    EXPECT_EQ(fake.journal[1].ms, row.expected_ms);
+    const Call &start = fake.journal[0], &pause = fake.journal[1];
+    EXPECT_EQ(std::tuple(start.kind, start.text, start.mode, pause.kind, pause.ms),
+              std::tuple(Kind::kStart, row.expected_path, StartMode::kMinimisedFocused, Kind::kPause,
+                         row.expected_ms));
     EXPECT_EQ(fresh.memo, tree.memo);
     EXPECT_EQ(fresh.pskpid, kPskProcess) << "the form's owner, not the launcher's answer";
   }
@@ -191,28 +169,25 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
 }
 
 TEST_F(Psk31LinkTest, NoKnownFormShowsOneBoxAndStops) {
-  struct Row {
+  const struct {
     const char* name;
     bool running;  // with a form of unknown caption: not launched again
     std::optional<std::uint32_t> start_pid;
     std::vector<Kind> kinds;
     std::uint32_t pid;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"launched, nothing appears", false, 555, {Kind::kStart, Kind::kPause, Kind::kNote}, 555},
       {"could not start", false, std::nullopt, {Kind::kStart, Kind::kPause, Kind::kNote}, 0},
       {"running, unknown form", true, 555, {Kind::kNote}, 0},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     FakeWindowSystem fake;
     fake.start_pid = row.start_pid;
     if (row.running) BuildPsk31(fake, {.form_caption = "PSK31 SB [8PSK]"});
     RecordingHost quiet(fake);
     Psk31Link fresh(fake, store, quiet);
-
     fresh.AttachPSK31();
-
     EXPECT_EQ(KindsOf(fake.journal), row.kinds);
     EXPECT_EQ(quiet.boxes, std::vector<std::string>{"Error: Can't find PSK31 window"});
     EXPECT_EQ(fresh.pskpid, row.pid);
@@ -228,9 +203,7 @@ TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControls) {
     std::vector<std::string> boxes;
   } rows[] = {
       {"complete", {}, {}},
-      {"no panel", {.panel = false},
-       {"Error: Can't find PSK31 panel", "Error: Can't find PSK31 tune button",
-        "Error: Can't find PSK31 memo"}},
+      {"no panel", {.panel = false}, {"Error: Can't find PSK31 panel", "Error: Can't find PSK31 tune button", "Error: Can't find PSK31 memo"}},
       {"no tune button", {.tune = false}, {"Error: Can't find PSK31 tune button"}},
       {"no memo", {.memo = false}, {"Error: Can't find PSK31 memo"}},
   };
@@ -238,59 +211,47 @@ TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControls) {
     SCOPED_TRACE(row.name);
     windows = FakeWindowSystem{};
     host.boxes.clear();
-    const Psk31Tree tree = BuildPsk31(windows, row.shape);
-
+    const Psk31Tree t = BuildPsk31(windows, row.shape);
     link.AttachPSK31();
-
     EXPECT_EQ(host.boxes, row.boxes);
-    EXPECT_EQ(link.mainwnd, tree.app);
-    EXPECT_EQ(link.panelwnd, tree.panel);
-    EXPECT_EQ(link.tunewnd, tree.tune);
-    EXPECT_EQ(link.memo, tree.memo);
-    EXPECT_EQ(link.rxfreqwnd, tree.rx_edit);
-    EXPECT_EQ(link.txfreqwnd, tree.tx_edit);
+    EXPECT_EQ((Handles{link.mainwnd, link.panelwnd, link.tunewnd, link.memo, link.rxfreqwnd, link.txfreqwnd}),
+              (Handles{t.app, t.panel, t.tune, t.memo, t.rx_edit, t.tx_edit}));
     EXPECT_EQ(link.pskpid, kPskProcess);
     EXPECT_TRUE(windows.CallsOf(Kind::kStart).empty());
     ASSERT_EQ(windows.CallsOf(Kind::kAttach).size(), 1u);
     EXPECT_EQ(windows.CallsOf(Kind::kAttach)[0].thread, kPskThread);
-    ExpectAttachFinished(link, tree);
+    ExpectAttachFinished(link, t);
   }
 }
 
 // Stored values that do not convert skip the placement but nothing after it.
 TEST_F(Psk31LinkTest, AttachPlacesTheFormOnlyWhenAPositionWasSavedAndIsWanted) {
-  struct Row {
+  const struct {
     const char* name;
     std::vector<std::pair<SettingKey, std::string>> stored;
     std::optional<ScreenRect> move;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"never saved", {}, std::nullopt},
       {"PW 0", {{keys::kPw, "0"}, {keys::kPx, "10"}, {keys::kPh, "300"}}, std::nullopt},
-      {"saved", {{keys::kPx, "10"}, {keys::kPy, "20"}, {keys::kPw, "500"}, {keys::kPh, "300"}},
-       ScreenRect{10, 20, 510, 320}},
+      {"saved", {{keys::kPx, "10"}, {keys::kPy, "20"}, {keys::kPw, "500"}, {keys::kPh, "300"}}, ScreenRect{10, 20, 510, 320}},
       {"saved, SavePos 1", {{keys::kSavePos, "1"}, {keys::kPw, "500"}}, ScreenRect{0, 0, 500, 240}},
       {"SavePos false", {{keys::kSavePos, "False"}, {keys::kPw, "500"}}, std::nullopt},
       {"bad PX", {{keys::kPw, "500"}, {keys::kPx, "abc"}}, std::nullopt},
       {"bad SavePos", {{keys::kPw, "500"}, {keys::kSavePos, "maybe"}}, std::nullopt},
-      {"bottom beyond the coordinates",
-       {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483647"}}, std::nullopt},
+      {"bottom beyond the coordinates", {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483647"}}, std::nullopt},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     windows = FakeWindowSystem{};
     SettingsStore settings{std::make_unique<MemoryStoreFile>()};
     for (const auto& [key, value] : row.stored) WriteText(settings, key, value);
     const Psk31Tree tree = BuildPsk31(windows);
     Psk31Link fresh(windows, settings, host);
-
     fresh.AttachPSK31();
-
     const std::vector<Call> moves = windows.CallsOf(Kind::kMove);
     ASSERT_EQ(moves.size(), row.move ? 1u : 0u);
     if (row.move) {
-      EXPECT_EQ(moves[0].window, tree.form);
-      EXPECT_EQ(moves[0].rect, *row.move);
+      EXPECT_EQ(std::pair(moves[0].window, moves[0].rect), std::pair(tree.form, *row.move));
       EXPECT_EQ(windows.journal[0].kind, Kind::kMove) << "before input and foreground";
     }
     EXPECT_EQ(windows.CallsOf(Kind::kAttach).size(), 1u);
@@ -302,13 +263,12 @@ TEST_F(Psk31LinkTest, AttachPlacesTheFormOnlyWhenAPositionWasSavedAndIsWanted) {
 TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
   const Psk31Tree tree = BuildPsk31(windows);
   link.AttachPSK31();
-  struct Row {
+  const struct {
     const char* name;
     std::function<void()> action;
     WindowHandle target;
     Messages messages;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"F1", [&] { link.PressFunctionKey(1); }, tree.panel, {{kWmKeyDown, 112}, {kWmKeyUp, 112}}},
       {"F8", [&] { link.PressFunctionKey(8); }, tree.panel, {{kWmKeyDown, 119}, {kWmKeyUp, 119}}},
       {"no F0", [&] { link.PressFunctionKey(0); }, tree.panel, {}},
@@ -318,16 +278,14 @@ TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
       {"character", [&] { link.SendChar(216); }, tree.memo, {{kWmChar, 216}}},
       {"close", [&] { link.ClosePSK31(); }, tree.form, {{kWmClose, 0}}},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     windows.journal.clear();
     row.action();
     EXPECT_EQ(windows.MessagesTo(row.target), row.messages);
     EXPECT_EQ(windows.journal.size(), row.messages.size()) << "nothing anywhere else";
-    for (const Call& call : windows.journal) {
-      EXPECT_EQ(call.lparam, 0);
-      EXPECT_EQ(call.wait_ms, GuardedSender::kWaitMs);
-    }
+    for (const Call& call : windows.journal)
+      EXPECT_EQ(std::pair(call.lparam, call.wait_ms), std::pair(std::intptr_t{0}, GuardedSender::kWaitMs));
   }
 }
 
@@ -342,22 +300,22 @@ TEST_F(Psk31LinkTest, DetachedLinkSendsNothing) {
 }
 
 // End, eight backspaces, the answer's bytes as typed, Enter: into the RX box, focused first.
+// A program that hangs costs one full wait, not one per message.
 TEST_F(Psk31LinkTest, SetRxFrequencyTypesTheAnswerIntoTheRxBox) {
   const Psk31Tree tree = BuildPsk31(windows);
   link.AttachPSK31();
-  struct Row {
+  const struct {
     const char* name;
     std::optional<std::string> answer;
     Messages typed;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {"cancelled", std::nullopt, {}},
       {"empty", "", {}},
       {"number", "14", {{kWmChar, '1'}, {kWmChar, '4'}}},
       {"high bytes stay positive", "\xD8\xFF", {{kWmChar, 0xD8}, {kWmChar, 0xFF}}},
       {"not a number", "7 k", {{kWmChar, '7'}, {kWmChar, ' '}, {kWmChar, 'k'}}},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     windows.journal.clear();
     host.answer = row.answer;
@@ -372,22 +330,16 @@ TEST_F(Psk31LinkTest, SetRxFrequencyTypesTheAnswerIntoTheRxBox) {
     expected.push_back({kWmChar, 13});
     EXPECT_EQ(windows.MessagesTo(tree.rx_edit), expected);
     EXPECT_EQ(windows.journal.size(), expected.size() + 2);
-    EXPECT_EQ(windows.journal.front().kind, Kind::kSetFocus);
-    EXPECT_EQ(windows.journal.front().window, tree.rx_edit);
+    EXPECT_EQ(std::pair(windows.journal.front().kind, windows.journal.front().window),
+              std::pair(Kind::kSetFocus, tree.rx_edit));
     EXPECT_EQ(windows.journal.back().text, "focus Text1");
   }
   EXPECT_EQ(host.prompts.back(), "Enter new RX frequency");
-}
 
-TEST_F(Psk31LinkTest, HungProgramCostsOneFullWaitNotOnePerMessage) {
-  const Psk31Tree tree = BuildPsk31(windows);
-  link.AttachPSK31();
   windows.journal.clear();
   windows.Window(tree.rx_edit).hang_sends = 100;
   host.answer = "14";
-
   link.SetRxFrequency();
-
   std::vector<unsigned> waits;
   for (const Call& c : windows.CallsOf(Kind::kSend)) waits.push_back(c.wait_ms);
   std::vector<unsigned> expected(13, GuardedSender::kHungWaitMs);  // all still sent, in order
@@ -397,13 +349,13 @@ TEST_F(Psk31LinkTest, HungProgramCostsOneFullWaitNotOnePerMessage) {
 }
 
 TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
-  struct Row {
+  using Texts = std::vector<std::string>;
+  const struct Row {
     const char* name;
     bool normal = true, nopossave = false, minimised = false, alive = true, savepos_off = false;
     ScreenRect rect{100, 50, 740, 290};
     bool main_written = true, form_written = true;
-  };
-  const Row rows[] = {
+  } rows[] = {
       {.name = "everything"},
       {.name = "main window not normal", .normal = false, .main_written = false},
       {.name = "nopossave", .nopossave = true, .form_written = false},
@@ -427,27 +379,20 @@ TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
     fake.Window(fresh.mainwnd).minimised = row.minimised;
     fake.Window(fresh.formwnd).alive = row.alive;
     fake.Window(fresh.formwnd).rect = row.rect;
-
     fresh.SaveWindowSetup();
-
-    std::vector<std::string> main, form;
+    Texts main, form;
     for (const SettingKey& k : {keys::kWinLeft, keys::kWinTop, keys::kWinWidth, keys::kWinHeight})
       main.push_back(ReadText(settings, k, "-"));
-    for (const SettingKey& k : {keys::kPx, keys::kPy, keys::kPw, keys::kPh})
-      form.push_back(ReadText(settings, k, "-"));
-    using Texts = std::vector<std::string>;
+    for (const SettingKey& k : {keys::kPx, keys::kPy, keys::kPw, keys::kPh}) form.push_back(ReadText(settings, k, "-"));
     const ScreenRect& r = row.rect;
-    const Texts saved{std::to_string(r.left), std::to_string(r.top),
-                      std::to_string(r.right - r.left), std::to_string(r.bottom - r.top)};
+    const Texts saved{std::to_string(r.left), std::to_string(r.top), std::to_string(r.right - r.left),
+                      std::to_string(r.bottom - r.top)};
     EXPECT_EQ(main, (row.main_written ? Texts{"1440", "720", "7200", "5400"} : Texts(4, "-")));
     EXPECT_EQ(form, row.form_written ? saved : Texts(4, "-"));
   }
-}
-
-TEST_F(Psk31LinkTest, SaveWindowSetupSurvivesAStoreThatCannotBeWritten) {
+  // A store that cannot be written costs nothing here.
   const Psk31Tree tree = BuildPsk31(windows);
-  link.mainwnd = tree.app;
-  link.formwnd = tree.form;
+  link.mainwnd = tree.app, link.formwnd = tree.form;
   host.placement = LinkHost::Placement{1, 2, 3, 4};
   file->SetFailReplace(true);
   EXPECT_NO_THROW(link.SaveWindowSetup());
