@@ -3,7 +3,6 @@
 // their own events to the same journal with Note() to show the order across ports.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -58,13 +57,10 @@ class FakeWindowSystem : public WindowSystem {
     // Spaced like real handles, so that an index mistaken for a handle finds nothing.
     const WindowHandle handle = 0x10000 + 4 * windows_.size();
     FakeWindow window;
-    window.parent = parent;
-    window.window_class = window_class;
-    window.caption = caption;
+    window.parent = parent, window.window_class = window_class, window.caption = caption;
     if (parent != 0) {
       FakeWindow& owner = windows_.at(parent);
-      window.thread = owner.thread;
-      window.process = owner.process;
+      window.thread = owner.thread, window.process = owner.process;
       owner.children.push_back(handle);
     }
     windows_.emplace(handle, std::move(window));
@@ -82,8 +78,7 @@ class FakeWindowSystem : public WindowSystem {
   void Note(std::string text) { Record(Call::Kind::kNote).text = std::move(text); }
   std::vector<Call> CallsOf(Call::Kind kind) const {
     std::vector<Call> found;
-    std::copy_if(journal.begin(), journal.end(), std::back_inserter(found),
-                 [kind](const Call& call) { return call.kind == kind; });
+    for (const Call& call : journal) if (call.kind == kind) found.push_back(call);
     return found;
   }
   // Sends, notifications and posts to one window as (message, wparam), in order; the
@@ -143,8 +138,7 @@ class FakeWindowSystem : public WindowSystem {
   std::optional<std::uint32_t> StartProgram(std::string_view command_line,
                                             StartMode mode) override {
     Call& call = Record(Call::Kind::kStart);
-    call.text = std::string(command_line);
-    call.mode = mode;
+    call.text = command_line, call.mode = mode;
     if (start_pid && on_start) on_start(*this);
     return start_pid;
   }
@@ -164,34 +158,22 @@ class FakeWindowSystem : public WindowSystem {
   }
   SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,
                           std::string_view text, unsigned wait_ms) override {
-    Call& call = Record(Call::Kind::kCopyData, target, kWmCopyData, sender,
-                        static_cast<std::intptr_t>(code));
-    call.text = std::string(text);
-    return Answer(call, wait_ms);
+    Call& call = Record(Call::Kind::kCopyData, target, kWmCopyData, sender, static_cast<std::intptr_t>(code));
+    return call.text = text, Answer(call, wait_ms);
   }
 
  private:
   Call& Record(Call::Kind kind, WindowHandle handle = 0, unsigned message = 0,
                std::uintptr_t wparam = 0, std::intptr_t lparam = 0) {
-    Call call;
-    call.kind = kind;
-    call.window = handle;
-    call.message = message;
-    call.wparam = wparam;
-    call.lparam = lparam;
-    return journal.emplace_back(std::move(call));
+    Call& call = journal.emplace_back();
+    call.kind = kind, call.window = handle, call.message = message, call.wparam = wparam, call.lparam = lparam;
+    return call;
   }
   SendResult Answer(Call& call, unsigned wait_ms) {
     call.wait_ms = wait_ms;
     SendResult result;
-    if (FakeWindow* window = Find(call.window)) {
-      if (window->hang_sends > 0) {
-        --window->hang_sends;
-        result.status = window->hang_status;
-      } else {
-        result = {SendStatus::kDone, window->answer};
-      }
-    }
+    if (FakeWindow* w = Find(call.window))
+      result = w->hang_sends > 0 ? (--w->hang_sends, SendResult{w->hang_status}) : SendResult{SendStatus::kDone, w->answer};
     call.status = result.status;
     return result;
   }

@@ -246,6 +246,16 @@ TEST_F(MacroPaletteTest, SendStoresPendingEditAndNamesSelectedMacro) {
   EXPECT_EQ(Palette().Send(), std::nullopt);  // the rebuild cleared the selection
 }
 
+TEST_F(MacroPaletteTest, ClosingThePaletteDropsAPendingEdit) {
+  Set("Macro", "12", "stored");
+  Palette();
+  list.Click(2);  // F3: macro 12
+  list.Type("typed, not confirmed");
+  Palette().SaveOnUnload(false, {});
+  Palette().SaveEdit();  // destroying the window takes the focus off the edit box
+  EXPECT_EQ(Get("Macro", "12"), "stored");
+}
+
 TEST_F(MacroPaletteTest, PrintPageHasHeadingRulesAndLinesAsShown) {
   Set("Macro", "0", "a^Nb");
   Palette();

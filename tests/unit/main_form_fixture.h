@@ -39,23 +39,20 @@ class RecordingView : public MainView {
   std::optional<std::string> open_file;  // what the open-file dialog answers
 
   void SetMenuVisible(Menu m, bool v) override {
-    menu_visible[m == Menu::kPsk31a] = v;
-    calls.push_back("menu " + std::to_string(m == Menu::kPsk31a) + (v ? " shown" : " hidden"));
+    menu_visible[m == Menu::kPsk31a] = v, calls.push_back("menu " + std::to_string(m == Menu::kPsk31a) + (v ? " shown" : " hidden"));
   }
   void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31a] = e; }
   void SetFindWindowEnabled(bool e) override { find_enabled = e; }
   void ApplyTypingFont(const FontSpec& f) override { font = f, calls.push_back("font"); }
   void SetButtonCaption(int b, const std::string& c) override {
-    caption.at(static_cast<std::size_t>(b)) = c;
-    calls.push_back("caption " + std::to_string(b));
+    caption.at(static_cast<std::size_t>(b)) = c, calls.push_back("caption " + std::to_string(b));
   }
   void SetButtonsVisible(bool v) override {
     buttons_visible = v, calls.push_back(v ? "buttons shown" : "buttons hidden");
   }
   void Show() override { calls.push_back("show"); }
   void MoveTwips(long left, long top) override {
-    window.left = left, window.top = top;
-    calls.push_back("move " + std::to_string(left) + " " + std::to_string(top));
+    window.left = left, window.top = top, calls.push_back("move " + std::to_string(left) + " " + std::to_string(top));
   }
   void ResizeTwips(long width, long height) override {
     calls.push_back("resize " + std::to_string(width) + " " + std::to_string(height));
@@ -66,9 +63,7 @@ class RecordingView : public MainView {
     return normal ? std::optional(window) : std::nullopt;
   }
   void FocusTypingArea() override { calls.push_back("focus"); }
-  void ShowMessage(const std::string& text, const std::string& title) override {
-    messages.push_back(title + ": " + text);
-  }
+  void ShowMessage(const std::string& text, const std::string& title) override { messages.push_back(title + ": " + text); }
   std::optional<std::string> AskText(const std::string& prompt) override {
     prompts.push_back(prompt);
     if (answers.empty()) return std::nullopt;
@@ -83,17 +78,12 @@ class RecordingView : public MainView {
   void SetSendButton(bool e, SendColour c) override { send_enabled = e, send_colour = c; }
   WindowHandle Handle() override { return 0x7000; }
   void OpenCallsignWindow(bool) override {}
-  std::optional<std::string> AskOpenFile(const std::string& title,
-                                         const std::string& filter) override {
-    prompts.push_back(title + " [" + filter + "]");
-    return open_file;
+  std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter) override {
+    return prompts.push_back(title + " [" + filter + "]"), open_file;
   }
 
   // The window's size changes (the operator drags the border, or a resize took effect).
-  void UserResize(long width, long height) {
-    window.width = width, window.height = height;
-    model->OnResize(normal);
-  }
+  void UserResize(long width, long height) { window.width = width, window.height = height, model->OnResize(normal); }
 };
 
 class FakeDesktop : public Desktop {
@@ -119,9 +109,7 @@ class CountingPalette : public MacroPalette {
 class RecordingReporter : public ErrorReporter {
  public:
   std::vector<std::string> reports;
-  void Report(const std::string& procedure, const std::string& description) override {
-    reports.push_back(procedure + ": " + description);
-  }
+  void Report(const std::string& procedure, const std::string& description) override { reports.push_back(procedure + ": " + description); }
 };
 
 class MainFormTest : public ::testing::Test {
@@ -136,12 +124,7 @@ class MainFormTest : public ::testing::Test {
     memo = windows.AddChild(panel, "TMemo");
   }
   // Attached to a running PSK31 program, start-up done, journal cleared.
-  MainForm& Started() {
-    AddPsk31();
-    Model().Load();
-    windows.journal.clear();
-    return Model();
-  }
+  void Started() { AddPsk31(), Model().Load(), windows.journal.clear(); }
   // A fresh window tree, view and model, for the next row of a table.
   void Reset() { windows = FakeWindowSystem(), view = RecordingView(), model.reset(); }
   // The characters typed into the memo so far.
@@ -177,12 +160,8 @@ class MainFormTest : public ::testing::Test {
     }
     return *model;
   }
-  void Set(std::string_view section, std::string_view key, std::string_view value) {
-    store.WriteSetting(section, key, value);
-  }
-  std::string Get(std::string_view section, std::string_view key) {
-    return store.ReadSetting(section, key, "<absent>");
-  }
+  void Set(std::string_view section, std::string_view key, std::string_view value) { store.WriteSetting(section, key, value); }
+  std::string Get(std::string_view section, std::string_view key) { return store.ReadSetting(section, key, "<absent>"); }
 
   std::shared_ptr<MemoryStoreFile::Shared> file = MemoryStoreFile().SharedState();
   SettingsStore store;
