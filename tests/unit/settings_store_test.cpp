@@ -2,6 +2,7 @@
 // between processes, interrupted and failed writes, damaged content.
 #include "options/settings_store.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -19,9 +20,7 @@ namespace {
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 using std::string_literals::operator""s;
 
-std::unique_ptr<StoreFile> OnDisk(const std::string& path) {
-  return std::make_unique<PosixStoreFile>(path);
-}
+std::unique_ptr<StoreFile> OnDisk(const std::string& path) { return std::make_unique<PosixStoreFile>(path); }
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -30,19 +29,14 @@ std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-void Spit(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void Spit(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 // Texts that a naive INI writer would mangle.
-const std::vector<std::string>& Awkward() {
-  static const std::vector<std::string> texts = {
-      "", "plain", "\"quoted\"", "a=b=c", "=", "[Opt]", "]x[", "; not a comment", "cr\rin",
-      "lf\nin", "crlf\r\n", "\r\n[Opt]\r\nPath=evil", "nul\0in"s, "\0"s, "back\\slash",
-      "ends with \\", "\\n is not a line feed", "\\s\\0\\=", "tab\there", "\ttab first",
-      "  two leading", "trailing  ", " ", "\xB0\xE4\xFF\x80 high bytes"};
-  return texts;
-}
+const std::string kAwkward[] = {
+    "", "plain", "\"quoted\"", "a=b=c", "=", "[Opt]", "]x[", "; not a comment", "cr\rin",
+    "lf\nin", "crlf\r\n", "\r\n[Opt]\r\nPath=evil", "nul\0in"s, "\0"s, "back\\slash",
+    "ends with \\", "\\n is not a line feed", "\\s\\0\\=", "tab\there", "\ttab first",
+    "  two leading", "trailing  ", " ", "\xB0\xE4\xFF\x80 high bytes"};
 
 TEST(SettingsStore, AwkwardValuesKeysAndSectionsRoundTripThroughAFile) {
   testing::TempFolder dir;
@@ -50,31 +44,23 @@ TEST(SettingsStore, AwkwardValuesKeysAndSectionsRoundTripThroughAFile) {
   Pairs expected;
   {
     SettingsStore store(OnDisk(path));
-    for (std::size_t i = 0; i < Awkward().size(); ++i) {
-      const std::string key = "k" + std::to_string(i) + Awkward()[i];
-      store.WriteSetting("Values", key, Awkward()[i]);
-      expected.emplace_back(key, Awkward()[i]);
-      store.WriteSetting(Awkward()[i] + "sect" + std::to_string(i), Awkward()[i], "v");
+    for (std::size_t i = 0; i < std::size(kAwkward); ++i) {
+      const std::string& text = kAwkward[i];
+      store.WriteSetting("Values", expected.emplace_back("k" + std::to_string(i) + text, text).first, text);
+      store.WriteSetting(text + "sect" + std::to_string(i), text, "v");
     }
   }
   SettingsStore reloaded(OnDisk(path));
   EXPECT_EQ(reloaded.ListSection("Values"), expected);
-  for (std::size_t i = 0; i < Awkward().size(); ++i) {
-    SCOPED_TRACE("text #" + std::to_string(i));
-    EXPECT_EQ(reloaded.ReadSetting(Awkward()[i] + "sect" + std::to_string(i), Awkward()[i], "-"),
-              "v");
-  }
+  for (std::size_t i = 0; i < std::size(kAwkward); ++i)
+    EXPECT_EQ(reloaded.ReadSetting(kAwkward[i] + "sect" + std::to_string(i), kAwkward[i], "-"), "v") << "text #" << i;
 
   // Every line of the file is plain text: no raw CR, LF or NUL except the line ends.
   const std::string bytes = Slurp(path);
   EXPECT_EQ(bytes.rfind("; QSOPAD settings\r\n", 0), 0u);
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t end = bytes.find("\r\n", start);
-    ASSERT_NE(end, std::string::npos) << "last line without CRLF";
-    const std::string line = bytes.substr(start, end - start);
-    EXPECT_EQ(line.find_first_of("\r\n\0"s), std::string::npos) << line;
-    start = end + 2;
+  for (std::size_t start = 0, end; start < bytes.size(); start = end + 2) {
+    ASSERT_NE(end = bytes.find("\r\n", start), std::string::npos) << "last line without CRLF";
+    EXPECT_EQ(bytes.substr(start, end - start).find_first_of("\r\n\0"s), std::string::npos) << start;
   }
 }
 
@@ -144,20 +130,18 @@ TEST(SettingsStore, TwoStoresOnOneFileInterleavingWritesLoseNothing) {
   const std::string path = dir.File("QSOPAD.ini");
   SettingsStore a(OnDisk(path));
   SettingsStore b(OnDisk(path));
+  Pairs all;
   for (int i = 0; i < 100; ++i) {
-    a.WriteSetting("Shared", "a" + std::to_string(i), std::to_string(i));
-    b.WriteSetting("Shared", "b" + std::to_string(i), std::to_string(i));
+    const std::string n = std::to_string(i);
+    a.WriteSetting("Shared", "a" + n, n);
+    b.WriteSetting("Shared", "b" + n, n);
     // Both sometimes write the same key: the later write wins.
-    (i % 2 ? b : a).WriteSetting("Shared", "last", std::to_string(i));
+    (i % 2 ? b : a).WriteSetting("Shared", "last", n);
+    all.insert(all.end(), {{"a" + n, n}, {"b" + n, n}});
+    if (i == 0) all.emplace_back("last", "99");
   }
   SettingsStore c(OnDisk(path));
-  const Pairs all = c.ListSection("Shared");
-  ASSERT_EQ(all.size(), 201u);
-  for (int i = 0; i < 100; ++i) {
-    EXPECT_EQ(c.ReadSetting("Shared", "a" + std::to_string(i), "lost"), std::to_string(i));
-    EXPECT_EQ(c.ReadSetting("Shared", "b" + std::to_string(i), "lost"), std::to_string(i));
-  }
-  EXPECT_EQ(c.ReadSetting("Shared", "last", ""), "99");
+  EXPECT_EQ(c.ListSection("Shared"), all);
 
   // b wrote last, so a has not seen b's last key until it refreshes.
   EXPECT_EQ(a.ReadSetting("Shared", "b99", "unseen"), "unseen");
@@ -260,35 +244,20 @@ TEST(SettingsStore, AFileThatCannotBeWrittenIsNamedInTheError) {
   testing::TempFolder dir;
   const std::string path = dir.File("missing-folder/QSOPAD.ini");
   SettingsStore store(OnDisk(path));  // absent file: an empty store
-  try {
-    store.WriteSetting("Opt", "Zone", "z");
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-  }
+  EXPECT_THAT([&] { store.WriteSetting("Opt", "Zone", "z"); }, ::testing::ThrowsMessage<Error>(::testing::HasSubstr(path)));
 }
 
 TEST(SettingsStore, LinesItCannotPlaceAreKeptVerbatimAndNeverCrash) {
   MemoryStoreFile file;
-  const std::string damaged =
-      "stray before sections\r\n"
-      "[Opt]\r\n"
-      "Path=first\r\n"
-      "no equals sign here\r\n"
-      "Path=second\r\n"
-      "; a comment\r\n"
-      "[broken header\r\n"
-      "Zone=z\r\n";
-  file.SetBytes(damaged);
+  file.SetBytes("stray before sections\r\n[Opt]\r\nPath=first\r\nno equals sign here\r\nPath=second\r\n"
+                "; a comment\r\n[broken header\r\nZone=z\r\n");
   SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
   EXPECT_EQ(store.ListSection("Opt"), (Pairs{{"Path", "first"}, {"Zone", "z"}}));
   store.WriteSetting("Opt", "Retro", "True");
   const std::string written = *file.Bytes();
-  for (const char* line : {"stray before sections\r\n", "no equals sign here\r\n",
-                           "Path=second\r\n", "; a comment\r\n", "[broken header\r\n"}) {
-    SCOPED_TRACE(line);
-    EXPECT_NE(written.find(line), std::string::npos);
-  }
+  for (const char* line : {"stray before sections\r\n", "no equals sign here\r\n", "Path=second\r\n",
+                           "; a comment\r\n", "[broken header\r\n"})
+    EXPECT_NE(written.find(line), std::string::npos) << line;
   // The kept duplicate stays behind the real entry, so it never takes over.
   SettingsStore reloaded(std::make_unique<MemoryStoreFile>(file.SharedState()));
   EXPECT_EQ(reloaded.ReadSetting("Opt", "Path", ""), "first");
