@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "main_form_fixture.h"
 
@@ -23,32 +22,18 @@ class FakePaletteView : public PaletteView {
   int full_rebuilds = 0;
   std::vector<int> replaced;
 
-  void SetLines(const std::vector<PaletteLine>& l) override {
-    lines = l;
-    selected = -1;
-    ++full_rebuilds;
-  }
+  void SetLines(const std::vector<PaletteLine>& l) override { lines = l, selected = -1, ++full_rebuilds; }
   void SetLine(int index, const std::string& text) override {
-    lines.at(static_cast<std::size_t>(index)).text = text;
-    replaced.push_back(index);
+    lines.at(static_cast<std::size_t>(index)).text = text, replaced.push_back(index);
   }
   void SelectLine(int index) override { selected = index; }
-  void SetEditText(const std::string& text) override {
-    edit_text = text;
-    model->OnEditChanged(text);
-  }
+  void SetEditText(const std::string& text) override { Type(text); }
   void SetEditLabel(const std::string& l) override { label = l; }
   void ShowEditor() override { editor = true; }
 
   // The operator's actions.
-  void Click(int index) {
-    selected = index;
-    model->Select(index);
-  }
-  void Type(const std::string& text) {
-    edit_text = text;
-    model->OnEditChanged(text);
-  }
+  void Click(int index) { selected = index, model->Select(index); }
+  void Type(const std::string& text) { edit_text = text, model->OnEditChanged(text); }
 };
 
 class MacroPaletteTest : public fakes::MainFormTest {
@@ -56,8 +41,7 @@ class MacroPaletteTest : public fakes::MainFormTest {
   MacroPaletteModel& Palette() {
     if (!palette_model) {
       Model().DefMacros = BuildDefMacros();  // start-up's first step
-      Model().mycall = "DL1ABC";
-      Model().ocall = "K1XYZ";
+      Model().mycall = "DL1ABC", Model().ocall = "K1XYZ";
       palette_model = std::make_unique<MacroPaletteModel>(Model(), Model().DefMacros, list);
       list.model = palette_model.get();
       palette_model->Load();
@@ -86,8 +70,7 @@ TEST(MacroPaletteLabels, KeyLabelsEditLabelsAndLineEnds) {
   for (const auto& [in, out] : {std::pair{"a\r\nb\r\n", "a^Nb^N"}, {"\r\r\n\n", "\r^N\n"},
                                 {"\n\r", "\n\r"}}) {
     std::string text = in;
-    NoCRLF(text);
-    EXPECT_EQ(text, out);
+    EXPECT_EQ((NoCRLF(text), text), out);
   }
 }
 
@@ -133,10 +116,7 @@ TEST_F(MacroPaletteTest, PreviewHasNoEffectsAndReportsADamagedOptionAsTheExpansi
   Set("Opt", "SendCR", "1");
   Palette();
   EXPECT_EQ(Line(10), "SF1 : ^X^+^Ghi\\");
-  EXPECT_EQ(Model().txmode, 0);
-  EXPECT_EQ(Model().serialno, 1);
-  EXPECT_EQ(desktop.beeps, 0);
-  EXPECT_TRUE(Model().sendbuf.empty());
+  EXPECT_EQ(std::tuple(Model().txmode, Model().serialno, desktop.beeps, Model().sendbuf), std::tuple(0, 1, 0, ""));
 
   Set("Opt", "GMT", "soon");
   Set("Macro", "0", "at ^T");
@@ -164,9 +144,7 @@ TEST_F(MacroPaletteTest, SelectingLoadsStoredTextWithoutMarkingItEdited) {
   Palette();
   EXPECT_FALSE(list.editor);
   list.Click(11);  // SF2
-  EXPECT_TRUE(list.editor);
-  EXPECT_EQ(list.label, "SF2");
-  EXPECT_EQ(list.edit_text, "");
+  EXPECT_EQ(std::tuple(list.editor, list.label, list.edit_text), std::tuple(true, "SF2", ""));
   list.Click(0);
   EXPECT_EQ(list.edit_text, " ^3 de ^2 ");  // unexpanded
   EXPECT_FALSE(Palette().editdirty());
@@ -181,11 +159,8 @@ TEST_F(MacroPaletteTest, EditThenOtherLineStoresUnderFirstNumberAndRebuildsOnlyT
   list.Click(3);  // F4, macro 13
   EXPECT_EQ(Get("Macro", "2"), "^2 test^N");
   EXPECT_EQ(Get("Macro", "13"), "<absent>");
-  EXPECT_EQ(list.replaced, std::vector<int>{12});
-  EXPECT_EQ(list.full_rebuilds, rebuilds);
-  EXPECT_EQ(Line(12), "SF3 : DL1ABC test^N");
-  EXPECT_EQ(list.selected, 3);
-  EXPECT_EQ(list.edit_text, "^4 ");
+  EXPECT_EQ(std::tuple(list.replaced, list.full_rebuilds, Line(12)), std::tuple(std::vector<int>{12}, rebuilds, "SF3 : DL1ABC test^N"));
+  EXPECT_EQ(std::pair(list.selected, list.edit_text), std::pair(3, std::string("^4 ")));
   // Enter stores an edit of the new line; a second Enter has nothing left to store.
   list.Type("^4 utc");
   EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEnter));
@@ -202,10 +177,8 @@ TEST_F(MacroPaletteTest, EscapeRestoresStoredTextAndStoresNothing) {
   list.Click(4);
   list.Type("oops");
   EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEscape));
-  EXPECT_EQ(list.edit_text, "^5 ");
-  EXPECT_FALSE(Palette().editdirty());
-  EXPECT_EQ(Get("Macro", "14"), "<absent>");
-  EXPECT_TRUE(list.replaced.empty());
+  EXPECT_EQ(std::tuple(list.edit_text, Palette().editdirty(), Get("Macro", "14"), list.replaced.size()),
+            std::tuple("^5 ", false, "<absent>", 0u));
 }
 
 TEST_F(MacroPaletteTest, RebuildKeepsEditBoxAndEscapeReloadsItsEntry) {
@@ -213,16 +186,11 @@ TEST_F(MacroPaletteTest, RebuildKeepsEditBoxAndEscapeReloadsItsEntry) {
   list.Click(5);  // F6, macro 15
   list.Type("half done");
   Palette().InitList();  // e.g. the serial number went up
-  EXPECT_EQ(list.selected, -1);
-  EXPECT_EQ(Palette().selection(), std::nullopt);
-  EXPECT_EQ(list.edit_text, "half done");
-  EXPECT_EQ(Palette().editindex(), 5);
-  EXPECT_TRUE(Palette().editdirty());
+  EXPECT_EQ(std::pair(list.selected, Palette().selection()), std::pair(-1, std::optional<int>()));
+  EXPECT_EQ(std::tuple(list.edit_text, Palette().editindex(), Palette().editdirty()), std::tuple("half done", 5, true));
   // Esc with no line selected reloads the edit box's own macro and marks its line.
   EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEscape));
-  EXPECT_EQ(list.edit_text, "^6");
-  EXPECT_EQ(list.selected, 5);
-  EXPECT_EQ(Get("Macro", "15"), "<absent>");
+  EXPECT_EQ(std::tuple(list.edit_text, list.selected, Get("Macro", "15")), std::tuple("^6", 5, "<absent>"));
   // A pending edit across a rebuild is stored under its own macro by Enter.
   list.Type("kept");
   Palette().InitList();
@@ -261,8 +229,7 @@ TEST_F(MacroPaletteTest, PrintPageHasHeadingRulesAndLinesAsShown) {
   Palette();
   const std::vector<std::string> page = Palette().PrintLines();
   ASSERT_EQ(page.size(), 25u);
-  EXPECT_EQ(page[0], "Macros for DL1ABC 06 Dec 2026 10:30z");
-  EXPECT_EQ(page[1], std::string(80, '_'));
+  EXPECT_EQ(std::pair(page[0], page[1]), std::pair(std::string("Macros for DL1ABC 06 Dec 2026 10:30z"), std::string(80, '_')));
   EXPECT_EQ(page[3], " F1 :  K1XYZ de DL1ABC ");
   EXPECT_EQ(page[13], "SF1 : a^Nb");
   EXPECT_EQ(page[24], std::string(80, '_'));
@@ -272,12 +239,10 @@ TEST_F(MacroPaletteTest, PlacementAndAutoShowRoundTripWithBadValuesFallingBack) 
   EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{0, 0, 4500, 4500}));
   EXPECT_FALSE(Palette().StoredAutoShow());
   Palette().SaveOnUnload(true, {150, 300, 3000, 6000});
-  EXPECT_EQ(Get("Win", "MPX"), "150");
-  EXPECT_EQ(Get("Win", "MPH"), "6000");
+  EXPECT_EQ(std::pair(Get("Win", "MPX"), Get("Win", "MPH")), std::pair(std::string("150"), std::string("6000")));
   EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{150, 300, 3000, 6000}));
   EXPECT_TRUE(Palette().StoredAutoShow());
-  Set("Win", "MPW", "wide");
-  Set("Opt", "MPAL", "2");
+  Set("Win", "MPW", "wide"), Set("Opt", "MPAL", "2");
   EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{150, 300, 4500, 6000}));
   EXPECT_FALSE(Palette().StoredAutoShow());
 }
@@ -291,10 +256,8 @@ TEST(MacroPaletteLayout, PlacesControlsAndNeverGivesNegativeSizes) {
   for (const auto& [w, h] : {std::pair{0, 0}, std::pair{20, 40}, std::pair{3, 500}}) {
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
     const PaletteLayout t = LayOutPalette(w, h, 30, 15);
-    for (const PaletteRect& r : {t.list, t.label, t.edit, t.send, t.print, t.expand, t.auto_show}) {
-      EXPECT_GE(r.width, 0);
-      EXPECT_GE(r.height, 0);
-    }
+    for (const PaletteRect& r : {t.list, t.label, t.edit, t.send, t.print, t.expand, t.auto_show})
+      EXPECT_TRUE(r.width >= 0 && r.height >= 0) << r.width << "x" << r.height;
   }
 }
 

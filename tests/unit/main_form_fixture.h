@@ -161,6 +161,9 @@ class MainFormTest : public ::testing::Test {
     return *model;
   }
   void Set(std::string_view section, std::string_view key, std::string_view value) { store.WriteSetting(section, key, value); }
+  void Set(std::string_view section, std::initializer_list<std::pair<std::string_view, std::string_view>> values) {
+    for (const auto& [key, value] : values) Set(section, key, value);
+  }
   std::string Get(std::string_view section, std::string_view key) { return store.ReadSetting(section, key, "<absent>"); }
 
   std::shared_ptr<MemoryStoreFile::Shared> file = MemoryStoreFile().SharedState();

@@ -2,11 +2,11 @@
 // slashed zeros and the attachment watch, against a recording view and a fake window tree.
 #include "app/main_form.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "app/layout.h"
 #include "app/win_placement.h"
@@ -33,13 +33,9 @@ TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
 
 TEST_F(MainFormTest, StartUpRunsItsStepsInOrder) {
   AddPsk31();
-  Set("Win", "Top", "300");
-  Set("Win", "Left", "450");
-  Set("Win", "Width", "8000");
-  Set("Win", "Height", "6000");
+  Set("Win", {{"Top", "300"}, {"Left", "450"}, {"Width", "8000"}, {"Height", "6000"}});
   Set("Call", "MyCall", "ZX0AB");
-  Set("Opt", "Buttons", "False");
-  Set("Opt", "FontName", "Courier New");
+  Set("Opt", {{"Buttons", "False"}, {"FontName", "Courier New"}});
   Model().Load();
   EXPECT_EQ(view.calls, (std::vector<std::string>{
                             "menu 0 shown", "menu 1 hidden", "focus", "font", "caption 3",
@@ -54,15 +50,11 @@ TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
     SCOPED_TRACE(stored ? "stored size equals the window's" : "nothing stored");
     Reset();
     store.DeleteSection("Win");
-    if (stored) {
-      Set("Win", "Width", "7000");
-      Set("Win", "Height", "5000");
-    }
+    if (stored) Set("Win", {{"Width", "7000"}, {"Height", "5000"}});
     Model().Load();
     EXPECT_EQ(Get("Win", "Width"), stored ? "7000" : "<absent>");
     view.UserResize(8000, 6000);
-    EXPECT_EQ(Get("Win", "Width"), "8000");
-    EXPECT_EQ(Get("Win", "Height"), "6000");
+    EXPECT_EQ(Get("Win", "Width") + "x" + Get("Win", "Height"), "8000x6000");
   }
   view.normal = false;  // minimised or maximised
   view.UserResize(100, 100);
@@ -74,26 +66,19 @@ TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
 
 TEST_F(MainFormTest, FailingStepsAreSkipped) {
   AddPsk31();
-  Set("Opt", "Retro", "perhaps");
-  Set("Opt", "SerialNo", "many");
+  Set("Opt", {{"Retro", "perhaps"}, {"SerialNo", "many"}, {"WordBK", "True"}});
   Set("Win", "Top", "high");
   Set("Call", "MyCall", "ZX0AB");
-  Set("Opt", "WordBK", "True");
   Model().Load();
-  EXPECT_EQ(view.caption[3], "ZX0AB");
-  EXPECT_EQ(Model().serialno, 1);
-  EXPECT_TRUE(Model().wordbreak) << "steps after the failing ones still ran";
+  EXPECT_EQ(std::tuple(view.caption[3], Model().serialno, Model().wordbreak), std::tuple("ZX0AB", 1, true))
+      << "steps after the failing ones still ran";
   EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "show"), 1);
   EXPECT_TRUE(reporter.reports.empty());
 }
 
 TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
-  Set("Opt", "FontName", "Lucida Console");
-  Set("Opt", "FontSize", "8.25");
-  Set("Opt", "FontBold", "True");
-  Set("Opt", "FontUnderline", "1");
-  Set("Opt", "FontColor", "255");
-  Set("Opt", "BackColor", "65280");
+  Set("Opt", {{"FontName", "Lucida Console"}, {"FontSize", "8.25"}, {"FontBold", "True"}, {"FontUnderline", "1"},
+              {"FontColor", "255"}, {"BackColor", "65280"}});
   Model().SetRegFont();
   EXPECT_EQ(view.font, (FontSpec{"Lucida Console", 8.25, true, false, false, true, 255, 65280}));
 
@@ -101,9 +86,8 @@ TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
   Set("Opt", "FontSize", "large");
   Model().SetRegFont();
   ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].rfind("SetRegFont: ", 0), 0u) << reporter.reports[0];
-  EXPECT_NE(reporter.reports[0].find("FontSize"), std::string::npos) << reporter.reports[0];
-  EXPECT_NE(reporter.reports[0].find("large"), std::string::npos) << reporter.reports[0];
+  EXPECT_THAT(reporter.reports[0], ::testing::AllOf(::testing::StartsWith("SetRegFont: "), ::testing::HasSubstr("FontSize"),
+                                                    ::testing::HasSubstr("large")));
   EXPECT_FALSE(view.font.has_value());
 }
 
@@ -128,8 +112,7 @@ TEST_F(MainFormTest, AuxProgramStartsOnlyWhenSet) {
   Model().Load();
   const auto starts = windows.CallsOf(Call::Kind::kStart);
   ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(starts[0].text, "c:\\logger\\log.exe /quiet");
-  EXPECT_EQ(starts[0].mode, StartMode::kNormalFocused);
+  EXPECT_EQ(std::pair(starts[0].text, starts[0].mode), std::pair(std::string("c:\\logger\\log.exe /quiet"), StartMode::kNormalFocused));
 }
 
 // Announce, tell the paired log program, save the window setup, unload the palette, close
@@ -168,34 +151,26 @@ TEST_F(MainFormTest, RetroChoosesThePsk31MenuAtStartAndAttachmentWatchFollowsThe
   AddPsk31();
   Set("Opt", "Retro", "True");
   Model().Load();
-  EXPECT_FALSE(view.menu_visible[0]);
-  EXPECT_TRUE(view.menu_visible[1]);
+  EXPECT_EQ(std::pair(view.menu_visible[0], view.menu_visible[1]), std::pair(false, true));
   EXPECT_TRUE(Model().WatchAttachment());
-  EXPECT_FALSE(view.find_enabled);
-  EXPECT_FALSE(view.menu_enabled[0]);
-  EXPECT_TRUE(view.menu_enabled[1]);
+  using Menus = std::tuple<bool, bool, bool>;  // find window, PSK31, PSK31a enabled
+  EXPECT_EQ(Menus(view.find_enabled, view.menu_enabled[0], view.menu_enabled[1]), Menus(false, false, true));
   Set("Opt", "Retro", "False");
   Model().WatchAttachment();
-  EXPECT_TRUE(view.menu_enabled[0]);
-  EXPECT_FALSE(view.menu_enabled[1]);
+  EXPECT_EQ(Menus(view.find_enabled, view.menu_enabled[0], view.menu_enabled[1]), Menus(false, true, false));
   windows.Window(form).alive = false;
   EXPECT_FALSE(Model().WatchAttachment());
-  EXPECT_TRUE(view.find_enabled);
-  EXPECT_FALSE(view.menu_enabled[0]);
-  EXPECT_FALSE(view.menu_enabled[1]);
+  EXPECT_EQ(Menus(view.find_enabled, view.menu_enabled[0], view.menu_enabled[1]), Menus(true, false, false));
 }
 
 TEST(Layout, ButtonsSitOnTheStatusBarAndTypingAreaFillsTheRest) {
   LayoutInput in;
-  in.inner_width = 600;
-  in.inner_height = 400;
-  in.status_height = 22;
+  in.inner_width = 600, in.inner_height = 400, in.status_height = 22;
   in.buttons.fill({73, 25});
   in.buttons[2] = {80, 30};
   LayoutResult out = ComputeLayout(in);
   ASSERT_TRUE(out.heights_set && out.widths_set);
-  EXPECT_EQ(out.text_width, 600);
-  EXPECT_EQ(out.text_height, 400 - 22 - 25);
+  EXPECT_EQ(std::pair(out.text_width, out.text_height), std::pair(600, 400 - 22 - 25));
   EXPECT_EQ(out.buttons[0], (Position{600 - 183, 378 - 25}));  // 2.5 x 73 = 182.5
   EXPECT_EQ(out.buttons[1], (Position{600 - 73, 353}));
   EXPECT_EQ(out.buttons[2], (Position{0, 378 - 30}));
@@ -223,16 +198,13 @@ TEST(WinPlacement, RestoresDefaultsAndSavesOnlyVisibleNormalWindows) {
   RestoreWinPos(w, store, "Lg", 100, 200, 3000, 4000);
   EXPECT_EQ(w.rect, (TwipsRect{200, 100, 3000, 4000}));
   for (const auto& [visible, normal] : {std::pair{false, true}, std::pair{true, false}}) {
-    w.visible = visible;
-    w.normal = normal;
+    w.visible = visible, w.normal = normal;
     SaveWinPos(w, store, "Lg");
     EXPECT_TRUE(store.ListSection("Win").empty());
   }
-  w.normal = true;
-  w.rect = {1, 2, 3, 4};
+  w.normal = true, w.rect = {1, 2, 3, 4};
   SaveWinPos(w, store, "Lg");
-  EXPECT_EQ(store.ReadSetting("Win", "LgLeft", ""), "1");
-  EXPECT_EQ(store.ReadSetting("Win", "LgHeight", ""), "4");
+  EXPECT_EQ(store.ReadSetting("Win", "LgLeft", "") + store.ReadSetting("Win", "LgHeight", ""), "14");
   FakePlaced other;
   RestoreWinPos(other, store, "Lg", 0, 0, 0, 0);
   EXPECT_EQ(other.rect, (TwipsRect{1, 2, 3, 4}));
