@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <string>
+#include <tuple>
 
 #include "main_form_fixture.h"
 #include "temp_folder.h"
@@ -13,9 +13,7 @@ namespace {
 using fakes::MainFormTest;
 using MacroCommands = MainFormTest;
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 TEST_F(MacroCommands, AtMacroSendsTheFileLineByLine) {
   testing::TempFolder folder;
@@ -25,9 +23,8 @@ TEST_F(MacroCommands, AtMacroSendsTheFileLineByLine) {
   Started();
   Set("Macro", "10", "@" + path);
   Model().OnKeyDown(kVkF1, 0);
-  EXPECT_EQ(Model().sendbuf, "first\rsecond\rthird ZX0AB\r") << "CR LF and LF alike";
-  EXPECT_EQ(view.text1, "first\r\nsecond\r\nthird ZX0AB\r\n");
-  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(std::tuple(Model().sendbuf, view.text1, view.messages.size()),
+            std::tuple("first\rsecond\rthird ZX0AB\r", "first\r\nsecond\r\nthird ZX0AB\r\n", 0u)) << "CR LF and LF alike";
 }
 
 TEST_F(MacroCommands, FileProblemsShowTheFileError) {
@@ -47,8 +44,8 @@ TEST_F(MacroCommands, FileProblemsShowTheFileError) {
   WriteFile(folder.File("empty.txt"), "");
   Set("Macro", "12", "@" + folder.File("empty.txt"));
   Model().SendMacro(12);
-  EXPECT_EQ(view.messages.size(), 2u) << "an empty file sends nothing and says nothing";
-  EXPECT_EQ(Model().sendbuf, "");
+  EXPECT_EQ(std::tuple(view.messages.size(), Model().sendbuf), std::tuple(2u, ""))
+      << "an empty file sends nothing and says nothing";
 }
 
 TEST_F(MacroCommands, XmitFileAsksForATextFile) {
@@ -56,8 +53,7 @@ TEST_F(MacroCommands, XmitFileAsksForATextFile) {
   WriteFile(folder.File("a.txt"), "73");
   Started();
   Model().mnuXFile_Click();
-  ASSERT_EQ(view.prompts.size(), 1u);
-  EXPECT_EQ(view.prompts[0], "Select File [Text Files|*.txt]");
+  EXPECT_EQ(view.prompts, std::vector<std::string>{"Select File [Text Files|*.txt]"});
   EXPECT_EQ(Model().sendbuf, "") << "cancelled: nothing sent";
   view.open_file = folder.File("a.txt");
   Model().mnuXFile_Click();
@@ -69,12 +65,10 @@ TEST_F(MacroCommands, RepeatLastExpandsALiteralCaretCodeTheSecondTime) {
   Started();
   Model().SendNKCharNB("^9pse ^^M^0");
   Ticks(10);
-  EXPECT_EQ(MemoChars(), "pse ^M");
-  EXPECT_EQ(Model().lastxmit, "pse ^M");
+  EXPECT_EQ(std::pair(MemoChars(), Model().lastxmit), std::pair(std::string("pse ^M"), std::string("pse ^M")));
   Model().mnuXRpt_Click();
-  EXPECT_EQ(Model().txmode, 1);
-  EXPECT_EQ(Model().sendbuf, std::string("pse ZX0AB\0", 10));
-  EXPECT_EQ(Model().lastxmit, "") << "the transmit code empties it";
+  EXPECT_EQ(std::tuple(Model().txmode, Model().sendbuf, Model().lastxmit), std::tuple(1, std::string("pse ZX0AB\0", 10), ""))
+      << "the transmit code empties lastxmit";
 }
 
 TEST_F(MacroCommands, SerialNumberCommandsAndCaptions) {
@@ -83,9 +77,8 @@ TEST_F(MacroCommands, SerialNumberCommandsAndCaptions) {
   Model().mnuXSerial_Click();
   EXPECT_EQ(Model().sendbuf, " 0009 ");
   Model().mnuIncr_Click();
-  EXPECT_EQ(Get("Opt", "SerialNo"), "10");
-  EXPECT_EQ(view.caption[6], "S/&N: 0010") << "the menu increment puts a space after the colon";
-  EXPECT_EQ(palette.rebuilds, 1);
+  EXPECT_EQ(std::tuple(Get("Opt", "SerialNo"), view.caption[6], palette.rebuilds), std::tuple("10", "S/&N: 0010", 1))
+      << "the menu increment puts a space after the colon";
   Model().SendNKCharNB("^+");
   EXPECT_EQ(view.caption[6], "S/&N:0011") << "the code does not";
 
@@ -101,9 +94,8 @@ TEST_F(MacroCommands, SerialNumberCommandsAndCaptions) {
     view.messages.clear();
     view.answers = {row.answer};
     Model().mnuSetSerial_Click();
-    EXPECT_EQ(Model().serialno, row.serial);
-    EXPECT_EQ(view.caption[6], row.caption);
-    EXPECT_EQ(Get("Opt", "SerialNo"), std::to_string(row.serial));
+    EXPECT_EQ(std::tuple(Model().serialno, view.caption[6], Get("Opt", "SerialNo")),
+              std::tuple(row.serial, row.caption, std::to_string(row.serial)));
     EXPECT_EQ(view.messages, row.invalid ? std::vector<std::string>{"QSOPAD: Invalid Number"}
                                          : std::vector<std::string>{});
   }
@@ -116,15 +108,12 @@ TEST_F(MacroCommands, IncrementAtTheLargestSerialIsAnErrorAndChangesNothing) {
   Model().mnuIncr_Click();
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_EQ(reporter.reports[0].rfind("mnuIncr_Click: ", 0), 0u) << reporter.reports[0];
-  EXPECT_EQ(Model().serialno, 2147483647L);
-  EXPECT_EQ(Get("Opt", "SerialNo"), "2147483647");
-  EXPECT_EQ(view.caption[6], "");
-  EXPECT_EQ(palette.rebuilds, 0);
+  EXPECT_EQ(std::tuple(Model().serialno, Get("Opt", "SerialNo"), view.caption[6], palette.rebuilds),
+            std::tuple(2147483647L, "2147483647", "", 0));
 }
 
 TEST_F(MacroCommands, SerialAndTimeAreSentAsWords) {
-  Set("Opt", "Zero", "True");
-  Set("Opt", "SerialNo", "10");
+  Set("Opt", {{"Zero", "True"}, {"SerialNo", "10"}});
   Started();
   Model().mnuXSerial_Click();
   EXPECT_EQ(Model().sendbuf, " \xD8\xD8" "1\xD8 ");
@@ -139,9 +128,7 @@ TEST_F(MacroCommands, ButtonRightClicksSetOwnCallAndSerial) {
   view.answers = {"ZX0NEW"};
   Model().OnButtonRightClick(3);
   EXPECT_EQ(view.prompts.back(), "Set your call sign");
-  EXPECT_EQ(Model().mycall, "ZX0NEW");
-  EXPECT_EQ(Get("Call", "MyCall"), "ZX0NEW");
-  EXPECT_EQ(view.caption[3], "ZX0NEW");
+  EXPECT_EQ(std::tuple(Model().mycall, Get("Call", "MyCall"), view.caption[3]), std::tuple("ZX0NEW", "ZX0NEW", "ZX0NEW"));
   Model().OnButtonRightClick(3);  // cancelled
   EXPECT_EQ(Model().mycall, "ZX0NEW");
   view.answers = {"41"};

@@ -27,15 +27,10 @@ TEST(SettingsValues, BooleanRule) {
   } good[] = {{"True", true}, {" tRUe\t", true}, {"FALSE", false}, {"  false ", false},
                {"0", false},   {"-0", false},     {"0.0", false},   {" 000 ", false},
                {"-1", true},   {"2.5", true},     {".001", true},   {"+7", true}};
-  for (const auto& row : good) {
-    SCOPED_TRACE(row.text);
-    EXPECT_EQ(ParseBool(row.text), row.value);
-  }
+  for (const auto& row : good) EXPECT_EQ(ParseBool(row.text), row.value) << row.text;
   for (const char* bad : {"", " ", "maybe", "yes", "T", "True1", "truefalse", "1a", "--1",
-                          ".", "0x1", "1e3", "1,0"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_THROW(ParseBool(bad), Error);
-  }
+                          ".", "0x1", "1e3", "1,0"})
+    EXPECT_THROW(ParseBool(bad), Error) << bad;
 }
 
 TEST(SettingsValues, Numbers) {
@@ -44,15 +39,10 @@ TEST(SettingsValues, Numbers) {
     double value;
   } good[] = {{"10", 10},   {"8.25", 8.25}, {" -3 ", -3}, {"+4", 4},
               {".5", 0.5},  {"1.", 1},      {"\t16777215", 16777215}};
-  for (const auto& row : good) {
-    SCOPED_TRACE(row.text);
-    EXPECT_EQ(ParseNumber(row.text), row.value);
-  }
+  for (const auto& row : good) EXPECT_EQ(ParseNumber(row.text), row.value) << row.text;
   for (const char* bad : {"", "-", "+", "abc", "1 2", "1..2", "1e3", "0x10", "1,5", "- 1",
-                          "True"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_THROW(ParseNumber(bad), Error);
-  }
+                          "True"})
+    EXPECT_THROW(ParseNumber(bad), Error) << bad;
 }
 
 TEST(SettingsValues, WholeNumbersRoundHalfToEvenWithin32Bits) {
@@ -62,22 +52,16 @@ TEST(SettingsValues, WholeNumbersRoundHalfToEvenWithin32Bits) {
   } good[] = {{"0.5", 0},     {"1.5", 2},     {"2.5", 2},    {"-0.5", 0},
                {"-1.5", -2},   {"-2.5", -2},   {"2.4999", 2}, {"2.5001", 3},
                {"2147483647.4", 2147483647},   {"-2147483648.5", -2147483647L - 1}};
-  for (const auto& row : good) {
-    SCOPED_TRACE(row.text);
-    EXPECT_EQ(ParseLong(row.text), row.value);
-  }
+  for (const auto& row : good) EXPECT_EQ(ParseLong(row.text), row.value) << row.text;
   for (const char* bad : {"2147483647.5", "2147483648", "-2147483649", "-2147483648.51",
-                          "99999999999999999999", "x"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_THROW(ParseLong(bad), Error);
-  }
+                          "99999999999999999999", "x"})
+    EXPECT_THROW(ParseLong(bad), Error) << bad;
 }
 
 TEST(SettingsValues, ErrorTextsNameSectionKeyAndValue) {
   MemoryStoreFile file;
   SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
-  store.WriteSetting("Opt", "Retro", "maybe");
-  store.WriteSetting("Opt", "LDelay", "soon");
+  store.WriteSetting("Opt", "Retro", "maybe"), store.WriteSetting("Opt", "LDelay", "soon");
   store.WriteSetting("Win", "Top", "3000000000");
 
   EXPECT_EQ(ErrorText([&] { ReadBool(store, keys::kRetro); }),
@@ -112,17 +96,13 @@ TEST(SettingsValues, WritersAndReadersOfDifferentSpellingsAndFormsMeet) {
   WriteBool(store, keys::kWordBk, true);
   WriteLong(store, keys::kLuName, 1);
   WriteText(store, keys::kLookup, "1");  // the call sign window's check box
-  EXPECT_TRUE(ReadBool(store, keys::kWordBk));
-  EXPECT_TRUE(ReadBool(store, keys::kLuName));
-  EXPECT_TRUE(ReadBool(store, keys::kLookup));
+  EXPECT_TRUE(ReadBool(store, keys::kWordBk) && ReadBool(store, keys::kLuName) && ReadBool(store, keys::kLookup));
   WriteBool(store, keys::kLookup, false);  // the options dialog
   EXPECT_FALSE(ReadBool(store, keys::kLookup, true));
   WriteLong(store, keys::kSerialNo, -2147483647L - 1);
   using Pairs = std::vector<std::pair<std::string, std::string>>;
-  EXPECT_EQ(store.ListSection("Opt"), (Pairs{{"WordBk", "True"},
-                                             {"luname", "1"},
-                                             {"Lookup", "False"},
-                                             {"SerialNo", "-2147483648"}}));
+  EXPECT_EQ(store.ListSection("Opt"),
+            (Pairs{{"WordBk", "True"}, {"luname", "1"}, {"Lookup", "False"}, {"SerialNo", "-2147483648"}}));
 }
 
 }  // namespace
