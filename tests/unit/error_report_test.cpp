@@ -17,9 +17,7 @@ TEST_F(MainFormTest, AnErrorIsReportedOnceAndReleasesTheTransmitterOnce) {
   Set("Opt", "GMT", "abc");
   Model().SendNKCharNB("^9");  // transmitting; the next status refresh needs the time
   Ticks(60);
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].rfind("Timer1_Timer: ", 0), 0u) << reporter.reports[0];
-  EXPECT_NE(reporter.reports[0].find("abc"), std::string::npos);
+  EXPECT_THAT(reporter.reports, ElementsAre(::testing::AllOf(StartsWith("Timer1_Timer: "), HasSubstr("abc"))));
   EXPECT_EQ(PanelKeys(), (std::vector<unsigned>{kVkF5}));
   // While the message box is open nothing else is reported, and the station gets nothing
   // more: no tick runs.
@@ -55,8 +53,7 @@ TEST_F(MainFormTest, ErrorsCarryTheNameOfTheProcedureWhoseTrapCaughtThem) {
     Started();
     Set("Opt", row.key, row.value);
     row.action(Model());
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].rfind(row.procedure, 0), 0u) << reporter.reports[0];
+    EXPECT_THAT(reporter.reports, ElementsAre(StartsWith(row.procedure)));
   }
 }
 

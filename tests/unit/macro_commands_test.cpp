@@ -32,8 +32,7 @@ TEST_F(MacroCommands, FileProblemsShowTheFileError) {
   Started();
   Set("Macro", "10", "@");
   Model().SendMacro(10);
-  ASSERT_EQ(view.messages.size(), 1u);
-  EXPECT_EQ(view.messages[0].rfind("Error: File Error: ", 0), 0u) << view.messages[0];
+  EXPECT_THAT(view.messages, fakes::ElementsAre(fakes::StartsWith("Error: File Error: ")));
   Set("Macro", "11", "@" + folder.File("missing.txt"));
   Model().SendMacro(11);
   ASSERT_EQ(view.messages.size(), 2u);
@@ -106,8 +105,7 @@ TEST_F(MacroCommands, IncrementAtTheLargestSerialIsAnErrorAndChangesNothing) {
   Set("Opt", "SerialNo", "2147483647");
   Started();
   Model().mnuIncr_Click();
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].rfind("mnuIncr_Click: ", 0), 0u) << reporter.reports[0];
+  EXPECT_THAT(reporter.reports, fakes::ElementsAre(fakes::StartsWith("mnuIncr_Click: ")));
   EXPECT_EQ(std::tuple(Model().serialno, Get("Opt", "SerialNo"), view.caption[6], palette.rebuilds),
             std::tuple(2147483647L, "2147483647", "", 0));
 }

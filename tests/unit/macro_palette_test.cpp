@@ -121,8 +121,7 @@ TEST_F(MacroPaletteTest, PreviewHasNoEffectsAndReportsADamagedOptionAsTheExpansi
   Set("Opt", "GMT", "soon");
   Set("Macro", "0", "at ^T");
   EXPECT_THROW(Palette().InitList(), Reported);
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].rfind("SExpand: ", 0), 0u) << reporter.reports[0];
+  EXPECT_THAT(reporter.reports, fakes::ElementsAre(fakes::StartsWith("SExpand: ")));
 }
 
 TEST_F(MacroPaletteTest, RetroMarksFunctionKeyLinesAndExpandFollowsItsCheckBox) {

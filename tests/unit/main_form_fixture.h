@@ -1,6 +1,7 @@
 // The main window's model over recording fakes of its ports, for unit tests.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -16,6 +17,8 @@
 #include "options/settings_store.h"
 
 namespace qsopad::fakes {
+
+using ::testing::ElementsAre, ::testing::HasSubstr, ::testing::StartsWith;
 
 class RecordingView : public MainView {
  public:

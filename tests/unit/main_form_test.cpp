@@ -2,7 +2,6 @@
 // slashed zeros and the attachment watch, against a recording view and a fake window tree.
 #include "app/main_form.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,9 +84,8 @@ TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
   view.font.reset();
   Set("Opt", "FontSize", "large");
   Model().SetRegFont();
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_THAT(reporter.reports[0], ::testing::AllOf(::testing::StartsWith("SetRegFont: "), ::testing::HasSubstr("FontSize"),
-                                                    ::testing::HasSubstr("large")));
+  EXPECT_THAT(reporter.reports,
+              fakes::ElementsAre(::testing::AllOf(fakes::StartsWith("SetRegFont: "), fakes::HasSubstr("FontSize"), fakes::HasSubstr("large"))));
   EXPECT_FALSE(view.font.has_value());
 }
 
