@@ -260,9 +260,9 @@ TEST_F(Psk31LinkTest, AttachPlacesTheFormOnlyWhenAPositionWasSavedAndIsWanted) {
   EXPECT_TRUE(host.boxes.empty());
 }
 
+// Before attaching, nothing goes anywhere.
 TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
   const Psk31Tree tree = BuildPsk31(windows);
-  link.AttachPSK31();
   const struct {
     const char* name;
     std::function<void()> action;
@@ -278,6 +278,11 @@ TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
       {"character", [&] { link.SendChar(216); }, tree.memo, {{kWmChar, 216}}},
       {"close", [&] { link.ClosePSK31(); }, tree.form, {{kWmClose, 0}}},
   };
+  host.answer = "14";
+  for (const auto& row : rows) row.action();
+  link.SetRxFrequency();
+  EXPECT_EQ(KindsOf(windows.journal), std::vector<Kind>{Kind::kNote}) << "only the focus back";
+  link.AttachPSK31();
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     windows.journal.clear();
@@ -287,16 +292,6 @@ TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
     for (const Call& call : windows.journal)
       EXPECT_EQ(std::pair(call.lparam, call.wait_ms), std::pair(std::intptr_t{0}, GuardedSender::kWaitMs));
   }
-}
-
-TEST_F(Psk31LinkTest, DetachedLinkSendsNothing) {
-  host.answer = "14";
-  link.PressFunctionKey(5);
-  link.RxFrequencyUp();
-  link.SendChar('a');
-  link.ClosePSK31();
-  link.SetRxFrequency();
-  EXPECT_EQ(KindsOf(windows.journal), std::vector<Kind>{Kind::kNote}) << "only the focus back";
 }
 
 // End, eight backspaces, the answer's bytes as typed, Enter: into the RX box, focused first.
