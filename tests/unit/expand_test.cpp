@@ -66,9 +66,8 @@ Texts Expand(MacroContext& context, const std::string& text, bool action = true,
 
 // Send mode without side effects: the display text, and the transmit text when it differs.
 TEST(SExpand, TextAndCodesInSendMode) {
-  const struct {
-    std::string in, display, transmit = {};  // transmit: as displayed when empty
-  } rows[] = {
+  // transmit: as displayed when empty
+  const struct { std::string in, display, transmit = {}; } rows[] = {
       {"cq ^M^N", "cq K1ABC\r\n"},
       {"", ""},
       {"^", "^"},
@@ -215,12 +214,7 @@ TEST(SExpand, AnyBytesKeepTheTwoTextsAligned) {
 }
 
 TEST(XTime, OffsetRolloverAndTokens) {
-  const struct {
-    LocalTime now;
-    const char *gmt, *fmt;
-    bool zf;
-    const char* text;
-  } rows[] = {
+  const struct { LocalTime now; const char *gmt, *fmt; bool zf; const char* text; } rows[] = {
       {{2023, 12, 31, 23, 30, 0}, "1", "dd mmm yyyy Hh:Nn", true, "01 Jan 2024 00:30z"},
       {{2024, 2, 28, 23, 0, 0}, "1", "dd mmm yyyy", true, "29 Feb 2024z"},
       {{2023, 2, 28, 23, 0, 0}, "1", "dd mmm yyyy", true, "01 Mar 2023z"},

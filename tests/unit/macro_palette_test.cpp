@@ -87,9 +87,8 @@ TEST_F(MacroPaletteTest, ListsTwentyLinesFunctionKeysFirstWithDefaultsAndStoredT
 }
 
 TEST_F(MacroPaletteTest, PreviewShowsExpansionUnlessFileMacroOrBlank) {
-  const struct {
-    const char *stored, *rxchar, *shown;  // rxchar nullptr: not stored
-  } rows[] = {
+  // rxchar nullptr: not stored
+  const struct { const char *stored, *rxchar, *shown; } rows[] = {
       {"^3 de ^2", nullptr, "K1XYZ de DL1ABC"},
       {"@c:\\macros\\^2.txt", nullptr, "@c:\\macros\\^2.txt"},
       {"^X", nullptr, "^X"},

@@ -197,11 +197,7 @@ TEST_F(Psk31LinkTest, NoKnownFormShowsOneBoxAndStops) {
 // A running program is not launched again; its input is joined, its controls found, and a
 // missing one costs a box but not the rest.
 TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControls) {
-  const struct {
-    const char* name;
-    TreeShape shape;
-    std::vector<std::string> boxes;
-  } rows[] = {
+  const struct { const char* name; TreeShape shape; std::vector<std::string> boxes; } rows[] = {
       {"complete", {}, {}},
       {"no panel", {.panel = false}, {"Error: Can't find PSK31 panel", "Error: Can't find PSK31 tune button", "Error: Can't find PSK31 memo"}},
       {"no tune button", {.tune = false}, {"Error: Can't find PSK31 tune button"}},
@@ -299,11 +295,7 @@ TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
 TEST_F(Psk31LinkTest, SetRxFrequencyTypesTheAnswerIntoTheRxBox) {
   const Psk31Tree tree = BuildPsk31(windows);
   link.AttachPSK31();
-  const struct {
-    const char* name;
-    std::optional<std::string> answer;
-    Messages typed;
-  } rows[] = {
+  const struct { const char* name; std::optional<std::string> answer; Messages typed; } rows[] = {
       {"cancelled", std::nullopt, {}},
       {"empty", "", {}},
       {"number", "14", {{kWmChar, '1'}, {kWmChar, '4'}}},

@@ -34,10 +34,7 @@ TEST(SettingsValues, BooleanRule) {
 }
 
 TEST(SettingsValues, Numbers) {
-  const struct {
-    const char* text;
-    double value;
-  } good[] = {{"10", 10},   {"8.25", 8.25}, {" -3 ", -3}, {"+4", 4},
+  const struct { const char* text; double value; } good[] = {{"10", 10},   {"8.25", 8.25}, {" -3 ", -3}, {"+4", 4},
               {".5", 0.5},  {"1.", 1},      {"\t16777215", 16777215}};
   for (const auto& row : good) EXPECT_EQ(ParseNumber(row.text), row.value) << row.text;
   for (const char* bad : {"", "-", "+", "abc", "1 2", "1..2", "1e3", "0x10", "1,5", "- 1",

@@ -108,11 +108,7 @@ TEST_F(TransmitRoad, ReceiveCodePressesF5RightAfterTheLastCharacter) {
 }
 
 TEST_F(TransmitRoad, MarkersChooseTxOffOrCwId) {
-  const struct {
-    const char *cwid, *cw1, *macro;
-    Keys keys;
-    std::string memo;
-  } rows[] = {
+  const struct { const char *cwid, *cw1, *macro; Keys keys; std::string memo; } rows[] = {
       {"False", "1", "^9a^0", {kVkF5}, "a"},
       {"True", "1", "^9a^0", {kVkF6}, "a"},
       {"False", "1", "^9a^.", {kVkF6}, "a"},
