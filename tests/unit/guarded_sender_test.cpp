@@ -27,19 +27,6 @@ std::vector<std::string> CallsTo(const FakeWindowSystem& windows, WindowHandle w
   return out;
 }
 
-TEST(GuardedSender, AnsweringReceiverGetsFullWaitsAndItsAnswersComeBack) {
-  FakeWindowSystem windows;
-  const WindowHandle memo = windows.AddTopLevel("TMemo", "");
-  windows.Window(memo).answer = 42;
-  GuardedSender sender(windows);
-  for (unsigned c : {'a', 'b'}) {
-    const SendResult result = sender.Send(memo, kWmChar, c, 0);
-    EXPECT_EQ(result.status, SendStatus::kDone);
-    EXPECT_EQ(result.result, 42);
-  }
-  EXPECT_EQ(CallsTo(windows, memo), (std::vector<std::string>{"send 2000", "send 2000"}));
-}
-
 // A receiver that stops answering for a while costs one full wait; after that each message
 // is preceded by a short WM_NULL probe and handed over without waiting while the probe goes
 // unanswered. No message is dropped or reordered meanwhile.
@@ -63,8 +50,7 @@ TEST(GuardedSender, ReceiverThatHangsCostsOneFullWaitUntilItAnswersAgain) {
     SCOPED_TRACE(row.name);
     FakeWindowSystem windows;
     const WindowHandle memo = windows.AddTopLevel("TMemo", "");
-    windows.Window(memo).hang_sends = row.hang_sends;
-    windows.Window(memo).hang_status = row.hang_status;
+    windows.Window(memo).hang_sends = row.hang_sends, windows.Window(memo).hang_status = row.hang_status;
     GuardedSender sender(windows);
 
     for (unsigned c = '1'; c <= '6'; ++c) sender.Send(memo, kWmChar, c, 0);
@@ -90,16 +76,19 @@ TEST(GuardedSender, RecordsAreNotHandedOverToAReceiverThatDoesNotAnswer) {
   EXPECT_EQ(windows.CallsOf(Call::Kind::kCopyData).back().text, "ZX0EF");
 }
 
+// An answering receiver gets full waits and its answers come back.
 TEST(GuardedSender, MarkBelongsToTheReceiverThatHung) {
   FakeWindowSystem windows;
-  const WindowHandle hung = windows.AddTopLevel("TForm1", "hung");
-  const WindowHandle fine = windows.AddTopLevel("TForm1", "fine");
+  const WindowHandle hung = windows.AddTopLevel("TForm1", "hung"), fine = windows.AddTopLevel("TForm1", "fine");
   windows.Window(hung).hang_sends = 10;
+  windows.Window(fine).answer = 42;
   GuardedSender sender(windows);
   sender.Send(hung, kWmChar, 'x', 0);
-  sender.Send(fine, kWmChar, 'y', 0);
+  const SendResult answer = sender.Send(fine, kWmChar, 'y', 0);
+  EXPECT_EQ(std::pair(answer.status, answer.result), std::pair(SendStatus::kDone, std::intptr_t{42}));
   sender.Send(hung, kWmChar, 'z', 0);
-  EXPECT_EQ(CallsTo(windows, fine), std::vector<std::string>{"send 2000"});
+  EXPECT_EQ(sender.Send(fine, kWmChar, 'w', 0).result, 42);
+  EXPECT_EQ(CallsTo(windows, fine), (std::vector<std::string>{"send 2000", "send 2000"}));
   EXPECT_EQ(CallsTo(windows, hung),
             (std::vector<std::string>{"send 2000", "probe 20", "handed over"}));
 }
@@ -115,8 +104,7 @@ TEST(GuardedSender, FailedSendsLeaveTheMarkAsItWasAndWindowZeroGetsNothing) {
   EXPECT_EQ(sender.Send(form, kWmChar, 'a', 0).status, SendStatus::kFailed);
   EXPECT_FALSE(sender.IsUnresponsive(form));
   // ...and a failure to a marked one does not clear the mark.
-  windows.Window(form).alive = true;
-  windows.Window(form).hang_sends = 1;
+  windows.Window(form).alive = true, windows.Window(form).hang_sends = 1;
   sender.Send(form, kWmChar, 'b', 0);
   windows.Window(form).alive = false;
   sender.Send(form, kWmChar, 'c', 0);
