@@ -12,11 +12,7 @@ namespace qsopad {
 namespace {
 
 std::string ErrorText(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.what();
-  }
+  try { f(); } catch (const Error& e) { return e.what(); }
   return "(no error)";
 }
 
@@ -66,14 +62,11 @@ TEST(SettingsValues, ErrorTextsNameSectionKeyAndValue) {
   EXPECT_EQ(ErrorText([&] { ReadLong(store, keys::kLDelay, 7); }),
             "Setting [Opt] \"LDelay\" holds \"soon\", which is not a number");
   EXPECT_EQ(ErrorText([&] { ReadLong(store, keys::kWinTop); }),
-            "Setting [Win] \"Top\" holds \"3000000000\", which is outside the range of a 32-bit "
-            "whole number");
-  EXPECT_EQ(ErrorText([] { ParseBool("maybe"); }),
-            "\"maybe\" is not True, False or a number");
+            "Setting [Win] \"Top\" holds \"3000000000\", which is outside the range of a 32-bit whole number");
+  EXPECT_EQ(ErrorText([] { ParseBool("maybe"); }), "\"maybe\" is not True, False or a number");
   EXPECT_EQ(ErrorText([] { ParseNumber("1,5"); }), "\"1,5\" is not a number");
   // A key whose default depends on the screen must be read with one.
-  EXPECT_NE(ErrorText([&] { ReadLong(store, keys::kWinWidth); }).find("\"Width\""),
-            std::string::npos);
+  EXPECT_NE(ErrorText([&] { ReadLong(store, keys::kWinWidth); }).find("\"Width\""), std::string::npos);
 }
 
 TEST(SettingsValues, DefaultsConvertLikeStoredTextAndReadingWritesNothing) {
