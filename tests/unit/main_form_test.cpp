@@ -17,6 +17,7 @@ namespace {
 using fakes::Call;
 using fakes::MainFormTest;
 
+// The Aux program starts only when set.
 TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
   AddPsk31();
   Model().Load();
@@ -28,6 +29,12 @@ TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
   EXPECT_EQ(file->replaces, 0) << "start-up stores nothing";
   EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
   EXPECT_EQ(Model().link.formwnd, form);
+  EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).empty()) << "no Aux program set";
+  Set("Opt", "Aux", "c:\\logger\\log.exe /quiet");
+  Model().Load();
+  const auto starts = windows.CallsOf(Call::Kind::kStart);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(std::pair(starts[0].text, starts[0].mode), std::pair(std::string("c:\\logger\\log.exe /quiet"), StartMode::kNormalFocused));
 }
 
 TEST_F(MainFormTest, StartUpRunsItsStepsInOrder) {
@@ -100,17 +107,6 @@ TEST_F(MainFormTest, SlashedZerosFollowTheOption) {
   Set("Call", "MyCall", "ZX0AB");
   Model().Load();
   EXPECT_EQ(view.caption[3], "ZX\xD8" "AB");
-}
-
-TEST_F(MainFormTest, AuxProgramStartsOnlyWhenSet) {
-  AddPsk31();
-  Model().Load();
-  EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).empty());
-  Set("Opt", "Aux", "c:\\logger\\log.exe /quiet");
-  Model().Load();
-  const auto starts = windows.CallsOf(Call::Kind::kStart);
-  ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(std::pair(starts[0].text, starts[0].mode), std::pair(std::string("c:\\logger\\log.exe /quiet"), StartMode::kNormalFocused));
 }
 
 // Announce, tell the paired log program, save the window setup, unload the palette, close
