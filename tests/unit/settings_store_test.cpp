@@ -100,7 +100,7 @@ TEST(SettingsStore, NamesDifferingInCaseMeetAndKeepTheirFirstSpellingAndOrder) {
   EXPECT_EQ(Slurp(path).find("[Adif]"), std::string::npos) << "one section, first spelling";
 }
 
-TEST(SettingsStore, DeleteSectionRemovesAllKeysAndIgnoresAnAbsentSection) {
+TEST(SettingsStore, DeleteSectionRemovesAllKeysAndAFailedWriteChangesNothing) {
   MemoryStoreFile file;
   SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
   store.WriteSetting("Win", "Top", "1");
@@ -123,6 +123,20 @@ TEST(SettingsStore, DeleteSectionRemovesAllKeysAndIgnoresAnAbsentSection) {
   SettingsStore reloaded(std::make_unique<MemoryStoreFile>(file.SharedState()));
   EXPECT_EQ(reloaded.ListSection("Win"), (Pairs{{"Left", "5"}}));
   EXPECT_NE(file.Bytes()->find("[win]"), std::string::npos);
+
+  // A failed write changes neither file nor memory.
+  store.WriteSetting("Win", "Top", "1");
+  const auto unchanged = file.Bytes();
+  file.SetFailReplace(true);
+  EXPECT_THROW(store.WriteSetting("Win", "Top", "2"), Error);
+  EXPECT_THROW(store.WriteSetting("New", "Key", "x"), Error);
+  EXPECT_THROW(store.DeleteSection("Win"), Error);
+  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "1");
+  EXPECT_TRUE(store.ListSection("New").empty());
+  EXPECT_EQ(file.Bytes(), unchanged);
+  file.SetFailReplace(false);
+  store.WriteSetting("Win", "Top", "3");
+  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "3");
 }
 
 TEST(SettingsStore, TwoStoresOnOneFileInterleavingWritesLoseNothing) {
@@ -184,23 +198,6 @@ TEST(SettingsStore, ARealFileEditedOutsideIsSeenByRefresh) {
   std::filesystem::rename(path + ".new", path);
   EXPECT_TRUE(store.Refresh());
   EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "q");
-}
-
-TEST(SettingsStore, AFailedWriteChangesNeitherFileNorMemory) {
-  MemoryStoreFile file;
-  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
-  store.WriteSetting("Win", "Top", "1");
-  const auto before = file.Bytes();
-  file.SetFailReplace(true);
-  EXPECT_THROW(store.WriteSetting("Win", "Top", "2"), Error);
-  EXPECT_THROW(store.WriteSetting("New", "Key", "x"), Error);
-  EXPECT_THROW(store.DeleteSection("Win"), Error);
-  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "1");
-  EXPECT_TRUE(store.ListSection("New").empty());
-  EXPECT_EQ(file.Bytes(), before);
-  file.SetFailReplace(false);
-  store.WriteSetting("Win", "Top", "3");
-  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "3");
 }
 
 // Plays a power cut between writing the temporary file and renaming it over the real one.
