@@ -67,10 +67,12 @@ scenarios=("${all[@]}")
 if [ -n "${QSOPAD_SCENARIOS:-}" ]; then
   scenarios=()
   for s in "${all[@]}"; do grep -qw -- "$s" <<<"$QSOPAD_SCENARIOS" && scenarios+=("$s"); done
-  for want in $QSOPAD_SCENARIOS; do
-    printf '%s\n' "${all[@]}" | grep -qx -- "$want" || { echo "  FAIL  $want: no such scenario"; e2e_failed=$((e2e_failed + 1)); failed_names+=("$want"); }
-  done
   [ ${#scenarios[@]} -gt 0 ] || fail_e2e "QSOPAD_SCENARIOS=\"$QSOPAD_SCENARIOS\" matches no scenario"
+  # A name that is no scenario (a typo) fails too, rather than going unnoticed beside the others.
+  for want in $QSOPAD_SCENARIOS; do
+    printf '%s\n' "${all[@]}" | grep -qx -- "$want" && continue
+    echo "  FAIL  $want: no such scenario"; e2e_failed=$((e2e_failed + 1)); failed_names+=("$want")
+  done
 fi
 mkdir -p "$BUILD/e2e-logs"
 for s in "${scenarios[@]}"; do
