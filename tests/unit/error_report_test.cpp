@@ -12,6 +12,8 @@
 namespace qsopad::fakes {
 namespace {
 
+using Messages = std::vector<std::pair<unsigned, std::uintptr_t>>;
+
 TEST_F(MainFormTest, AnErrorIsReportedOnceAndReleasesTheTransmitterOnce) {
   Started();
   Set("Opt", "GMT", "abc");
@@ -63,7 +65,7 @@ TEST_F(MainFormTest, ShutdownRunsOnceWhateverEndsTheWindow) {
   Model().Unload();  // the session ends
   Model().Unload();  // and the window is closed after it
   // One announcement of the transmitter's release and one close reach the PSK31 form.
-  EXPECT_EQ(windows.MessagesTo(form), (std::vector<std::pair<unsigned, std::uintptr_t>>{{Model().funcmsg, 1}, {kWmClose, 0}}));
+  EXPECT_EQ(windows.MessagesTo(form), (Messages{{Model().funcmsg, 1}, {kWmClose, 0}}));
 }
 
 TEST_F(MainFormTest, InsertAndDeleteNeverReachTheTypingArea) {
@@ -72,8 +74,8 @@ TEST_F(MainFormTest, InsertAndDeleteNeverReachTheTypingArea) {
     for (const int shift : {0, kShiftBit, kCtrlBit, kShiftBit | kCtrlBit})
       EXPECT_TRUE(Model().OnKeyDown(vk, shift)) << vk << " with " << shift;
   // Only the plain keys nudge the frequency: Insert up, Delete down.
-  EXPECT_EQ(windows.MessagesTo(memo), (std::vector<std::pair<unsigned, std::uintptr_t>>{
-                                          {kWmKeyDown, kVkRight}, {kWmKeyUp, kVkRight}, {kWmKeyDown, kVkLeft}, {kWmKeyUp, kVkLeft}}));
+  EXPECT_EQ(windows.MessagesTo(memo),
+            (Messages{{kWmKeyDown, kVkRight}, {kWmKeyUp, kVkRight}, {kWmKeyDown, kVkLeft}, {kWmKeyUp, kVkLeft}}));
 }
 
 TEST(AccessKeys, FindTheButtonWhoseCaptionHasTheKey) {

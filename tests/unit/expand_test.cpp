@@ -47,12 +47,18 @@ class RecordingContext : public MacroContext {
   }
   void ClearLastXmit() override { calls.push_back("lastxmit cleared"); }
   void ShowTransmitCommanded() override { calls.push_back("send button red"); }
-  void SetSerialCaption(const std::string& c) override { calls.push_back("caption " + c + " with " + ReadText(store, keys::kSerialNo) + " stored"); }
+  void SetSerialCaption(const std::string& c) override {
+    calls.push_back("caption " + c + " with " + ReadText(store, keys::kSerialNo) + " stored");
+  }
   void RebuildMacroList() override { calls.push_back("list rebuilt"); }
   void Beep() override { calls.push_back("beep"); }
-  void ReportError(const std::string& procedure, const std::string& what) override { calls.push_back("report " + procedure + ": " + what); }
+  void ReportError(const std::string& proc, const std::string& what) override {
+    calls.push_back("report " + proc + ": " + what);
+  }
   LocalTime Now() override { return now; }
-  std::string MonthAbbreviation(int m) override { return std::string("JanFebMarAprMayJunJulAugSepOctNovDec").substr(3 * (m - 1), 3); }
+  std::string MonthAbbreviation(int m) override {
+    return std::string("JanFebMarAprMayJunJulAugSepOctNovDec").substr(3 * (m - 1), 3);
+  }
 };
 
 struct Texts {
@@ -209,7 +215,8 @@ TEST(SExpand, AnyBytesKeepTheTwoTextsAligned) {
     const Texts out = Expand(c, text, !preview, preview);
     ASSERT_EQ(out.display.size(), out.transmit.size());
     for (std::size_t i = 0; i < out.display.size(); ++i)
-      EXPECT_TRUE(out.display[i] == out.transmit[i] || (out.display[i] == 'a' && (out.transmit[i] == '\0' || out.transmit[i] == '\x01'))) << i;
+      EXPECT_TRUE(out.display[i] == out.transmit[i] ||
+                  (out.display[i] == 'a' && (out.transmit[i] == '\0' || out.transmit[i] == '\x01'))) << i;
   }
 }
 

@@ -173,7 +173,8 @@ class FakeWindowSystem : public WindowSystem {
     call.wait_ms = wait_ms;
     SendResult result;
     if (FakeWindow* w = Find(call.window))
-      result = w->hang_sends > 0 ? (--w->hang_sends, SendResult{w->hang_status}) : SendResult{SendStatus::kDone, w->answer};
+      result = w->hang_sends > 0 ? (--w->hang_sends, SendResult{w->hang_status})
+                                 : SendResult{SendStatus::kDone, w->answer};
     call.status = result.status;
     return result;
   }

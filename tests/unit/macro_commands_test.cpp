@@ -24,7 +24,8 @@ TEST_F(MacroCommands, AtMacroSendsTheFileLineByLineOrShowsTheFileError) {
   Set("Macro", "10", "@" + path);
   Model().OnKeyDown(kVkF1, 0);
   EXPECT_EQ(std::tuple(Model().sendbuf, view.text1, view.messages.size()),
-            std::tuple("first\rsecond\rthird ZX0AB\r", "first\r\nsecond\r\nthird ZX0AB\r\n", 0u)) << "CR LF and LF alike";
+            std::tuple("first\rsecond\rthird ZX0AB\r", "first\r\nsecond\r\nthird ZX0AB\r\n", 0u))
+      << "CR LF and LF alike";
   Model().sendbuf.clear();
 
   // File problems show the file error.
@@ -33,7 +34,8 @@ TEST_F(MacroCommands, AtMacroSendsTheFileLineByLineOrShowsTheFileError) {
   EXPECT_THAT(view.messages, fakes::ElementsAre(fakes::StartsWith("Error: File Error: ")));
   Set("Macro", "11", "@" + folder.File("missing.txt"));
   Model().SendMacro(11);
-  EXPECT_THAT(view.messages, fakes::ElementsAre(fakes::StartsWith("Error: File Error: "), fakes::HasSubstr("missing.txt")));
+  EXPECT_THAT(view.messages,
+              fakes::ElementsAre(fakes::StartsWith("Error: File Error: "), fakes::HasSubstr("missing.txt")));
   EXPECT_EQ(Model().sendbuf, "");
   EXPECT_TRUE(reporter.reports.empty()) << "a file error is expected, not unexpected";
 
@@ -63,7 +65,8 @@ TEST_F(MacroCommands, RepeatLastExpandsALiteralCaretCodeTheSecondTime) {
   Ticks(10);
   EXPECT_EQ(std::pair(MemoChars(), Model().lastxmit), std::pair(std::string("pse ^M"), std::string("pse ^M")));
   Model().mnuXRpt_Click();
-  EXPECT_EQ(std::tuple(Model().txmode, Model().sendbuf, Model().lastxmit), std::tuple(1, std::string("pse ZX0AB\0", 10), ""))
+  EXPECT_EQ(std::tuple(Model().txmode, Model().sendbuf, Model().lastxmit),
+            std::tuple(1, std::string("pse ZX0AB\0", 10), ""))
       << "the transmit code empties lastxmit";
 }
 
@@ -123,7 +126,8 @@ TEST_F(MacroCommands, ButtonRightClicksSetOwnCallAndSerial) {
   view.answers = {"ZX0NEW"};
   Model().OnButtonRightClick(3);
   EXPECT_EQ(view.prompts.back(), "Set your call sign");
-  EXPECT_EQ(std::tuple(Model().mycall, Get("Call", "MyCall"), view.caption[3]), std::tuple("ZX0NEW", "ZX0NEW", "ZX0NEW"));
+  EXPECT_EQ(std::tuple(Model().mycall, Get("Call", "MyCall"), view.caption[3]),
+            std::tuple("ZX0NEW", "ZX0NEW", "ZX0NEW"));
   Model().OnButtonRightClick(3);  // cancelled
   EXPECT_EQ(Model().mycall, "ZX0NEW");
   view.answers = {"41"};

@@ -157,7 +157,8 @@ TEST_F(MacroPaletteTest, EditThenOtherLineStoresUnderFirstNumberAndRebuildsOnlyT
   list.Click(3);  // F4, macro 13
   EXPECT_EQ(Get("Macro", "2"), "^2 test^N");
   EXPECT_EQ(Get("Macro", "13"), "<absent>");
-  EXPECT_EQ(std::tuple(list.replaced, list.full_rebuilds, Line(12)), std::tuple(std::vector<int>{12}, rebuilds, "SF3 : DL1ABC test^N"));
+  EXPECT_EQ(std::tuple(list.replaced, list.full_rebuilds, Line(12)),
+            std::tuple(std::vector<int>{12}, rebuilds, "SF3 : DL1ABC test^N"));
   EXPECT_EQ(std::pair(list.selected, list.edit_text), std::pair(3, std::string("^4 ")));
   // Enter stores an edit of the new line; a second Enter has nothing left to store.
   list.Type("^4 utc");
@@ -227,7 +228,7 @@ TEST_F(MacroPaletteTest, PrintPageHasHeadingRulesAndLinesAsShown) {
   Palette();
   const std::vector<std::string> page = Palette().PrintLines();
   ASSERT_EQ(page.size(), 25u);
-  EXPECT_EQ(std::pair(page[0], page[1]), std::pair(std::string("Macros for DL1ABC 06 Dec 2026 10:30z"), std::string(80, '_')));
+  EXPECT_EQ(std::tuple(page[0], page[1]), std::tuple("Macros for DL1ABC 06 Dec 2026 10:30z", std::string(80, '_')));
   EXPECT_EQ(page[3], " F1 :  K1XYZ de DL1ABC ");
   EXPECT_EQ(page[13], "SF1 : a^Nb");
   EXPECT_EQ(page[24], std::string(80, '_'));

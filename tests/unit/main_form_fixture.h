@@ -42,7 +42,8 @@ class RecordingView : public MainView {
   std::optional<std::string> open_file;  // what the open-file dialog answers
 
   void SetMenuVisible(Menu m, bool v) override {
-    menu_visible[m == Menu::kPsk31a] = v, calls.push_back("menu " + std::to_string(m == Menu::kPsk31a) + (v ? " shown" : " hidden"));
+    menu_visible[m == Menu::kPsk31a] = v;
+    calls.push_back("menu " + std::to_string(m == Menu::kPsk31a) + (v ? " shown" : " hidden"));
   }
   void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31a] = e; }
   void SetFindWindowEnabled(bool e) override { find_enabled = e; }
@@ -66,7 +67,7 @@ class RecordingView : public MainView {
     return normal ? std::optional(window) : std::nullopt;
   }
   void FocusTypingArea() override { calls.push_back("focus"); }
-  void ShowMessage(const std::string& text, const std::string& title) override { messages.push_back(title + ": " + text); }
+  void ShowMessage(const std::string& t, const std::string& title) override { messages.push_back(title + ": " + t); }
   std::optional<std::string> AskText(const std::string& prompt) override {
     prompts.push_back(prompt);
     if (answers.empty()) return std::nullopt;
@@ -112,7 +113,7 @@ class CountingPalette : public MacroPalette {
 class RecordingReporter : public ErrorReporter {
  public:
   std::vector<std::string> reports;
-  void Report(const std::string& procedure, const std::string& description) override { reports.push_back(procedure + ": " + description); }
+  void Report(const std::string& proc, const std::string& what) override { reports.push_back(proc + ": " + what); }
 };
 
 class MainFormTest : public ::testing::Test {
@@ -163,11 +164,11 @@ class MainFormTest : public ::testing::Test {
     }
     return *model;
   }
-  void Set(std::string_view section, std::string_view key, std::string_view value) { store.WriteSetting(section, key, value); }
+  void Set(std::string_view s, std::string_view k, std::string_view v) { store.WriteSetting(s, k, v); }
   void Set(std::string_view section, std::initializer_list<std::pair<std::string_view, std::string_view>> values) {
     for (const auto& [key, value] : values) Set(section, key, value);
   }
-  std::string Get(std::string_view section, std::string_view key) { return store.ReadSetting(section, key, "<absent>"); }
+  std::string Get(std::string_view s, std::string_view k) { return store.ReadSetting(s, k, "<absent>"); }
 
   std::shared_ptr<MemoryStoreFile::Shared> file = MemoryStoreFile().SharedState();
   SettingsStore store;

@@ -34,7 +34,8 @@ TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
   Model().Load();
   const auto starts = windows.CallsOf(Call::Kind::kStart);
   ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(std::pair(starts[0].text, starts[0].mode), std::pair(std::string("c:\\logger\\log.exe /quiet"), StartMode::kNormalFocused));
+  EXPECT_EQ(std::tuple(starts[0].text, starts[0].mode),
+            std::tuple("c:\\logger\\log.exe /quiet", StartMode::kNormalFocused));
 }
 
 TEST_F(MainFormTest, StartUpRunsItsStepsInOrder) {
@@ -92,7 +93,8 @@ TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
   Set("Opt", "FontSize", "large");
   Model().SetRegFont();
   EXPECT_THAT(reporter.reports,
-              fakes::ElementsAre(::testing::AllOf(fakes::StartsWith("SetRegFont: "), fakes::HasSubstr("FontSize"), fakes::HasSubstr("large"))));
+              fakes::ElementsAre(::testing::AllOf(fakes::StartsWith("SetRegFont: "), fakes::HasSubstr("FontSize"),
+                                                  fakes::HasSubstr("large"))));
   EXPECT_FALSE(view.font.has_value());
 }
 

@@ -112,10 +112,14 @@ TEST_F(Psk31LinkTest, FindPSK31MatchesTheKnownCaptionsOnly) {
     int app, form;  // indexes into top_levels; -1: not found
   } rows[] = {
       {"soundcard QPSK", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [QPSK]"}}, 0, 1},
-      {"BPSK first", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [QPSK]"}, {"TForm1", "PSK31 SB [BPSK]"}}, 0, 2},
+      {"BPSK first", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [QPSK]"}, {"TForm1", "PSK31 SB [BPSK]"}},
+       0, 2},
       {"EVM BPSK", {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [BPSK]"}}, 0, 1},
       {"EVM QPSK", {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [QPSK]"}}, 0, 1},
-      {"soundcard before EVM", {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [BPSK]"}, {"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [BPSK]"}}, 2, 3},
+      {"soundcard before EVM",
+       {{"TApplication", kEvm}, {"TForm1", "PSK31 EVM [BPSK]"}, {"TApplication", kSoundcard},
+        {"TForm1", "PSK31 SB [BPSK]"}},
+       2, 3},
       {"EVM does not take the SB form", {{"TApplication", kEvm}, {"TForm1", "PSK31 SB [BPSK]"}}, 0, -1},
       {"unknown mode", {{"TApplication", kSoundcard}, {"TForm1", "PSK31 SB [8PSK]"}}, 0, -1},
       {"wrong class", {{"TForm1", kSoundcard}, {"TForm1", "PSK31 SB [BPSK]"}}, -1, -1},
@@ -199,7 +203,8 @@ TEST_F(Psk31LinkTest, NoKnownFormShowsOneBoxAndStops) {
 TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControls) {
   const struct { const char* name; TreeShape shape; std::vector<std::string> boxes; } rows[] = {
       {"complete", {}, {}},
-      {"no panel", {.panel = false}, {"Error: Can't find PSK31 panel", "Error: Can't find PSK31 tune button", "Error: Can't find PSK31 memo"}},
+      {"no panel", {.panel = false},
+       {"Error: Can't find PSK31 panel", "Error: Can't find PSK31 tune button", "Error: Can't find PSK31 memo"}},
       {"no tune button", {.tune = false}, {"Error: Can't find PSK31 tune button"}},
       {"no memo", {.memo = false}, {"Error: Can't find PSK31 memo"}},
   };
@@ -229,12 +234,13 @@ TEST_F(Psk31LinkTest, AttachPlacesTheFormOnlyWhenAPositionWasSavedAndIsWanted) {
   } rows[] = {
       {"never saved", {}, std::nullopt},
       {"PW 0", {{keys::kPw, "0"}, {keys::kPx, "10"}, {keys::kPh, "300"}}, std::nullopt},
-      {"saved", {{keys::kPx, "10"}, {keys::kPy, "20"}, {keys::kPw, "500"}, {keys::kPh, "300"}}, ScreenRect{10, 20, 510, 320}},
+      {"saved", {{keys::kPx, "10"}, {keys::kPy, "20"}, {keys::kPw, "500"}, {keys::kPh, "300"}},
+       ScreenRect{10, 20, 510, 320}},
       {"saved, SavePos 1", {{keys::kSavePos, "1"}, {keys::kPw, "500"}}, ScreenRect{0, 0, 500, 240}},
       {"SavePos false", {{keys::kSavePos, "False"}, {keys::kPw, "500"}}, std::nullopt},
       {"bad PX", {{keys::kPw, "500"}, {keys::kPx, "abc"}}, std::nullopt},
       {"bad SavePos", {{keys::kPw, "500"}, {keys::kSavePos, "maybe"}}, std::nullopt},
-      {"bottom beyond the coordinates", {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483647"}}, std::nullopt},
+      {"bottom overflows", {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483647"}}, std::nullopt},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

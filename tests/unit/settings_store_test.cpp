@@ -241,7 +241,8 @@ TEST(SettingsStore, AFileThatCannotBeWrittenIsNamedInTheError) {
   testing::TempFolder dir;
   const std::string path = dir.File("missing-folder/QSOPAD.ini");
   SettingsStore store(OnDisk(path));  // absent file: an empty store
-  EXPECT_THAT([&] { store.WriteSetting("Opt", "Zone", "z"); }, ::testing::ThrowsMessage<Error>(::testing::HasSubstr(path)));
+  EXPECT_THAT([&] { store.WriteSetting("Opt", "Zone", "z"); },
+              ::testing::ThrowsMessage<Error>(::testing::HasSubstr(path)));
 }
 
 TEST(SettingsStore, LinesItCannotPlaceAreKeptVerbatimAndNeverCrash) {

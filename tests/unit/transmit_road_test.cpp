@@ -221,7 +221,7 @@ TEST_F(TransmitRoad, StatusBarShowsTimeModeAndElapsedTime) {
     Started();
     windows.Window(form).caption = "PSK31 SB [QPSK]";
     Model().Tick();
-    EXPECT_EQ(std::pair(view.panels[0], view.panels[4]), std::pair(std::string(" 06 Dec 2026 10:30z "), std::string("QPSK")));
+    EXPECT_EQ(std::tuple(view.panels[0], view.panels[4]), std::tuple(" 06 Dec 2026 10:30z ", "QPSK"));
     EXPECT_EQ(std::pair(view.panel_enabled[3], view.panel_enabled[5]), std::pair(false, false));
     Model().OnButtonClick(1);
     desktop.now.minute = 31, desktop.now.second = 5;
@@ -297,7 +297,7 @@ TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
             std::tuple(WindowHandle{0x5000}, logmsg, std::uintptr_t{255}, std::intptr_t{0x7000}));
 
   Model().OnCopyData(1, "ZX0CALL");
-  EXPECT_EQ(std::pair(view.caption[4], view.panels[1]), std::pair(std::string("ZX\xD8" "CALL"), std::string(" ZX\xD8" "CALL")));
+  EXPECT_EQ(std::tuple(view.caption[4], view.panels[1]), std::tuple("ZX\xD8" "CALL", " ZX\xD8" "CALL"));
   Model().OnCopyData(2, "Ann");
   EXPECT_EQ(view.panels[2], " Ann");
   EXPECT_EQ(palette.rebuilds, 2);
