@@ -138,15 +138,23 @@ TEST_F(MacroPaletteTest, RetroMarksFunctionKeyLinesAndExpandFollowsItsCheckBox) 
   EXPECT_EQ(Line(0), "^F1 :  K1XYZ de DL1ABC ");
 }
 
+// Escape then restores the stored text and stores nothing.
 TEST_F(MacroPaletteTest, SelectingLoadsStoredTextWithoutMarkingItEdited) {
   Palette();
   EXPECT_FALSE(list.editor);
+  EXPECT_FALSE(Palette().OnKey(MacroPaletteModel::Key::kEscape));  // no edit box yet
+  EXPECT_FALSE(Palette().OnKey(MacroPaletteModel::Key::kEnter));
   list.Click(11);  // SF2
   EXPECT_EQ(std::tuple(list.editor, list.label, list.edit_text), std::tuple(true, "SF2", ""));
   list.Click(0);
   EXPECT_EQ(list.edit_text, " ^3 de ^2 ");  // unexpanded
   EXPECT_FALSE(Palette().editdirty());
   EXPECT_EQ(Get("Macro", "10"), "<absent>");  // loading is not an edit
+  list.Click(4);
+  list.Type("oops");
+  EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEscape));
+  EXPECT_EQ(std::tuple(list.edit_text, Palette().editdirty(), Get("Macro", "14"), list.replaced.size()),
+            std::tuple("^5 ", false, "<absent>", 0u));
 }
 
 TEST_F(MacroPaletteTest, EditThenOtherLineStoresUnderFirstNumberAndRebuildsOnlyThatLine) {
@@ -167,17 +175,6 @@ TEST_F(MacroPaletteTest, EditThenOtherLineStoresUnderFirstNumberAndRebuildsOnlyT
   Set("Macro", "13", "changed elsewhere");
   Palette().OnKey(MacroPaletteModel::Key::kEnter);
   EXPECT_EQ(Get("Macro", "13"), "changed elsewhere");
-}
-
-TEST_F(MacroPaletteTest, EscapeRestoresStoredTextAndStoresNothing) {
-  Palette();
-  EXPECT_FALSE(Palette().OnKey(MacroPaletteModel::Key::kEscape));  // no edit box yet
-  EXPECT_FALSE(Palette().OnKey(MacroPaletteModel::Key::kEnter));
-  list.Click(4);
-  list.Type("oops");
-  EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEscape));
-  EXPECT_EQ(std::tuple(list.edit_text, Palette().editdirty(), Get("Macro", "14"), list.replaced.size()),
-            std::tuple("^5 ", false, "<absent>", 0u));
 }
 
 TEST_F(MacroPaletteTest, RebuildKeepsEditBoxAndEscapeReloadsItsEntry) {
