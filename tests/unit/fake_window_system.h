@@ -119,15 +119,11 @@ class FakeWindowSystem : public WindowSystem {
                   std::intptr_t lparam, unsigned wait_ms) override {
     return Answer(Record(Call::Kind::kSend, handle, message, wparam, lparam), wait_ms);
   }
-  bool Post(WindowHandle handle, unsigned message, std::uintptr_t wparam,
-            std::intptr_t lparam) override {
-    Record(Call::Kind::kPost, handle, message, wparam, lparam);
-    return Find(handle) != nullptr;
+  bool Post(WindowHandle h, unsigned message, std::uintptr_t wparam, std::intptr_t lparam) override {
+    return Record(Call::Kind::kPost, h, message, wparam, lparam), Find(h) != nullptr;
   }
-  bool Notify(WindowHandle handle, unsigned message, std::uintptr_t wparam,
-              std::intptr_t lparam) override {
-    Record(Call::Kind::kNotify, handle, message, wparam, lparam);
-    return Find(handle) != nullptr;
+  bool Notify(WindowHandle h, unsigned message, std::uintptr_t wparam, std::intptr_t lparam) override {
+    return Record(Call::Kind::kNotify, h, message, wparam, lparam), Find(h) != nullptr;
   }
   void Move(WindowHandle handle, const ScreenRect& rect) override {
     Record(Call::Kind::kMove, handle).rect = rect;
