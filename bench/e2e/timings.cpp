@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,6 +18,55 @@
 using namespace e2e;
 
 namespace {
+
+struct Spacing {
+  std::int64_t span = 0;     // first to last character, ms
+  std::int64_t largest = 0;  // largest gap between two neighbours, ms
+  std::int64_t median = 0;   // median gap, ms
+};
+
+Spacing SpacingOf(const std::vector<StampedChar>& chars) {
+  Spacing s;
+  if (chars.size() < 2) return s;
+  std::vector<std::int64_t> gaps;
+  for (size_t i = 1; i < chars.size(); ++i) gaps.push_back(chars[i].ms - chars[i - 1].ms);
+  s.span = chars.back().ms - chars.front().ms;
+  s.largest = *std::max_element(gaps.begin(), gaps.end());
+  std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
+  s.median = gaps[gaps.size() / 2];
+  return s;
+}
+
+// Puts the text (ANSI) on the clipboard as Unicode text; false when the clipboard refused.
+bool PutClipboardText(const std::string& text) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (static_cast<size_t>(n) + 1) * sizeof(wchar_t));
+  if (!memory) return false;
+  auto* wide = static_cast<wchar_t*>(GlobalLock(memory));
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, n);
+  wide[n] = L'\0';
+  GlobalUnlock(memory);
+  // The clipboard needs an owner window: with none, SetClipboardData is refused.
+  HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  bool done = false;
+  if (OpenClipboard(owner)) {
+    done = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+  }
+  if (!done) GlobalFree(memory);
+  if (owner) DestroyWindow(owner);
+  return done;
+}
+
+// Kernel plus user CPU time of the process in 100 ns units; -1 when it cannot be read.
+std::int64_t CpuTime(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  FILETIME created, ended, kernel, user;
+  const bool ok = process && GetProcessTimes(process, &created, &ended, &kernel, &user);
+  if (process) CloseHandle(process);
+  auto value = [](const FILETIME& t) { return static_cast<std::int64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
+  return ok ? value(kernel) + value(user) : -1;
+}
 
 void Result(const char* figure, double value) {
   std::printf("RESULT %s %.2f\n", figure, value);

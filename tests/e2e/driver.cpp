@@ -5,7 +5,6 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
 
@@ -22,41 +21,17 @@ std::string SystemError(DWORD code) {
   return "error " + std::to_string(code) + ": " + text;
 }
 
-std::wstring Widen(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-bool SameName(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                              TRUE) == CSTR_EQUAL;
-}
-
-// The driver's environment with the changes applied, as a CreateProcessW block.
-std::wstring EnvironmentBlock(const EnvList& changes) {
-  std::vector<std::wstring> vars;
-  if (wchar_t* block = GetEnvironmentStringsW()) {
-    for (const wchar_t* p = block; *p; p += std::wcslen(p) + 1) vars.emplace_back(p);
-    FreeEnvironmentStringsW(block);
-  }
+// Applies the changes to the driver's own environment, which a program started next
+// inherits, and hands back what it replaced.
+EnvList SwapEnvironment(const EnvList& changes) {
+  EnvList previous;
   for (const auto& [name, value] : changes) {
-    std::wstring wname = Widen(name);
-    vars.erase(std::remove_if(vars.begin(), vars.end(),
-                              [&](const std::wstring& v) {
-                                // "=C:=C:\..." entries start with '='; their name is past it.
-                                size_t eq = v.find(L'=', 1);
-                                return eq != std::wstring::npos && SameName(v.substr(0, eq), wname);
-                              }),
-               vars.end());
-    if (!value.empty()) vars.push_back(wname + L"=" + Widen(value));
+    char old[4096];
+    const DWORD n = GetEnvironmentVariableA(name.c_str(), old, sizeof old);
+    previous.emplace_back(name, n > 0 && n < sizeof old ? std::string(old, n) : std::string());
+    SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
   }
-  std::wstring result;
-  for (const auto& v : vars) result.append(v).push_back(L'\0');
-  result.push_back(L'\0');
-  return result;
+  return previous;
 }
 
 std::vector<DWORD> Descendants(DWORD root) {
@@ -104,19 +79,13 @@ void Pause(int ms) { Sleep(static_cast<DWORD>(ms)); }
 
 // ---- Paths and files ----
 
-std::string DriverDir() {
-  char path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string p(path, n);
-  return p.substr(0, p.find_last_of("\\/"));
-}
-
 std::string BuildDir() {
   char value[MAX_PATH] = {};
   DWORD n = GetEnvironmentVariableA("QSOPAD_BUILD_DIR", value, MAX_PATH);
   if (n > 0 && n < MAX_PATH) return std::string(value, n);
-  std::string dir = DriverDir();
-  for (int up = 0; up < 2; ++up) dir = dir.substr(0, dir.find_last_of("\\/"));
+  n = GetModuleFileNameA(nullptr, value, MAX_PATH);
+  std::string dir(value, n);  // <build>\tests\e2e\qsopad_e2e.exe
+  for (int up = 0; up < 3; ++up) dir = dir.substr(0, dir.find_last_of("\\/"));
   return dir;
 }
 
@@ -192,36 +161,29 @@ TempFolder::~TempFolder() {
 Programs::~Programs() { KillAll(); }
 
 DWORD Programs::Start(const StartOptions& options) {
-  std::wstring command = L"\"" + Widen(options.exe) + L"\"";
-  if (!options.args.empty()) command += L" " + Widen(options.args);
-  std::wstring env = EnvironmentBlock(options.env);
-  std::wstring dir = Widen(options.dir);
-  STARTUPINFOW si{};
+  const std::string command = "\"" + options.exe + "\"";
+  STARTUPINFOA si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = static_cast<WORD>(options.show);
+  si.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION pi{};
   DWORD error = 0;
+  const EnvList previous = SwapEnvironment(options.env);
   // Starting a program right after another ended now and then fails with 1359 under Wine.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    std::wstring line = command;  // CreateProcessW may write into the command line
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, env.data(),
-                       dir.empty() ? nullptr : dir.c_str(), &si, &pi)) {
-      CloseHandle(pi.hThread);
-      started_.push_back({pi.dwProcessId, pi.hProcess});
-      return pi.dwProcessId;
+  for (int attempt = 0; attempt < 2 && !pi.hProcess; ++attempt) {
+    std::string line = command;  // CreateProcessA may write into the command line
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        options.dir.empty() ? nullptr : options.dir.c_str(), &si, &pi)) {
+      error = GetLastError();
+      if (error != ERROR_INTERNAL_ERROR) break;
+      Sleep(200);
     }
-    error = GetLastError();
-    if (error != ERROR_INTERNAL_ERROR) break;
-    Sleep(200);
   }
-  throw std::runtime_error("cannot start " + options.exe + ": " + SystemError(error));
-}
-
-void Programs::Adopt(DWORD pid) {
-  if (HandleOf(pid)) return;
-  HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
-  if (process) started_.push_back({pid, process});
+  SwapEnvironment(previous);
+  if (!pi.hProcess) throw std::runtime_error("cannot start " + options.exe + ": " + SystemError(error));
+  CloseHandle(pi.hThread);
+  started_.push_back({pi.dwProcessId, pi.hProcess});
+  return pi.dwProcessId;
 }
 
 HANDLE Programs::HandleOf(DWORD pid) const {
@@ -277,23 +239,9 @@ void KillTree(DWORD pid) {
 
 // ---- Windows ----
 
-HWND FindTop(const char* cls, const char* caption) { return FindWindowA(cls, caption); }
-
 HWND FindChild(HWND parent, const char* cls, const char* caption) {
   if (!parent) return nullptr;
   return FindWindowExA(parent, nullptr, cls, caption);
-}
-
-HWND WaitTop(const char* cls, const char* caption, int timeoutMs) {
-  HWND found = nullptr;
-  WaitUntil([&] { return (found = FindTop(cls, caption)) != nullptr; }, timeoutMs);
-  return found;
-}
-
-HWND WaitChild(HWND parent, const char* cls, const char* caption, int timeoutMs) {
-  HWND found = nullptr;
-  WaitUntil([&] { return (found = FindChild(parent, cls, caption)) != nullptr; }, timeoutMs);
-  return found;
 }
 
 std::vector<HWND> TopWindowsOf(DWORD pid) {
@@ -341,22 +289,9 @@ bool Answers(HWND hwnd, int timeoutMs) {
   return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
 }
 
-void SendKey(HWND hwnd, int vk) {
-  SendMessageA(hwnd, WM_KEYDOWN, static_cast<WPARAM>(vk), 0);
-  SendMessageA(hwnd, WM_KEYUP, static_cast<WPARAM>(vk), 0);
-}
-
 void PostKey(HWND hwnd, int vk) {
   PostMessageA(hwnd, WM_KEYDOWN, static_cast<WPARAM>(vk), 0);
   PostMessageA(hwnd, WM_KEYUP, static_cast<WPARAM>(vk), 0);
-}
-
-void SendChars(HWND hwnd, const std::string& bytes) {
-  for (char c : bytes) SendMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(c), 0);
-}
-
-void PostChars(HWND hwnd, const std::string& bytes) {
-  for (char c : bytes) PostMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(c), 0);
 }
 
 void PostCommand(HWND hwnd, int id) { PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
@@ -462,16 +397,12 @@ JournalEntry WaitJournal(const std::string& path, const std::string& role, const
   return hit;
 }
 
-// The bytes in the first argument of the entries with this role and event, in order.
-static std::string Bytes(const Journal& journal, const std::string& role, const std::string& event) {
+std::string CharsTo(const Journal& journal, const std::string& role) {
   std::string bytes;
-  for (const auto& e : Select(journal, role, event))
+  for (const auto& e : Select(journal, role, "WM_CHAR"))
     if (e.Num(0) >= 0 && e.Num(0) < 256) bytes.push_back(static_cast<char>(e.Num(0)));
   return bytes;
 }
-
-std::string CharsTo(const Journal& journal, const std::string& role) { return Bytes(journal, role, "WM_CHAR"); }
-std::string Transmitted(const Journal& journal) { return Bytes(journal, "", "TXCHAR"); }
 
 std::string Dump(const Journal& journal) {
   std::string text;
@@ -481,30 +412,23 @@ std::string Dump(const Journal& journal) {
 
 // ---- The PSK31 stand-in ----
 
-Psk31Windows FindPsk31(bool evm) {
+Psk31Windows FindPsk31() {
   Psk31Windows w;
-  w.app = FindTop("TApplication", evm ? "PSK31 for Windows on the EVM" : "PSK31 for Windows on the Soundcard");
-  const char* bpsk = evm ? "PSK31 EVM [BPSK]" : "PSK31 SB [BPSK]";
-  const char* qpsk = evm ? "PSK31 EVM [QPSK]" : "PSK31 SB [QPSK]";
-  w.form = FindTop("TForm1", bpsk);
-  if (!w.form) w.form = FindTop("TForm1", qpsk);
+  w.app = FindWindowA("TApplication", "PSK31 for Windows on the Soundcard");
+  w.form = FindWindowA("TForm1", "PSK31 SB [BPSK]");
+  if (!w.form) w.form = FindWindowA("TForm1", "PSK31 SB [QPSK]");
   w.panel = FindChild(w.form, "TPanel", nullptr);
   w.tune = FindChild(w.panel, "TButton", "Tune");
   w.memo = FindChild(w.panel, "TMemo", nullptr);
-  w.rxGroup = FindChild(w.panel, "TGroupBox", "Rx Freq Hz");
-  w.rxBox = FindChild(w.rxGroup, "TEdit", nullptr);
-  w.txGroup = FindChild(w.panel, "TGroupBox", "Tx Freq Hz");
-  w.txBox = FindChild(w.txGroup, "TEdit", nullptr);
+  w.rxBox = FindChild(FindChild(w.panel, "TGroupBox", "Rx Freq Hz"), "TEdit", nullptr);
   return w;
 }
 
-DWORD StartPsk31(Programs& programs, const std::string& journalPath, const EnvList& extra, int show,
-                 int timeoutMs) {
+DWORD StartPsk31(Programs& programs, const std::string& journalPath, const EnvList& extra) {
   StartOptions options;
   options.exe = StandinExe("psk31sbw");
   options.env = {{"PSK31_JOURNAL", journalPath}};
   options.env.insert(options.env.end(), extra.begin(), extra.end());
-  options.show = show;
   DWORD pid = programs.Start(options);
   bool up = WaitUntil(
       [&] {
@@ -512,7 +436,7 @@ DWORD StartPsk31(Programs& programs, const std::string& journalPath, const EnvLi
           if (ClassOf(w) == "TForm1" && IsWindowVisible(w)) return true;
         return false;
       },
-      timeoutMs);
+      10000);
   if (!up) throw std::runtime_error("the PSK31 stand-in (pid " + std::to_string(pid) + ") showed no form");
   return pid;
 }

@@ -23,9 +23,7 @@ void Pause(int ms);
 
 // ---- Paths and files ----
 
-// Folder of the running driver, "<build>\tests\e2e".
-std::string DriverDir();
-// QSOPAD_BUILD_DIR when set (a Windows path), else two levels above the driver.
+// QSOPAD_BUILD_DIR when set (a Windows path), else two levels above the driver's folder.
 std::string BuildDir();
 std::string StandinExe(const std::string& name);  // <build>\tests\standins\<name>.exe
 std::string QsopadExe();                          // <build>\src\win32\qsopad.exe
@@ -59,10 +57,8 @@ using EnvList = std::vector<std::pair<std::string, std::string>>;
 
 struct StartOptions {
   std::string exe;
-  std::string args;         // appended after the quoted exe
   EnvList env;
-  std::string dir;          // working folder; "" keeps the driver's
-  int show = SW_SHOWNORMAL; // nCmdShow the program receives
+  std::string dir;  // working folder; "" keeps the driver's
 };
 
 // Scoped guard: every program started through it, and every program those started, is
@@ -77,8 +73,6 @@ class Programs {
   // Starts the program and returns its process id; throws std::runtime_error with the
   // system error number and text on failure. Error 1359 is retried once.
   DWORD Start(const StartOptions& options);
-  // Also ends this process (with its children) at scope end, e.g. one QSOPAD launched.
-  void Adopt(DWORD pid);
   bool WaitExit(DWORD pid, int timeoutMs) const;
   // Exit code of an ended program; STILL_ACTIVE while it runs.
   DWORD ExitCode(DWORD pid) const;
@@ -99,11 +93,8 @@ void KillTree(DWORD pid);
 
 // ---- Windows ----
 
-// nullptr for cls or caption matches any.
-HWND FindTop(const char* cls, const char* caption);
+// The first child of this class and caption (nullptr matches any); null for a null parent.
 HWND FindChild(HWND parent, const char* cls, const char* caption);
-HWND WaitTop(const char* cls, const char* caption, int timeoutMs);
-HWND WaitChild(HWND parent, const char* cls, const char* caption, int timeoutMs);
 // Visible and hidden top-level windows belonging to the process.
 std::vector<HWND> TopWindowsOf(DWORD pid);
 std::string ClassOf(HWND hwnd);
@@ -113,12 +104,8 @@ std::string TextOf(HWND hwnd, int timeoutMs = 1000);
 // Whether the window's thread answers a WM_NULL within timeoutMs.
 bool Answers(HWND hwnd, int timeoutMs = 200);
 
-// Key and character input, lParam 0 as a driving program sends it. The Send forms wait for
-// the target to handle each message; the Post forms queue them.
-void SendKey(HWND hwnd, int vk);  // WM_KEYDOWN then WM_KEYUP
+// Key input queued as a driving program posts it: WM_KEYDOWN then WM_KEYUP, lParam 0.
 void PostKey(HWND hwnd, int vk);
-void SendChars(HWND hwnd, const std::string& bytes);  // one WM_CHAR per byte
-void PostChars(HWND hwnd, const std::string& bytes);
 void PostCommand(HWND hwnd, int id);  // WM_COMMAND as a menu item or accelerator sends it
 
 // ---- Message boxes ("#32770" dialogs) ----
@@ -167,8 +154,6 @@ JournalEntry WaitJournal(const std::string& path, const std::string& role, const
                          int timeoutMs, const std::function<bool(const JournalEntry&)>& match = {});
 // The bytes of the WM_CHAR entries to `role` (memo, rxbox ...), in order.
 std::string CharsTo(const Journal& journal, const std::string& role);
-// The bytes the stand-in transmitted (its TXCHAR events), in order.
-std::string Transmitted(const Journal& journal);
 // The journal as text, for failure messages.
 std::string Dump(const Journal& journal);
 
@@ -180,16 +165,12 @@ struct Psk31Windows {
   HWND panel = nullptr;
   HWND tune = nullptr;
   HWND memo = nullptr;
-  HWND rxGroup = nullptr;
   HWND rxBox = nullptr;
-  HWND txGroup = nullptr;
-  HWND txBox = nullptr;
 };
-Psk31Windows FindPsk31(bool evm = false);
+Psk31Windows FindPsk31();
 
 // Starts the stand-in with the journal at journalPath (none when "") and waits for its
 // form; returns the process id. Throws std::runtime_error when the form does not appear.
-DWORD StartPsk31(Programs& programs, const std::string& journalPath, const EnvList& extra = {},
-                 int show = SW_SHOWNORMAL, int timeoutMs = 10000);
+DWORD StartPsk31(Programs& programs, const std::string& journalPath, const EnvList& extra = {});
 
 }  // namespace e2e

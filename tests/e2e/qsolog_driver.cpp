@@ -46,14 +46,13 @@ std::string Decode(const std::string& word) {
 
 }  // namespace
 
-DWORD StartQsolog(Programs& programs, const std::string& journalPath, const EnvList& extra, bool pair,
-                  int timeoutMs) {
+DWORD StartQsolog(Programs& programs, const std::string& journalPath, const EnvList& extra, bool pair) {
   StartOptions options;
   options.exe = StandinExe("qsolog");
   options.env = {{"QSOLOG_JOURNAL", journalPath}, {"QSOLOG_NO_PAIR", pair ? "" : "1"}};
   options.env.insert(options.env.end(), extra.begin(), extra.end());
   const DWORD pid = programs.Start(options);
-  if (!WaitUntil([&] { return FindQsolog(pid) && IsWindowVisible(FindQsolog(pid)); }, timeoutMs))
+  if (!WaitUntil([&] { return FindQsolog(pid) && IsWindowVisible(FindQsolog(pid)); }, 10000))
     throw std::runtime_error("the log stand-in (pid " + std::to_string(pid) + ") showed no window");
   return pid;
 }
@@ -82,12 +81,8 @@ std::string LogLongText() {
 
 std::vector<LogFunc> LogFuncs(const Journal& journal) {
   std::vector<LogFunc> funcs;
-  for (const auto& e : Select(journal, "log", "FUNC")) {
-    try {
-      funcs.push_back({e.ms, std::stoull(e.Arg(0)), std::stoll(e.Arg(1))});
-    } catch (const std::exception&) {
-    }
-  }
+  for (const auto& e : Select(journal, "log", "FUNC"))
+    if (e.Num(0) >= 0 && e.Num(1) >= 0) funcs.push_back({e.ms, static_cast<unsigned long long>(e.Num(0)), e.Num(1)});
   return funcs;
 }
 

@@ -16,7 +16,7 @@ namespace e2e {
 // handshake at start when `pair`, and waits for its window to show. Throws
 // std::runtime_error when no window appears in time.
 DWORD StartQsolog(Programs& programs, const std::string& journalPath, const EnvList& extra = {},
-                  bool pair = true, int timeoutMs = 10000);
+                  bool pair = true);
 // The stand-in's window (of this process when pid is not 0), or null.
 HWND FindQsolog(DWORD pid = 0);
 

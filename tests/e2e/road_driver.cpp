@@ -1,7 +1,6 @@
 // Helpers for the transmit-road scenarios.
 #include "road_driver.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "qsolog_driver.h"
@@ -92,19 +91,6 @@ std::int64_t FirstAt(const Journal& journal, const std::string& role, const std:
   return -1;
 }
 
-Spacing SpacingOf(const std::vector<StampedChar>& chars) {
-  Spacing s;
-  if (chars.size() < 2) return s;
-  std::vector<std::int64_t> gaps;
-  for (size_t i = 1; i < chars.size(); ++i) gaps.push_back(chars[i].ms - chars[i - 1].ms);
-  s.span = chars.back().ms - chars.front().ms;
-  s.largest = *std::max_element(gaps.begin(), gaps.end());
-  std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
-  s.median = gaps[gaps.size() / 2];
-  s.perSecond = s.span > 0 ? static_cast<double>(chars.size() - 1) * 1000.0 / static_cast<double>(s.span) : 0;
-  return s;
-}
-
 std::string Visible(const std::string& bytes) {
   std::string out;
   for (const char c : bytes) {
@@ -118,37 +104,6 @@ std::string Visible(const std::string& bytes) {
     }
   }
   return out;
-}
-
-// ---- Desktop ----
-
-bool PutClipboardText(const std::string& text) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (static_cast<size_t>(n) + 1) * sizeof(wchar_t));
-  if (!memory) return false;
-  auto* wide = static_cast<wchar_t*>(GlobalLock(memory));
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide, n);
-  wide[n] = L'\0';
-  GlobalUnlock(memory);
-  // The clipboard needs an owner window: with none, SetClipboardData is refused.
-  HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  bool done = false;
-  if (OpenClipboard(owner)) {
-    done = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-    CloseClipboard();
-  }
-  if (!done) GlobalFree(memory);
-  if (owner) DestroyWindow(owner);
-  return done;
-}
-
-std::int64_t CpuTime(DWORD pid) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  FILETIME created, ended, kernel, user;
-  const bool ok = process && GetProcessTimes(process, &created, &ended, &kernel, &user);
-  if (process) CloseHandle(process);
-  auto value = [](const FILETIME& t) { return static_cast<std::int64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime; };
-  return ok ? value(kernel) + value(user) : -1;
 }
 
 }  // namespace e2e

@@ -1,7 +1,6 @@
 // Helpers for the scenarios of the transmit road: one QSOPAD attached to the PSK31 stand-in
 // (and, when asked, the log stand-in), typing into its typing area with posted keys, its
-// buttons, the characters that reached the stand-in's memo with their times, the clipboard
-// and the CPU time a process has used.
+// buttons, and the characters that reached the stand-in's memo with their times.
 #pragma once
 
 #include <windows.h>
@@ -73,23 +72,7 @@ std::vector<StampedChar> WaitMemoChars(const std::string& journalPath, size_t co
 std::int64_t FirstAt(const Journal& journal, const std::string& role, const std::string& event, long long arg,
                      std::int64_t fromMs = 0);
 
-struct Spacing {
-  std::int64_t span = 0;     // first to last character, ms
-  std::int64_t largest = 0;  // largest gap between two neighbours, ms
-  std::int64_t median = 0;   // median gap, ms
-  double perSecond = 0;      // characters per second over the span
-};
-// Gaps between neighbouring characters; all zero for fewer than two.
-Spacing SpacingOf(const std::vector<StampedChar>& chars);
-
 // Bytes with control and non-ASCII characters as <n>, for failure messages.
 std::string Visible(const std::string& bytes);
-
-// ---- Desktop ----
-
-// Puts the text (ANSI) on the clipboard as Unicode text; false when the clipboard refused.
-bool PutClipboardText(const std::string& text);
-// Kernel plus user CPU time of the process in 100 ns units; -1 when it cannot be read.
-std::int64_t CpuTime(DWORD pid);
 
 }  // namespace e2e

@@ -6,9 +6,7 @@
 // Environment switches (on when set to anything but "" or "0"):
 //   PSK31_JOURNAL=<file>   append the journal to this file (no journal when unset)
 //   PSK31_CPS=<n>          transmit speed in characters per second (default 30)
-//   PSK31_NO_PANEL, PSK31_NO_TUNE, PSK31_NO_MEMO, PSK31_NO_FREQ
-//                          leave out the "TPanel" (the controls then sit on the form), the
-//                          "Tune" button, the "TMemo", or the frequency group boxes and edits
+//   PSK31_NO_PANEL         leave out the "TPanel" (the controls then sit on the form)
 //   PSK31_HANG_ON_KEY=<vk> on WM_KEYDOWN with this key (to any window) the UI thread sleeps
 //   PSK31_HANG_MS=<ms>       this long (default 2000), journaling HANG <ms> and HANGEND
 //   PSK31_DEMO=1           show normal even when started minimised, on the right half of
@@ -18,7 +16,7 @@
 // between processes), role one of app form panel tune memo rxbox txbox rxgroup txgroup:
 //   <role> WM_CHAR <ansi byte> sent|posted   <role> WM_KEYDOWN|WM_KEYUP <vk> sent|posted
 //   <role> WM_CLOSE   <role> FOCUS   form MOVE <left> <top> <width> <height>
-//   app START <pid> | EXIT | MODE BPSK|QPSK | TXSTART [tune] | TXCHAR <byte> | TXEND
+//   app START <pid> | EXIT | MODE BPSK|QPSK | TXSTART [tune] | TXEND
 //   app HANG <ms> | HANGEND   rxbox RXFREQ <hz> | RXFREQBAD   txbox TXFREQ <hz> | TXFREQBAD
 // "sent" came from another thread by SendMessage, "posted" through the queue.
 //
@@ -43,7 +41,7 @@ constexpr UINT_PTR kTxTimer = 1;
 constexpr UINT kTxTimerMs = 10;
 
 struct Config {
-  bool noPanel, noTune, noMemo, noFreq, demo;
+  bool noPanel, demo;
   int cps, hangVk, hangMs;
 } config;
 standin::Journal journal;
@@ -148,7 +146,6 @@ void Pump() {
     if (credit < 1) break;
     credit -= 1;
     queue.pop_front();
-    journal.Write("app", "TXCHAR " + std::to_string(item.ch));
     const char narrow = static_cast<char>(item.ch);
     wchar_t wide = L'?';
     MultiByteToWideChar(CP_ACP, 0, &narrow, 1, &wide, 1);
@@ -352,17 +349,13 @@ bool Create(HINSTANCE instance, int nCmdShow) {
   HWND holder = panel ? panel : form;
   echo = child(WS_EX_CLIENTEDGE, L"EDIT", L"Stand-in PSK31 station. Transmitted text appears here.\r\n",
                ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL, holder);
-  if (!config.noTune) tune = child(0, L"TButton", L"Tune", BS_PUSHBUTTON, holder);
-  if (!config.noMemo) {
-    memo = child(WS_EX_CLIENTEDGE, L"TMemo", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, holder);
-    SendMessageW(memo, EM_SETLIMITTEXT, 0, 0);
-  }
-  if (!config.noFreq) {
-    rxGroup = child(0, L"TGroupBox", L"Rx Freq Hz", BS_GROUPBOX | WS_CLIPCHILDREN, holder);
-    txGroup = child(0, L"TGroupBox", L"Tx Freq Hz", BS_GROUPBOX | WS_CLIPCHILDREN, holder);
-    rxBox = child(WS_EX_CLIENTEDGE, L"TEdit", L"1000", ES_AUTOHSCROLL, rxGroup);
-    txBox = child(WS_EX_CLIENTEDGE, L"TEdit", L"1000", ES_AUTOHSCROLL, txGroup);
-  }
+  tune = child(0, L"TButton", L"Tune", BS_PUSHBUTTON, holder);
+  memo = child(WS_EX_CLIENTEDGE, L"TMemo", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, holder);
+  SendMessageW(memo, EM_SETLIMITTEXT, 0, 0);
+  rxGroup = child(0, L"TGroupBox", L"Rx Freq Hz", BS_GROUPBOX | WS_CLIPCHILDREN, holder);
+  txGroup = child(0, L"TGroupBox", L"Tx Freq Hz", BS_GROUPBOX | WS_CLIPCHILDREN, holder);
+  rxBox = child(WS_EX_CLIENTEDGE, L"TEdit", L"1000", ES_AUTOHSCROLL, rxGroup);
+  txBox = child(WS_EX_CLIENTEDGE, L"TEdit", L"1000", ES_AUTOHSCROLL, txGroup);
   Layout();
   if (config.demo) {
     // Beside QSOPAD, which opens on the left half of the screen; a launch asks for a
@@ -384,8 +377,7 @@ bool Create(HINSTANCE instance, int nCmdShow) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int nCmdShow) {
   using standin::Number;
   using standin::Switch;
-  config = {Switch(L"PSK31_NO_PANEL"), Switch(L"PSK31_NO_TUNE"), Switch(L"PSK31_NO_MEMO"), Switch(L"PSK31_NO_FREQ"),
-            Switch(L"PSK31_DEMO"), Number(L"PSK31_CPS", 30, 1, 100000), Number(L"PSK31_HANG_ON_KEY", 0, 0, 255),
+  config = {Switch(L"PSK31_NO_PANEL"), Switch(L"PSK31_DEMO"), Number(L"PSK31_CPS", 30, 1, 100000), Number(L"PSK31_HANG_ON_KEY", 0, 0, 255),
             Number(L"PSK31_HANG_MS", 2000, 0, 600000)};
   journal.Open(standin::Env(L"PSK31_JOURNAL"));
   if (!Create(instance, nCmdShow)) {

@@ -8,7 +8,7 @@
 //
 // Pairing: at start (and on command) it posts "QSOPADLOG" wParam 0, lParam = its window to
 // HWND_BROADCAST. A "QSOPADLOG" with wParam 255 and a window in lParam makes that window the
-// partner; a later one replaces it, a record of code 0 from the partner drops it.
+// partner; a later one replaces it.
 //
 // Commands: a WM_COPYDATA whose dwData is 0x51000 or above comes from the test driver (below
 // is a record). It returns 1 when its record reached the partner's window procedure
@@ -19,7 +19,7 @@
 //
 // Journal lines: "<ms> log <event> [args...]", ms on the performance counter (comparable
 // between processes), handles in lower-case hex:
-//   START <pid> <hwnd>   FUNC <wparam> <lparam>   PAIRED <partner>   UNPAIRED <partner>
+//   START <pid> <hwnd>   FUNC <wparam> <lparam>   PAIRED <partner>
 //   RECORD <code> <cbData> <sender> [<text>]   (text: bytes below 33, above 126 and '%' as
 //   %XX; absent when empty)   HANG <ms>   HANGEND   EXIT
 #include <windows.h>
@@ -37,7 +37,6 @@ constexpr ULONG_PTR kCommandSendLong = 0x52000;
 constexpr ULONG_PTR kCommandSendNull = 0x52001;
 constexpr ULONG_PTR kCommandSendEmpty = 0x52002;
 constexpr ULONG_PTR kCommandPair = 0x53000;
-constexpr ULONG_PTR kCodeClosing = 0;
 constexpr ULONG_PTR kCodeCall = 1;
 constexpr ULONG_PTR kCodeName = 2;
 
@@ -106,10 +105,6 @@ void OnRecord(HWND sender, const COPYDATASTRUCT& record) {
       record.lpData ? std::string(static_cast<const char*>(record.lpData), record.cbData) : std::string();
   journal.Write("log", "RECORD " + std::to_string(record.dwData) + " " + std::to_string(record.cbData) + " " +
                            Hex(sender) + " " + Escape(bytes));
-  if (record.dwData == kCodeClosing && sender == partner && partner) {
-    journal.Write("log", "UNPAIRED " + Hex(partner));
-    partner = nullptr;
-  }
 }
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
