@@ -21,14 +21,6 @@ struct Setting {
 };
 using Settings = std::vector<Setting>;
 
-// Settings file text in the program's format; no settings gives an empty file, which the
-// program reads as a fresh store.
-std::string SettingsFileText(const Settings& settings);
-// A value from settings file text (sections and keys compare without letter case);
-// nullopt when the key is not there.
-std::optional<std::string> SettingValue(const std::string& fileText, const std::string& section,
-                                        const std::string& key);
-
 struct QsopadRun {
   DWORD pid = 0;
   std::int64_t startedMs = 0;  // NowMs() just before the process was created
@@ -44,12 +36,10 @@ QsopadRun StartQsopad(Programs& programs, const std::string& folder, const EnvLi
 QsopadRun StartQsopad(Programs& programs, const std::string& folder, const Settings& settings,
                       const EnvList& env = {});
 
-// The process's main window ("QSOPAD_Form1"), shown or not; null when there is none.
-HWND MainWindowOf(DWORD pid);
-// Waits for the main window to be visible; null when it was not in time.
+// Waits for the process's main window ("QSOPAD_Form1") to be visible; null when it was not in time.
 HWND WaitMainWindow(DWORD pid, int timeoutMs);
 
-// The settings file as the program left it, and one value of it.
+// The settings file as the program left it, and one value of it (nullopt when absent).
 std::string ReadSettingsFile(const std::string& folder);
 std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section,
                                        const std::string& key);
@@ -59,8 +49,6 @@ std::optional<long> ReadSettingNumber(const std::string& folder, const std::stri
 
 // ---- Screen and windows ----
 
-int ScreenWidth();
-int ScreenHeight();
 // Pixels per logical inch across, as the program converts its twips with.
 int ScreenDpi();
 long PxToTwips(int px);
@@ -72,12 +60,11 @@ bool SameRect(const RECT& a, const RECT& b, int slack = 0);
 // The window that has the keyboard focus in the thread that owns `hwnd`.
 HWND FocusOfThread(HWND hwnd);
 
-// A visible "#32770" dialog of the process with this caption; null when none.
-HWND FindDialog(DWORD pid, const std::string& caption);
-
 // The key and character messages that reached `role` in the journal, one per entry, as
 // "WM_KEYDOWN 112 sent"; focus, move and program events are left out.
 std::vector<std::string> KeyTrail(const Journal& journal, const std::string& role);
+// What KeyTrail shows for keys a program pressed by SendMessage: down then up for each.
+std::vector<std::string> SentKeys(const std::vector<int>& vks);
 std::string Joined(const std::vector<std::string>& lines);
 
 }  // namespace e2e
