@@ -417,7 +417,6 @@ bool Form1::CommandAvailable(int id) {
 }
 
 void Form1::OnCommand(int id, int code, HWND control) {
-  (void)code;
   if (control != nullptr) {
     // A button: its click. Command1 draws itself, so only clicks are looked at.
     if (code == BN_CLICKED && id >= IDC_COMMAND1 && id <= IDC_COMMAND6)
