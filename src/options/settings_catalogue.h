@@ -93,8 +93,9 @@ inline constexpr SettingKey kLuHeight{"Win", "LUHeight", ""};  // a sixth of the
 inline constexpr std::string_view kLogWinPrefix = "Lg";
 
 // Section "URLS".
+// The QRZ service's call sign page: the first of the lookup source dialog's entries.
 inline constexpr SettingKey kCsLookup{"URLS", "CSLOOKUP",
-                                      "https://www.qrzcq.com/callsign.html?callsign="};
+                                      "http://www.qrz.com/callsign.html?callsign="};
 
 // Section "Call".
 inline constexpr SettingKey kMyCall{"Call", "MyCall", ""};
