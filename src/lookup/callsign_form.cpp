@@ -137,9 +137,24 @@ bool CallsignFormModel::AdifOn() const {
 }
 
 void CallsignFormModel::Lookup() {
+  // A filled-in name is in the name box before the result window shows.
+  class FillFirst : public LookupHost {
+   public:
+    FillFirst(CallsignFormModel& form, std::string& name) : form_(form), name_(name) {}
+    void OpenAddress(const std::string& address) override { form_.lookup_host_.OpenAddress(address); }
+    void ShowLookupResult(const std::string& text) override {
+      if (name_ != form_.name_) form_.SetName(name_);
+      form_.lookup_host_.ShowLookupResult(text);
+    }
+    void FocusCallsign() override { form_.lookup_host_.FocusCallsign(); }
+
+   private:
+    CallsignFormModel& form_;
+    std::string& name_;
+  };
   std::string name = name_;
-  DoLookup(store_, lookups_, lookup_host_, callsign_, name, checks_[kFillInName]);
-  if (name != name_) SetName(name);
+  FillFirst host(*this, name);
+  DoLookup(store_, lookups_, host, callsign_, name, checks_[kFillInName]);
 }
 
 void CallsignFormModel::LookupNow() { Lookup(); }

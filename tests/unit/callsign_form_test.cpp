@@ -1,0 +1,149 @@
+// The call sign window's model over recording fakes: loading, the boxes' settings,
+// More/Less, palette mode and the order of OK's steps.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "lookup/callsign_form.h"
+#include "options/memory_store_file.h"
+#include "options/settings_store.h"
+
+namespace qsopad {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// One journal for the window, the main window and the lookups: the order of OK's steps.
+class Fakes : public CallsignView, public CallsignHost, public LocalLookups, public LookupHost {
+ public:
+  Calls calls;
+  std::string ocall = "dl1abc", namebuf = "Hans";
+  void Log(const std::string& c) { calls.push_back(c); }
+  void SetCallsignText(const std::string& t) override { Log("call box " + t); }
+  void SetNameText(const std::string& t) override { Log("name box " + t); }
+  void SetLogEnabled(bool e) override { Log(e ? "log on" : "log off"); }
+  void SetCheck(int b, bool c) override { Log("check" + std::to_string(b) + (c ? " on" : " off")); }
+  void SetButtonCaptions(const std::string& ok, const std::string& cancel) override { Log(ok + "/" + cancel); }
+  void SetExpanded(long w, const std::string& caption, bool on) override {
+    Log(std::to_string(w) + " " + caption + (on ? " column on" : " column off"));
+  }
+  void PutNameFirst() override { Log("name first"); }
+  void Close() override { Log("close"); }
+  std::string OCall() override { return ocall; }
+  std::string NameBuf() override { return namebuf; }
+  void SetPartner(const std::string& c, const std::string& n) override { Log("partner " + c + "/" + n); }
+  void FocusTypingArea() override { Log("focus Text1"); }
+  void CopyText(const std::string& t) override { Log("clipboard " + t); }
+  void ShowLogWindow() override { Log("log window"); }
+  std::string QRZLookup(const std::string& c, std::string& n, bool fill) override {
+    Log("qrz " + c + (fill ? " fill" : ""));
+    if (fill) n = "John";
+    return "K1ABC John";
+  }
+  std::string FLYLookup(const std::string&, std::string&, bool, const std::string&) override { return {}; }
+  std::string BuckLookup(const std::string&, std::string&, bool, const std::string&) override { return {}; }
+  std::string FCCLookup(const std::string&, std::string&, bool, const std::string&) override { return {}; }
+  void OpenAddress(const std::string& a) override { Log("open " + a); }
+  void ShowLookupResult(const std::string& t) override { Log("result " + t); }
+  void FocusCallsign() override { Log("focus call box"); }
+};
+
+class CallsignFormTest : public ::testing::Test {
+ protected:
+  SettingsStore store{std::make_unique<MemoryStoreFile>()};
+  Fakes fakes;
+  CallsignFormModel form{store, fakes, fakes, fakes, fakes};
+  void Set(const char* key, const char* value) { store.WriteSetting("Opt", key, value); }
+  std::string Get(const char* key) { return store.ReadSetting("Opt", key, "<absent>"); }
+};
+
+TEST_F(CallsignFormTest, LoadsCollapsedWithTheMainWindowsPartner) {
+  Set("UCCALL", "1");
+  Set("callpal", "abc");  // neither a number nor a Boolean: unchecked
+  Set("LUName", "True");
+  form.Load(true);
+  EXPECT_EQ(fakes.calls, (Calls{"check2 on", "check3 off", "check4 off", "check5 on", "OK/Cancel",
+                                "4560 More&>>> column off", "call box dl1abc", "log on", "name box ",
+                                "name box Hans", "check1 off", "name first"}));
+  EXPECT_FALSE(form.expanded());
+  form.MoreLess();
+  EXPECT_EQ(fakes.calls.back(), "5875 &<<<Less column on");
+}
+
+TEST_F(CallsignFormTest, LookupIsNormalisedAtLoad) {
+  const struct {
+    const char* stored;  // nullptr: absent
+    const char* after;
+    bool checked;
+  } rows[] = {{nullptr, "0", false}, {"False", "0", false}, {"True", "1", true},
+              {"-1", "1", true},     {"5", "1", true},      {"maybe", "maybe", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.stored ? row.stored : "absent");
+    SettingsStore s{std::make_unique<MemoryStoreFile>()};
+    if (row.stored) s.WriteSetting("Opt", "Lookup", row.stored);
+    CallsignFormModel f{s, fakes, fakes, fakes, fakes};
+    f.Load(false);
+    EXPECT_EQ(s.ReadSetting("Opt", "Lookup", "<absent>"), row.after);
+    EXPECT_EQ(f.checked(CallsignFormModel::kLookup), row.checked);
+  }
+}
+
+TEST_F(CallsignFormTest, EditingTheCallEmptiesTheNameAndUpperCasesOnlyTypedLetters) {
+  form.Load(false);
+  fakes.calls.clear();
+  form.OnNameChanged("Hans");
+  form.OnCallsignChanged("");
+  EXPECT_EQ(fakes.calls, (Calls{"log off", "name box "}));
+  EXPECT_EQ(form.name(), "");
+  EXPECT_EQ(form.OnCallsignChar('k'), 'k');
+  form.OnCheckClicked(CallsignFormModel::kUpperCase, true);
+  EXPECT_EQ(Get("UCCALL"), "1");
+  EXPECT_EQ(form.OnCallsignChar('k'), 'K');
+  EXPECT_EQ(form.OnCallsignChar('/'), '/');
+  form.OnCheckClicked(CallsignFormModel::kFillInName, true);
+  EXPECT_EQ(store.ReadSetting("Opt", "LUName", ""), "1");
+}
+
+TEST_F(CallsignFormTest, OkRunsItsStepsInOrder) {
+  Set("callclip", "1");
+  Set("Lookup", "1");
+  Set("luname", "1");
+  store.WriteSetting("URLS", "CSLOOKUP", "*QRZ");
+  fakes.namebuf = "";
+  form.Load(false);
+  fakes.calls.clear();
+  form.Ok();
+  // The name found by the lookup reaches the main window in the same OK.
+  EXPECT_EQ(fakes.calls, (Calls{"clipboard dl1abc", "qrz dl1abc fill", "name box John", "result K1ABC John",
+                                "focus call box", "partner dl1abc/John", "focus Text1", "close"}));
+
+  // Palette mode: Apply keeps the window open; with ADIF logging on nothing is copied.
+  store.WriteSetting("ADIF", "En", "True");
+  form.OnCheckClicked(CallsignFormModel::kPaletteMode, true);
+  form.OnCheckClicked(CallsignFormModel::kLookup, false);
+  fakes.calls.clear();
+  form.Ok();
+  EXPECT_EQ(fakes.calls, (Calls{"partner dl1abc/John", "focus Text1"}));
+  form.Log();
+  form.Cancel();
+  EXPECT_EQ(fakes.calls.back(), "close");
+  EXPECT_EQ(fakes.calls[fakes.calls.size() - 2], "log window");
+}
+
+TEST_F(CallsignFormTest, PaletteModeCaptionsAndPlacement) {
+  form.SetPaletteMode(true);
+  EXPECT_EQ(fakes.calls.back(), "Apply/Close");
+  form.OnCheckClicked(CallsignFormModel::kPaletteMode, false);
+  EXPECT_EQ(fakes.calls.back(), "OK/Cancel");
+  EXPECT_EQ(Get("callpal"), "0");
+  EXPECT_EQ(form.StoredPlacement().top, 3420);
+  store.WriteSetting("Win", "CPL", "left");
+  EXPECT_EQ(form.StoredPlacement().left, 2715);
+  form.SaveOnClose({100, 200});
+  EXPECT_EQ(store.ReadSetting("Win", "CPT", ""), "100");
+  EXPECT_EQ(store.ReadSetting("Win", "CPL", ""), "200");
+}
+
+}  // namespace
+}  // namespace qsopad
