@@ -157,6 +157,20 @@ void MainForm::Load() {
       view_.FocusTypingArea();
     }
   });
+  Step([&] {
+    if (ReadLong(store_, keys::kCspal) == 1) {
+      view_.OpenCallsignWindow(false);
+      windows_.Pause(1);
+      view_.FocusTypingArea();
+    }
+  });
+  Step([&] {
+    if (ReadLong(store_, keys::kLpal) == 1) {
+      view_.ShowLookupResultWindow();
+      windows_.Pause(1);
+      view_.FocusTypingArea();
+    }
+  });
   Step([&] { wordbreak = ReadBool(store_, keys::kWordBk); });
   Step([&] {
     funcmsg = windows_.RegisterMessage(kFuncMessage);
@@ -175,6 +189,7 @@ void MainForm::Unload() {
   });
   Step([&] { link.SaveWindowSetup(); });
   Step([&] { palette_.UnloadPalette(); });
+  Step([&] { view_.UnloadCallsignWindows(); });
   Step([&] {
     if (ReadBool(store_, keys::kClose)) link.ClosePSK31();
   });
@@ -556,12 +571,14 @@ void MainForm::SetOcall(bool xmit) {
   view_.SetPanelText(MainView::Panel::kOcall, Blanked(ocall, false));
   palette_.InitList();
   if (logwnd != 0 && xmit) SendCopyData(logwnd, Noslash(ocall), kCodeCall);
+  Step([&] { view_.SetCallsignWindowCall(ocall); });
 }
 
 void MainForm::SetNamebuf(bool xmit) {
   view_.SetPanelText(MainView::Panel::kQName, Blanked(namebuf, false));
   palette_.InitList();
   if (logwnd != 0 && xmit) SendCopyData(logwnd, Noslash(namebuf), kCodeName);
+  Step([&] { view_.SetCallsignWindowName(namebuf); });
 }
 
 void MainForm::OnPanelClick(MainView::Panel panel, bool shift_held) {

@@ -79,6 +79,15 @@ class MainView {
   virtual WindowHandle Handle() = 0;
   // Opens the call sign window, with its name field first when `name_first`.
   virtual void OpenCallsignWindow(bool name_first) = 0;
+  // Write the call sign window's call sign box or its name box, loading the window hidden
+  // when it does not exist yet. Writing the call sign empties the name box.
+  virtual void SetCallsignWindowCall(const std::string& call) = 0;
+  virtual void SetCallsignWindowName(const std::string& name) = 0;
+  // Start-up: shows the lookup result window, not modal, owned by the main window.
+  virtual void ShowLookupResultWindow() = 0;
+  // Shutdown: closes the call sign window and the lookup result window where they exist,
+  // saving their placement.
+  virtual void UnloadCallsignWindows() = 0;
   // The open-file dialog; the chosen file's full name, nullopt when cancelled.
   // `filter` pairs a description and a pattern: "Text Files|*.txt".
   virtual std::optional<std::string> AskOpenFile(const std::string& title,

@@ -82,6 +82,12 @@ class RecordingView : public MainView {
   void SetSendButton(bool e, SendColour c) override { send_enabled = e, send_colour = c; }
   WindowHandle Handle() override { return 0x7000; }
   void OpenCallsignWindow(bool) override {}
+  // What reached the call sign and lookup result windows, in order.
+  std::vector<std::string> callsign_window;
+  void SetCallsignWindowCall(const std::string& c) override { callsign_window.push_back("call " + c); }
+  void SetCallsignWindowName(const std::string& n) override { callsign_window.push_back("name " + n); }
+  void ShowLookupResultWindow() override { callsign_window.push_back("show result"); }
+  void UnloadCallsignWindows() override { callsign_window.push_back("unload"); }
   std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter) override {
     return prompts.push_back(title + " [" + filter + "]"), open_file;
   }
