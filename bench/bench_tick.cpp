@@ -38,6 +38,10 @@ class NullView : public MainView {
   void SetSendButton(bool, SendColour) override {}
   WindowHandle Handle() override { return 0x7000; }
   void OpenCallsignWindow(bool) override {}
+  void SetCallsignWindowCall(const std::string&) override {}
+  void SetCallsignWindowName(const std::string&) override {}
+  void ShowLookupResultWindow() override {}
+  void UnloadCallsignWindows() override {}
   std::optional<std::string> AskOpenFile(const std::string&, const std::string&) override {
     return std::nullopt;
   }
