@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "app/layout.h"
 #include "dialogs.h"
@@ -459,6 +460,7 @@ void Form1::OnCommand(int id, int code, HWND control) {
     case IDM_SAVEWIN: model_->OnPskCommand(Psk::kSave); break;
     case IDM_MANUAL: OpenManual(); break;
     case IDM_MPAL: ShowPalette(); break;
+    case IDM_CALL: OpenCallsignWindow(false); break;
     case IDM_ABOUT: ShowAboutBox(instance_, hwnd_); break;
     case IDM_HOMEPAGE: OpenDocument(kHomePage); break;
     case IDM_EMAIL: OpenDocument(kSupportMail); break;
@@ -742,10 +744,76 @@ void Form1::UnloadPalette() {
   if (macros_) macros_->Unload();
 }
 
-void Form1::OpenCallsignWindow(bool name_first) {
-  (void)name_first;
-  MessageBoxW(hwnd_, L"The call sign window is not available in this version of QSOPAD.",
-              kTitle, MB_OK | MB_ICONINFORMATION);
+CallsignForm& Form1::CallsignWindow(bool namefocus) {
+  if (!callsign_form_)
+    callsign_form_ = std::make_unique<CallsignForm>(instance_, hwnd_, store_, *this, lookups_,
+                                                    LookupResult());
+  callsign_form_->EnsureCreated(namefocus);
+  return *callsign_form_;
+}
+
+LUResult& Form1::LookupResult() {
+  if (!lu_result_) lu_result_ = std::make_unique<LUResult>(instance_, store_);
+  return *lu_result_;
+}
+
+void Form1::OpenCallsignWindow(bool name_first) { CallsignWindow(name_first).Show(name_first); }
+
+void Form1::SetCallsignWindowCall(const std::string& call) { CallsignWindow().SetCallsign(call); }
+
+void Form1::SetCallsignWindowName(const std::string& name) { CallsignWindow().SetName(name); }
+
+void Form1::ShowLookupResultWindow() { LookupResult().Show(hwnd_); }
+
+void Form1::UnloadCallsignWindows() {
+  // Each window is closed even when the other one fails to save its placement.
+  try {
+    if (callsign_form_) callsign_form_->Unload();
+  } catch (...) {
+  }
+  if (lu_result_) lu_result_->Unload();
+}
+
+std::string Form1::OCall() { return model_->ocall; }
+
+std::string Form1::NameBuf() { return model_->namebuf; }
+
+void Form1::SetPartner(const std::string& call, const std::string& name) {
+  // Copies first: SetOcall writes the call sign window's boxes, which may be where the
+  // references point.
+  const std::string new_call = call, new_name = name;
+  model_->ocall = new_call;
+  model_->namebuf = new_name;
+  model_->SetOcall();
+  model_->SetNamebuf();
+}
+
+void Form1::CopyText(const std::string& text) {
+  const ClipboardLock clipboard(hwnd_);
+  if (!clipboard || !EmptyClipboard()) return;
+  // Both forms, so that a program reading either one gets the text as it is.
+  const std::wstring wide = Widen(text);
+  const auto put = [](UINT format, const void* bytes, size_t size) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!memory) return;
+    void* target = GlobalLock(memory);
+    if (!target) {
+      GlobalFree(memory);
+      return;
+    }
+    std::memcpy(target, bytes, size);
+    GlobalUnlock(memory);
+    // Once set, the clipboard owns the memory.
+    if (!SetClipboardData(format, memory)) GlobalFree(memory);
+  };
+  put(CF_UNICODETEXT, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  put(CF_TEXT, text.c_str(), text.size() + 1);
+}
+
+void Form1::ShowLogWindow() {
+  // The log entry window has not been written yet: until it is, "L&og" does what it does
+  // with ADIF logging off and copies the call sign to the clipboard.
+  if (callsign_form_) CopyText(callsign_form_->CallsignText());
 }
 
 std::optional<std::string> Form1::AskOpenFile(const std::string& title,

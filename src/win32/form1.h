@@ -11,7 +11,11 @@
 
 #include "app/main_form.h"
 #include "app/main_view.h"
+#include "callsign_form.h"
+#include "lookup/callsign_form.h"
+#include "lu_result.h"
 #include "macros.h"
+#include "win32_lookups.h"
 #include "window_base.h"
 
 namespace qsopad {
@@ -19,7 +23,11 @@ namespace qsopad {
 class SettingsStore;
 class WindowSystem;
 
-class Form1 : public WindowBase, public MainView, public Desktop, public MacroPalette {
+class Form1 : public WindowBase,
+              public MainView,
+              public Desktop,
+              public MacroPalette,
+              public CallsignHost {
  public:
   Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter);
   ~Form1() override;
@@ -57,6 +65,10 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   void SetSendButton(bool enabled, SendColour colour) override;
   WindowHandle Handle() override;
   void OpenCallsignWindow(bool name_first) override;
+  void SetCallsignWindowCall(const std::string& call) override;
+  void SetCallsignWindowName(const std::string& name) override;
+  void ShowLookupResultWindow() override;
+  void UnloadCallsignWindows() override;
   std::optional<std::string> AskOpenFile(const std::string& title,
                                          const std::string& filter) override;
 
@@ -70,6 +82,17 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   void InitList() override;
   void ShowPalette() override;
   void UnloadPalette() override;
+
+  // CallsignHost (FocusTypingArea is MainView's).
+  std::string OCall() override;
+  std::string NameBuf() override;
+  void SetPartner(const std::string& call, const std::string& name) override;
+  void CopyText(const std::string& text) override;
+  void ShowLogWindow() override;
+
+  // The call sign window, loaded hidden on first use (the options dialog sets its palette
+  // mode through it).
+  CallsignForm& CallsignWindow(bool namefocus = false);
 
  protected:
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -89,6 +112,7 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
   LRESULT OnTypingAreaChar(WPARAM wparam, LPARAM lparam);
   bool CommandAvailable(int id);
   Macros& Palette();
+  LUResult& LookupResult();
   std::optional<int> FindShortcut(const MSG& msg) const;
   void OnClose();
   void OnEndSession();
@@ -112,6 +136,9 @@ class Form1 : public WindowBase, public MainView, public Desktop, public MacroPa
 
   std::unique_ptr<MainForm> model_;
   std::unique_ptr<Macros> macros_;
+  Win32Lookups lookups_;
+  std::unique_ptr<LUResult> lu_result_;
+  std::unique_ptr<CallsignForm> callsign_form_;
   SettingsStore& store_;
   HINSTANCE instance_ = nullptr;
   HWND text1_ = nullptr;

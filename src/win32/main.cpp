@@ -93,7 +93,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     // The key routing runs outside any window procedure: it has a trap of its own.
     if (Guarded("PreTranslate", false,
-                [&] { return form.PreTranslate(msg) || Macros::PreTranslate(msg); }))
+                [&] {
+                  return form.PreTranslate(msg) || Macros::PreTranslate(msg) ||
+                         CallsignForm::PreTranslate(msg);
+                }))
       continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

@@ -83,6 +83,28 @@
 #define IDC_MPAL_CHECK1 506
 #define IDC_MPAL_CHECK2 507
 
+// Call sign window controls (OK and Cancel are IDOK and IDCANCEL).
+#define IDC_CSF_LABEL1 601
+#define IDC_CSF_CALLSIGN 602
+#define IDC_CSF_LABEL2 603
+#define IDC_CSF_NAMEFIELD 604
+#define IDC_CSF_COMMAND1 605
+#define IDC_CSF_COMMAND2 606
+#define IDC_CSF_COMMAND3 607
+#define IDC_CSF_COMMAND4 608
+#define IDC_CSF_CHECK1 611
+#define IDC_CSF_CHECK2 612
+#define IDC_CSF_CHECK3 613
+#define IDC_CSF_CHECK4 614
+#define IDC_CSF_CHECK5 615
+
+// Lookup source dialog.
+#define IDD_LURL 700
+#define IDC_LURL_LABEL1 701
+#define IDC_LURL_TEXT1 702
+#define IDC_LURL_LABEL2 703
+#define IDC_LURL_LIST1 704
+
 // About box.
 #define IDD_ABOUT 300
 #define IDC_ABOUT_TITLE 301
