@@ -94,18 +94,7 @@ CallsignForm::~CallsignForm() {
 
 bool CallsignForm::EnsureCreated(bool namefocus) {
   if (hwnd_) return true;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance_, kClassName, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &WindowBase::Procedure;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) return false;
-  }
+  if (!RegisterWindowClass(instance_, kClassName)) return false;
   CallsignView& view = *this;
   LookupHost& lookup_host = *this;
   model_ = std::make_unique<CallsignFormModel>(store_, host_, view, lookups_, lookup_host);

@@ -68,18 +68,7 @@ bool LUResult::EnsureOwnedBy(HWND owner) {
 }
 
 bool LUResult::Create(HWND owner, const RECT& place) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance_, kClassName, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &WindowBase::Procedure;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) return false;
-  }
+  if (!RegisterWindowClass(instance_, kClassName)) return false;
   // A sizable tool window: narrow title bar, no minimise or maximise button.
   if (!CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, Widen(title_).c_str(),
                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN,

@@ -43,18 +43,7 @@ Macros::~Macros() {
 
 bool Macros::EnsureCreated() {
   if (hwnd_) return true;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance_, kClassName, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &WindowBase::Procedure;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) return false;
-  }
+  if (!RegisterWindowClass(instance_, kClassName)) return false;
   PaletteView& view = *this;
   model_ = std::make_unique<MacroPaletteModel>(form_, form_.DefMacros, view);
   const PaletteRect twips = model_->StoredPlacement();

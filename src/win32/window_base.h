@@ -102,6 +102,22 @@ class WindowBase {
     return DefWindowProcW(hwnd_, message, wparam, lparam);
   }
 
+  // Registers, once, a window class of ours: the shared window procedure, an arrow cursor
+  // and the dialog colour. False when it cannot be registered.
+  static bool RegisterWindowClass(HINSTANCE instance, const wchar_t* name) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (GetClassInfoExW(instance, name, &wc)) return true;
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &WindowBase::Procedure;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) != 0;
+  }
+
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam,
                                     LPARAM lparam) noexcept {
     WindowBase* self = nullptr;
