@@ -173,3 +173,40 @@ E2E_SCENARIO(callsign_palette_mode_and_placement) {
             RectText(r));
   CHECK_MSG(TextOf(GetDlgItem(w, IDC_CSF_COMMAND3)) == "More&>>>", TextOf(GetDlgItem(w, IDC_CSF_COMMAND3)));
 }
+
+E2E_SCENARIO(callsign_shown_at_startup_and_lookup_source_dialog) {
+  RoadSession s;
+  s.StartStation();
+  s.StartQsopad({{"Opt", "CSPAL", "1"}, {"URLS", "CSLOOKUP", "http://old/?c="}});
+  // Shown by start-up, owned by the main window.
+  HWND w = WaitCallsignWindow(s.qsopad.pid);
+  CHECK(GetWindow(w, GW_OWNER) == s.main);
+  Click(w, IDC_CSF_COMMAND3);
+  REQUIRE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(w, IDC_CSF_COMMAND2)) != FALSE; }, kWait));
+
+  // Lookup Data: the stored source to edit, a row puts its source in, OK stores the text as it
+  // stands; Cancel stores nothing.
+  const auto open_dialog = [&] {
+    Click(w, IDC_CSF_COMMAND2);
+    const MessageBoxInfo d = WaitMessageBox("Enter URL", kWait, s.qsopad.pid);
+    REQUIRE_MSG(d.hwnd, "no lookup source dialog");
+    return d.hwnd;
+  };
+  HWND d = open_dialog();
+  HWND list = GetDlgItem(d, IDC_LURL_LIST1), text = GetDlgItem(d, IDC_LURL_TEXT1);
+  CHECK_MSG(TextOf(text) == "http://old/?c=", TextOf(text));
+  CHECK(SendMessageA(list, LB_GETCOUNT, 0, 0) == 10);
+  SendMessageA(list, LB_SETCURSEL, 2, 0);
+  PostMessageA(d, WM_COMMAND, MAKEWPARAM(IDC_LURL_LIST1, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  CHECK_MSG(WaitText(text, "*FLY DRIVE=D:\\", kWait), TextOf(text));
+  SendMessageA(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("*FLY DRIVE=E:\\"));
+  CHECK(PressAndWaitClosed(d, IDOK, kWait));
+  CHECK_MSG(WaitUntil([&] { return ReadSetting(s.temp().path(), "URLS", "CSLOOKUP") == "*FLY DRIVE=E:\\"; }, kWait),
+            ReadSetting(s.temp().path(), "URLS", "CSLOOKUP").value_or("<absent>"));
+  d = open_dialog();
+  SendMessageA(GetDlgItem(d, IDC_LURL_TEXT1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("http://new/"));
+  CHECK(PressAndWaitClosed(d, IDCANCEL, kWait));
+  Pause(300);
+  CHECK_MSG(ReadSetting(s.temp().path(), "URLS", "CSLOOKUP") == "*FLY DRIVE=E:\\",
+            ReadSetting(s.temp().path(), "URLS", "CSLOOKUP").value_or("<absent>"));
+}
