@@ -81,7 +81,7 @@ class RecordingView : public MainView {
   void SetPanelEnabled(Panel p, bool e) override { panel_enabled[static_cast<int>(p)] = e; }
   void SetSendButton(bool e, SendColour c) override { send_enabled = e, send_colour = c; }
   WindowHandle Handle() override { return 0x7000; }
-  void OpenCallsignWindow(bool) override {}
+  void OpenCallsignWindow(bool name_first) override { callsign_window.push_back(name_first ? "open name first" : "open"); }
   // What reached the call sign and lookup result windows, in order.
   std::vector<std::string> callsign_window;
   void SetCallsignWindowCall(const std::string& c) override { callsign_window.push_back("call " + c); }

@@ -210,5 +210,23 @@ TEST(WinPlacement, RestoresDefaultsAndSavesOnlyVisibleNormalWindows) {
   EXPECT_EQ(untouched.rect, (TwipsRect{10, 20, 30, 40})) << "a bad value leaves it alone";
 }
 
+TEST_F(MainFormTest, CallsignWindowsFollowStartUpThePartnerAndShutdown) {
+  Set("Opt", "CSPAL", "1");
+  Set("Opt", "LPAL", "1");
+  Started();
+  EXPECT_EQ(view.callsign_window, (std::vector<std::string>{"open", "show result"}));
+  view.callsign_window.clear();
+  Model().OnPanelClick(MainView::Panel::kOcall, false);
+  Model().OnPanelClick(MainView::Panel::kQName, false);
+  Model().OnButtonRightClick(4);
+  Model().ocall = "K1ABC";
+  Model().SetOcall(false);
+  Model().namebuf = "Jo";
+  Model().SetNamebuf(false);
+  Model().Unload();
+  EXPECT_EQ(view.callsign_window, (std::vector<std::string>{"open", "open name first", "open", "call K1ABC",
+                                                             "name Jo", "unload"}));
+}
+
 }  // namespace
 }  // namespace qsopad
