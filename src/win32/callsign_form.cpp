@@ -81,6 +81,27 @@ std::string ErrorName(int id) {
   }
 }
 
+// A label whose text is wider in this font than its design width grows, up to the box it
+// names (both boxes stand at Left 840 twips), so that "&Callsign:" is not cut off.
+void FitLabel(HWND label, const ControlDef& c, HFONT font) {
+  constexpr long kBoxLeft = 840;
+  const std::wstring text = [&] {
+    std::wstring t;
+    for (const wchar_t* p = c.caption; *p; ++p)
+      if (*p != L'&') t += *p;
+    return t;
+  }();
+  SIZE extent{};
+  {
+    const WindowDc dc(label);
+    const SelectGuard selected(dc.get(), font);
+    if (!dc || !GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent)) return;
+  }
+  const int room = TwipsToPx(kBoxLeft) - TwipsToPx(c.left) - 1;
+  const int width = std::max(TwipsToPx(c.width), std::min<int>(extent.cx + 1, room));
+  SetWindowPos(label, nullptr, 0, 0, width, TwipsToPx(c.height, true), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 CallsignForm::CallsignForm(HINSTANCE instance, HWND owner, SettingsStore& store,
@@ -183,6 +204,7 @@ LRESULT CallsignForm::OnCreate() {
         TwipsToPx(c.top, true), TwipsToPx(c.width), TwipsToPx(c.height, true), hwnd_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
+    if (c.kind == Kind::kLabel) FitLabel(control, c, ui_font_.get());
     EnableWindow(control, c.enabled);
     if (c.tip) AddToolTip(tooltip_, hwnd_, control, c.tip);
     switch (c.id) {
