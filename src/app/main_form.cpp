@@ -177,6 +177,15 @@ void MainForm::Load() {
     logmsg = windows_.RegisterMessage(kLogMessage);
   });
   Step([&] { Broadcast(0, 0); });
+  Step([&] {
+    try {
+      adif.LoadAdifFields(store_);
+    } catch (const Error& e) {
+      // The table holds the built-in fields all the same; the operator learns why the
+      // stored ones were not taken.
+      view_.ShowMessage(e.what(), "QSOPAD");
+    }
+  });
   hooked_ = true;
 }
 
@@ -721,6 +730,14 @@ void MainForm::ReportError(const std::string& procedure, const std::string& desc
   // The program ends after the report: never leave the transmitter keyed behind us.
   if (txmode == 1) Step([&] { link.SendKey(kVkF5); });
   reporter_.Report(procedure, description);
+}
+
+bool MainForm::LogMenuEnabled() const {
+  try {
+    return ReadBool(store_, keys::kAdifEn);
+  } catch (const Error&) {
+    return false;
+  }
 }
 
 void MainForm::ShowMessage(const std::string& text, const std::string& title) {

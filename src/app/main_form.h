@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "adif/adif.h"
 #include "app/main_view.h"
 #include "link/psk31_link.h"
 #include "link/window_system.h"
@@ -51,6 +52,8 @@ class MainForm : public LinkHost, public MacroContext {
   bool nopossave = false;
   bool ElapsedTime = true;
   std::array<std::string, kMacroCount> DefMacros;
+  // The ADIF field table, built at start-up; the log window and the options dialog use it.
+  AdifTable adif;
 
   std::string sendbuf, lastxmit;
   bool txended = false;
@@ -141,6 +144,10 @@ class MainForm : public LinkHost, public MacroContext {
   // Sends one text record (code 0, 1, 2) to `target`; texts over 255 bytes are cut.
   void SendCopyData(WindowHandle target, const std::string& text, std::uintptr_t code);
   bool hooked() const { return hooked_; }
+
+  // "Lo&g" in the Tools menu: usable while ADIF logging is on ("ADIF"/"En"; a value that
+  // is not a boolean counts as off).
+  bool LogMenuEnabled() const;
 
   // The attachment watch: which PSK31 menus and "Launch/Find" are usable.
   // Returns true while the PSK31 program's form is alive.
