@@ -1,0 +1,485 @@
+#include "lookup/fcc_build.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "common/error.h"
+
+namespace qsopad {
+
+namespace {
+
+// ---- Reading the input a line at a time ----
+
+// Lines of a file read in large pieces; a line ends at LF, and a CR before it is dropped.
+class LineReader {
+ public:
+  LineReader(FccReadFile& file, std::string path) : file_(file), path_(std::move(path)), buffer_(kStart) {}
+
+  // The next line, without its line end; false at the end of the file. `start` is the
+  // offset of its first byte. A line longer than kLongest ends the build: no file of
+  // licences has one.
+  bool Next(std::string_view& line, std::uint64_t& start) {
+    for (;;) {
+      if (pos_ < end_) {
+        const char* const from = buffer_.data() + pos_;
+        if (const auto* nl = static_cast<const char*>(std::memchr(from, '\n', end_ - pos_))) {
+          return Take(line, start, static_cast<std::size_t>(nl - from), 1);
+        }
+      }
+      if (eof_) return pos_ < end_ && Take(line, start, end_ - pos_, 0);
+      Fill();
+    }
+  }
+
+  std::uint64_t BytesRead() const { return base_ + end_; }
+  std::uint64_t LineNumber() const { return line_number_; }
+
+ private:
+  static constexpr std::size_t kStart = std::size_t{8} << 20;
+  static constexpr std::size_t kLongest = std::size_t{64} << 20;
+
+  bool Take(std::string_view& line, std::uint64_t& start, std::size_t length, std::size_t ending) {
+    line = std::string_view(buffer_.data() + pos_, length);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    start = base_ + pos_;
+    pos_ += length + ending;
+    ++line_number_;
+    return true;
+  }
+
+  void Fill() {
+    if (pos_ == 0 && end_ == buffer_.size()) {
+      if (buffer_.size() >= kLongest) {
+        throw Error("Line " + std::to_string(line_number_ + 1) + " of \"" + path_ + "\" is longer than " +
+                    std::to_string(kLongest) + " bytes: not a file of text lines");
+      }
+      buffer_.resize(buffer_.size() * 2);
+    }
+    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    base_ += pos_;
+    end_ -= pos_;
+    pos_ = 0;
+    const std::size_t want = buffer_.size() - end_;
+    const std::size_t got = file_.ReadAt(base_ + end_, buffer_.data() + end_, want);
+    end_ += got;
+    eof_ = got < want;
+  }
+
+  FccReadFile& file_;
+  std::string path_;
+  std::vector<char> buffer_;
+  std::uint64_t base_ = 0;  // file offset of buffer_[0]
+  std::size_t pos_ = 0, end_ = 0;
+  std::uint64_t line_number_ = 0;
+  bool eof_ = false;
+};
+
+std::unique_ptr<FccReadFile> OpenInput(FccFiles& files, const std::string& path) {
+  std::string error;
+  auto file = files.OpenRead(path, /*create_missing=*/false, error);
+  if (!file) throw Error("Cannot open " + error);
+  return file;
+}
+
+// ---- Rows of the FCC's files ----
+
+constexpr std::size_t kMaxFields = 64;
+using Fields = std::array<std::string_view, kMaxFields>;
+
+// Splits a row at every "|". Returns the number of fields; those past kMaxFields are
+// counted but not kept. A row without "|" is one field.
+std::size_t SplitRow(std::string_view row, Fields& fields) {
+  std::size_t count = 0;
+  const char* p = row.data();
+  const char* const end = p + row.size();
+  for (;;) {
+    const auto* bar = static_cast<const char*>(std::memchr(p, '|', static_cast<std::size_t>(end - p)));
+    const char* const stop = bar ? bar : end;
+    if (count < kMaxFields) fields[count] = std::string_view(p, static_cast<std::size_t>(stop - p));
+    ++count;
+    if (!bar) return count;
+    p = bar + 1;
+  }
+}
+
+// Field at the FCC's position `pos` (counted from 1, the record type being 1); empty when
+// the row is shorter, as rows of older layouts are.
+std::string_view At(const Fields& fields, std::size_t count, std::size_t pos) {
+  return pos <= count && pos <= kMaxFields ? fields[pos - 1] : std::string_view();
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The unique system identifier: 1 to 9 digits, not zero. 0 when it is not one.
+std::uint32_t ParseUsi(std::string_view text) {
+  text = Trim(text);
+  if (text.empty() || text.size() > 9) return 0;
+  std::uint32_t v = 0;
+  for (const char c : text) {
+    if (!IsDigit(c)) return 0;
+    v = v * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return v;
+}
+
+// "mm/dd/yyyy" as yyyymmdd, for comparing; 0 for anything else (an empty date).
+std::uint32_t ParseDate(std::string_view text) {
+  text = Trim(text);
+  if (text.size() != 10 || text[2] != '/' || text[5] != '/') return 0;
+  std::uint32_t v[3] = {};
+  const std::size_t from[3] = {6, 0, 3}, size[3] = {4, 2, 2};
+  for (int i = 0; i < 3; ++i) {
+    for (std::size_t k = from[i]; k < from[i] + size[i]; ++k) {
+      if (!IsDigit(text[k])) return 0;
+      v[i] = v[i] * 10 + static_cast<std::uint32_t>(text[k] - '0');
+    }
+  }
+  return v[0] * 10000 + v[1] * 100 + v[2];
+}
+
+// The row layouts of the current files; older files have shorter rows, which read as if
+// the missing trailing fields were empty.
+struct Layout {
+  std::string_view type;
+  std::size_t fields;
+};
+constexpr Layout kEn{"EN", 30}, kAm{"AM", 18}, kHd{"HD", 59};
+constexpr std::size_t kCallPos = 5;  // the call sign's position, the same in all three
+
+struct SkipCounter {
+  FccBuildReport& report;
+  FccBuildListener& listener;
+
+  void Skip(const std::string& file, std::uint64_t line, const std::string& reason) {
+    auto it = std::find_if(report.skipped.begin(), report.skipped.end(),
+                           [&](const FccSkipCount& s) { return s.file == file && s.reason == reason; });
+    if (it == report.skipped.end()) it = report.skipped.insert(report.skipped.end(), {file, reason, 0});
+    ++it->rows;
+    listener.Skipped(file, line, reason);
+  }
+};
+
+constexpr std::uint64_t kProgressStep = std::uint64_t{16} << 20;
+
+// Reads every row of one input file and hands the usable ones to
+// `take(usi, fields, count, line)`: blank lines are passed over; rows of another record
+// type (a continuation of a value broken over lines), with more fields than the layout
+// (a "|" inside a value) or without an identifier are skipped and counted.
+template <typename Take>
+void ReadRows(FccFiles& files, const std::string& path, const Layout& layout, SkipCounter& skips,
+              Take&& take) {
+  const auto file = OpenInput(files, path);
+  LineReader lines(*file, path);
+  const std::string wrong_type = "not an " + std::string(layout.type) + " row";
+  const std::string too_many =
+      "more than " + std::to_string(layout.fields) + " fields (a \"|\" inside a value)";
+  Fields fields;
+  std::string_view row;
+  std::uint64_t start = 0, next_progress = kProgressStep;
+  while (lines.Next(row, start)) {
+    if (lines.BytesRead() >= next_progress) {
+      skips.listener.Progress(path, lines.BytesRead());
+      next_progress = lines.BytesRead() + kProgressStep;
+    }
+    if (row.empty()) continue;
+    const std::size_t count = SplitRow(row, fields);
+    if (fields[0] != layout.type) {
+      skips.Skip(path, lines.LineNumber(), wrong_type);
+      continue;
+    }
+    if (count > layout.fields) {
+      skips.Skip(path, lines.LineNumber(), too_many);
+      continue;
+    }
+    const std::uint32_t usi = ParseUsi(At(fields, count, 2));
+    if (usi == 0) {
+      skips.Skip(path, lines.LineNumber(), "no unique system identifier");
+      continue;
+    }
+    take(usi, fields, count, lines.LineNumber());
+  }
+  skips.listener.Progress(path, lines.BytesRead());
+  skips.report.bytes_read += lines.BytesRead();
+}
+
+// ---- Licences ----
+
+struct Licence {
+  FccKey call;
+  std::uint32_t usi = 0;
+  std::uint32_t grant = 0;  // yyyymmdd
+  std::uint32_t hd_line = 0;
+  std::uint32_t tail_size = 0;
+  std::uint64_t tail = 0;  // fields 4 to 9 of the data line, in the arena
+  char status = ' ';
+  char op_class = ' ';
+  std::uint8_t entity = 0;  // 0 no EN row yet, 1 another entity's, 2 the licensee's
+  std::array<char, 10> expiry{};
+  std::uint8_t expiry_size = 0;
+};
+
+// The licence kept for a call sign sorts first: active, then latest grant, then the
+// newest identifier.
+bool Before(const Licence& a, const Licence& b) {
+  if (const int c = CompareFccKeys(a.call, b.call); c != 0) return c < 0;
+  if ((a.status == 'A') != (b.status == 'A')) return a.status == 'A';
+  if (a.grant != b.grant) return a.grant > b.grant;
+  return a.usi > b.usi;
+}
+
+char Letter(std::string_view text) {
+  text = Trim(text);
+  return text.size() == 1 && text[0] >= 'A' && text[0] <= 'Z' ? text[0] : ' ';
+}
+
+// Identifier to the chosen licence's place: open addressing, Fibonacci hashing.
+class UsiTable {
+ public:
+  explicit UsiTable(const std::vector<Licence>& licences) {
+    std::size_t capacity = 16;
+    shift_ = 60;
+    while (capacity < 2 * licences.size()) {
+      capacity *= 2;
+      --shift_;
+    }
+    slots_.assign(capacity, Slot{});
+    for (std::size_t i = 0; i < licences.size(); ++i) {
+      std::size_t s = Home(licences[i].usi);
+      while (slots_[s].usi != 0 && slots_[s].usi != licences[i].usi) s = (s + 1) & (capacity - 1);
+      if (slots_[s].usi == 0) slots_[s] = {licences[i].usi, static_cast<std::uint32_t>(i)};
+    }
+  }
+  // The licence's place, or -1.
+  std::int64_t Find(std::uint32_t usi) const {
+    for (std::size_t s = Home(usi);; s = (s + 1) & (slots_.size() - 1)) {
+      if (slots_[s].usi == usi) return slots_[s].index;
+      if (slots_[s].usi == 0) return -1;
+    }
+  }
+
+ private:
+  struct Slot {
+    std::uint32_t usi = 0;
+    std::uint32_t index = 0;
+  };
+  std::size_t Home(std::uint32_t usi) const {
+    return static_cast<std::size_t>((std::uint64_t{usi} * 0x9E3779B97F4A7C15ull) >> shift_);
+  }
+  std::vector<Slot> slots_;
+  int shift_ = 60;
+};
+
+// Appends a value to a data line: without leading and trailing spaces, and with a stray
+// CR or NUL as a space; commas are dropped where the name's one comma must stay the only.
+void AppendValue(std::string& out, std::string_view value, bool drop_commas = false) {
+  for (const char c : Trim(value)) {
+    if (c == ',' && drop_commas) continue;
+    out += c == '\r' || c == '\0' ? ' ' : c;
+  }
+}
+
+// Fields 4 to 9 of a data line from an EN row. A person's name is written "Surname
+// Suffix, Given Initial", which the lookup turns round; any other licensee's (a club's)
+// keeps no comma, so that nothing is turned round and no first name is filled in.
+void AppendTail(std::string& out, const Fields& f, std::size_t n) {
+  const std::string_view first = Trim(At(f, n, 9)), initial = Trim(At(f, n, 10)), last = Trim(At(f, n, 11)),
+                         suffix = Trim(At(f, n, 12));
+  if (!first.empty() && !last.empty()) {
+    AppendValue(out, last, true);
+    if (!suffix.empty()) AppendValue(out.append(" "), suffix, true);
+    AppendValue(out.append(", "), first, true);
+    if (!initial.empty()) AppendValue(out.append(" "), initial, true);
+  } else {
+    AppendValue(out, At(f, n, 8), true);
+  }
+  AppendValue(out.append("|"), At(f, n, 16));  // street
+  AppendValue(out.append("|"), At(f, n, 20));  // PO box
+  AppendValue(out.append("|"), At(f, n, 17));  // city
+  AppendValue(out.append("|"), At(f, n, 18));  // state
+  out += '|';
+  const std::string_view zip = Trim(At(f, n, 19));
+  if (zip.size() == 9 && std::all_of(zip.begin(), zip.end(), IsDigit)) {
+    out.append(zip.substr(0, 5)).append("-").append(zip.substr(5));
+  } else {
+    AppendValue(out, zip);
+  }
+  out += '|';
+}
+
+constexpr std::uint64_t kMaxPosition = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+
+void WriteAll(FccFiles& files, const std::string& path, const std::string& bytes) {
+  const auto out = files.CreateReplacement(path);
+  out->Write(bytes.data(), bytes.size());
+  out->Commit();
+}
+
+}  // namespace
+
+std::uint64_t FccBuildReport::SkippedRows() const {
+  std::uint64_t rows = 0;
+  for (const auto& s : skipped) rows += s.rows;
+  return rows;
+}
+
+std::string FccIndexBytes(const std::vector<FccIndexedLine>& lines) {
+  if (lines.empty()) return {};
+  std::string bytes(kFccIndexSize, '\0');
+  const std::uint64_t last = lines.size() - 1;
+  for (int i = 0; i < kFccEntries; ++i) {
+    const FccIndexedLine& line = lines[static_cast<std::size_t>(i * last / (kFccEntries - 1))];
+    EncodeFccEntry(line.key, line.position, bytes.data() + static_cast<std::size_t>(i) * kFccEntrySize);
+  }
+  return bytes;
+}
+
+FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, const std::string& hd,
+                                const std::string& out, FccFiles& files, FccBuildListener& listener) {
+  FccBuildReport report;
+  SkipCounter skips{report, listener};
+
+  // The licence headers decide which licence each call sign keeps.
+  std::vector<Licence> licences;
+  licences.reserve(1 << 20);
+  ReadRows(files, hd, kHd, skips, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t line) {
+    std::string_view call = Trim(At(f, n, kCallPos));
+    if (call.empty()) return skips.Skip(hd, line, "no call sign");
+    if (call.size() > kFccKeySize) return skips.Skip(hd, line, "call sign longer than 6 characters");
+    Licence l;
+    l.call.fill(' ');
+    for (std::size_t i = 0; i < call.size(); ++i) {
+      char c = call[i];
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      if (!((c >= 'A' && c <= 'Z') || IsDigit(c))) return skips.Skip(hd, line, "call sign not letters and digits");
+      l.call[i] = c;
+    }
+    l.usi = usi;
+    l.status = Letter(At(f, n, 6));
+    l.grant = ParseDate(At(f, n, 8));
+    const std::string_view expiry = Trim(At(f, n, 9));
+    if (ParseDate(expiry) != 0) {
+      std::memcpy(l.expiry.data(), expiry.data(), expiry.size());
+      l.expiry_size = static_cast<std::uint8_t>(expiry.size());
+    }
+    l.hd_line = static_cast<std::uint32_t>(std::min<std::uint64_t>(line, 0xFFFFFFFFu));
+    licences.push_back(l);
+  });
+  report.licences_read = licences.size();
+  std::sort(licences.begin(), licences.end(), Before);
+  licences.erase(std::unique(licences.begin(), licences.end(),
+                             [](const Licence& a, const Licence& b) { return a.call == b.call; }),
+                 licences.end());
+  const UsiTable table(licences);
+
+  ReadRows(files, am, kAm, skips, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t) {
+    const std::int64_t i = table.Find(usi);
+    if (i >= 0 && licences[static_cast<std::size_t>(i)].op_class == ' ') {
+      licences[static_cast<std::size_t>(i)].op_class = Letter(At(f, n, 6));
+    }
+  });
+
+  // Names and addresses of the chosen licences, the licensee's row before any other.
+  std::string arena;
+  arena.reserve(std::size_t{128} * licences.size());
+  ReadRows(files, en, kEn, skips, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t) {
+    const std::int64_t i = table.Find(usi);
+    if (i < 0) return;
+    Licence& l = licences[static_cast<std::size_t>(i)];
+    const std::uint8_t entity = Trim(At(f, n, 6)) == "L" ? 2 : 1;
+    if (entity <= l.entity) return;
+    l.entity = entity;
+    l.tail = arena.size();
+    AppendTail(arena, f, n);
+    l.tail_size = static_cast<std::uint32_t>(arena.size() - l.tail);
+  });
+
+  // An empty result is a mistake (files of another kind, or cut short); a database in
+  // use is not replaced by it.
+  if (std::none_of(licences.begin(), licences.end(), [](const Licence& l) { return l.entity != 0; })) {
+    throw Error("No licence of \"" + hd + "\" has a name and address in \"" + en + "\": \"" + out +
+                "\" was not written");
+  }
+
+  // The data file: sorted by key already, since the licences are.
+  const auto data = files.CreateReplacement(out);
+  std::vector<FccIndexedLine> lines;
+  lines.reserve(licences.size());
+  std::string block;
+  block.reserve(std::size_t{4} << 20);
+  std::uint64_t position = 1;
+  for (const Licence& l : licences) {
+    if (l.entity == 0) {
+      skips.Skip(hd, l.hd_line, "no EN row (name and address) for the licence");
+      continue;
+    }
+    const std::size_t before = block.size();
+    block.append(l.call.data(), kFccKeySize).append("|");
+    block.append(1, l.op_class).append("|").append(1, l.status).append("|");
+    block.append(l.expiry.data(), l.expiry_size).append("|");
+    block.append(arena, l.tail, l.tail_size).append("\r\n");
+    if (position + (block.size() - before) - 1 > kMaxPosition) {
+      throw Error("The data file \"" + out + "\" would be larger than " + std::to_string(kMaxPosition) +
+                  " bytes, more than its index can address");
+    }
+    lines.push_back({l.call, static_cast<std::int32_t>(position)});
+    position += block.size() - before;
+    if (block.size() >= (std::size_t{4} << 20)) {
+      data->Write(block.data(), block.size());
+      block.clear();
+    }
+  }
+  data->Write(block.data(), block.size());
+  data->Commit();
+  report.bytes_written = position - 1;
+  report.call_signs_written = lines.size();
+  WriteAll(files, out + kFccIndexSuffix, FccIndexBytes(lines));
+  return report;
+}
+
+std::uint64_t BuildFccIndex(const std::string& data, FccFiles& files, FccBuildListener& listener) {
+  const auto file = OpenInput(files, data);
+  LineReader reader(*file, data);
+  std::vector<FccIndexedLine> lines;
+  std::uint64_t previous_line = 0, next_progress = kProgressStep;
+  std::string_view line;
+  std::uint64_t start = 0;
+  while (reader.Next(line, start)) {
+    if (reader.BytesRead() >= next_progress) {
+      listener.Progress(data, reader.BytesRead());
+      next_progress = reader.BytesRead() + kProgressStep;
+    }
+    const auto key = FCCLineKey(line);
+    if (!key) continue;  // the lookup reads such a line as part of the one before
+    const auto quoted = [](const FccKey& k) { return "\"" + std::string(k.data(), k.size()) + "\""; };
+    if ((*key)[0] == '\0') {
+      throw Error("Line " + std::to_string(reader.LineNumber()) + " of \"" + data +
+                  "\" begins with a NUL byte, which the index reads as no entry");
+    }
+    if (!lines.empty() && CompareFccKeys(*key, lines.back().key) < 0) {
+      throw Error("Line " + std::to_string(reader.LineNumber()) + " of \"" + data + "\" has the key " +
+                  quoted(*key) + ", which sorts before the key " + quoted(lines.back().key) + " of line " +
+                  std::to_string(previous_line) + ": the data file must be sorted by its first field");
+    }
+    if (start + 1 > kMaxPosition) {
+      throw Error("Line " + std::to_string(reader.LineNumber()) + " of \"" + data + "\" starts past byte " +
+                  std::to_string(kMaxPosition) + ", more than the index can address");
+    }
+    lines.push_back({*key, static_cast<std::int32_t>(start + 1)});
+    previous_line = reader.LineNumber();
+  }
+  listener.Progress(data, reader.BytesRead());
+  WriteAll(files, data + kFccIndexSuffix, FccIndexBytes(lines));
+  return lines.size();
+}
+
+}  // namespace qsopad
