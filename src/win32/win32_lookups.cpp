@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "lookup/fcc.h"
+#include "win32_fcc_files.h"
 #include "win32_text.h"
 
 namespace qsopad {
@@ -35,10 +37,11 @@ std::string Win32Lookups::BuckLookup(const std::string&, std::string&, bool,
   return kError;
 }
 
-std::string Win32Lookups::FCCLookup(const std::string&, std::string&, bool,
-                                    const std::string&) {
-  ReportFailure("FCC Database error");
-  return {};
+std::string Win32Lookups::FCCLookup(const std::string& call, std::string& name, bool fill,
+                                    const std::string& path) {
+  Win32FccFiles files;
+  return qsopad::FCCLookup(call, name, fill, path, files,
+                           [](const std::string& message, const std::string&) { ReportFailure(message.c_str()); });
 }
 
 void OpenAddress(HWND owner, const std::string& address) {
