@@ -198,7 +198,7 @@ void MainForm::Unload() {
   });
   Step([&] { link.SaveWindowSetup(); });
   Step([&] { palette_.UnloadPalette(); });
-  Step([&] { view_.UnloadCallsignWindows(); });
+  Step([&] { view_.UnloadOwnedWindows(); });
   Step([&] {
     if (ReadBool(store_, keys::kClose)) link.ClosePSK31();
   });

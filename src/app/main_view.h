@@ -85,9 +85,9 @@ class MainView {
   virtual void SetCallsignWindowName(const std::string& name) = 0;
   // Start-up: shows the lookup result window, not modal, owned by the main window.
   virtual void ShowLookupResultWindow() = 0;
-  // Shutdown: closes the call sign window and the lookup result window where they exist,
-  // saving their placement.
-  virtual void UnloadCallsignWindows() = 0;
+  // Shutdown: closes the call sign window, the lookup result window and the log entry
+  // window where they exist, saving their placement.
+  virtual void UnloadOwnedWindows() = 0;
   // The open-file dialog; the chosen file's full name, nullopt when cancelled.
   // `filter` pairs a description and a pattern: "Text Files|*.txt".
   virtual std::optional<std::string> AskOpenFile(const std::string& title,

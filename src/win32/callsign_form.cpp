@@ -170,11 +170,8 @@ void CallsignForm::Unload() {
 }
 
 bool CallsignForm::PreTranslate(MSG& msg) {
-  if (!msg.hwnd) return false;
-  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-  wchar_t cls[32] = {};
-  if (!root || !GetClassNameW(root, cls, 32) || std::wcscmp(cls, kClassName) != 0) return false;
-  return IsDialogMessageW(root, &msg) != FALSE;
+  HWND root = RootOfClass(msg, kClassName);
+  return root && IsDialogMessageW(root, &msg) != FALSE;
 }
 
 LRESULT CallsignForm::Handle(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -405,6 +405,8 @@ void Form1::OnTimer() {
 }
 
 bool Form1::CommandAvailable(int id) {
+  // Taken as the menu shows it when it opens, also for a command that arrives without it.
+  if (id == IDM_LOG) return model_->LogMenuEnabled();
   constexpr UINT kAbsent = static_cast<UINT>(-1);
   const UINT in_psk31 = GetMenuState(psk31_.get(), static_cast<UINT>(id), MF_BYCOMMAND);
   const UINT in_psk31a = GetMenuState(psk31a_.get(), static_cast<UINT>(id), MF_BYCOMMAND);
@@ -461,6 +463,7 @@ void Form1::OnCommand(int id, int code, HWND control) {
     case IDM_MANUAL: OpenManual(); break;
     case IDM_MPAL: ShowPalette(); break;
     case IDM_CALL: OpenCallsignWindow(false); break;
+    case IDM_LOG: ShowLogWindow(); break;
     case IDM_ABOUT: ShowAboutBox(instance_, hwnd_); break;
     case IDM_HOMEPAGE: OpenDocument(kHomePage); break;
     case IDM_EMAIL: OpenDocument(kSupportMail); break;
@@ -469,6 +472,8 @@ void Form1::OnCommand(int id, int code, HWND control) {
 }
 
 void Form1::OnInitMenuPopup(HMENU menu) {
+  if (GetMenuState(menu, IDM_LOG, MF_BYCOMMAND) != static_cast<UINT>(-1))
+    EnableMenuItem(menu, IDM_LOG, MF_BYCOMMAND | (model_->LogMenuEnabled() ? MF_ENABLED : MF_GRAYED));
   // The Edit menu: Copy only with a selection.
   if (GetMenuState(menu, IDM_COPY, MF_BYCOMMAND) != static_cast<UINT>(-1)) {
     DWORD start = 0, end = 0;
@@ -765,10 +770,14 @@ void Form1::SetCallsignWindowName(const std::string& name) { CallsignWindow().Se
 
 void Form1::ShowLookupResultWindow() { LookupResult().Show(hwnd_); }
 
-void Form1::UnloadCallsignWindows() {
-  // Each window is closed even when the other one fails to save its placement.
+void Form1::UnloadOwnedWindows() {
+  // Each window is closed even when another one fails to save its placement.
   try {
     if (callsign_form_) callsign_form_->Unload();
+  } catch (...) {
+  }
+  try {
+    if (log_) log_->Unload();
   } catch (...) {
   }
   if (lu_result_) lu_result_->Unload();
@@ -811,9 +820,21 @@ void Form1::CopyText(const std::string& text) {
 }
 
 void Form1::ShowLogWindow() {
-  // The log entry window has not been written yet: until it is, "L&og" does what it does
-  // with ADIF logging off and copies the call sign to the clipboard.
-  if (callsign_form_) CopyText(callsign_form_->CallsignText());
+  if (!log_)
+    log_ = std::make_unique<Log>(instance_, hwnd_, store_, model_->adif, *model_, *this,
+                                 log_files_);
+  log_->Show();
+}
+
+// The call sign window's boxes; while it is not loaded, what loading it would show.
+std::string Form1::CallsignText() {
+  return callsign_form_ && callsign_form_->Window() ? callsign_form_->CallsignText()
+                                                    : model_->ocall;
+}
+
+std::string Form1::NameFieldText() {
+  return callsign_form_ && callsign_form_->Window() ? callsign_form_->NameText()
+                                                    : model_->namebuf;
 }
 
 std::optional<std::string> Form1::AskOpenFile(const std::string& title,

@@ -13,8 +13,10 @@
 #include "app/main_view.h"
 #include "callsign_form.h"
 #include "lookup/callsign_form.h"
+#include "log.h"
 #include "lu_result.h"
 #include "macros.h"
+#include "win32_log_file.h"
 #include "win32_lookups.h"
 #include "window_base.h"
 
@@ -27,7 +29,8 @@ class Form1 : public WindowBase,
               public MainView,
               public Desktop,
               public MacroPalette,
-              public CallsignHost {
+              public CallsignHost,
+              public LogPartner {
  public:
   Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter);
   ~Form1() override;
@@ -68,7 +71,7 @@ class Form1 : public WindowBase,
   void SetCallsignWindowCall(const std::string& call) override;
   void SetCallsignWindowName(const std::string& name) override;
   void ShowLookupResultWindow() override;
-  void UnloadCallsignWindows() override;
+  void UnloadOwnedWindows() override;
   std::optional<std::string> AskOpenFile(const std::string& title,
                                          const std::string& filter) override;
 
@@ -89,6 +92,10 @@ class Form1 : public WindowBase,
   void SetPartner(const std::string& call, const std::string& name) override;
   void CopyText(const std::string& text) override;
   void ShowLogWindow() override;
+
+  // LogPartner.
+  std::string CallsignText() override;
+  std::string NameFieldText() override;
 
   // The call sign window, loaded hidden on first use (the options dialog sets its palette
   // mode through it).
@@ -139,6 +146,8 @@ class Form1 : public WindowBase,
   Win32Lookups lookups_;
   std::unique_ptr<LUResult> lu_result_;
   std::unique_ptr<CallsignForm> callsign_form_;
+  Win32LogFiles log_files_;
+  std::unique_ptr<Log> log_;
   SettingsStore& store_;
   HINSTANCE instance_ = nullptr;
   HWND text1_ = nullptr;

@@ -85,10 +85,8 @@ void Macros::Unload() {
 }
 
 bool Macros::PreTranslate(MSG& msg) {
-  if (!msg.hwnd) return false;
-  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-  wchar_t cls[32] = {};
-  if (!root || !GetClassNameW(root, cls, 32) || std::wcscmp(cls, kClassName) != 0) return false;
+  HWND root = RootOfClass(msg, kClassName);
+  if (!root) return false;
   auto* self = static_cast<Macros*>(
       reinterpret_cast<WindowBase*>(GetWindowLongPtrW(root, GWLP_USERDATA)));
   if (!self) return false;

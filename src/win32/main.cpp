@@ -95,7 +95,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (Guarded("PreTranslate", false,
                 [&] {
                   return form.PreTranslate(msg) || Macros::PreTranslate(msg) ||
-                         CallsignForm::PreTranslate(msg);
+                         CallsignForm::PreTranslate(msg) || Log::PreTranslate(msg);
                 }))
       continue;
     TranslateMessage(&msg);

@@ -105,6 +105,14 @@
 #define IDC_LURL_LABEL2 703
 #define IDC_LURL_LIST1 704
 
+// Log entry window: its menu bar and controls (OK and Cancel are IDOK and IDCANCEL).
+#define IDR_LOGMENU 800
+#define IDM_LOG_REFRESH 801
+#define IDM_LOG_TIME 802
+#define IDC_LOG_LIST1 811
+#define IDC_LOG_TEXT1 812
+#define IDC_LOG_LABEL1 813
+
 // About box.
 #define IDD_ABOUT 300
 #define IDC_ABOUT_TITLE 301

@@ -10,6 +10,7 @@
 
 #include "common/error.h"
 #include "win32_text.h"
+#include "window_base.h"
 
 namespace qsopad {
 
@@ -28,28 +29,6 @@ void PauseBeforeRetry(int attempt) { Sleep(attempt < 10 ? 10 : 60); }
   throw Error(std::string(what) + " \"" + Narrow(path) + "\": error " + SystemErrorText(error));
 }
 
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE Release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
-  // Closes now and says whether that worked (a deferred write error can surface here).
-  bool Close() {
-    const BOOL ok = CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-    return ok != FALSE;
-  }
-
- private:
-  HANDLE h_;
-};
-
 class Win32Lock : public StoreFile::Lock {
  public:
   explicit Win32Lock(HANDLE h) : file_(h) {}
@@ -59,7 +38,7 @@ class Win32Lock : public StoreFile::Lock {
   }
 
  private:
-  Handle file_;
+  FileHandle file_;
 };
 
 std::uint64_t Ticks(const FILETIME& t) {
@@ -93,7 +72,7 @@ Win32StoreFile::Win32StoreFile(std::wstring path)
     : path_(std::move(path)), lock_(path_ + L".lock"), temp_(path_ + L".tmp") {}
 
 std::unique_ptr<StoreFile::Lock> Win32StoreFile::LockExclusive() {
-  Handle file(CreateFileW(lock_.c_str(), GENERIC_READ | GENERIC_WRITE,
+  FileHandle file(CreateFileW(lock_.c_str(), GENERIC_READ | GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) Fail("Cannot open the settings lock file", lock_, GetLastError());
@@ -119,7 +98,7 @@ std::optional<std::string> Win32StoreFile::ReadAll() {
     }
     PauseBeforeRetry(attempt);
   }
-  Handle file(h);
+  FileHandle file(h);
   std::string bytes;
   std::vector<char> buffer(65536);
   for (;;) {
@@ -142,7 +121,7 @@ void Win32StoreFile::ReplaceAll(const std::string& bytes) {
 
   {
     // A temporary file left by an interrupted write is simply overwritten.
-    Handle temp(CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    FileHandle temp(CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!temp.valid()) Fail("Cannot create the temporary settings file", temp_, GetLastError());
     const auto give_up = [&](DWORD error) {

@@ -15,10 +15,13 @@ std::wstring Widen(std::string_view ansi) {
 
 std::string Narrow(std::wstring_view wide) {
   if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+  // A character the code page cannot hold becomes "?", never a look-alike ("\u0141" is not
+  // "L" in a log file). The UTF-8 code page takes no flags.
+  const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int n = WideCharToMultiByte(CP_ACP, flags, wide.data(), static_cast<int>(wide.size()),
                                     nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+  WideCharToMultiByte(CP_ACP, flags, wide.data(), static_cast<int>(wide.size()), out.data(), n,
                       nullptr, nullptr);
   return out;
 }

@@ -6,8 +6,11 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include <memory>
 #include <type_traits>
+#include <utility>
 
 namespace qsopad {
 
@@ -26,6 +29,29 @@ struct DcDeleter {
 };
 // A device context made with CreateDC (a printer's).
 using UniqueDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+
+// A kernel file handle, closed when it goes; INVALID_HANDLE_VALUE is empty.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE Release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
+  // Closes now and says whether that worked (a deferred write error can surface here).
+  bool Close() {
+    const BOOL ok = CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+    return ok != FALSE;
+  }
+
+ private:
+  HANDLE h_;
+};
 
 // A window's device context from GetDC, released against the same window.
 class WindowDc {
@@ -116,6 +142,16 @@ class WindowBase {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name;
     return RegisterClassExW(&wc) != 0;
+  }
+
+  // The top-level window of ours, of class `name`, that a queued message is for; nullptr
+  // when it is for another window. The message loop's key routing asks it.
+  static HWND RootOfClass(const MSG& msg, const wchar_t* name) {
+    if (!msg.hwnd) return nullptr;
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    wchar_t cls[64] = {};
+    if (!root || !GetClassNameW(root, cls, 64) || std::wcscmp(cls, name) != 0) return nullptr;
+    return root;
   }
 
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam,

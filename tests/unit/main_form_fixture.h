@@ -87,7 +87,7 @@ class RecordingView : public MainView {
   void SetCallsignWindowCall(const std::string& c) override { callsign_window.push_back("call " + c); }
   void SetCallsignWindowName(const std::string& n) override { callsign_window.push_back("name " + n); }
   void ShowLookupResultWindow() override { callsign_window.push_back("show result"); }
-  void UnloadCallsignWindows() override { callsign_window.push_back("unload"); }
+  void UnloadOwnedWindows() override { callsign_window.push_back("unload"); }
   std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter) override {
     return prompts.push_back(title + " [" + filter + "]"), open_file;
   }

@@ -1,0 +1,153 @@
+// Writes ADIF log files with the program's own record writer, and beside each one what
+// every record must read back as (JSON), for a reader we did not write to check.
+//   adif_writer OUTDIR
+// gives OUTDIR/mixed.adi (+ .json): built-in and custom fields, empty fields, slashed
+// zeros, "<" and ">" in values, a 300-character note, Latin-1 letters; and
+// OUTDIR/many.adi (+ .json): 300 contacts appended one after another.
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "adif/adif.h"
+#include "adif/log_file_posix.h"
+#include "options/memory_store_file.h"
+#include "options/settings_store.h"
+
+using namespace qsopad;
+
+namespace {
+
+using Record = std::map<std::string, std::string>;  // lower-case tag -> value
+
+std::string Json(const std::string& bytes) {
+  std::string out = "\"";
+  for (unsigned char c : bytes) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7f) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", c);  // Latin-1: byte = code point
+      out += esc;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// What the table says the record holds: enabled fields with a value, zeros unslashed.
+Record Expected(const AdifTable& t) {
+  Record r;
+  for (const AdifField& f : t.fields) {
+    std::string v = f.Data.empty() ? f.Val : f.Data;
+    if (!f.En || v.empty()) continue;
+    for (char& c : v)
+      if (static_cast<unsigned char>(c) == 216) c = '0';
+    r[Lower(f.Tag)] = v;
+  }
+  return r;
+}
+
+bool WriteJson(const std::string& path, const std::vector<Record>& records) {
+  std::ofstream out(path, std::ios::binary);
+  out << "[\n";
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    out << " {";
+    bool first = true;
+    for (const auto& [k, v] : records[i]) {
+      out << (first ? "" : ", ") << Json(k) << ": " << Json(v);
+      first = false;
+    }
+    out << "}" << (i + 1 < records.size() ? ",\n" : "\n");
+  }
+  out << "]\n";
+  return static_cast<bool>(out);
+}
+
+bool Log(const AdifTable& t, SettingsStore& store, std::vector<Record>& expected) {
+  PosixLogFiles files;
+  const LogWriteResult r = WriteAdifRecord(t, store, files);
+  if (r.outcome != LogWriteResult::kWritten) {
+    std::fprintf(stderr, "adif_writer: record %zu not written: %s\n", expected.size() + 1,
+                 r.detail.c_str());
+    return false;
+  }
+  expected.push_back(Expected(t));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: adif_writer OUTDIR\n");
+    return 2;
+  }
+  const std::string dir = argv[1];
+  SettingsStore store{std::make_unique<MemoryStoreFile>()};
+  store.WriteSetting("Opt", "Zero", "True");
+
+  // Several kinds of record into one file.
+  store.WriteSetting("ADIF", "File", dir + "/mixed.adi");
+  std::remove((dir + "/mixed.adi").c_str());
+  AdifTable t;
+  t.AddCustomField(store);
+  t.AddCustomField(store);
+  t[12].Tag = "SOTA_REF";
+  t[12].En = true;
+  t[12].Val = "W7A/MN-001";
+  t[13].Tag = "MY_RIG";  // enabled but empty: never written
+  t[13].En = true;
+  t[5].Tag = "QSL_VIA";
+  t[6].Val = "PSK31";
+  std::vector<Record> mixed;
+  bool ok = true;
+  t[0].Data = "N\xD8" "CALL";
+  t[1].Data = "J\xF6rg";
+  t[3].Data = "19991231";
+  t[4].Data = "0815";
+  t[11].Data = "rig <IC-706> & antenna <dipole>, 5W > 3W";
+  ok &= Log(t, store, mixed);
+  t[0].Data = "DL1ABC";
+  t[1].Data = "";
+  t[2].En = false;
+  t[2].Data = "20M";  // disabled: not written
+  t[5].Data = "W1AW";
+  t[11].Data = std::string(300, 'n');
+  for (std::size_t i = 0; i < t[11].Data.size(); i += 7) t[11].Data[i] = static_cast<char>('a' + i % 26);
+  ok &= Log(t, store, mixed);
+  t[11].Data = "<eor> is not the end of this record";
+  t[12].Data = "custom \xD8 zero";
+  ok &= Log(t, store, mixed);
+  ok &= WriteJson(dir + "/mixed.json", mixed);
+
+  // Hundreds of contacts appended one after another.
+  store.WriteSetting("ADIF", "File", dir + "/many.adi");
+  std::remove((dir + "/many.adi").c_str());
+  AdifTable m;
+  std::vector<Record> many;
+  for (int i = 0; i < 300 && ok; ++i) {
+    char call[16];
+    std::snprintf(call, sizeof call, "K%dQ%c%c", i % 10, 'A' + i % 26, 'A' + (i / 26) % 26);
+    m[0].Data = call;
+    m[1].Data = i % 3 == 0 ? "" : "Op" + std::to_string(i);
+    m[3].Data = "2026" + std::string(i % 2 ? "1207" : "1206");
+    char time[8];
+    std::snprintf(time, sizeof time, "%02d%02d", i / 60 % 24, i % 60);
+    m[4].Data = time;
+    m[7].Data = i % 5 == 0 ? "" : "599";
+    m[11].Data = "contact " + std::to_string(i + 1);
+    ok &= Log(m, store, many);
+  }
+  ok &= WriteJson(dir + "/many.json", many);
+  return ok ? 0 : 1;
+}
