@@ -41,7 +41,7 @@ class NullView : public MainView {
   void SetCallsignWindowCall(const std::string&) override {}
   void SetCallsignWindowName(const std::string&) override {}
   void ShowLookupResultWindow() override {}
-  void UnloadCallsignWindows() override {}
+  void UnloadOwnedWindows() override {}
   std::optional<std::string> AskOpenFile(const std::string&, const std::string&) override {
     return std::nullopt;
   }
