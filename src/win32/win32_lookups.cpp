@@ -10,8 +10,6 @@ namespace qsopad {
 
 namespace {
 
-constexpr char kError[] = "Error!";
-
 // The lookup's failure message, over whichever of our windows is active (the call sign
 // window when the operator pressed Lookup Now); it waits for the operator.
 void ReportFailure(const char* text) {
@@ -20,21 +18,18 @@ void ReportFailure(const char* text) {
 
 }  // namespace
 
-std::string Win32Lookups::QRZLookup(const std::string&, std::string&, bool) {
-  ReportFailure("QRZ32.DLL not found or QRZ error");
-  return kError;
+std::string Win32Lookups::QRZLookup(const std::string& call, std::string& name, bool fill) {
+  return callbooks_.QRZLookup(call, name, fill);
 }
 
-std::string Win32Lookups::FLYLookup(const std::string&, std::string&, bool,
-                                    const std::string&) {
-  ReportFailure("Flying Horse DLL not found");
-  return kError;
+std::string Win32Lookups::FLYLookup(const std::string& call, std::string& name, bool fill,
+                                    const std::string& drive) {
+  return callbooks_.FLYLookup(call, name, fill, drive);
 }
 
-std::string Win32Lookups::BuckLookup(const std::string&, std::string&, bool,
-                                     const std::string&) {
-  ReportFailure("HamCal32.DLL not found or Buck error");
-  return kError;
+std::string Win32Lookups::BuckLookup(const std::string& call, std::string& name, bool fill,
+                                     const std::string& drive) {
+  return callbooks_.BuckLookup(call, name, fill, drive);
 }
 
 std::string Win32Lookups::FCCLookup(const std::string& call, std::string& name, bool fill,

@@ -1,18 +1,19 @@
-// The local lookup sources as this build has them: no call-book library and no FCC file
-// reader yet, so each answers as a missing library or file does. And the shell's "open"
-// of a lookup's web address.
+// The local lookup sources: the three call-book CD-ROM libraries (win32_callbooks.h) and
+// the FCC database file. And the shell's "open" of a lookup's web address.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "lookup/callbook.h"
 #include "lookup/lookup.h"
+#include "win32_callbooks.h"
 
 namespace qsopad {
 
-// Each lookup reports its failure in a message box (owned by the active window of the
-// calling thread) and returns the failure's result; the name is never written.
+// Each lookup reports its failures in a message box owned by the active window of the
+// calling thread.
 class Win32Lookups : public LocalLookups {
  public:
   std::string QRZLookup(const std::string& call, std::string& name, bool fill) override;
@@ -22,6 +23,10 @@ class Win32Lookups : public LocalLookups {
                          const std::string& drive) override;
   std::string FCCLookup(const std::string& call, std::string& name, bool fill,
                         const std::string& path) override;
+
+ private:
+  Win32CallbookLibraries libraries_;
+  CallbookLookups callbooks_{libraries_};
 };
 
 // Opens `address` (ANSI) with the shell's "open" verb, `owner` owning whatever the shell
