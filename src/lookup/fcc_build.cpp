@@ -289,20 +289,28 @@ void AppendValue(std::string& out, std::string_view value, bool drop_commas = fa
 }
 
 // Fields 4 to 9 of a data line from an EN row. A person's name is written "Surname
-// Suffix, Given Initial", which the lookup turns round; any other licensee's (a club's)
-// keeps no comma, so that nothing is turned round and no first name is filled in.
+// Suffix, Given Initial", which the lookup turns round to show it and fill in the first
+// name. Any other licensee (a club, say) has no first name to fill in: its name keeps no
+// comma, so the lookup's first line shows the call sign alone, and the name leads the
+// address line instead.
 void AppendTail(std::string& out, const Fields& f, std::size_t n) {
   const std::string_view first = Trim(At(f, n, 9)), initial = Trim(At(f, n, 10)), last = Trim(At(f, n, 11)),
-                         suffix = Trim(At(f, n, 12));
-  if (!first.empty() && !last.empty()) {
+                         suffix = Trim(At(f, n, 12)), entity = Trim(At(f, n, 8)), street = Trim(At(f, n, 16));
+  const bool person = !first.empty() && !last.empty();
+  if (person) {
     AppendValue(out, last, true);
     if (!suffix.empty()) AppendValue(out.append(" "), suffix, true);
     AppendValue(out.append(", "), first, true);
     if (!initial.empty()) AppendValue(out.append(" "), initial, true);
   } else {
-    AppendValue(out, At(f, n, 8), true);
+    AppendValue(out, entity, true);
   }
-  AppendValue(out.append("|"), At(f, n, 16));  // street
+  out += '|';
+  if (!person && !entity.empty()) {
+    AppendValue(out, entity);
+    if (!street.empty()) out += ", ";
+  }
+  AppendValue(out, street);
   AppendValue(out.append("|"), At(f, n, 20));  // PO box
   AppendValue(out.append("|"), At(f, n, 17));  // city
   AppendValue(out.append("|"), At(f, n, 18));  // state
@@ -424,7 +432,10 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
     }
     const std::size_t before = block.size();
     block.append(l.call.data(), kFccKeySize).append("|");
-    block.append(1, l.op_class).append("|").append(1, l.status).append("|");
+    if (l.op_class != ' ') block += l.op_class;
+    block += '|';
+    if (l.status != ' ') block += l.status;
+    block += '|';
     block.append(l.expiry.data(), l.expiry_size).append("|");
     block.append(arena, l.tail, l.tail_size).append("\r\n");
     if (position + (block.size() - before) - 1 > kMaxPosition) {

@@ -43,7 +43,7 @@ struct FccBuildReport {
 // the licence chosen for it: an active licence before any other, then the latest grant.
 // Line layout (fields 0 to 9, each followed by "|"): call sign padded to six, operator
 // class, licence status, expiry date, licensee "Surname, Given names" (a club's name
-// without commas), street, PO box, city, state, ZIP code. Rows with more fields than the
+// without commas), street (after a club's name), PO box, city, state, ZIP code. Rows with more fields than the
 // current layout (a "|" inside a value) or not of the file's record type are skipped and
 // counted. Throws Error naming the file on a read or write failure, and when no licence
 // has a name and address (nothing is written then).
