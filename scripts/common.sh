@@ -8,7 +8,7 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 
 PACKAGES=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine wine64 xvfb xauth x11-utils xdotool imagemagick procps)
+  wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick procps)
 
 log() { printf '==> %s\n' "$*"; }
 
@@ -27,8 +27,32 @@ ensure_packages() {
     # Another apt-get (a second run starting at the same time) holds the lock for a while:
     # wait for it rather than fail.
     local apt=(as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+    # 32-bit Wine, for the 32-bit build and the call-book libraries it loads, is Debian's
+    # i386 architecture beside the machine's own.
+    if [[ " ${missing[*]} " == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+      as_root dpkg --add-architecture i386 || return 1
+    fi
     "${apt[@]}" update -qq
     "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+# ensure_node DIR: Node.js and npm (Debian's, when the machine has none), and in DIR the
+# pinned npm packages of tests/interop: the readers we did not write.
+ensure_node() {
+  local dir="$1"
+  if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    log "installing: nodejs npm"
+    local apt=(as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+    "${apt[@]}" update -qq && "${apt[@]}" install -y -qq --no-install-recommends nodejs npm \
+      >/dev/null || return 1
+  fi
+  mkdir -p "$dir"
+  if ! cmp -s "$ROOT/tests/interop/package-lock.json" "$dir/package-lock.json" ||
+     [ ! -d "$dir/node_modules/adif-parser-ts" ]; then
+    cp "$ROOT/tests/interop/package.json" "$ROOT/tests/interop/package-lock.json" "$dir/" &&
+      (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null) || {
+        echo "npm ci failed in $dir" >&2; return 1; }
   fi
 }
 

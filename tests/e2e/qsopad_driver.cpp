@@ -76,6 +76,11 @@ std::optional<std::string> ReadSetting(const std::string& folder, const std::str
   }
 }
 
+void WriteSetting(const std::string& folder, const std::string& section, const std::string& key,
+                  const std::string& value) {
+  qsopad::SettingsStore(StoreFileAt(folder)).WriteSetting(section, key, value);
+}
+
 std::optional<long> ReadSettingNumber(const std::string& folder, const std::string& section,
                                       const std::string& key) {
   const std::optional<std::string> text = ReadSetting(folder, section, key);

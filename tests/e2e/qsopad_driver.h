@@ -43,6 +43,10 @@ HWND WaitMainWindow(DWORD pid, int timeoutMs);
 std::string ReadSettingsFile(const std::string& folder);
 std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section,
                                        const std::string& key);
+// Writes one value while the program runs, as another copy of it would: the program sees
+// it at its next look at the file.
+void WriteSetting(const std::string& folder, const std::string& section, const std::string& key,
+                  const std::string& value);
 // The value as a whole number; nullopt when missing or not a number.
 std::optional<long> ReadSettingNumber(const std::string& folder, const std::string& section,
                                       const std::string& key);
