@@ -99,6 +99,10 @@ E2E_SCENARIO(log_contact_from_the_tools_menu_and_the_callsign_window) {
   const RECT r = WindowRectOf(w);
   CHECK_MSG(r.top <= 2 && std::abs(r.right - GetSystemMetrics(SM_CXSCREEN)) <= 4, RectText(r));
   CHECK_MSG(WaitUntil([&] { return FocusOfThread(w) == text1; }, kWait), "the focus is not in the value box");
+  // "Insert &Time" from its access key: the time, not yet committed; Esc drops it.
+  Keys(w, {"alt+t"});
+  CHECK_MSG(WaitUntil([&] { const std::string t = TextOf(text1); return t.size() == 4 && t.find_first_not_of("0123456789") == std::string::npos; }, kWait),
+            "Insert Time put " << TextOf(text1));
   Keys(w, {"Escape"});
   CHECK_MSG(WaitUntil([&] { return !IsWindow(w); }, kWait), "Esc left the log window open");
 
