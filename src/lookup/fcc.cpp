@@ -37,9 +37,11 @@ FccKey PaddedKey(std::string_view text) {
   return key;
 }
 
-// The forward read takes the data file in pieces of this size; a stretch of a database
-// of 1.4 million lines is about 60 KB, so most lookups read once or twice.
-constexpr std::size_t kChunk = 32 * 1024;
+// The forward read takes the data file in pieces of this size. A stretch of a database of
+// 1.2 million call signs is about 50 KB, and a lookup reads half of one on average: larger
+// pieces copy more than is read, smaller ones cost more calls (16, 32 and 64 KB measured
+// alike in bench/bench_fcc.cpp).
+constexpr std::size_t kChunk = 16 * 1024;
 // Longer lines are cut to this length: a database's lines are a few hundred bytes, and a
 // damaged file must not make the lookup hold an unbounded line.
 constexpr std::size_t kMaxLine = 64 * 1024;
@@ -77,22 +79,22 @@ FCCAnswer Failure(std::string what) {
 
 // Reads lines from byte `offset` until one whose key is not below `key`; `in_force` is
 // the key that holds until a line with "|" sets one. Reaching the end of the file first
-// (an index that does not match its data file) is not found.
+// (an index that does not match its data file) is not found. Lines are examined where
+// they lie in the piece read; only one that runs on into the next piece is copied.
 FCCAnswer ReadForward(FccReadFile& data, std::uint64_t offset, const FccKey& key, FccKey in_force) {
-  std::array<char, kChunk> chunk;
-  std::string line;
-  line.reserve(256);
+  FCCAnswer answer;
   // True when the line ends the search.
-  const auto done = [&](FCCAnswer& answer) {
-    std::string_view text(line);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    if (const auto line_key = FCCLineKey(text)) in_force = *line_key;
+  const auto done = [&](std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (const auto line_key = FCCLineKey(line)) in_force = *line_key;
     const int order = CompareFccKeys(in_force, key);
     if (order < 0) return false;
-    if (order == 0) answer = Found(text);
+    if (order == 0) answer = Found(line);
     return true;
   };
-  FCCAnswer answer;
+  std::array<char, kChunk> chunk;
+  std::string carried;  // the start of a line that runs on into the next piece
+  bool carrying = false;
   for (;;) {
     const std::size_t got = data.ReadAt(offset, chunk.data(), chunk.size());
     offset += got;
@@ -101,15 +103,22 @@ FCCAnswer ReadForward(FccReadFile& data, std::uint64_t offset, const FccKey& key
     while (p < end) {
       const auto* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
       const char* const stop = newline ? newline : end;
-      line.append(p, std::min(static_cast<std::size_t>(stop - p), kMaxLine - line.size()));
-      if (!newline) break;
-      if (done(answer)) return answer;
-      line.clear();
+      const std::size_t length = static_cast<std::size_t>(stop - p);
+      if (!newline || carrying) {
+        carried.append(p, std::min(length, kMaxLine - carried.size()));
+        carrying = true;
+        if (!newline) break;
+        if (done(carried)) return answer;
+        carried.clear();
+        carrying = false;
+      } else if (done(std::string_view(p, std::min(length, kMaxLine)))) {
+        return answer;
+      }
       p = newline + 1;
     }
     if (got < chunk.size()) {
       // The end of the file; its last line may have no line end.
-      if (!line.empty() && done(answer)) return answer;
+      if (carrying && !carried.empty() && done(carried)) return answer;
       return {};
     }
   }
@@ -124,12 +133,20 @@ FccKey FCCSearchKey(std::string_view call) {
 }
 
 std::optional<FccKey> FCCLineKey(std::string_view line) {
-  const std::size_t bar = line.find('|');
-  if (bar == std::string_view::npos) return std::nullopt;
+  // The "|" of a database line follows the six-character call sign: look there first.
+  std::size_t bar = 0;
+  while (bar < line.size() && bar <= kFccKeySize && line[bar] != '|') ++bar;
+  if (bar > kFccKeySize) bar = line.find('|', bar);
+  if (bar >= line.size()) return std::nullopt;
   return PaddedKey(line.substr(0, bar));
 }
 
-int CompareFccKeys(const FccKey& a, const FccKey& b) { return std::memcmp(a.data(), b.data(), kFccKeySize); }
+int CompareFccKeys(const FccKey& a, const FccKey& b) {
+  for (std::size_t i = 0; i < kFccKeySize; ++i) {
+    if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+  }
+  return 0;
+}
 
 void EncodeFccEntry(const FccKey& key, std::int32_t position, char* entry) {
   std::memcpy(entry, key.data(), kFccKeySize);

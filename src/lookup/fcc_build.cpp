@@ -93,17 +93,16 @@ using Fields = std::array<std::string_view, kMaxFields>;
 // Splits a row at every "|". Returns the number of fields; those past kMaxFields are
 // counted but not kept. A row without "|" is one field.
 std::size_t SplitRow(std::string_view row, Fields& fields) {
-  std::size_t count = 0;
-  const char* p = row.data();
-  const char* const end = p + row.size();
-  for (;;) {
-    const auto* bar = static_cast<const char*>(std::memchr(p, '|', static_cast<std::size_t>(end - p)));
-    const char* const stop = bar ? bar : end;
-    if (count < kMaxFields) fields[count] = std::string_view(p, static_cast<std::size_t>(stop - p));
+  // A byte loop: most fields are empty or a few bytes, too short for memchr to pay.
+  std::size_t count = 0, from = 0;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (row[i] != '|') continue;
+    if (count < kMaxFields) fields[count] = row.substr(from, i - from);
     ++count;
-    if (!bar) return count;
-    p = bar + 1;
+    from = i + 1;
   }
+  if (count < kMaxFields) fields[count] = row.substr(from);
+  return count + 1;
 }
 
 // Field at the FCC's position `pos` (counted from 1, the record type being 1); empty when
@@ -228,13 +227,23 @@ struct Licence {
   std::uint8_t expiry_size = 0;
 };
 
-// The licence kept for a call sign sorts first: active, then latest grant, then the
-// newest identifier.
-bool Before(const Licence& a, const Licence& b) {
-  if (const int c = CompareFccKeys(a.call, b.call); c != 0) return c < 0;
-  if ((a.status == 'A') != (b.status == 'A')) return a.status == 'A';
-  if (a.grant != b.grant) return a.grant > b.grant;
-  return a.usi > b.usi;
+// A licence's place in the order of call signs, the one kept for a call sign first:
+// active, then the latest grant, then the newest identifier. Two integers compare faster
+// than the licences they stand for, and sort without reaching into them.
+struct Rank {
+  std::uint64_t call_active;  // the key's six bytes, then 1 for a licence not active
+  std::uint64_t later_first;  // grant date and identifier, complemented
+  std::uint32_t licence;
+  friend bool operator<(const Rank& a, const Rank& b) {
+    return a.call_active != b.call_active ? a.call_active < b.call_active : a.later_first < b.later_first;
+  }
+};
+
+Rank RankOf(const Licence& l, std::uint32_t index) {
+  std::uint64_t call = 0;
+  for (const char c : l.call) call = (call << 8) | static_cast<unsigned char>(c);
+  return {(call << 16) | (l.status == 'A' ? 0u : 1u),
+          (std::uint64_t{~l.grant} << 32) | std::uint64_t{~l.usi}, index};
 }
 
 char Letter(std::string_view text) {
@@ -242,21 +251,25 @@ char Letter(std::string_view text) {
   return text.size() == 1 && text[0] >= 'A' && text[0] <= 'Z' ? text[0] : ' ';
 }
 
-// Identifier to the chosen licence's place: open addressing, Fibonacci hashing.
+// Identifier to the place of a chosen licence: open addressing. The files list licences
+// in (nearly) ascending identifier order, and the home slot keeps the identifier's low
+// bits, so that the EN and AM rows find theirs in neighbouring slots rather than at
+// random places of a table of tens of megabytes.
 class UsiTable {
  public:
-  explicit UsiTable(const std::vector<Licence>& licences) {
+  UsiTable(const std::vector<Licence>& licences, const std::vector<std::uint32_t>& chosen) {
     std::size_t capacity = 16;
-    shift_ = 60;
-    while (capacity < 2 * licences.size()) {
+    bits_ = 4;
+    while (capacity < 2 * chosen.size()) {
       capacity *= 2;
-      --shift_;
+      ++bits_;
     }
     slots_.assign(capacity, Slot{});
-    for (std::size_t i = 0; i < licences.size(); ++i) {
-      std::size_t s = Home(licences[i].usi);
-      while (slots_[s].usi != 0 && slots_[s].usi != licences[i].usi) s = (s + 1) & (capacity - 1);
-      if (slots_[s].usi == 0) slots_[s] = {licences[i].usi, static_cast<std::uint32_t>(i)};
+    for (const std::uint32_t i : chosen) {
+      const std::uint32_t usi = licences[i].usi;
+      std::size_t s = Home(usi);
+      while (slots_[s].usi != 0 && slots_[s].usi != usi) s = (s + 1) & (capacity - 1);
+      if (slots_[s].usi == 0) slots_[s] = {usi, i};
     }
   }
   // The licence's place, or -1.
@@ -272,11 +285,9 @@ class UsiTable {
     std::uint32_t usi = 0;
     std::uint32_t index = 0;
   };
-  std::size_t Home(std::uint32_t usi) const {
-    return static_cast<std::size_t>((std::uint64_t{usi} * 0x9E3779B97F4A7C15ull) >> shift_);
-  }
+  std::size_t Home(std::uint32_t usi) const { return (usi ^ (usi >> bits_)) & (slots_.size() - 1); }
   std::vector<Slot> slots_;
-  int shift_ = 60;
+  int bits_ = 4;
 };
 
 // Appends a value to a data line: without leading and trailing spaces, and with a stray
@@ -383,11 +394,21 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
     licences.push_back(l);
   });
   report.licences_read = licences.size();
-  std::sort(licences.begin(), licences.end(), Before);
-  licences.erase(std::unique(licences.begin(), licences.end(),
-                             [](const Licence& a, const Licence& b) { return a.call == b.call; }),
-                 licences.end());
-  const UsiTable table(licences);
+  // The licences stay in the files' order for the EN and AM passes; `chosen` lists the
+  // one kept for each call sign, in key order.
+  std::vector<std::uint32_t> chosen;
+  {
+    std::vector<Rank> ranks(licences.size());
+    for (std::uint32_t i = 0; i < ranks.size(); ++i) ranks[i] = RankOf(licences[i], i);
+    std::sort(ranks.begin(), ranks.end());
+    chosen.reserve(ranks.size());
+    for (std::size_t i = 0; i < ranks.size(); ++i) {
+      if (i == 0 || (ranks[i].call_active >> 16) != (ranks[i - 1].call_active >> 16)) {
+        chosen.push_back(ranks[i].licence);
+      }
+    }
+  }
+  const UsiTable table(licences, chosen);
 
   ReadRows(files, am, kAm, skips, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t) {
     const std::int64_t i = table.Find(usi);
@@ -398,7 +419,7 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
 
   // Names and addresses of the chosen licences, the licensee's row before any other.
   std::string arena;
-  arena.reserve(std::size_t{128} * licences.size());
+  arena.reserve(std::size_t{128} * chosen.size());
   ReadRows(files, en, kEn, skips, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t) {
     const std::int64_t i = table.Find(usi);
     if (i < 0) return;
@@ -413,7 +434,7 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
 
   // An empty result is a mistake (files of another kind, or cut short); a database in
   // use is not replaced by it.
-  if (std::none_of(licences.begin(), licences.end(), [](const Licence& l) { return l.entity != 0; })) {
+  if (std::none_of(chosen.begin(), chosen.end(), [&](std::uint32_t i) { return licences[i].entity != 0; })) {
     throw Error("No licence of \"" + hd + "\" has a name and address in \"" + en + "\": \"" + out +
                 "\" was not written");
   }
@@ -421,11 +442,12 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
   // The data file: sorted by key already, since the licences are.
   const auto data = files.CreateReplacement(out);
   std::vector<FccIndexedLine> lines;
-  lines.reserve(licences.size());
+  lines.reserve(chosen.size());
   std::string block;
   block.reserve(std::size_t{4} << 20);
   std::uint64_t position = 1;
-  for (const Licence& l : licences) {
+  for (const std::uint32_t i : chosen) {
+    const Licence& l = licences[i];
     if (l.entity == 0) {
       skips.Skip(hd, l.hd_line, "no EN row (name and address) for the licence");
       continue;
