@@ -16,7 +16,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"QSOPAD_Log";
 constexpr wchar_t kCaption[] = L"Logging";
 // Inner size at design, twips; the layout places everything from it.
-constexpr long kClientWidth = 6600, kClientHeight = 3300;
+constexpr long kClientWidth = 6600, kClientHeight = 4500;
 constexpr long kButtonWidth = 1215, kButtonHeight = 375, kOkLeft = 120, kText1Height = 315;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
