@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,45 @@ TEST(Callbook, BuckmasterResultAndName) {
   const std::string whole = BuckAnswer(ExactBuffer(full).view());
   EXPECT_EQ(whole.size(), kBuckAnswerSize + 1);
   EXPECT_EQ(TaggedField(TagRule::kBuckmaster, 28, whole), std::string(kBuckAnswerSize - 6, 'y'));
+}
+
+// Random answers of each buffer size, in blocks of exactly that size, many of their bytes
+// tags: every reader stays inside the block (AddressSanitizer watches), and every field is
+// the run that follows the first tag and keeps its library's rule.
+TEST(Callbook, RandomAnswersStayInTheirBuffer) {
+  std::mt19937 rng(31);
+  std::uniform_int_distribution<int> any(0, 255), fly_tag(1, 25), buck_tag(181, 208), pick(0, 3);
+  for (int round = 0; round < 3000; ++round) {
+    const bool fly = round % 2 == 0;
+    std::string bytes(fly ? kFlyAnswerSize : kQrzAnswerSize, ' ');
+    for (char& c : bytes) {
+      const int kind = pick(rng);
+      c = static_cast<char>(kind == 0 ? (fly ? fly_tag(rng) : buck_tag(rng)) : kind == 1 ? ',' : any(rng));
+    }
+    const ExactBuffer raw(bytes);
+    SCOPED_TRACE(round);
+    if (fly) {
+      FlyResult(raw.view());
+      FlyName(raw.view());
+    } else {
+      BuckResult(BuckAnswer(raw.view()));
+      QrzName(UpToNul(raw.view()));
+    }
+    const TagRule rule = fly ? TagRule::kFlyingHorse : TagRule::kBuckmaster;
+    for (int n = 1; n <= 28; ++n) {
+      const std::string field = TaggedField(rule, n, raw.view());
+      const std::size_t tag = bytes.find(static_cast<char>(fly ? n : 180 + n));
+      if (tag == std::string::npos) {
+        ASSERT_EQ(field, "");
+        continue;
+      }
+      ASSERT_EQ(bytes.compare(tag + 1, field.size(), field), 0);
+      const std::size_t end = tag + 1 + field.size();
+      const auto keeps = [&](unsigned char c) { return fly ? c >= 32 : c < 128; };
+      ASSERT_TRUE(std::all_of(field.begin(), field.end(), [&](char c) { return keeps(static_cast<unsigned char>(c)); }));
+      ASSERT_TRUE(end == bytes.size() || !keeps(static_cast<unsigned char>(bytes[end])));
+    }
+  }
 }
 
 // Records each library call with its arguments and answers as told. The buffer must come
