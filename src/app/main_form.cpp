@@ -117,11 +117,7 @@ MainForm::MainForm(SettingsStore& store, WindowSystem& windows, MainView& view,
 
 void MainForm::Load() {
   Step([&] { DefMacros = BuildDefMacros(); });
-  Step([&] {
-    const bool retro = ReadBool(store_, keys::kRetro);
-    view_.SetMenuVisible(MainView::Menu::kPsk31, !retro);
-    view_.SetMenuVisible(MainView::Menu::kPsk31a, retro);
-  });
+  Step([&] { ShowPskMenus(); });
   Step([&] { ElapsedTime = ReadBool(store_, keys::kTod); });
   txmode = 0;
   Step([&] { serialno = ReadLong(store_, keys::kSerialNo); });
@@ -730,6 +726,26 @@ void MainForm::ReportError(const std::string& procedure, const std::string& desc
   // The program ends after the report: never leave the transmitter keyed behind us.
   if (txmode == 1) Step([&] { link.SendKey(kVkF5); });
   reporter_.Report(procedure, description);
+}
+
+void MainForm::ShowPskMenus() {
+  const bool retro = ReadBool(store_, keys::kRetro);
+  view_.SetMenuVisible(MainView::Menu::kPsk31, !retro);
+  view_.SetMenuVisible(MainView::Menu::kPsk31a, retro);
+}
+
+void MainForm::ReapplyOptions() {
+  Guard("mnuOptions_Click", [&] {
+    wordbreak = ReadBool(store_, keys::kWordBk);
+    std::string caption = mycall;
+    Zeros(caption);
+    view_.SetButtonCaption(3, caption);
+    ShowPskMenus();
+  });
+  try {
+    palette_.InitList();
+  } catch (...) {
+  }
 }
 
 bool MainForm::LogMenuEnabled() const {

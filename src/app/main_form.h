@@ -145,6 +145,10 @@ class MainForm : public LinkHost, public MacroContext {
   void SendCopyData(WindowHandle target, const std::string& text, std::uintptr_t code);
   bool hooked() const { return hooked_; }
 
+  // After the options dialog has closed, by any means: word-break mode, the own-call
+  // button, the function-key menus and the macro palette's list follow the store.
+  void ReapplyOptions();
+
   // "Lo&g" in the Tools menu: usable while ADIF logging is on ("ADIF"/"En"; a value that
   // is not a boolean counts as off).
   bool LogMenuEnabled() const;
@@ -194,6 +198,8 @@ class MainForm : public LinkHost, public MacroContext {
 
  private:
   void Broadcast(std::uintptr_t wparam, std::intptr_t lparam);
+  // The "&PSK31" menu the key map asks for ("Retro").
+  void ShowPskMenus();
   void RefreshStatus(double now);
 
   SettingsStore& store_;
