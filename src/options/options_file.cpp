@@ -86,18 +86,35 @@ class RecordReader {
 
   template <typename OnRecord>
   void Feed(std::string_view bytes, OnRecord&& on_record) {
-    for (const char c : bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+      const char c = bytes[i];
       if (start_ < kUtf8Bom.size()) {
         // A byte order mark, as Notepad puts before text it saves as UTF-8, is dropped;
         // bytes that only begin like one are read as they are.
+        ++i;
         if (c == kUtf8Bom[start_]) {
           ++start_;
           continue;
         }
-        for (std::size_t i = 0; i < start_; ++i) Step(kUtf8Bom[i], on_record);
+        for (std::size_t b = 0; b < start_; ++b) Step(kUtf8Bom[b], on_record);
         start_ = kUtf8Bom.size();
+        Step(c, on_record);
+        continue;
+      }
+      // The text of a field is taken a run at a time up to the next byte that matters.
+      if (state_ == State::kQuoted || state_ == State::kUnquoted) {
+        std::size_t stop = state_ == State::kQuoted ? bytes.find('"', i)
+                                                    : bytes.find_first_of(",\r\n", i);
+        if (stop == std::string_view::npos) stop = bytes.size();
+        if (stop > i) {
+          Append(bytes.substr(i, stop - i));
+          i = stop;
+          continue;
+        }
       }
       Step(c, on_record);
+      ++i;
     }
   }
 
@@ -172,13 +189,15 @@ class RecordReader {
     }
   }
 
-  void Append(char c) {
-    if (field_.size() < kMaxField) {
-      field_ += c;
-    } else {
+  void Append(std::string_view run) {
+    const std::size_t room = kMaxField - field_.size();
+    if (run.size() > room) {
       record_.overlong = true;
+      run = run.substr(0, room);
     }
+    field_ += run;
   }
+  void Append(char c) { Append(std::string_view(&c, 1)); }
 
   void EndField() {
     if (state_ == State::kUnquoted) {
