@@ -1,4 +1,4 @@
-// The FCC database lookup over real files: fields and the result text, the index
+// The FCC database lookup over real files: the result text and the name, the index
 // bisection's reach and its bounds, damaged and missing files, and random files.
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -64,24 +64,6 @@ std::vector<std::string> NumberedLines(int n) {
     lines.push_back(std::string(call) + "|T|A||DOE, JOHN|1 MAIN ST||TOWN|CA|90000|");
   }
   return lines;
-}
-
-TEST(FccLookup, FieldsAreTrimmedAndNeedAFollowingBar) {
-  const struct {
-    const char* line;
-    int n;
-    const char* field;
-  } rows[] = {
-      {"K1ABC |  Doe, John  |x|", 0, "K1ABC"}, {"K1ABC |  Doe, John  |x|", 1, "Doe, John"},
-      {"K1ABC |  Doe, John  |x|", 2, "x"},     {"K1ABC |  Doe, John  |x|", 3, ""},
-      {"a|b|c", 2, ""},  // the last field has no "|" after it
-      {"a|b", 7, ""},    {"|", 0, ""},
-      {"", 0, ""},       {"a|\t b |", 1, "\t b"},  // spaces only are trimmed
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.line) + " field " + std::to_string(row.n));
-    EXPECT_EQ(FCCField(row.line, row.n), row.field);
-  }
 }
 
 TEST(FccLookup, ResultTextAndFilledName) {
