@@ -21,7 +21,7 @@ log "Windows builds (x86_64 and i686)"
 mkdir -p "$BUILD"
 build_windows "$BUILD/win64" mingw-x86_64.cmake || fail_build win64
 # The 32-bit build, and the call-book library stand-ins that only it can load.
-build_windows "$BUILD/win32" mingw-i686.cmake qsopad qrz32 raccd32a hamcal32 || fail_build win32
+build_windows "$BUILD/win32" mingw-i686.cmake qsopad qrz32 raccd32a hamcal32 qsopad-fcc || fail_build win32
 for exe in "$BUILD/win64/src/win32/qsopad.exe" "$BUILD/win32/src/win32/qsopad.exe"; do
   # The program must need no DLL that Windows does not ship.
   bad=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ {print tolower($3)}' |
