@@ -306,6 +306,21 @@ void SettingsStore::WriteSetting(std::string_view section, std::string_view key,
   });
 }
 
+void SettingsStore::WriteSettings(const std::vector<SettingWrite>& writes) {
+  if (writes.empty()) return;
+  impl_->Commit([&](Model& next) {
+    bool changed = false;
+    for (const SettingWrite& w : writes) {
+      if (const Section* s = next.Find(w.section)) {
+        if (const std::string* old = s->Find(w.key); old && *old == w.value) continue;
+      }
+      next.Obtain(w.section).Set(w.key, w.value);
+      changed = true;
+    }
+    return changed;
+  });
+}
+
 void SettingsStore::DeleteSection(std::string_view section) {
   impl_->Commit([&](Model& next) { return next.Erase(section); });
 }

@@ -14,6 +14,11 @@
 
 namespace qsopad {
 
+// One write of WriteSettings.
+struct SettingWrite {
+  std::string section, key, value;
+};
+
 class SettingsStore {
  public:
   // Loads the file now; a missing file is an empty store. Throws Error on a damaged
@@ -28,6 +33,11 @@ class SettingsStore {
                           std::string_view def) const;
   // Creates section and key as needed. Throws Error naming the file when it cannot be written.
   void WriteSetting(std::string_view section, std::string_view key, std::string_view value);
+  // The writes in their order, as WriteSetting one after another would make them, in one
+  // write of the file: all of them or, when the file cannot be written, none. For loading
+  // many entries at once, which one write each would make slow (every write rewrites the
+  // file durably). Throws Error as WriteSetting does.
+  void WriteSettings(const std::vector<SettingWrite>& writes);
   // Removes the section with all its keys; an absent section is not an error.
   void DeleteSection(std::string_view section);
   // (key, value) pairs in order of first write; empty for an absent section.

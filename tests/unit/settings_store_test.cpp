@@ -139,6 +139,30 @@ TEST(SettingsStore, DeleteSectionRemovesAllKeysAndAFailedWriteChangesNothing) {
   EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "3");
 }
 
+TEST(SettingsStore, WriteSettingsGivesWhatSingleWritesWouldInOneWriteOfTheFile) {
+  const std::vector<SettingWrite> writes = {
+      {"Opt", "Zone", "z"}, {"ADIF", "File", "a"}, {"opt", "ZONE", "second wins"},
+      {"ADif", "Count", "12"}, {"Opt", "Path", "p"}, {"Win", "Top", "0"}};
+  MemoryStoreFile singly, batched;
+  SettingsStore one(std::make_unique<MemoryStoreFile>(singly.SharedState()));
+  SettingsStore all(std::make_unique<MemoryStoreFile>(batched.SharedState()));
+  for (SettingsStore* store : {&one, &all}) store->WriteSetting("Opt", "Path", "p");
+  for (const SettingWrite& w : writes) one.WriteSetting(w.section, w.key, w.value);
+  const int before = batched.ReplaceCount();
+  all.WriteSettings(writes);
+  EXPECT_EQ(batched.ReplaceCount(), before + 1);
+  EXPECT_EQ(batched.Bytes(), singly.Bytes());
+  all.WriteSettings({{"OPT", "zone", "second wins"}, {"adif", "FILE", "a"}});
+  EXPECT_EQ(batched.ReplaceCount(), before + 1) << "a change of nothing must not rewrite the file";
+
+  // All or nothing.
+  batched.SetFailReplace(true);
+  EXPECT_THROW(all.WriteSettings({{"Opt", "Zone", "lost"}, {"Call", "MyCall", "K1ABC"}}), Error);
+  EXPECT_EQ(all.ReadSetting("Opt", "Zone", ""), "second wins");
+  EXPECT_TRUE(all.ListSection("Call").empty());
+  EXPECT_EQ(batched.Bytes(), singly.Bytes());
+}
+
 TEST(SettingsStore, TwoStoresOnOneFileInterleavingWritesLoseNothing) {
   testing::TempFolder dir;
   const std::string path = dir.File("QSOPAD.ini");
