@@ -33,6 +33,7 @@
 
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "common/error.h"
 #include "options/settings_catalogue.h"
@@ -232,15 +233,12 @@ class RecordReader {
   Record record_;
 };
 
-// Applies records to the store by the section and entry rules.
+// Turns records into the store's entries by the section and entry rules.
 class Loader {
  public:
-  explicit Loader(SettingsStore& store) : store_(store) {}
-
-  // Throws Error when the store cannot be written.
   void operator()(const RecordReader::Record& record) {
     if (record.fields < 2 || record.overlong) {
-      ++result.skipped;
+      ++skipped;
       return;
     }
     const std::string& key = record.field[0];
@@ -248,17 +246,16 @@ class Loader {
     if (ReadsAsSection(key, value)) {
       section_ = key.substr(1);  // "*" alone leaves no section: what follows is skipped
     } else if (!section_.empty() && !key.empty()) {
-      store_.WriteSetting(section_, key, value);
-      ++result.stored;
+      entries.push_back({section_, key, value});
     } else {
-      ++result.skipped;
+      ++skipped;
     }
   }
 
-  OptionsLoadResult result;
+  std::vector<SettingWrite> entries;  // in the file's order
+  std::size_t skipped = 0;
 
  private:
-  SettingsStore& store_;
   std::string section_;  // "" until the first section line
 };
 
@@ -303,7 +300,8 @@ std::optional<std::string> SaveOptionsFile(const SettingsStore& store, OptionsFi
 
 OptionsLoadResult LoadOptionsFile(SettingsStore& store, OptionsFileSource& file) {
   RecordReader reader;
-  Loader loader(store);
+  Loader loader;
+  OptionsLoadResult result;
   std::string buffer(kReadChunk, '\0');
   try {
     for (;;) {
@@ -312,11 +310,22 @@ OptionsLoadResult LoadOptionsFile(SettingsStore& store, OptionsFileSource& file)
       reader.Feed(std::string_view(buffer.data(), got < buffer.size() ? got : buffer.size()),
                   loader);
     }
-    if (!reader.Finish(loader)) ++loader.result.skipped;
+    if (!reader.Finish(loader)) ++loader.skipped;
   } catch (const Error& e) {
-    loader.result.error_text = OptionsFileErrorText(e.what());
+    // The records read before the failure are stored all the same.
+    result.error_text = OptionsFileErrorText(e.what());
   }
-  return std::move(loader.result);
+  result.skipped = loader.skipped;
+  // One write of the settings file for the lot: one durable write per entry took seconds
+  // for an ordinary file and grew with the square of a large one's length.
+  try {
+    store.WriteSettings(loader.entries);
+    result.stored = loader.entries.size();
+  } catch (const Error& e) {
+    // Then nothing was stored, which matters more than a read failure before it.
+    result.error_text = OptionsFileErrorText(e.what());
+  }
+  return result;
 }
 
 OptionsLoadResult LoadOptionsFile(SettingsStore& store, std::string_view bytes) {

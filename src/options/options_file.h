@@ -56,15 +56,15 @@ std::optional<std::string> SaveOptionsFile(const SettingsStore& store, OptionsFi
 struct OptionsLoadResult {
   std::size_t stored = 0;   // entries written to the store
   std::size_t skipped = 0;  // records that stored nothing and named no section
-  // Set when reading or storing failed part way: the message box text. Entries stored
-  // before the failure stay in the store.
+  // The message box text when reading the file or writing the store failed. After a read
+  // failure the entries read before it are stored; after a store failure none are.
   std::optional<std::string> error_text;
 };
 
 // Load Opts once the file is open: reads it to the end, one record per line, and writes
-// each entry of a section into the store (adding or overwriting keys; keys the file does
-// not name keep their values). Takes time and memory in proportion to the file, whatever
-// it holds.
+// every entry of a section into the store in one write of the settings file (adding or
+// overwriting keys; keys the file does not name keep their values). Time grows in
+// proportion to the file whatever it holds; memory with the entries it stores.
 OptionsLoadResult LoadOptionsFile(SettingsStore& store, OptionsFileSource& file);
 // The same over bytes already in memory.
 OptionsLoadResult LoadOptionsFile(SettingsStore& store, std::string_view bytes);

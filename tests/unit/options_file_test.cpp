@@ -97,6 +97,7 @@ TEST(OptionsFile, AwkwardKeysAndValuesSurviveASaveAndALoadByteForByte) {
   EXPECT_EQ(loaded.stored, 2 * std::size(awkward));
   EXPECT_EQ(loaded.skipped, 0u);
   EXPECT_FALSE(loaded.error_text);
+  EXPECT_EQ(to.file.ReplaceCount(), 1) << "one write of the settings file for the whole load";
   // A double quote is written twice; nothing else is touched.
   EXPECT_NE(text.find("\"k2\",\"say \"\"hi\"\"\"\r\n"), std::string::npos);
   EXPECT_NE(text.find("\"k7\",\"cr lf\r\nin\"\r\n"), std::string::npos);
