@@ -6,15 +6,15 @@
 //   "Path","c:\psk31\psk31sbw.exe"
 //
 // Nothing inside a field is escaped except a double quote, which is written twice, as in
-// CSV. A line break inside a value (a macro spanning lines) is written as it is, inside
-// the quotes: the reader's quoted field runs to its closing quote across line ends, so
-// the value comes back byte for byte, and a file without quotes or line breaks in its
-// values is exactly what earlier versions wrote and read. We chose this over an escape
-// such as \n because backslashes are common in stored values (paths) and earlier files
-// hold them raw, and because it is what a spreadsheet or CSV tool understands. A file
-// whose line ends an editor has turned into LF still reads, since CR, LF and CR LF all end
-// a line outside quotes; only a line break inside a value then comes back as that editor
-// wrote it.
+// CSV; earlier versions wrote it once and so cut the value at it on loading (such a value
+// in their files is still cut, if not always at the same place). A line break inside a
+// value (a macro spanning lines) is written as it is, inside the quotes: a quoted field
+// runs to its closing quote across line ends, so the value comes back byte for byte, and a
+// file without a double quote in its values is byte for byte what earlier versions wrote.
+// We chose this over an escape such as \n because stored values (paths) hold backslashes,
+// raw in earlier files, and because spreadsheets and CSV tools read it. A file whose line
+// ends an editor turned into LF still reads, since CR, LF and CR LF all end a line outside
+// quotes; only a line break inside a value then comes back as that editor left it.
 //
 // Records. A record is one line (line ends inside quotes do not count); its fields are
 // separated by commas. A field that starts with a double quote (blanks before it are
@@ -24,11 +24,11 @@
 // (spaces and tabs).
 //
 // Earlier versions read the file as a stream of fields taken two at a time, whatever the
-// lines, so one damaged line (a single field, a third field, a blank line) shifted every
-// later record and stored values under keys taken from the file's values. We take the
-// first two fields of each line instead, skip a line with fewer than two and ignore
-// fields after the second: every line the writer produces reads as before, and damage
-// stays on its own line.
+// lines, so one damaged line (a single field, or a third one) shifted every later record
+// and stored values under keys taken from the file's values. We take the first two fields
+// of each line instead, skip a line with fewer than two and ignore fields after the
+// second: every line the writer produces reads as before, and damage stays on its line.
+// A UTF-8 byte order mark at the start (Notepad's "UTF-8") is dropped.
 #include "options/options_file.h"
 
 #include <array>

@@ -187,7 +187,8 @@ TEST(OptionsFile, AFailedSaveGivesTheReasonOnceAndASaveWritesTheWholeTextOnce) {
 
   RecordingSink failing;
   failing.fail = "C:\\opts\\a.QPD: Access is denied. (5)";
-  EXPECT_EQ(SaveOptionsFile(s.store, failing), "File error: C:\\opts\\a.QPD: Access is denied. (5)");
+  EXPECT_EQ(SaveOptionsFile(s.store, failing),
+            "File error: C:\\opts\\a.QPD: Access is denied. (5)");
   EXPECT_EQ(failing.writes.size(), 1u);
 }
 
@@ -217,7 +218,8 @@ TEST(OptionsFile, RandomStoresRoundTripAndRandomFilesLoadTheSameInAnyChunks) {
   const std::string alphabet = "\"\",,**  \r\n\r\nabAB\t\0\x80\xff"s;
   auto text = [&](std::size_t max) {
     std::string t;
-    for (std::size_t n = random() % (max + 1); n > 0; --n) t += alphabet[random() % alphabet.size()];
+    for (std::size_t n = random() % (max + 1); n > 0; --n)
+      t += alphabet[random() % alphabet.size()];
     return t;
   };
   for (int round = 0; round < 1500; ++round) {
