@@ -1,5 +1,7 @@
 #include "form1.h"
 
+#include "frm_options.h"
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -464,6 +466,7 @@ void Form1::OnCommand(int id, int code, HWND control) {
     case IDM_MPAL: ShowPalette(); break;
     case IDM_CALL: OpenCallsignWindow(false); break;
     case IDM_LOG: ShowLogWindow(); break;
+    case IDM_OPTIONS: ShowOptions(); break;
     case IDM_ABOUT: ShowAboutBox(instance_, hwnd_); break;
     case IDM_HOMEPAGE: OpenDocument(kHomePage); break;
     case IDM_EMAIL: OpenDocument(kSupportMail); break;
@@ -637,16 +640,7 @@ void Form1::SetFindWindowEnabled(bool enabled) {
 }
 
 void Form1::ApplyTypingFont(const FontSpec& font) {
-  LOGFONTW lf{};
-  lf.lfHeight = -static_cast<LONG>(std::lround(font.size * ScreenDpi(true) / 72.0));
-  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
-  lf.lfItalic = font.italic;
-  lf.lfUnderline = font.underline;
-  lf.lfStrikeOut = font.strikethru;
-  lf.lfCharSet = DEFAULT_CHARSET;
-  const std::wstring face = Widen(font.name);
-  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-  UniqueFont created(CreateFontIndirectW(&lf));
+  UniqueFont created = FontFromSpec(font);
   if (created) {
     SendMessageW(text1_, WM_SETFONT, reinterpret_cast<WPARAM>(created.get()), TRUE);
     typing_font_ = std::move(created);
@@ -824,6 +818,33 @@ void Form1::ShowLogWindow() {
     log_ = std::make_unique<Log>(instance_, hwnd_, store_, model_->adif, *model_, *this,
                                  log_files_);
   log_->Show();
+}
+
+void Form1::ShowOptions() {
+  frmOptions dialog(instance_, store_, *this, model_->adif, model_->DefMacros);
+  dialog.ShowModal(hwnd_);
+  model_->ReapplyOptions();
+  FocusTypingArea();
+}
+
+void Form1::SetRegFont() { model_->SetRegFont(); }
+
+void Form1::Buttons(bool visible) { SetButtonsVisible(visible); }
+
+void Form1::SetElapsedTime(bool on) { model_->ElapsedTime = on; }
+
+void Form1::SetMyCall(const std::string& call) { model_->mycall = call; }
+
+void Form1::SetNoPosSave() { model_->nopossave = true; }
+
+void Form1::SetPaletteAutoShow(bool on) {
+  if (Palette().EnsureCreated()) Palette().SetAutoShow(on);
+}
+
+void Form1::SetCallsignPaletteMode() { CallsignWindow().SetPaletteMode(true); }
+
+bool Form1::Confirm(const std::string& text) {
+  return MessageBoxW(GetActiveWindow(), Widen(text).c_str(), L"QSOPAD", MB_OKCANCEL) == IDOK;
 }
 
 // The call sign window's boxes; while it is not loaded, what loading it would show.

@@ -11,6 +11,7 @@
 
 #include "app/main_form.h"
 #include "app/main_view.h"
+#include "app/options_form.h"
 #include "callsign_form.h"
 #include "lookup/callsign_form.h"
 #include "log.h"
@@ -30,7 +31,8 @@ class Form1 : public WindowBase,
               public Desktop,
               public MacroPalette,
               public CallsignHost,
-              public LogPartner {
+              public LogPartner,
+              public OptionsHost {
  public:
   Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter);
   ~Form1() override;
@@ -93,6 +95,16 @@ class Form1 : public WindowBase,
   void CopyText(const std::string& text) override;
   void ShowLogWindow() override;
 
+  // OptionsHost (what the options dialog's Apply pushes into the program).
+  void SetRegFont() override;
+  void Buttons(bool visible) override;
+  void SetElapsedTime(bool on) override;
+  void SetMyCall(const std::string& call) override;
+  void SetNoPosSave() override;
+  void SetPaletteAutoShow(bool on) override;
+  void SetCallsignPaletteMode() override;
+  bool Confirm(const std::string& text) override;
+
   // LogPartner.
   std::string CallsignText() override;
   std::string NameFieldText() override;
@@ -134,6 +146,8 @@ class Form1 : public WindowBase,
   void CopySelection();
   void OpenManual();
   void OpenDocument(const wchar_t* target);
+  // "&Options": the dialog, then what the main window re-applies after it.
+  void ShowOptions();
 
 
   static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,

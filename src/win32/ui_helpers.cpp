@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <cmath>
+
+#include "win32_text.h"
+
 namespace qsopad {
 
 UniqueFont MessageFont() {
@@ -14,6 +18,19 @@ UniqueFont MessageFont() {
   if (GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof stock, &stock) != sizeof stock)
     return nullptr;
   return UniqueFont(CreateFontIndirectW(&stock));
+}
+
+UniqueFont FontFromSpec(const FontSpec& font) {
+  LOGFONTW lf{};
+  lf.lfHeight = -static_cast<LONG>(std::lround(font.size * ScreenDpi(true) / 72.0));
+  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = font.italic;
+  lf.lfUnderline = font.underline;
+  lf.lfStrikeOut = font.strikethru;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  const std::wstring face = Widen(font.name);
+  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  return UniqueFont(CreateFontIndirectW(&lf));
 }
 
 void AddToolTip(HWND tooltip, HWND owner, HWND control, const wchar_t* text) {

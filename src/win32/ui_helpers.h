@@ -4,12 +4,16 @@
 
 #include <windows.h>
 
+#include "app/main_view.h"
 #include "window_base.h"
 
 namespace qsopad {
 
 // The font the system uses for message boxes (the native look of buttons and labels).
 UniqueFont MessageFont();
+// A font with the name, size (points), weight and effects of `font`; its colours are the
+// caller's.
+UniqueFont FontFromSpec(const FontSpec& font);
 // Adds a tool tip for `control` (a child of `owner`) to the tool-tip window `tooltip`.
 void AddToolTip(HWND tooltip, HWND owner, HWND control, const wchar_t* text);
 // The screen's pixels per inch, across or down.

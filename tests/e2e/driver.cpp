@@ -334,6 +334,17 @@ bool PressAndWaitClosed(HWND box, int id, int timeoutMs) {
   return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, timeoutMs);
 }
 
+bool PickFile(const std::string& title, const std::string& path, DWORD pid, int timeoutMs) {
+  HWND dialog = nullptr;
+  if (!WaitUntil([&] { return (dialog = FindMessageBox(title, pid)) != nullptr; }, timeoutMs)) return false;
+  constexpr int kFileNameCombo = 0x47c, kFileNameEdit = 0x480;
+  HWND name = GetDlgItem(dialog, kFileNameCombo);
+  if (!name) name = GetDlgItem(dialog, kFileNameEdit);
+  if (!name) return false;
+  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  return PressAndWaitClosed(dialog, IDOK, timeoutMs);
+}
+
 // ---- Journal ----
 
 long long JournalEntry::Num(size_t i) const {

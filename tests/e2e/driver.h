@@ -125,6 +125,9 @@ std::string MessageBoxText(HWND box);
 void PressButton(HWND box, int id = IDOK);
 // Waits for the box to close after pressing; true when it did.
 bool PressAndWaitClosed(HWND box, int id, int timeoutMs);
+// A file dialog of the common dialogs with this title: puts the full name into its file
+// name box and presses OK. False when none came in time or it did not close.
+bool PickFile(const std::string& title, const std::string& path, DWORD pid, int timeoutMs);
 
 // ---- The PSK31 stand-in's journal ----
 

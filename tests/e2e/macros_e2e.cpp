@@ -24,8 +24,6 @@ constexpr int kSettle = 500;
 constexpr char kMyCall[] = "ZX0AB";
 
 // The file dialog's file name box: a combo box in the Explorer style, an edit in the old one.
-constexpr int kFileNameCombo = 0x47c;
-constexpr int kFileNameEdit = 0x480;
 
 std::string MemoText(const RoadSession& s) { return CharsTo(ReadJournal(s.psk31Journal), "memo"); }
 
@@ -193,13 +191,8 @@ E2E_SCENARIO(macros_xmit_file_dialog_cancel_and_pick) {
   CHECK(!FindMessageBox("Error", s.qsopad.pid));
 
   // Picking a file by typing its full name sends its lines like an "@" macro.
-  dialog = open();
-  REQUIRE_MSG(dialog, "no \"Select File\" dialog the second time");
-  HWND name = GetDlgItem(dialog, kFileNameCombo);
-  if (!name) name = GetDlgItem(dialog, kFileNameEdit);
-  REQUIRE_MSG(name, "the dialog has no file name box");
-  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
-  REQUIRE(PressAndWaitClosed(dialog, IDOK, kWait));
+  PostCommand(s.main, IDM_XFILE);
+  REQUIRE_MSG(PickFile("Select File", file, s.qsopad.pid, kWait), "no \"Select File\" dialog the second time");
   ExpectTyping(s, "name ZX0AB\r\nqth here\r\n");
   PostKey(s.text1, VK_F9);
   ExpectMemo(s, "name ZX0AB\rqth here\r");
