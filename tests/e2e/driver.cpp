@@ -334,6 +334,51 @@ bool PressAndWaitClosed(HWND box, int id, int timeoutMs) {
   return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, timeoutMs);
 }
 
+bool SaveWindowImage(HWND hwnd, const std::string& path) {
+  // The client area: under Wine without a window manager the frame is not drawn.
+  RECT r{};
+  if (!GetClientRect(hwnd, &r)) return false;
+  MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  // With the menu bar, which is drawn (a one-line bar: the menu of another process cannot
+  // be measured from here).
+  if (GetMenu(hwnd)) r.top -= GetSystemMetrics(SM_CYMENU) + 1;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = h;  // bottom-up, as BMP files store it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = bitmap != nullptr;
+  if (ok) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
+    GdiFlush();
+    SelectObject(memory, old);
+  }
+  if (ok) {
+    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(h);
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    bytes.append(static_cast<const char*>(bits), stride * static_cast<DWORD>(h));
+    ok = WriteFileText(path, bytes);
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
 bool PickFile(const std::string& title, const std::string& path, DWORD pid, int timeoutMs) {
   HWND dialog = nullptr;
   if (!WaitUntil([&] { return (dialog = FindMessageBox(title, pid)) != nullptr; }, timeoutMs)) return false;

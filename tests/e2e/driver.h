@@ -108,6 +108,9 @@ bool Answers(HWND hwnd, int timeoutMs = 200);
 void PostKey(HWND hwnd, int vk);
 void PostCommand(HWND hwnd, int id);  // WM_COMMAND as a menu item or accelerator sends it
 
+// Saves what the screen shows of the window's client area as a 24-bit BMP file. False when it could not be read or written.
+bool SaveWindowImage(HWND hwnd, const std::string& path);
+
 // ---- Message boxes ("#32770" dialogs) ----
 
 struct MessageBoxInfo {

@@ -18,6 +18,7 @@ struct Scenario {
 std::vector<Scenario>& Registry();
 // Measurements, run by name with "--bench" from bench/ and never as a test.
 std::vector<Scenario>& Benchmarks();
+std::vector<Scenario>& Screens();
 
 struct Registrar {
   Registrar(std::vector<Scenario>& into, const char* name, std::function<void()> body) {
@@ -43,6 +44,8 @@ void Log(const std::string& what);
 #define E2E_SCENARIO(name) E2E_REGISTER(::e2e::Registry(), name)
 // A measurement: prints "RESULT <figure> <value>" lines for bench/e2e_timings.sh.
 #define E2E_BENCHMARK(name) E2E_REGISTER(::e2e::Benchmarks(), name)
+// The manual's screenshots (docs/screens.sh): not tests, run by "--screens NAME".
+#define E2E_SCREENS(name) E2E_REGISTER(::e2e::Screens(), name)
 
 #define E2E_MSG(expr_text, extra)                                       \
   (std::ostringstream() << expr_text << extra).str()

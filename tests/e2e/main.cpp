@@ -1,5 +1,6 @@
 // Entry of the end-to-end driver: "--list" prints the scenario names, a name runs one, and
-// "--bench NAME" runs one of the measurements that bench/e2e_timings.sh calls.
+// "--bench NAME" runs one of the measurements that bench/e2e_timings.sh calls, and
+// "--screens SET" takes the manual's screenshots for docs/screens.sh.
 #include <windows.h>
 
 #include <chrono>
@@ -26,6 +27,11 @@ std::vector<Scenario>& Benchmarks() {
   return benchmarks;
 }
 
+std::vector<Scenario>& Screens() {
+  static std::vector<Scenario> screens;
+  return screens;
+}
+
 void Fail(const char* file, int line, const std::string& what) {
   ++failures;
   std::fprintf(stdout, "FAIL %s:%d: %s\n", file, line, what.c_str());
@@ -48,12 +54,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   const bool bench = argc == 3 && std::strcmp(argv[1], "--bench") == 0;
-  if (argc != 2 && !bench) {
-    std::fprintf(stderr, "usage: qsopad_e2e --list | SCENARIO | --bench MEASUREMENT\n");
+  const bool screens = argc == 3 && std::strcmp(argv[1], "--screens") == 0;
+  if (argc != 2 && !bench && !screens) {
+    std::fprintf(stderr, "usage: qsopad_e2e --list | SCENARIO | --bench MEASUREMENT | --screens SET\n");
     return 2;
   }
   const char* name = argv[argc - 1];
-  for (const auto& s : bench ? e2e::Benchmarks() : e2e::Registry()) {
+  for (const auto& s : bench ? e2e::Benchmarks() : screens ? e2e::Screens() : e2e::Registry()) {
     if (std::strcmp(s.name, name) != 0) continue;
     try {
       s.body();
