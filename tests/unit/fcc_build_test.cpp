@@ -19,8 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The shared folder of genuine FCC rows lies beside the repository.
-const fs::path kSamples = fs::path(__FILE__).parent_path() / "../../../shared/data/fcc-uls";
+// Genuine FCC rows, kept in the repository (tests/data/fcc-uls).
+const fs::path kSamples = fs::path(__FILE__).parent_path() / "../data/fcc-uls";
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
