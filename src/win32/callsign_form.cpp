@@ -189,10 +189,7 @@ LRESULT CallsignForm::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 
 LRESULT CallsignForm::OnCreate() {
   ui_font_ = MessageFont();
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                             instance_, nullptr);
+  tooltip_ = CreateToolTips(hwnd_, instance_);
   for (const ControlDef& c : kControls) {
     const bool edit = c.kind == Kind::kEdit;
     HWND control = CreateWindowExW(

@@ -211,9 +211,7 @@ void Form1::CreateChildren() {
   SendMessageW(text1_, EM_SETLIMITTEXT, 0, 0);
   SetWindowSubclass(text1_, &Form1::TypingAreaProc, 1, reinterpret_cast<DWORD_PTR>(this));
 
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
+  tooltip_ = CreateToolTips(hwnd_, instance_);
   const int bw = TwipsToPx(kButtonWidthTwips), bh = TwipsToPx(kButtonHeightTwips, true);
   // Tab order: typing area, then the buttons from left to right.
   const int tab_order[6] = {2, 3, 4, 5, 0, 1};

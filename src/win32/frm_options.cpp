@@ -276,9 +276,7 @@ LRESULT frmOptions::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 LRESULT frmOptions::OnCreate() {
   ui_font_ = MessageFont();
   const auto font = reinterpret_cast<WPARAM>(ui_font_.get());
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                             instance_, nullptr);
+  tooltip_ = CreateToolTips(hwnd_, instance_);
   SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
   for (const Def& d : Defs()) {
     const ClassAndStyle cs = StyleOf(d.kind);
@@ -567,9 +565,18 @@ void frmOptions::SetColor() {
 }
 
 void frmOptions::Browse(int box, const wchar_t* title, const wchar_t* filter, const wchar_t* ext, bool must_exist) {
+  const std::optional<std::wstring> file =
+      AskFileName(false, title, filter, ext, Widen(TextOf(box)), must_exist ? OFN_FILEMUSTEXIST : 0);
+  if (!file) return;
+  SetWindowTextW(Item(box), file->c_str());
+  if (box == IDC_OPT_ADIFFILE) SetFocus(Item(box));
+}
+
+std::optional<std::wstring> frmOptions::AskFileName(bool save, const wchar_t* title, const wchar_t* filter,
+                                                    const wchar_t* ext, const std::wstring& initial, DWORD flags) {
   const std::wstring pairs = FilterPairs(filter);
   wchar_t file[MAX_PATH] = {};
-  lstrcpynW(file, Widen(TextOf(box)).c_str(), MAX_PATH);
+  lstrcpynW(file, initial.c_str(), MAX_PATH);
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = hwnd_;
@@ -578,45 +585,28 @@ void frmOptions::Browse(int box, const wchar_t* title, const wchar_t* filter, co
   ofn.nMaxFile = MAX_PATH;
   ofn.lpstrTitle = title;
   ofn.lpstrDefExt = ext;
-  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | (must_exist ? OFN_FILEMUSTEXIST : 0);
-  if (!GetOpenFileNameW(&ofn)) return;
-  SetWindowTextW(Item(box), file);
-  if (box == IDC_OPT_ADIFFILE) SetFocus(Item(box));
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | flags;
+  if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return std::nullopt;
+  return std::wstring(file);
 }
 
+constexpr wchar_t kOptionsFilter[] = L"QPD Files|*.QPD|All Files|*.*";
+
 void frmOptions::SaveOpts() {
-  const std::wstring pairs = FilterPairs(L"QPD Files|*.QPD|All Files|*.*");
-  wchar_t file[MAX_PATH] = {};
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = hwnd_;
-  ofn.lpstrFilter = pairs.c_str();
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrTitle = L"Select Save File";
-  ofn.lpstrDefExt = L"QPD";
-  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
-  if (!GetSaveFileNameW(&ofn)) return;
-  Win32OptionsFileSink sink(file);
+  const std::optional<std::wstring> file =
+      AskFileName(true, L"Select Save File", kOptionsFilter, L"QPD", L"", OFN_OVERWRITEPROMPT);
+  if (!file) return;
+  Win32OptionsFileSink sink(*file);
   if (const std::optional<std::string> error = SaveOptionsFile(store_, sink)) Message(*error);
 }
 
 void frmOptions::LoadOpts() {
-  const std::wstring pairs = FilterPairs(L"QPD Files|*.QPD|All Files|*.*");
-  wchar_t file[MAX_PATH] = {};
-  OPENFILENAMEW ofn{};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = hwnd_;
-  ofn.lpstrFilter = pairs.c_str();
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrTitle = L"Select Load File";
-  ofn.lpstrDefExt = L"QPD";
-  ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameW(&ofn)) return;
+  const std::optional<std::wstring> file =
+      AskFileName(false, L"Select Load File", kOptionsFilter, L"QPD", L"", OFN_FILEMUSTEXIST);
+  if (!file) return;
   std::unique_ptr<Win32OptionsFileSource> source;
   try {
-    source = std::make_unique<Win32OptionsFileSource>(file);
+    source = std::make_unique<Win32OptionsFileSource>(*file);
   } catch (const Error& e) {
     Message(OptionsFileErrorText(e.what()));
     return;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,9 @@ class frmOptions : public WindowBase, private LoggingPageView {
   void SetFont();
   void SetColor();
   void Browse(int box, const wchar_t* title, const wchar_t* filter, const wchar_t* ext, bool must_exist);
+  // A common file dialog (open, or save); the chosen full name, nullopt when cancelled.
+  std::optional<std::wstring> AskFileName(bool save, const wchar_t* title, const wchar_t* filter,
+                                          const wchar_t* ext, const std::wstring& initial, DWORD flags);
   void SaveOpts();
   void LoadOpts();
   void Message(const std::string& text);

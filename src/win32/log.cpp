@@ -115,10 +115,7 @@ LRESULT Log::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 
 LRESULT Log::OnCreate() {
   ui_font_ = MessageFont();
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                             instance_, nullptr);
+  tooltip_ = CreateToolTips(hwnd_, instance_);
   for (const ControlDef& c : kControls) {
     const bool framed = c.id != IDOK && c.id != IDCANCEL;
     HWND control = CreateWindowExW(framed ? WS_EX_CLIENTEDGE : 0, c.cls, c.caption,

@@ -152,10 +152,7 @@ LRESULT Macros::OnCreate() {
   check1_ = CreateControl(0, L"BUTTON", L"&Auto Show",
                           WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, IDC_MPAL_CHECK1, ui);
 
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                             instance_, nullptr);
+  tooltip_ = CreateToolTips(hwnd_, instance_);
   AddToolTip(tooltip_, hwnd_, list1_, L"Click to select, double click to send");
   AddToolTip(tooltip_, hwnd_, text1_, L"Edit the selected macro here");
   AddToolTip(tooltip_, hwnd_, command1_, L"Send selected macro");

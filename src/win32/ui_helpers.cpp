@@ -33,6 +33,12 @@ UniqueFont FontFromSpec(const FontSpec& font) {
   return UniqueFont(CreateFontIndirectW(&lf));
 }
 
+HWND CreateToolTips(HWND owner, HINSTANCE instance) {
+  return CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance,
+                         nullptr);
+}
+
 void AddToolTip(HWND tooltip, HWND owner, HWND control, const wchar_t* text) {
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;

@@ -14,6 +14,9 @@ UniqueFont MessageFont();
 // A font with the name, size (points), weight and effects of `font`; its colours are the
 // caller's.
 UniqueFont FontFromSpec(const FontSpec& font);
+// The tool-tip window of a window of ours (shown whenever the pointer rests, without
+// access-key prefixes); null when it cannot be created.
+HWND CreateToolTips(HWND owner, HINSTANCE instance);
 // Adds a tool tip for `control` (a child of `owner`) to the tool-tip window `tooltip`.
 void AddToolTip(HWND tooltip, HWND owner, HWND control, const wchar_t* text);
 // The screen's pixels per inch, across or down.
