@@ -1,7 +1,7 @@
 // The FCC database lookup in the real qsopad.exe: a database built from genuine FCC rows by
 // the Windows qsopad-fcc.exe, the "*FCC PATH=..." source, Lookup Now filling in the first
-// name and showing the result window, a call sign not in the database, a read-only index,
-// and a data file gone.
+// name and showing the result window, a call sign not in the database, an index that cannot
+// be opened for writing, and a data file gone.
 #include <windows.h>
 
 #include <string>
@@ -122,11 +122,15 @@ E2E_SCENARIO(fcc_lookup_fills_name_and_shows_result) {
   }
   CHECK(!FindMessageBox("QSOPAD", s.qsopad.pid));
 
-  // An index marked read-only (as on a CD-ROM) is read all the same.
-  CHECK(SetFileAttributesA(index.c_str(), FILE_ATTRIBUTE_READONLY));
+  // An index that cannot be opened for writing, as on a CD-ROM, is read all the same. (A
+  // read-only attribute would not do here: Wine running as root opens such a file for
+  // writing. Held open by a program that shares reading only, it cannot be.)
+  HANDLE held = CreateFileA(index.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  REQUIRE_MSG(held != INVALID_HANDLE_VALUE, "cannot open " << index << ": error " << GetLastError());
   if (look_up("KK9HIU", "KK9HIU LINDA Q MILLER\r\n885 MAIN ST\r\nRIVERSIDE, OH 91474")) {
     CHECK_MSG(WaitText(name, "Linda", kWait), TextOf(name));
   }
+  CloseHandle(held);
 
   // With the data file gone: the failure's message, then an empty result.
   REQUIRE(DeleteFileA(data.c_str()));
@@ -140,5 +144,4 @@ E2E_SCENARIO(fcc_lookup_fills_name_and_shows_result) {
                                    TextOf(FindChild(result, "Edit", nullptr)).empty(); }, kWait),
             TextOf(result) << " / " << TextOf(FindChild(result, "Edit", nullptr)));
   CHECK(Answers(s.main, 3000));
-  SetFileAttributesA(index.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that the folder can be removed
 }
