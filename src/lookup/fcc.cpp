@@ -210,6 +210,7 @@ FCCAnswer FCCFind(std::string_view call, const std::string& path, FccFiles& file
     if (CompareFccKeys(key, at) == 0) {
       stretch = mid;
     } else if (present(mid - 1) && CompareFccKeys(below, key) <= 0 && CompareFccKeys(key, at) < 0) {
+      // An absent entry marks no stretch, below as above: its position is no place to read.
       stretch = mid - 1;
     } else if (present(mid + 1) && CompareFccKeys(at, key) < 0 && CompareFccKeys(key, key_of(mid + 1)) <= 0) {
       stretch = mid;
