@@ -8,7 +8,7 @@
 set -uo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
 SETS=("$@")
-[ ${#SETS[@]} -gt 0 ] || SETS=(options logging)
+[ ${#SETS[@]} -gt 0 ] || SETS=(windows options logging)
 
 ensure_packages || exit 1
 build_windows "$BUILD/win64" mingw-x86_64.cmake qsopad psk31sbw qsopad_e2e || { echo "build failed" >&2; exit 1; }

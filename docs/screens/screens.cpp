@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "driver.h"
+#include "lookup/fcc_build.h"
+#include "win32_fcc_files.h"
 #include "e2e.h"
 #include "qsopad_driver.h"
 #include "resource.h"
@@ -55,7 +57,74 @@ HWND WindowOfClass(DWORD pid, const char* cls) {
   return found;
 }
 
+HWND WaitBox(const char* title, DWORD pid) {
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = FindMessageBox(title, pid)) != nullptr; }, kWait);
+  REQUIRE_MSG(box, "no window titled " << title);
+  return box;
+}
+
+void Click(HWND window, int id) {
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+// A small FCC database: its data file's full name.
+std::string FccDatabase(const std::string& folder) {
+  const std::string data = JoinPath(folder, "APPL.DAT");
+  REQUIRE(WriteFileText(data,
+                        "K1ABC |E|A|04/27/2033|Smith, John Q|12 Elm St||Hartford|CT|06103|\r\n"
+                        "K1XYZ |G|A|08/06/2029|Jones, Mary|||Boston|MA|02108|\r\n"));
+  struct Quiet : qsopad::FccBuildListener {
+    void Progress(const std::string&, std::uint64_t) override {}
+    void Skipped(const std::string&, std::uint64_t, const std::string&) override {}
+  } quiet;
+  qsopad::Win32FccFiles files;
+  qsopad::BuildFccIndex(data, files, quiet);
+  return data;
+}
+
 }  // namespace
+
+// The main window beside the station, the macro palette, the call sign window opened out,
+// the lookup source dialog, the result window, the About box and an input box.
+E2E_SCREENS(windows) {
+  RoadSession s;
+  s.StartStation();
+  Settings settings = kOperator;
+  settings.push_back({"URLS", "CSLOOKUP", "*FCC PATH=" + FccDatabase(s.temp().path())});
+  settings.push_back({"Opt", "luname", "1"});
+  s.StartQsopad(settings);
+  Keys(s.main, {"c", "q", "space", "c", "q", "space", "d", "e", "space"});
+  Shoot(s.main, "main");
+  Keys(s.main, {"shift+F12"});
+  Shoot(WindowOfClass(s.qsopad.pid, "QSOPAD_Macros"), "palette");
+  Keys(s.main, {"F12"});
+  HWND csf = WindowOfClass(s.qsopad.pid, "QSOPAD_CallsignForm");
+  Keys(csf, {"k", "1", "x", "y", "z"});
+  Click(csf, IDC_CSF_COMMAND3);  // More>>>
+  Shoot(csf, "callsign-more");
+  Click(csf, IDC_CSF_COMMAND2);  // Lookup Data
+  HWND lurl = WaitBox("Enter URL", s.qsopad.pid);
+  Shoot(lurl, "lookup-source");
+  PressAndWaitClosed(lurl, IDOK, kWait);
+  Click(csf, IDC_CSF_COMMAND1);  // Lookup Now
+  Shoot(WindowOfClass(s.qsopad.pid, "QSOPAD_LUResult"), "lookup-result");
+  Click(csf, IDCANCEL);
+  PostCommand(s.main, IDM_ABOUT);
+  HWND about = WaitBox("About QSOPAD", s.qsopad.pid);
+  Shoot(about, "about");
+  PressAndWaitClosed(about, IDOK, kWait);
+  PostCommand(s.main, IDM_SETSERIAL);
+  HWND input = nullptr;
+  WaitUntil([&] {
+    for (HWND w : TopWindowsOf(s.qsopad.pid))
+      if (ClassOf(w) == "#32770" && IsWindowVisible(w)) input = w;
+    return input != nullptr;
+  }, kWait);
+  REQUIRE_MSG(input, "no input box");
+  Shoot(input, "inputbox");
+  PressAndWaitClosed(input, IDCANCEL, kWait);
+}
 
 E2E_SCREENS(options) {
   RoadSession s;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "lu_result.h"
@@ -100,6 +101,20 @@ void FitLabel(HWND label, const ControlDef& c, HFONT font) {
   const int room = TwipsToPx(kBoxLeft) - TwipsToPx(c.left) - 1;
   const int width = std::max(TwipsToPx(c.width), std::min<int>(extent.cx + 1, room));
   SetWindowPos(label, nullptr, 0, 0, width, TwipsToPx(c.height, true), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The width a check box needs for its box and whole caption, in pixels.
+int CheckBoxWidth(HWND box) {
+  wchar_t text[64] = {};
+  const int n = GetWindowTextW(box, text, 64);
+  std::wstring shown;
+  for (int i = 0; i < n; ++i)
+    if (text[i] != L'&') shown += text[i];
+  SIZE extent{};
+  const WindowDc dc(box);
+  const SelectGuard selected(dc.get(), reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+  if (!dc || !GetTextExtentPoint32W(dc.get(), shown.c_str(), static_cast<int>(shown.size()), &extent)) return 0;
+  return extent.cx + GetSystemMetrics(SM_CXMENUCHECK) + 8;
 }
 
 }  // namespace
@@ -324,8 +339,29 @@ void CallsignForm::SetButtonCaptions(const std::string& ok, const std::string& c
 void CallsignForm::SetExpanded(long width_twips, const std::string& caption, bool column_enabled) {
   RECT r{};
   GetWindowRect(hwnd_, &r);
-  SetWindowPos(hwnd_, nullptr, 0, 0, TwipsToPx(width_twips), r.bottom - r.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  int width = TwipsToPx(width_twips);
+  if (column_enabled) {
+    // Opened out, the column's boxes show their whole captions: in this font they may be
+    // wider than their design width.
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int frame = (r.right - r.left) - client.right;
+    for (int box = CallsignFormModel::kUpperCase; box <= CallsignFormModel::kFillInName; ++box) {
+      RECT at{};
+      GetWindowRect(checks_[box], &at);
+      MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&at), 2);
+      const int needed = at.left + CheckBoxWidth(checks_[box]) + TwipsToPx(120);
+      if (needed + frame > width) width = needed + frame;
+    }
+  }
+  SetWindowPos(hwnd_, nullptr, 0, 0, width, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (column_enabled)
+    for (int box = CallsignFormModel::kUpperCase; box <= CallsignFormModel::kFillInName; ++box) {
+      RECT at{};
+      GetWindowRect(checks_[box], &at);
+      SetWindowPos(checks_[box], nullptr, 0, 0, std::max<int>(at.right - at.left, CheckBoxWidth(checks_[box])),
+                   at.bottom - at.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   SetWindowTextW(command3_, Widen(caption).c_str());
   EnableWindow(command2_, column_enabled);
   for (int box = CallsignFormModel::kUpperCase; box <= CallsignFormModel::kFillInName; ++box)
