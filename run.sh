@@ -14,6 +14,7 @@ drive="$WINEPREFIX/drive_c"
 mkdir -p "$drive/psk31" "$drive/QSOPAD"
 cp "$BUILD/win64/tests/standins/psk31sbw.exe" "$drive/psk31/psk31sbw.exe"
 cp "$BUILD/win64/src/win32/qsopad.exe" "$BUILD/win64/src/win32/manual.htm" "$drive/QSOPAD/"
+cp -r "$BUILD/win64/src/win32/images" "$drive/QSOPAD/"
 # A fresh, portable settings file beside the program.
 : > "$drive/QSOPAD/QSOPAD.ini"
 log "QSOPAD is at $drive/QSOPAD/qsopad.exe (settings: QSOPAD.ini beside it)"
