@@ -161,7 +161,7 @@ TempFolder::~TempFolder() {
 Programs::~Programs() { KillAll(); }
 
 DWORD Programs::Start(const StartOptions& options) {
-  const std::string command = "\"" + options.exe + "\"";
+  const std::string command = "\"" + options.exe + "\"" + (options.args.empty() ? "" : " " + options.args);
   STARTUPINFOA si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;

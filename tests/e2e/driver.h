@@ -58,7 +58,8 @@ using EnvList = std::vector<std::pair<std::string, std::string>>;
 struct StartOptions {
   std::string exe;
   EnvList env;
-  std::string dir;  // working folder; "" keeps the driver's
+  std::string dir;   // working folder; "" keeps the driver's
+  std::string args;  // the command line after the (quoted) program name
 };
 
 // Scoped guard: every program started through it, and every program those started, is
