@@ -1,0 +1,211 @@
+// The FCC database reader over any index and data file, held in memory. One input makes
+// both files:
+//
+//   flags, call length (low 4 bits), call,
+//   then with kRawIndex:  index length (16 bits, little-endian), index bytes, data bytes;
+//   else:                 [kPatch: count, count x (entry 16 bits, 10 bytes)] data bytes,
+//                         whose lines with a key are sorted and indexed as the builder
+//                         does, then the entries patched over.
+//
+// A sorted, truly indexed database with no failing file must find a call exactly when a
+// line has its key; every input must end in one of the three outcomes, reported the way
+// FCCLookup promises.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/error.h"
+#include "fuzz_check.h"
+#include "lookup/fcc.h"
+#include "lookup/fcc_build.h"
+#include "lookup/fcc_files.h"
+
+using namespace qsopad;
+using qsopad::fuzz::PrintBytes;
+
+namespace {
+
+enum Flags : std::uint8_t {
+  kRawIndex = 1,
+  kPatch = 2,
+  kNoData = 4,         // the data file cannot be opened
+  kNoIndex = 8,        // the index cannot be opened
+  kDataReadFails = 16, // reading the data file fails from an offset the next byte gives
+  kIndexReadFails = 32,
+  kNoLastLineEnd = 64,
+};
+
+const std::string kPath = "C:\\FCC\\APPL.DAT";
+const std::string kIndexPath = kPath + kFccIndexSuffix;
+
+class MemoryFccFiles : public FccFiles {
+ public:
+  std::map<std::string, std::string> files;
+  std::set<std::string> unopenable;
+  std::map<std::string, std::uint64_t> fail_from;  // reads reaching this offset throw
+
+  std::unique_ptr<FccReadFile> OpenRead(const std::string& path, bool create_missing,
+                                        std::string& error) override {
+    if (unopenable.count(path)) {
+      error = path + ": access denied";
+      return nullptr;
+    }
+    auto it = files.find(path);
+    if (it == files.end()) {
+      if (!create_missing) {
+        error = path + ": no such file";
+        return nullptr;
+      }
+      it = files.emplace(path, std::string()).first;
+    }
+    const auto fail = fail_from.find(path);
+    return std::make_unique<Reader>(path, it->second,
+                                    fail == fail_from.end() ? UINT64_MAX : fail->second);
+  }
+  std::unique_ptr<FccWriteFile> CreateReplacement(const std::string& path) override {
+    throw Error("the lookup must not write " + path);
+  }
+
+ private:
+  class Reader : public FccReadFile {
+   public:
+    Reader(std::string path, const std::string& bytes, std::uint64_t fail)
+        : path_(std::move(path)), bytes_(bytes), fail_(fail) {}
+    std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) override {
+      if (offset + size > fail_) throw Error(path_ + ": read error");
+      if (offset >= bytes_.size()) return 0;
+      return bytes_.copy(buffer, size, static_cast<std::size_t>(offset));
+    }
+
+   private:
+    std::string path_;
+    const std::string& bytes_;
+    std::uint64_t fail_;
+  };
+};
+
+// Takes bytes from the front of the input; past its end every byte is 0.
+struct Cursor {
+  std::string_view rest;
+  std::uint8_t Byte() {
+    if (rest.empty()) return 0;
+    const auto b = static_cast<std::uint8_t>(rest.front());
+    rest.remove_prefix(1);
+    return b;
+  }
+  std::uint16_t Word() { return static_cast<std::uint16_t>(Byte() | (Byte() << 8)); }
+  std::string_view Take(std::size_t n) {
+    const std::string_view taken = rest.substr(0, n);
+    rest.remove_prefix(taken.size());
+    return taken;
+  }
+};
+
+// The data file the builder would write from these lines: those with a key, sorted by it.
+std::string SortedData(std::string_view bytes, bool last_line_end,
+                       std::vector<FccIndexedLine>& keyed) {
+  std::vector<std::pair<FccKey, std::string_view>> lines;
+  while (!bytes.empty()) {
+    const std::size_t eol = bytes.find('\n');
+    const std::string_view line = bytes.substr(0, eol);
+    bytes.remove_prefix(eol == std::string_view::npos ? bytes.size() : eol + 1);
+    // An index entry whose key begins with NUL reads as an absent one, so no database can
+    // hold such a key (no call sign has one).
+    if (const auto key = FCCLineKey(line); key && (*key)[0] != '\0') lines.emplace_back(*key, line);
+  }
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const auto& a, const auto& b) { return CompareFccKeys(a.first, b.first) < 0; });
+  std::string data;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    keyed.push_back({lines[i].first, static_cast<std::int32_t>(data.size() + 1)});
+    data += lines[i].second;
+    if (last_line_end || i + 1 < lines.size()) data += "\r\n";
+  }
+  return data;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  Cursor in{std::string_view(reinterpret_cast<const char*>(bytes), size)};
+  const std::uint8_t flags = in.Byte();
+  const std::string call(in.Take(in.Byte() & 15));
+  MemoryFccFiles files;
+  if (flags & kDataReadFails) files.fail_from[kPath] = in.Byte() * 97u;
+  if (flags & kIndexReadFails) files.fail_from[kIndexPath] = in.Word();
+  if (flags & kNoIndex) files.unopenable.insert(kIndexPath);
+
+  std::vector<FccIndexedLine> keyed;
+  bool truly_indexed = false;
+  if (flags & kRawIndex) {
+    const std::size_t length = std::min<std::size_t>(in.Word(), kFccIndexSize + 64);
+    files.files[kIndexPath] = std::string(in.Take(length));
+    files.files[kPath] = std::string(in.rest);
+  } else {
+    std::vector<std::pair<std::uint16_t, std::string_view>> patches;
+    if (flags & kPatch) {
+      for (int n = in.Byte(); n > 0; --n) {
+        const std::uint16_t entry = in.Word() % kFccEntries;
+        patches.emplace_back(entry, in.Take(kFccEntrySize));
+      }
+    }
+    files.files[kPath] = SortedData(in.rest, !(flags & kNoLastLineEnd), keyed);
+    std::string index = FccIndexBytes(keyed);
+    for (const auto& [entry, patch] : patches) {
+      if (index.empty()) break;
+      std::memcpy(index.data() + entry * kFccEntrySize, patch.data(), patch.size());
+    }
+    files.files[kIndexPath] = index;
+    truly_indexed = patches.empty();
+  }
+  if (flags & kNoData) files.files.erase(kPath);
+
+  const FCCAnswer answer = FCCFind(call, kPath, files);
+  const bool failing_files = flags & (kNoData | kNoIndex | kDataReadFails | kIndexReadFails);
+  FUZZ_REQUIRE(failing_files || answer.outcome != FCCOutcome::kFailure,
+               "readable files never end in a failure",
+               std::fprintf(stderr, "  failure: %s\n", answer.failure.c_str()));
+  FUZZ_REQUIRE(answer.outcome == FCCOutcome::kFailure || answer.failure.empty(),
+               "only a failure describes one");
+
+  if (truly_indexed && !failing_files) {
+    const FccKey key = FCCSearchKey(call);
+    const bool listed = std::any_of(keyed.begin(), keyed.end(), [&](const FccIndexedLine& line) {
+      return CompareFccKeys(line.key, key) == 0;
+    });
+    FUZZ_REQUIRE(listed == (answer.outcome == FCCOutcome::kFound),
+                 "a sorted, indexed database finds a call exactly when a line has its key",
+                 PrintBytes("call", call); PrintBytes("data", files.files[kPath]);
+                 std::fprintf(stderr, "  %zu keyed lines, listed %d\n", keyed.size(), listed));
+  }
+
+  // FCCLookup over the same files: the same outcome, shown as it promises.
+  std::string name = "unchanged";
+  int messages = 0;
+  const std::string shown = FCCLookup(call, name, true, kPath, files,
+                                      [&](const std::string& message, const std::string&) {
+                                        FUZZ_REQUIRE(message == kFccFailureMessage, "a failure shows its message");
+                                        ++messages;
+                                      });
+  switch (answer.outcome) {
+    case FCCOutcome::kFailure:
+      FUZZ_REQUIRE(messages == 1 && shown.empty() && name == "unchanged", "a failure is shown once");
+      break;
+    case FCCOutcome::kNotFound:
+      FUZZ_REQUIRE(messages == 0 && shown == kFccNotFound && name == "unchanged",
+                   "not found is shown as such", PrintBytes("shown", shown));
+      break;
+    case FCCOutcome::kFound:
+      FUZZ_REQUIRE(messages == 0 && shown == answer.text, "a found call shows its text",
+                   PrintBytes("shown", shown); PrintBytes("text", answer.text));
+      break;
+  }
+  return 0;
+}
