@@ -65,6 +65,15 @@ else
   unit_failed=$((unit_failed + 1)); echo "  FAIL  no Node.js or no adif-parser-ts"
 fi
 
+# Each fuzz target for a bounded time (tests/fuzz/run.sh 600 runs them longer by hand).
+log "fuzz targets"
+"$ROOT/tests/fuzz/run.sh" "${QSOPAD_FUZZ_SECONDS:-20}" 2>&1 | tee "$BUILD/fuzz.log"
+fuzz_rc=${PIPESTATUS[0]}
+read -r fuzz_passed fuzz_failed < <(sed -nE 's/^fuzz: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' \
+  "$BUILD/fuzz.log" | tail -1; echo 0 0)
+[ "$fuzz_rc" -eq 0 ] || [ "$fuzz_failed" -gt 0 ] || fuzz_failed=1
+unit_passed=$((unit_passed + fuzz_passed)); unit_failed=$((unit_failed + fuzz_failed))
+
 log "end-to-end scenarios under Wine"
 e2e_passed=0; e2e_failed=0; failed_names=()
 # A step that keeps the scenarios from running counts as one failure, and the run ends here.
