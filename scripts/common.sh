@@ -69,7 +69,10 @@ build_windows() {
 }
 
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko for a new prefix; and no Linux desktop entries made from the Start-menu
+# shortcuts that the installers write (Wine reads this from a program's Unix environment,
+# so it must be set here, not by the driver for one program).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # prepare_prefix DIR: a Wine prefix of the project's own. Fails, naming the prefix, when
 # wineboot leaves no registry behind (a full disk, a folder that is not ours, a broken Wine).
