@@ -28,6 +28,8 @@ numbers=$(sed -nE 's/^#define[[:space:]]+QSOPAD_VERSION_NUMBERS[[:space:]]+([0-9
 
 dist="$BUILD/dist"
 mkdir -p "$dist"
+# Nothing of an earlier run may pass for this one's.
+rm -f "$dist"/qsopad-*-setup.exe "$dist"/qsopad-*.zip
 
 # package ARCH BUILD_DIR OBJDUMP_FORMAT
 package() {
