@@ -74,6 +74,14 @@ read -r fuzz_passed fuzz_failed < <(sed -nE 's/^fuzz: ([0-9]+) passed, ([0-9]+) 
 [ "$fuzz_rc" -eq 0 ] || [ "$fuzz_failed" -gt 0 ] || fuzz_failed=1
 unit_passed=$((unit_passed + fuzz_passed)); unit_failed=$((unit_failed + fuzz_failed))
 
+# The installers and zips of both builds into $BUILD/dist; the package_* scenarios install them.
+log "installers and portable zips"
+if "$ROOT/packaging/package.sh"; then
+  unit_passed=$((unit_passed + 1))
+else
+  unit_failed=$((unit_failed + 1)); echo "  FAIL  packaging/package.sh"
+fi
+
 log "end-to-end scenarios under Wine"
 e2e_passed=0; e2e_failed=0; failed_names=()
 # A step that keeps the scenarios from running counts as one failure, and the run ends here.
