@@ -109,24 +109,38 @@ struct Cursor {
 };
 
 // The data file the builder would write from these lines: those with a key, sorted by it.
+// A line without a key travels with the keyed line before it (the lookup reads it under
+// that key), so that a stretch of the file can run longer than one piece of the reader's;
+// lines before the first keyed one are dropped.
 std::string SortedData(std::string_view bytes, bool last_line_end,
                        std::vector<FccIndexedLine>& keyed) {
-  std::vector<std::pair<FccKey, std::string_view>> lines;
+  struct Group {
+    FccKey key;
+    std::vector<std::string_view> lines;
+  };
+  std::vector<Group> groups;
   while (!bytes.empty()) {
     const std::size_t eol = bytes.find('\n');
     const std::string_view line = bytes.substr(0, eol);
     bytes.remove_prefix(eol == std::string_view::npos ? bytes.size() : eol + 1);
+    const auto key = FCCLineKey(line);
     // An index entry whose key begins with NUL reads as an absent one, so no database can
     // hold such a key (no call sign has one).
-    if (const auto key = FCCLineKey(line); key && (*key)[0] != '\0') lines.emplace_back(*key, line);
+    if (key && (*key)[0] != '\0') {
+      groups.push_back({*key, {line}});
+    } else if (!key && !groups.empty()) {
+      groups.back().lines.push_back(line);
+    }
   }
-  std::stable_sort(lines.begin(), lines.end(),
-                   [](const auto& a, const auto& b) { return CompareFccKeys(a.first, b.first) < 0; });
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](const Group& a, const Group& b) { return CompareFccKeys(a.key, b.key) < 0; });
   std::string data;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    keyed.push_back({lines[i].first, static_cast<std::int32_t>(data.size() + 1)});
-    data += lines[i].second;
-    if (last_line_end || i + 1 < lines.size()) data += "\r\n";
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    keyed.push_back({groups[g].key, static_cast<std::int32_t>(data.size() + 1)});
+    for (std::size_t i = 0; i < groups[g].lines.size(); ++i) {
+      data += groups[g].lines[i];
+      if (last_line_end || g + 1 < groups.size() || i + 1 < groups[g].lines.size()) data += "\r\n";
+    }
   }
   return data;
 }
