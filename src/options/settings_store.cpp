@@ -22,6 +22,7 @@
 #include "options/settings_store.h"
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -250,32 +251,72 @@ std::string Serialise(const Model& model) {
 
 }  // namespace
 
+// One write of the public interface, kept as a value so that a write the read-only file
+// refused can be applied again on top of the file's newer content.
+struct Change {
+  std::vector<SettingWrite> writes;  // set in order; empty for a deletion
+  std::string deleted;               // the section to remove when `writes` is empty
+
+  // False when the model already was what the change asks for.
+  bool ApplyTo(Model& model) const {
+    if (writes.empty()) return model.Erase(deleted);
+    bool changed = false;
+    for (const SettingWrite& w : writes) {
+      if (const Section* s = model.Find(w.section)) {
+        if (const std::string* old = s->Find(w.key); old && *old == w.value) continue;
+      }
+      model.Obtain(w.section).Set(w.key, w.value);
+      changed = true;
+    }
+    return changed;
+  }
+};
+
 struct SettingsStore::Impl {
   std::unique_ptr<StoreFile> file;
-  Model model;
+  Model model;            // the file's content with `unsaved` applied on top
   StoreFile::Stamp seen;  // the file version that `model` reflects
+  std::vector<Change> unsaved;  // refused by a read-only file, in order
+  bool told = false;            // the notice for the current read-only spell was given
+  std::function<void(const std::string&)> notice;
 
   void Load() {
     // The stamp is taken before the read: should the file change in between, the next
     // check sees a difference and reads again, which costs a read but loses nothing.
     const StoreFile::Stamp stamp = file->CurrentStamp();
     const std::optional<std::string> bytes = file->ReadAll();
-    model = bytes ? Parse(*bytes) : Model{};
+    Model loaded = bytes ? Parse(*bytes) : Model{};
+    for (const Change& change : unsaved) change.ApplyTo(loaded);
+    model = std::move(loaded);
     seen = stamp;
   }
 
-  // Applies one change under the lock on top of the file's newest content. `change`
-  // edits a copy of the model and returns false when there is nothing to write; the
-  // model takes the copy only once the file holds it, so a failed write changes nothing.
-  template <typename Change>
+  // Applies one change under the lock on top of the file's newest content, on a copy of
+  // the model that the model takes only once the file holds it, so that a failed write
+  // changes nothing. A read-only file keeps the change in memory instead.
   void Commit(Change change) {
-    const auto lock = file->LockExclusive();
-    if (file->CurrentStamp() != seen) Load();
-    Model next = model;
-    if (!change(next)) return;
-    file->ReplaceAll(Serialise(next));
-    model = std::move(next);
-    seen = file->CurrentStamp();
+    std::string message;
+    {
+      const auto lock = file->LockExclusive();
+      if (file->CurrentStamp() != seen) Load();
+      Model next = model;
+      if (!change.ApplyTo(next)) return;
+      try {
+        file->ReplaceAll(Serialise(next));
+        unsaved.clear();
+        told = false;
+      } catch (const ReadOnlyStoreFile& e) {
+        unsaved.push_back(std::move(change));
+        if (!told) message = e.what();
+        told = true;
+      }
+      model = std::move(next);
+      seen = file->CurrentStamp();
+    }
+    if (!message.empty() && notice) {
+      notice(message + ".\r\nYour changes are kept until QSOPAD closes, and saved with the "
+                       "next change once the file may be written again.");
+    }
   }
 };
 
@@ -297,38 +338,26 @@ std::string SettingsStore::ReadSetting(std::string_view section, std::string_vie
 
 void SettingsStore::WriteSetting(std::string_view section, std::string_view key,
                                  std::string_view value) {
-  impl_->Commit([&](Model& next) {
-    if (const Section* s = next.Find(section)) {
-      if (const std::string* old = s->Find(key); old && *old == value) return false;
-    }
-    next.Obtain(section).Set(key, value);
-    return true;
-  });
+  impl_->Commit({{{std::string(section), std::string(key), std::string(value)}}, {}});
 }
 
 void SettingsStore::WriteSettings(const std::vector<SettingWrite>& writes) {
   if (writes.empty()) return;
-  impl_->Commit([&](Model& next) {
-    bool changed = false;
-    for (const SettingWrite& w : writes) {
-      if (const Section* s = next.Find(w.section)) {
-        if (const std::string* old = s->Find(w.key); old && *old == w.value) continue;
-      }
-      next.Obtain(w.section).Set(w.key, w.value);
-      changed = true;
-    }
-    return changed;
-  });
+  impl_->Commit({writes, {}});
 }
 
 void SettingsStore::DeleteSection(std::string_view section) {
-  impl_->Commit([&](Model& next) { return next.Erase(section); });
+  impl_->Commit({{}, std::string(section)});
 }
 
 std::vector<std::pair<std::string, std::string>> SettingsStore::ListSection(
     std::string_view section) const {
   if (const Section* s = impl_->model.Find(section)) return s->entries;
   return {};
+}
+
+void SettingsStore::OnReadOnly(std::function<void(const std::string& message)> notice) {
+  impl_->notice = std::move(notice);
 }
 
 bool SettingsStore::Refresh() {

@@ -7,7 +7,16 @@
 #include <optional>
 #include <string>
 
+#include "common/error.h"
+
 namespace qsopad {
+
+// Thrown by ReplaceAll when the operator has marked the settings file read-only: a wish
+// to respect, not a failure. The file is left exactly as it was.
+class ReadOnlyStoreFile : public Error {
+ public:
+  using Error::Error;
+};
 
 class StoreFile {
  public:
@@ -32,7 +41,8 @@ class StoreFile {
   // The whole file, or nullopt when it does not exist. Throws Error on a read failure.
   virtual std::optional<std::string> ReadAll() = 0;
   // Replaces the file's content atomically and durably: afterwards the file holds either
-  // the old or the new bytes, never a mix. Throws Error naming the file on failure.
+  // the old or the new bytes, never a mix. Throws Error naming the file on failure, and
+  // ReadOnlyStoreFile, without touching anything, when the file is marked read-only.
   virtual void ReplaceAll(const std::string& bytes) = 0;
   virtual Stamp CurrentStamp() = 0;
   // For messages.

@@ -78,7 +78,17 @@ PosixStoreFile::PosixStoreFile(std::string path)
 
 std::unique_ptr<StoreFile::Lock> PosixStoreFile::LockExclusive() {
   Fd fd(::open(lock_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (fd.get() < 0) Fail("Cannot open the settings lock file", lock_, errno);
+  if (fd.get() < 0) {
+    const int err = errno;
+    // The lock file is ours, not the operator's: a missing folder is reported as the
+    // settings file's.
+    if (err == ENOENT || err == ENOTDIR) {
+      throw Error("Cannot write the settings file \"" + path_ + "\": its folder \"" +
+                  FolderOf(path_) + "\" does not exist (error " + std::to_string(err) + ": " +
+                  std::strerror(err) + ")");
+    }
+    Fail("Cannot open the settings lock file", lock_, err);
+  }
   while (::flock(fd.get(), LOCK_EX) != 0) {
     if (errno != EINTR) Fail("Cannot lock the settings lock file", lock_, errno);
   }
@@ -110,6 +120,11 @@ void PosixStoreFile::ReplaceAll(const std::string& bytes) {
   // one tick of the file system's clock, so that the stamps of two versions never match.
   struct stat old {};
   const bool had_old = ::stat(path_.c_str(), &old) == 0;
+  // No write permission for anyone is this system's read-only flag; a rename would replace
+  // the file regardless (and root may write anything).
+  if (had_old && (old.st_mode & 0222) == 0) {
+    throw ReadOnlyStoreFile("The settings file \"" + path_ + "\" is read-only");
+  }
 
   Fd fd(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (fd.get() < 0) Fail("Cannot create the temporary settings file", temp_, errno);

@@ -18,6 +18,8 @@ namespace qsopad {
 namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
+using ::testing::HasSubstr;
+using ::testing::Not;
 using std::string_literals::operator""s;
 
 std::unique_ptr<StoreFile> OnDisk(const std::string& path) { return std::make_unique<PosixStoreFile>(path); }
@@ -261,12 +263,119 @@ TEST(SettingsStore, AnInterruptedWriteLeavesTheOldContentAndALaterWriteWorks) {
   EXPECT_EQ(reloaded.ListSection("Opt"), (Pairs{{"Zone", "newer"}}));
 }
 
-TEST(SettingsStore, AFileThatCannotBeWrittenIsNamedInTheError) {
+TEST(SettingsStore, AMissingFolderIsReportedAsTheSettingsFilesNotTheLockFiles) {
   testing::TempFolder dir;
   const std::string path = dir.File("missing-folder/QSOPAD.ini");
   SettingsStore store(OnDisk(path));  // absent file: an empty store
-  EXPECT_THAT([&] { store.WriteSetting("Opt", "Zone", "z"); },
-              ::testing::ThrowsMessage<Error>(::testing::HasSubstr(path)));
+  try {
+    store.WriteSetting("Opt", "Zone", "z");
+    ADD_FAILURE() << "a write into a missing folder succeeded";
+  } catch (const Error& e) {
+    const std::string text = e.what();
+    EXPECT_THAT(text, HasSubstr("\"" + path + "\""));
+    EXPECT_THAT(text, HasSubstr("\"" + dir.File("missing-folder") + "\" does not exist"));
+    EXPECT_THAT(text, Not(HasSubstr(".lock")));
+  }
+}
+
+// A file the operator can mark read-only, which says whether the store holds its lock.
+class ReadOnlyMemoryFile : public StoreFile {
+ public:
+  explicit ReadOnlyMemoryFile(MemoryStoreFile& file) : real_(file.SharedState()) {}
+  bool read_only = false;
+  bool locked = false;
+  std::unique_ptr<Lock> LockExclusive() override {
+    struct Held : Lock {
+      std::unique_ptr<Lock> real;
+      bool& locked;
+      Held(std::unique_ptr<Lock> r, bool& l) : real(std::move(r)), locked(l) { locked = true; }
+      ~Held() override { locked = false; }
+    };
+    return std::make_unique<Held>(real_.LockExclusive(), locked);
+  }
+  std::optional<std::string> ReadAll() override { return real_.ReadAll(); }
+  void ReplaceAll(const std::string& bytes) override {
+    if (read_only) throw ReadOnlyStoreFile("The settings file \"x.ini\" is read-only");
+    real_.ReplaceAll(bytes);
+  }
+  Stamp CurrentStamp() override { return real_.CurrentStamp(); }
+  std::string Describe() const override { return "x.ini"; }
+
+ private:
+  MemoryStoreFile real_;
+};
+
+TEST(SettingsStore, AReadOnlyFileKeepsItsBytesWhileWritesLiveInMemoryUntilItMayBeWritten) {
+  MemoryStoreFile disk;
+  auto owned = std::make_unique<ReadOnlyMemoryFile>(disk);
+  ReadOnlyMemoryFile& file = *owned;
+  SettingsStore store(std::move(owned));
+  std::vector<std::string> notices;
+  store.OnReadOnly([&](const std::string& message) {
+    EXPECT_FALSE(file.locked) << "the notice came while the lock was held";
+    notices.push_back(message);
+  });
+  store.WriteSettings({{"Opt", "Zone", "old"}, {"Gone", "k", "v"}});
+  const auto bytes = disk.Bytes();
+
+  file.read_only = true;
+  store.WriteSetting("Opt", "Zone", "new");
+  store.WriteSettings({{"Opt", "Path", "p"}, {"Win", "Top", "1"}});
+  store.DeleteSection("Gone");
+  EXPECT_EQ(disk.Bytes(), bytes) << "a read-only file was written";
+  ASSERT_EQ(notices.size(), 1u) << "one notice for the whole spell";
+  EXPECT_THAT(notices[0], HasSubstr("\"x.ini\" is read-only"));
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "new");
+  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "1");
+  EXPECT_TRUE(store.ListSection("Gone").empty());
+
+  // Another copy's change (the operator cleared the flag, it wrote, the flag came back):
+  // reloaded, with our writes still on top.
+  SettingsStore other(std::make_unique<MemoryStoreFile>(disk.SharedState()));
+  other.WriteSettings({{"Opt", "Zone", "theirs"}, {"Opt", "Other", "x"}});
+  EXPECT_TRUE(store.Refresh());
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "new");
+  EXPECT_EQ(store.ReadSetting("Opt", "Other", ""), "x");
+  EXPECT_EQ(store.ReadSetting("Opt", "Path", ""), "p");
+  EXPECT_TRUE(store.ListSection("Gone").empty());
+
+  // Writable again: the next write saves everything kept, in its order.
+  file.read_only = false;
+  store.WriteSetting("Opt", "Later", "1");
+  SettingsStore reloaded(std::make_unique<MemoryStoreFile>(disk.SharedState()));
+  EXPECT_EQ(reloaded.ListSection("Opt"),
+            (Pairs{{"Zone", "new"}, {"Other", "x"}, {"Path", "p"}, {"Later", "1"}}));
+  EXPECT_EQ(reloaded.ListSection("Win"), (Pairs{{"Top", "1"}}));
+  EXPECT_TRUE(reloaded.ListSection("Gone").empty());
+  EXPECT_EQ(notices.size(), 1u);
+  // Nothing kept any more: a reload shows the file alone.
+  other.WriteSetting("Win", "Top", "2");
+  EXPECT_TRUE(store.Refresh());
+  EXPECT_EQ(store.ReadSetting("Win", "Top", ""), "2");
+
+  // A new spell is told again.
+  file.read_only = true;
+  store.WriteSetting("Opt", "Zone", "again");
+  EXPECT_EQ(notices.size(), 2u);
+}
+
+TEST(SettingsStore, AFileWithoutWritePermissionIsLeftAsItWas) {
+  testing::TempFolder dir;
+  const std::string path = dir.File("QSOPAD.ini");
+  SettingsStore store(OnDisk(path));
+  store.WriteSetting("Opt", "Zone", "old");
+  const std::string before = Slurp(path);
+  namespace fs = std::filesystem;
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  std::string notice;
+  store.OnReadOnly([&](const std::string& message) { notice = message; });
+  store.WriteSetting("Opt", "Zone", "new");
+  EXPECT_THAT(notice, HasSubstr("\"" + path + "\" is read-only"));
+  EXPECT_EQ(Slurp(path), before);
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_FALSE(fs::exists(path + ".tmp"));
+  EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "new");
 }
 
 TEST(SettingsStore, LinesItCannotPlaceAreKeptVerbatimAndNeverCrash) {
