@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/main_view.h"
 #include "common/error.h"
@@ -33,6 +34,21 @@ class Win32ErrorReporter : public ErrorReporter {
 };
 
 Win32ErrorReporter reporter;
+
+// A settings file the operator made read-only is not an error: the store keeps the changes
+// in memory and the program goes on. The notice is shown from the message loop through a
+// one-shot timer, not from inside the write that found the flag: that write may sit in the
+// middle of a handler, and a message box runs a loop of its own. Timers with a procedure
+// are run by every loop's DispatchMessage, a modal dialog's as well.
+std::wstring read_only_notice;
+
+void CALLBACK ShowReadOnlyNotice(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  const std::wstring text = std::move(read_only_notice);
+  read_only_notice.clear();
+  MessageBoxW(main_form ? main_form->hwnd() : nullptr, text.c_str(), L"QSOPAD",
+              MB_OK | MB_ICONWARNING);
+}
 
 }  // namespace
 
@@ -79,6 +95,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                 L"QSOPAD", MB_OK | MB_ICONERROR);
     return 1;
   }
+
+  store->OnReadOnly([](const std::string& message) {
+    read_only_notice = Widen(message);
+    SetTimer(nullptr, 0, 0, ShowReadOnlyNotice);
+  });
 
   Win32WindowSystem windows;
   Form1 form(*store, windows, reporter);

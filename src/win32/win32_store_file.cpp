@@ -17,10 +17,24 @@ namespace qsopad {
 namespace {
 
 // A virus scanner, an indexer or another copy of the program reading the file holds it
-// open for a moment; replacing or opening it then fails with one of these. Worth a retry.
+// open for a moment; opening it then fails with one of these. Worth a retry. Access denied
+// is not: a file the user may not read stays so, and retrying it only kept the error back
+// for two and a half seconds.
 bool IsTransient(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION;
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Replacing a file that another program has open, even one that shares it for deletion,
+// is refused with access denied: by Windows without POSIX rename semantics, and by Wine
+// always. Another copy of QSOPAD reading the file after a change does just that, so for a
+// replace access denied passes too, unless the file is read-only, which is checked first.
+bool IsTransientReplace(DWORD error) {
+  return IsTransient(error) || error == ERROR_ACCESS_DENIED;
+}
+
+bool IsReadOnly(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 constexpr int kAttempts = 40;  // with the pauses below, about two seconds in all
 void PauseBeforeRetry(int attempt) { Sleep(attempt < 10 ? 10 : 60); }
@@ -66,6 +80,15 @@ bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? L"." : path.substr(0, slash);
+}
+
+[[noreturn]] void FailReadOnly(const std::wstring& path) {
+  throw ReadOnlyStoreFile("The settings file \"" + Narrow(path) + "\" is read-only");
+}
+
 }  // namespace
 
 Win32StoreFile::Win32StoreFile(std::wstring path)
@@ -75,7 +98,17 @@ std::unique_ptr<StoreFile::Lock> Win32StoreFile::LockExclusive() {
   FileHandle file(CreateFileW(lock_.c_str(), GENERIC_READ | GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) Fail("Cannot open the settings lock file", lock_, GetLastError());
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    // The lock file is ours, not the operator's: a missing folder is reported as the
+    // settings file's.
+    if (IsMissing(error)) {
+      throw Error("Cannot write the settings file \"" + Narrow(path_) + "\": its folder \"" +
+                  Narrow(FolderOf(path_)) + "\" does not exist (error " + SystemErrorText(error) +
+                  ")");
+    }
+    Fail("Cannot open the settings lock file", lock_, error);
+  }
   // Locks belong to the handle, so two stores in one process exclude each other as well.
   OVERLAPPED whole{};
   if (!LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
@@ -118,6 +151,8 @@ void Win32StoreFile::ReplaceAll(const std::string& bytes) {
   WIN32_FILE_ATTRIBUTE_DATA old{};
   DWORD ignored = 0;
   const bool had_old = Attributes(path_, old, ignored);
+  // MoveFileEx replaces a read-only file under Wine, and the flag goes with it.
+  if (had_old && (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) FailReadOnly(path_);
 
   {
     // A temporary file left by an interrupted write is simply overwritten.
@@ -159,8 +194,11 @@ void Win32StoreFile::ReplaceAll(const std::string& bytes) {
       return;
     }
     const DWORD error = GetLastError();
-    if (!IsTransient(error) || attempt + 1 == kAttempts) {
+    // Made read-only since the check above: Windows refuses with access denied.
+    const bool read_only = error == ERROR_ACCESS_DENIED && IsReadOnly(path_);
+    if (read_only || !IsTransientReplace(error) || attempt + 1 == kAttempts) {
       DeleteFileW(temp_.c_str());
+      if (read_only) FailReadOnly(path_);
       Fail("Cannot replace the settings file", path_, error);
     }
     PauseBeforeRetry(attempt);
