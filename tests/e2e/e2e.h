@@ -20,6 +20,20 @@ std::vector<Scenario>& Registry();
 std::vector<Scenario>& Benchmarks();
 std::vector<Scenario>& Screens();
 
+// Helper processes that a scenario starts from the driver itself: "--child NAME ARGS...".
+// The body gets ARGS and returns the exit code.
+struct Child {
+  const char* name;
+  std::function<int(const std::vector<std::string>&)> body;
+};
+std::vector<Child>& Children();
+
+struct ChildRegistrar {
+  ChildRegistrar(const char* name, std::function<int(const std::vector<std::string>&)> body) {
+    Children().push_back({name, std::move(body)});
+  }
+};
+
 struct Registrar {
   Registrar(std::vector<Scenario>& into, const char* name, std::function<void()> body) {
     into.push_back({name, std::move(body)});
@@ -46,6 +60,11 @@ void Log(const std::string& what);
 #define E2E_BENCHMARK(name) E2E_REGISTER(::e2e::Benchmarks(), name)
 // The manual's screenshots (docs/screens.sh): not tests, run by "--screens NAME".
 #define E2E_SCREENS(name) E2E_REGISTER(::e2e::Screens(), name)
+
+#define E2E_CHILD(name)                                                                    \
+  static int E2E_CAT(child_, name)(const std::vector<std::string>& args);                   \
+  static ::e2e::ChildRegistrar E2E_CAT(child_registrar_, name)(#name, &E2E_CAT(child_, name)); \
+  static int E2E_CAT(child_, name)(const std::vector<std::string>& args)
 
 #define E2E_MSG(expr_text, extra)                                       \
   (std::ostringstream() << expr_text << extra).str()

@@ -1,6 +1,7 @@
 // Entry of the end-to-end driver: "--list" prints the scenario names, a name runs one, and
 // "--bench NAME" runs one of the measurements that bench/e2e_timings.sh calls, and
-// "--screens SET" takes the manual's screenshots for docs/screens.sh.
+// "--screens SET" takes the manual's screenshots for docs/screens.sh; "--child NAME ARGS"
+// is a helper process that a scenario starts.
 #include <windows.h>
 
 #include <chrono>
@@ -25,6 +26,11 @@ std::vector<Scenario>& Registry() {
 std::vector<Scenario>& Benchmarks() {
   static std::vector<Scenario> benchmarks;
   return benchmarks;
+}
+
+std::vector<Child>& Children() {
+  static std::vector<Child> children;
+  return children;
 }
 
 std::vector<Scenario>& Screens() {
@@ -52,6 +58,19 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
     for (const auto& s : e2e::Registry()) std::printf("%s\n", s.name);
     return 0;
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "--child") == 0) {
+    for (const auto& c : e2e::Children()) {
+      if (std::strcmp(c.name, argv[2]) != 0) continue;
+      try {
+        return c.body(std::vector<std::string>(argv + 3, argv + argc));
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "child %s: %s\n", c.name, e.what());
+        return 3;
+      }
+    }
+    std::fprintf(stderr, "no child named %s\n", argv[2]);
+    return 2;
   }
   const bool bench = argc == 3 && std::strcmp(argv[1], "--bench") == 0;
   const bool screens = argc == 3 && std::strcmp(argv[1], "--screens") == 0;

@@ -1,0 +1,526 @@
+// Kill tests: writer processes (this driver again, as "--child") write settings or append
+// ADIF records through the real Windows adapters and are killed with TerminateProcess at
+// random points, then started again where they stopped, until every write has returned.
+// After each kill the files must be whole and hold every write that a writer had seen
+// return; a writer reports each such write on a line of its own report file.
+//
+// QSOPAD_KILL_SEED=n makes a run draw the same random numbers again (each run logs its
+// seed); where the kills land also depends on the machine's speed.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "adif/adif.h"
+#include "common/error.h"
+#include "driver.h"
+#include "e2e.h"
+#include "options/memory_store_file.h"
+#include "options/settings_catalogue.h"
+#include "options/settings_store.h"
+#include "options/settings_values.h"
+#include "win32_log_file.h"
+#include "win32_store_file.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr char kSection[] = "Kill";
+// A writer that has shown no progress for this long is stuck, not slow.
+constexpr int kStuckMs = 20000;
+// Kills stop after this long and the writers finish undisturbed, which keeps a scenario
+// within its time limit on a slow machine; the figures show how many kills there were.
+constexpr int kKillingMs = 80000;
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+int Number(const std::string& text) {
+  char* end = nullptr;
+  const long n = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0') throw qsopad::Error("not a number: \"" + text + "\"");
+  return static_cast<int>(n);
+}
+
+std::string Key(const std::string& prefix, int i) {
+  std::string key = prefix;
+  key += std::to_string(i);
+  return key;
+}
+
+// Write i of a settings writer: every few writes two keys at once, the "Last" key with
+// it, so that a torn batch shows as a key without its "Last".
+bool IsBatch(int i) { return i % 5 == 4; }
+
+// Bytes the file's escapes must carry, and enough of them that a write takes a while.
+std::string SettingValue(const std::string& prefix, int i) {
+  std::string value = " " + Key(prefix, i) + " =\\\r\n[x];\t";
+  value.append(static_cast<std::size_t>(i % 13) * 7, static_cast<char>('a' + i % 26));
+  return value + "\xB0 ";
+}
+
+// The ADIF contact of record i: every built-in field, of lengths that vary, so that
+// records end anywhere in a disk page.
+qsopad::AdifTable AdifContact(int i) {
+  qsopad::AdifTable table;
+  const std::string n = std::to_string(i);
+  table[0].Data = "KL" + n;
+  table[1].Data = "Name " + std::string(static_cast<std::size_t>(i % 17), 'x');
+  table[2].Data = "20M";
+  table[3].Data = "20240101";
+  table[4].Data = "1200";
+  table[6].Data = "PSK31";
+  table[7].Data = "599";
+  table[8].Data = "579";
+  table[9].Data = "14.070";
+  table[11].Data = "note " + n + " <eor> " + std::string(static_cast<std::size_t>(i % 29) * 9, 'n');
+  return table;
+}
+
+// Appends a line per returned write. One WriteFile each, no buffer of our own: what was
+// written is the system's once the call returns, and a kill cannot take it back.
+class Report {
+ public:
+  explicit Report(const std::string& path)
+      : file_(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    if (file_ == INVALID_HANDLE_VALUE) {
+      throw qsopad::Error("cannot open the report " + path + ": error " + std::to_string(GetLastError()));
+    }
+  }
+  ~Report() { CloseHandle(file_); }
+  Report(const Report&) = delete;
+  Report& operator=(const Report&) = delete;
+
+  void Returned(int i) {
+    const std::string line = std::to_string(i) + "\n";
+    DWORD written = 0;
+    if (!WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
+        written != line.size()) {
+      throw qsopad::Error("cannot write the report: error " + std::to_string(GetLastError()));
+    }
+  }
+
+ private:
+  HANDLE file_;
+};
+
+// The writes a report lists, in order. A line without its line end is a report cut by a
+// kill and is left out; anything else that is not a number fails.
+std::vector<int> ReadReport(const std::string& path) {
+  const std::string bytes = ReadFileText(path);
+  std::vector<int> done;
+  std::size_t start = 0;
+  for (std::size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1) {
+    done.push_back(Number(bytes.substr(start, end - start)));
+  }
+  return done;
+}
+
+}  // namespace
+
+// settings_writer FILE REPORT PREFIX FIRST LAST: writes FIRST..LAST-1 into the settings file.
+E2E_CHILD(settings_writer) {
+  if (args.size() != 5) throw qsopad::Error("settings_writer FILE REPORT PREFIX FIRST LAST");
+  const std::string& prefix = args[2];
+  qsopad::SettingsStore store(std::make_unique<qsopad::Win32StoreFile>(Wide(args[0])));
+  Report report(args[1]);
+  for (int i = Number(args[3]); i < Number(args[4]); ++i) {
+    if (IsBatch(i)) {
+      store.WriteSettings({{kSection, Key(prefix, i), SettingValue(prefix, i)},
+                           {kSection, prefix + "Last", std::to_string(i)}});
+    } else {
+      store.WriteSetting(kSection, Key(prefix, i), SettingValue(prefix, i));
+    }
+    report.Returned(i);
+  }
+  return 0;
+}
+
+// adif_writer FILE REPORT FIRST LAST: appends records FIRST..LAST-1 to the ADIF file.
+E2E_CHILD(adif_writer) {
+  if (args.size() != 4) throw qsopad::Error("adif_writer FILE REPORT FIRST LAST");
+  qsopad::SettingsStore store(std::make_unique<qsopad::MemoryStoreFile>());
+  qsopad::WriteText(store, qsopad::keys::kAdifFile, args[0]);
+  qsopad::Win32LogFiles files;
+  Report report(args[1]);
+  for (int i = Number(args[2]); i < Number(args[3]); ++i) {
+    const qsopad::LogWriteResult r = qsopad::WriteAdifRecord(AdifContact(i), store, files);
+    if (r.outcome != qsopad::LogWriteResult::kWritten) {
+      throw qsopad::Error("record " + std::to_string(i) + ": " + qsopad::LogFileErrorText(r));
+    }
+    report.Returned(i);
+  }
+  return 0;
+}
+
+namespace {
+
+// One writer process, started again after each kill at its first unreported write.
+struct Writer {
+  std::string label;   // for messages
+  std::string report;  // its report file
+  int target = 0;      // writes to do in all
+  std::function<std::string(int first)> args;  // the child's arguments
+
+  HANDLE process = nullptr;
+  std::int64_t startedMs = 0, progressMs = 0, killAtMs = -1;
+  int reportedAtStart = 0;
+  int killAfter = 0;                 // further writes to let return before the kill's moment
+  std::int64_t firstReturnMs = -1;   // when the run's first returned write was seen
+  int firstReturned = 0;             // writes reported by then
+  double msPerWrite = 10;            // as the last run measured it
+  int startupMs = 150;               // from the start to the first return, as last measured
+  int done = 0;                // writes reported so far
+  std::set<int> inFlight;      // writes under way at a kill: these alone may appear twice
+};
+
+struct Figures {
+  int kills = 0, checks = 0, losses = 0, tempsLeft = 0;
+  int startupKills = 0;  // before the run's first write had returned
+};
+
+class KillRun {
+ public:
+  // `check` examines the files after a kill (and once at the end); it returns the number
+  // of reported writes it did not find. One run in four is killed while it starts up,
+  // within the time its start took last; the others once up to `writesPerRun` writes have
+  // returned, a random moment of up to two writes' time later. How long a write takes
+  // varies a hundredfold with the disk's load: measured so, the kills land anywhere in a
+  // write however fast the writers are.
+  KillRun(std::vector<Writer>& writers, std::function<int()> check, int writesPerRun)
+      : writers_(writers), check_(std::move(check)), writesPerRun_(writesPerRun) {
+    seed_ = static_cast<unsigned>(GetTickCount() ^ GetCurrentProcessId());
+    char value[32] = {};
+    if (GetEnvironmentVariableA("QSOPAD_KILL_SEED", value, sizeof value) > 0)
+      seed_ = static_cast<unsigned>(std::strtoul(value, nullptr, 10));
+    random_.seed(seed_);
+    Log("seed " + std::to_string(seed_));
+  }
+  ~KillRun() {
+    for (Writer& w : writers_) {
+      if (!w.process) continue;
+      TerminateProcess(w.process, 1);
+      WaitForSingleObject(w.process, 5000);
+      CloseHandle(w.process);
+    }
+  }
+
+  Figures Run() {
+    for (;;) {
+      bool all_done = true;
+      for (Writer& w : writers_) {
+        if (w.done < w.target || w.process) all_done = false;
+        Step(w);
+      }
+      if (all_done) break;
+      Sleep(1);
+    }
+    ++figures_.checks;
+    figures_.losses += check_();
+    return figures_;
+  }
+
+  bool TempLeft(bool left) {
+    if (left) ++figures_.tempsLeft;
+    return left;
+  }
+
+ private:
+  int Uniform(int below) { return static_cast<int>(random_() % static_cast<unsigned>(below)); }
+
+  void Start(Writer& w) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string line = std::string("\"") + exe + "\" --child " + w.args(w.done);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    // Starting a process right after another ended now and then fails with 1359 under Wine.
+    for (int attempt = 0; attempt < 2 && !pi.hProcess; ++attempt) {
+      if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        const DWORD error = GetLastError();
+        REQUIRE_MSG(error == ERROR_INTERNAL_ERROR && attempt == 0,
+                    "cannot start " << w.label << ": error " << error << " (" << line << ")");
+        Sleep(200);
+      }
+    }
+    CloseHandle(pi.hThread);
+    w.process = pi.hProcess;
+    w.startedMs = w.progressMs = NowMs();
+    w.reportedAtStart = w.done;
+    // Now and then a kill while the writer starts up and makes its first write, otherwise
+    // one at a random moment after it has made some progress.
+    w.killAtMs = Uniform(4) == 0 ? w.startedMs + Uniform(w.startupMs + 1) : -1;
+    w.killAfter = Uniform(writesPerRun_);
+    if (w.startedMs - startMs_ > kKillingMs) {
+      if (!stopped_) Log("no more kills after " + std::to_string(kKillingMs / 1000) + " s");
+      stopped_ = true;
+      w.killAtMs = -1;
+      w.killAfter = w.target;
+    }
+    w.firstReturnMs = -1;
+  }
+
+  void Step(Writer& w) {
+    if (!w.process) {
+      if (w.done < w.target) Start(w);
+      return;
+    }
+    const std::int64_t now = NowMs();
+    if (WaitForSingleObject(w.process, 0) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      GetExitCodeProcess(w.process, &code);
+      Finish(w);
+      REQUIRE_MSG(code == 0, w.label << " ended with exit code " << code << " (see its message above)");
+      REQUIRE_MSG(w.done == w.target,
+                  w.label << " ended normally after " << w.done << " of " << w.target << " writes");
+      return;
+    }
+    const int reported = static_cast<int>(ReadReport(w.report).size());
+    if (reported > w.done) w.progressMs = now;
+    w.done = reported;
+    REQUIRE_MSG(now - w.progressMs < kStuckMs,
+                w.label << " made no progress in " << kStuckMs << " ms at write " << w.done);
+    if (w.firstReturnMs < 0 && w.done > w.reportedAtStart) {
+      w.firstReturnMs = now;
+      w.firstReturned = w.done;
+      w.startupMs = static_cast<int>(now - w.startedMs);
+    }
+    if (w.killAtMs < 0 && w.firstReturnMs >= 0 && w.done >= w.firstReturned + w.killAfter) {
+      if (w.done > w.firstReturned) w.msPerWrite = double(now - w.firstReturnMs) / (w.done - w.firstReturned);
+      w.killAtMs = now + Uniform(1 + static_cast<int>(2 * w.msPerWrite));
+    }
+    if (w.killAtMs < 0 || now < w.killAtMs) return;
+
+    TerminateProcess(w.process, 99);
+    REQUIRE_MSG(WaitForSingleObject(w.process, 10000) == WAIT_OBJECT_0, w.label << " outlived its kill");
+    DWORD code = 0;
+    GetExitCodeProcess(w.process, &code);
+    Finish(w);
+    if (code != 99) {  // it had ended by itself just before
+      REQUIRE_MSG(code == 0, w.label << " ended with exit code " << code << " (see its message above)");
+      return;
+    }
+    ++figures_.kills;
+    if (w.done == w.reportedAtStart) ++figures_.startupKills;
+    w.inFlight.insert(w.done);
+    ++figures_.checks;
+    const int lost = check_();
+    figures_.losses += lost;
+    REQUIRE_MSG(lost == 0, lost << " returned writes lost after kill " << figures_.kills << " of "
+                                << w.label << " (seed " << seed_ << ")");
+  }
+
+  void Finish(Writer& w) {
+    CloseHandle(w.process);
+    w.process = nullptr;
+    // The report counts each write once, in order.
+    const std::vector<int> listed = ReadReport(w.report);
+    w.done = static_cast<int>(listed.size());
+    for (std::size_t i = 0; i < listed.size(); ++i)
+      REQUIRE_MSG(listed[i] == static_cast<int>(i), w.report << " line " << i + 1 << " reads " << listed[i]);
+  }
+
+  std::vector<Writer>& writers_;
+  std::function<int()> check_;
+  int writesPerRun_;
+  std::int64_t startMs_ = NowMs();
+  bool stopped_ = false;
+  unsigned seed_ = 0;
+  std::mt19937 random_;
+  Figures figures_;
+};
+
+void LogFigures(const std::string& what, const Figures& f) {
+  Log(what + ": " + std::to_string(f.kills) + " kills (" + std::to_string(f.startupKills) +
+      " before the run's first write returned), " + std::to_string(f.checks) + " files checked, " +
+      std::to_string(f.losses) + " losses, " + std::to_string(f.tempsLeft) +
+      " checks found a temporary file");
+}
+
+// The names in the folder.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  HANDLE h = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  return names;
+}
+
+// Checks the settings file after a kill: whole (our header, every line an entry of the one
+// section, CR LF at the end), each entry the value its writer gave it, a batch whole, and
+// every write the writers reported present. Returns the reported writes missing.
+int CheckSettings(const std::string& folder, std::vector<Writer>& writers, KillRun& run) {
+  // The reports first: a write reported by then is in any version of the file read after.
+  std::vector<std::vector<int>> reported;
+  for (const Writer& w : writers) reported.push_back(ReadReport(w.report));
+  const std::string path = JoinPath(folder, "QSOPAD.ini");
+  std::string bytes = ReadFileText(path);
+  // A file there that could not be read: the other writer's replace in its way.
+  for (int again = 0; bytes.empty() && FileExists(path) && again < 50; ++again) {
+    Sleep(10);
+    bytes = ReadFileText(path);
+  }
+
+  // Nothing but the file, its lock and at most the one temporary file of a killed write.
+  bool temp = false;
+  for (const std::string& name : Listing(folder)) {
+    if (name == "QSOPAD.ini.tmp") {
+      temp = true;
+      continue;
+    }
+    CHECK_MSG(name == "QSOPAD.ini" || name == "QSOPAD.ini.lock" ||
+                  (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0),
+              "unexpected file " << name << " beside the settings");
+  }
+  run.TempLeft(temp);
+
+  int lost = 0;
+  if (bytes.empty()) {
+    for (std::size_t k = 0; k < writers.size(); ++k) {
+      CHECK_MSG(reported[k].empty(), "no settings file, yet " << writers[k].label << " reported "
+                                                              << reported[k].size() << " writes");
+      lost += static_cast<int>(reported[k].size());
+    }
+    return lost;
+  }
+  auto file = std::make_unique<qsopad::MemoryStoreFile>();
+  file->SetBytes(bytes);
+  const qsopad::SettingsStore store(std::move(file));
+  const auto entries = store.ListSection(kSection);
+  const std::size_t lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+  REQUIRE_MSG(bytes.rfind("; QSOPAD settings\r\n", 0) == 0 && bytes.size() >= 2 &&
+                  bytes.compare(bytes.size() - 2, 2, "\r\n") == 0 && lines == entries.size() + 3,
+              "the settings file is not whole: " << bytes.size() << " bytes, " << lines << " lines, "
+                                                 << entries.size() << " entries; its end: \""
+                                                 << bytes.substr(bytes.size() > 80 ? bytes.size() - 80 : 0)
+                                                 << "\"");
+  for (std::size_t k = 0; k < writers.size(); ++k) {
+    const std::string prefix = writers[k].label;
+    int batches = -1;  // the highest batch write present
+    for (const auto& [key, value] : entries) {
+      if (key.rfind(prefix, 0) != 0 || key == prefix + "Last") continue;
+      const int i = Number(key.substr(prefix.size()));
+      CHECK_MSG(value == SettingValue(prefix, i), key << " holds \"" << value << "\"");
+      if (IsBatch(i)) batches = std::max(batches, i);
+    }
+    const int last = Number(store.ReadSetting(kSection, prefix + "Last", "-1"));
+    CHECK_MSG(last >= batches, prefix << "Last is " << last << ", yet write " << batches
+                                      << " of its batch is present: a batch came apart");
+    for (const int i : reported[k]) {
+      if (store.ReadSetting(kSection, Key(prefix, i), "") == SettingValue(prefix, i)) continue;
+      ++lost;
+      CHECK_MSG(false, "write " << Key(prefix, i) << " had returned but is not in the file");
+    }
+  }
+  return lost;
+}
+
+// A settings writer's run: writers with the prefixes given, each writing `count` keys.
+void KillSettingsWriters(const std::vector<std::string>& prefixes, int count, int writesPerRun,
+                         const std::string& what) {
+  TempFolder folder("kill-settings");
+  const std::string path = folder.File("QSOPAD.ini");
+  std::vector<Writer> writers;
+  for (const std::string& prefix : prefixes) {
+    Writer w;
+    w.label = prefix;
+    w.report = folder.File(prefix + "-report.txt");
+    w.target = count;
+    w.args = [path, report = w.report, prefix, count](int first) {
+      return "settings_writer \"" + path + "\" \"" + report + "\" " + prefix + " " + std::to_string(first) +
+             " " + std::to_string(count);
+    };
+    writers.push_back(std::move(w));
+  }
+  std::unique_ptr<KillRun> run;
+  run = std::make_unique<KillRun>(writers, [&] { return CheckSettings(folder.path(), writers, *run); },
+                                  writesPerRun);
+  const Figures f = run->Run();
+  LogFigures(what, f);
+  CHECK_MSG(f.losses == 0, f.losses << " returned writes lost");
+  CHECK_MSG(f.kills >= 20, "only " << f.kills << " kills: the writers were too quick to hit");
+  // A temporary file left by a kill was taken over by the next write.
+  CHECK_MSG(!FileExists(path + ".tmp"), "a temporary file was left behind at the end");
+}
+
+// Checks the ADIF file after a kill: our header, then whole records only, each exactly the
+// bytes of its contact, in order, a record twice only where a kill came between its write
+// and its report; every reported record present. Returns the reported records missing.
+int CheckAdif(const std::string& path, const Writer& w) {
+  const std::vector<int> reported = ReadReport(w.report);
+  const std::string bytes = ReadFileText(path);
+  if (bytes.empty()) {
+    CHECK_MSG(reported.empty(), "no ADIF file, yet " << reported.size() << " records reported");
+    return static_cast<int>(reported.size());
+  }
+  REQUIRE_MSG(bytes.rfind(qsopad::kAdifHeader, 0) == 0,
+              "the ADIF file does not start with the header: \"" << bytes.substr(0, 40) << "\"");
+  std::set<int> present;
+  int previous = -1;
+  for (std::size_t at = sizeof qsopad::kAdifHeader - 1; at < bytes.size();) {
+    const std::string call = "<CALL:";
+    std::size_t open = at + call.size(), close = bytes.find('>', open);
+    std::size_t eol = bytes.find("\r\n", at);
+    REQUIRE_MSG(bytes.compare(at, call.size(), call) == 0 && close != std::string::npos && eol != std::string::npos,
+                "no record starts at byte " << at << ": \"" << bytes.substr(at, 60) << "\"");
+    const int i = Number(bytes.substr(close + 3, eol - close - 3));  // after ">KL"
+    const std::string expected = qsopad::AdifRecordText(AdifContact(i), false);
+    REQUIRE_MSG(bytes.compare(at, expected.size(), expected) == 0,
+                "record " << i << " at byte " << at << " is not whole: \"" << bytes.substr(at, expected.size())
+                          << "\"");
+    REQUIRE_MSG(i == previous + 1 || (i == previous && w.inFlight.count(i)),
+                "record " << i << " follows record " << previous);
+    present.insert(i);
+    previous = i;
+    at += expected.size();
+  }
+  int lost = 0;
+  for (const int i : reported) {
+    if (present.count(i)) continue;
+    ++lost;
+    CHECK_MSG(false, "record " << i << " had returned but is not in the file");
+  }
+  return lost;
+}
+
+}  // namespace
+
+E2E_SCENARIO(kill_settings_writer) {
+  KillSettingsWriters({"a"}, 1000, 3, "1,000 settings writes");
+}
+
+E2E_SCENARIO(kill_two_settings_writers_at_once) {
+  KillSettingsWriters({"a", "b"}, 300, 3, "two copies, 300 settings writes each");
+}
+
+E2E_SCENARIO(kill_adif_writer) {
+  TempFolder folder("kill-adif");
+  const std::string path = folder.File("log.adi");
+  std::vector<Writer> writers(1);
+  Writer& w = writers[0];
+  w.label = "ADIF writer";
+  w.report = folder.File("report.txt");
+  w.target = 1000;
+  w.args = [&](int first) {
+    return "adif_writer \"" + path + "\" \"" + w.report + "\" " + std::to_string(first) + " 1000";
+  };
+  KillRun run(writers, [&] { return CheckAdif(path, w); }, 3);
+  const Figures f = run.Run();
+  LogFigures("1,000 ADIF appends", f);
+  CHECK_MSG(f.losses == 0, f.losses << " returned records lost");
+  CHECK_MSG(f.kills >= 20, "only " << f.kills << " kills: the writer was too quick to hit");
+}
