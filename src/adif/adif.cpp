@@ -134,7 +134,9 @@ LogWriteResult WriteAdifRecord(const AdifTable& table, const SettingsStore& stor
     const bool is_new = !files.CanRead(path);
     file = files.OpenForAppend(path);
     before = file->Size();
-    std::string bytes = is_new ? kAdifHeader : "";
+    // An empty file is new as well: one that a crash left right after creating it would
+    // otherwise never get its header.
+    std::string bytes = is_new || before == 0 ? kAdifHeader : "";
     const std::string record = AdifRecordText(table, ReadBool(store, keys::kZero));
     bytes += record;
     if (!bytes.empty()) {

@@ -206,6 +206,12 @@ TEST_F(AdifTest, FileCasesNoNameNewHeaderOnlyAndAFolder) {
   t[0].Data = "K\xD8" "ABC";
   WriteAdifRecord(t, store, files);
   EXPECT_EQ(Slurp(path), "QSOPAD Log file <eoh>\r\n<CALL:5>K0ABC\r\n<eor>\r\n");
+  // An empty file, as a crash right after creating it leaves: the header first.
+  const std::string empty = folder.File("empty.adi");
+  std::ofstream(empty, std::ios::binary).close();
+  Adif("File", empty);
+  WriteAdifRecord(t, store, files);
+  EXPECT_EQ(Slurp(empty), "QSOPAD Log file <eoh>\r\n<CALL:5>K0ABC\r\n<eor>\r\n");
   // A folder: a failure that names the file, and nothing else happens.
   Adif("File", folder.File(""));
   const LogWriteResult r = WriteAdifRecord(t, store, files);
