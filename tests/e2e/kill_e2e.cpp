@@ -391,8 +391,9 @@ int CheckSettings(const std::string& folder, std::vector<Writer>& writers, KillR
   int lost = 0;
   if (bytes.empty()) {
     for (std::size_t k = 0; k < writers.size(); ++k) {
-      CHECK_MSG(reported[k].empty(), "no settings file, yet " << writers[k].label << " reported "
-                                                              << reported[k].size() << " writes");
+      CHECK_MSG(reported[k].empty(), "the settings file is " << (FileExists(path) ? "empty" : "missing")
+                                                             << ", yet " << writers[k].label << " reported "
+                                                             << reported[k].size() << " writes");
       lost += static_cast<int>(reported[k].size());
     }
     return lost;
@@ -464,7 +465,8 @@ int CheckAdif(const std::string& path, const Writer& w) {
   const std::vector<int> reported = ReadReport(w.report);
   const std::string bytes = ReadFileText(path);
   if (bytes.empty()) {
-    CHECK_MSG(reported.empty(), "no ADIF file, yet " << reported.size() << " records reported");
+    CHECK_MSG(reported.empty(), "the ADIF file is " << (FileExists(path) ? "empty" : "missing") << ", yet "
+                                                    << reported.size() << " records reported");
     return static_cast<int>(reported.size());
   }
   REQUIRE_MSG(bytes.rfind(qsopad::kAdifHeader, 0) == 0,
