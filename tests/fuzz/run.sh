@@ -28,20 +28,20 @@ done
 
 build_failed() { echo "  FAIL  fuzz build: $1"; echo "fuzz: 0 passed, ${#targets[@]} failed"; exit 1; }
 
-# clang, and the libFuzzer runtime, which Debian ships apart from it (libclang-rt-N-dev since
-# clang 14; before, libclang-common-N-dev, which clang needs anyway, held it).
+# clang, and the libFuzzer runtime when clang cannot link a fuzzer without it: Debian ships
+# the runtime apart (libclang-rt-N-dev since clang 14).
 PACKAGES=(cmake make clang)
 ensure_packages || build_failed "cannot install clang"
 major=$(clang++ -dumpversion | cut -d. -f1)
-if apt-cache show "libclang-rt-$major-dev" >/dev/null 2>&1; then
-  PACKAGES=("libclang-rt-$major-dev")
-  ensure_packages || build_failed "cannot install libclang-rt-$major-dev"
-fi
 mkdir -p "$OUT"
 printf '#include <cstddef>\n#include <cstdint>\nextern "C" int LLVMFuzzerTestOneInput(const std::uint8_t*, std::size_t) { return 0; }\n' \
   >"$OUT/probe.cpp"
-clang++ -fsanitize=fuzzer,address,undefined "$OUT/probe.cpp" -o "$OUT/probe" >"$OUT/probe.log" 2>&1 ||
-  { cat "$OUT/probe.log"; build_failed "clang++ $major cannot link -fsanitize=fuzzer"; }
+probe() { clang++ -fsanitize=fuzzer,address,undefined "$OUT/probe.cpp" -o "$OUT/probe" >"$OUT/probe.log" 2>&1; }
+if ! probe; then
+  PACKAGES=("libclang-rt-$major-dev")
+  ensure_packages && probe ||
+    { cat "$OUT/probe.log"; build_failed "clang++ $major cannot link -fsanitize=fuzzer"; }
+fi
 
 log "fuzz targets: build (clang $major, libFuzzer, ASan, UBSan)"
 cmake -S "$ROOT" -B "$OUT" -DQSOPAD_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
