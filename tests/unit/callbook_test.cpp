@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -96,36 +95,6 @@ TEST(Callbook, ResultTextsAndNames) {
   full = "K2ABC" + H(28);
   full.resize(kBuckAnswerSize, 'y');
   EXPECT_EQ(BuckAnswer(ExactBuffer(full).view()), H(1) + full);
-}
-
-// Random answers, many bytes tags or commas: every reader stays in the block, and every
-// field is the run after the first tag that keeps its library's rule.
-TEST(Callbook, RandomAnswersStayInTheirBuffer) {
-  std::mt19937 rng(31);
-  std::uniform_int_distribution<int> any(0, 255), fly_tag(1, 25), buck_tag(181, 208), pick(0, 3);
-  for (int round = 0; round < 3000; ++round) {
-    const bool fly = round % 2 == 0;
-    std::string bytes(fly ? kFlyAnswerSize : kQrzAnswerSize, ' ');
-    for (char& c : bytes) {
-      const int kind = pick(rng);
-      c = static_cast<char>(kind == 0 ? (fly ? fly_tag(rng) : buck_tag(rng)) : kind == 1 ? ',' : any(rng));
-    }
-    const ExactBuffer raw(bytes);
-    SCOPED_TRACE(round);
-    (void)(fly ? FlyResult(raw.view()) + FlyName(raw.view()) : BuckResult(BuckAnswer(raw.view())) + QrzName(UpToNul(raw.view())));
-    const auto keeps = [&](char c) { return fly ? static_cast<unsigned char>(c) >= 32 : static_cast<unsigned char>(c) < 128; };
-    for (int n = 1; n <= 28; ++n) {
-      const std::string field = TaggedField(fly ? TagRule::kFlyingHorse : TagRule::kBuckmaster, n, raw.view());
-      const std::size_t tag = bytes.find(static_cast<char>(fly ? n : 180 + n));
-      if (tag == std::string::npos) {
-        ASSERT_EQ(field, "");
-        continue;
-      }
-      const std::size_t end = tag + 1 + field.size();
-      ASSERT_EQ(bytes.compare(tag + 1, field.size(), field), 0);
-      ASSERT_TRUE(std::all_of(field.begin(), field.end(), keeps) && (end == bytes.size() || !keeps(bytes[end])));
-    }
-  }
 }
 
 // Records each call with its arguments and answers as told; the buffer must come filled

@@ -259,45 +259,5 @@ TEST(FccLookup, MissingFilesAndAReadOnlyIndex) {
   }
 }
 
-// Random indexes (sorted keys with wild positions, or noise) over random data: the lookup
-// never fails on files it can open, never crashes and never reads outside its buffers.
-TEST(FccLookup, RandomFiles) {
-  std::mt19937 rng(7);
-  const std::string bytes = "AKW019|| ,\r\n\n|ZZ\x80\xFF";
-  Database db;
-  for (int round = 0; round < 150; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    std::string data(rng() % 3 == 0 ? rng() % 200 : rng() % 150000, ' ');
-    for (char& c : data) c = bytes[rng() % bytes.size()];
-    if (round % 10 == 0) data += std::string(70000 + rng() % 10000, 'K');  // longer than a kept line
-    WriteBytes(db.path, data);
-    std::string index(rng() % (kFccIndexSize + 40), '\0');
-    if (round % 2 == 0) {
-      for (char& c : index) c = static_cast<char>(rng());
-    } else {
-      std::vector<std::string> keys(kFccEntries);
-      for (auto& k : keys) {
-        k.assign(kFccKeySize, ' ');
-        for (char& c : k) c = bytes[rng() % 6];
-      }
-      std::sort(keys.begin(), keys.end());
-      for (std::size_t i = 0; i + kFccEntrySize <= index.size(); i += kFccEntrySize) {
-        const std::int32_t position = static_cast<std::int32_t>(rng() % (data.size() + 20)) - 5;
-        EncodeFccEntry(Key(keys[i / kFccEntrySize]), position, index.data() + i);
-      }
-    }
-    db.WriteIndex(index);
-    for (int probe = 0; probe < 20; ++probe) {
-      std::string call(1 + rng() % 7, ' ');
-      for (char& c : call) c = bytes[rng() % 6];
-      const FCCAnswer answer = db.Find(call);
-      ASSERT_NE(answer.outcome, FCCOutcome::kFailure) << answer.failure;
-      if (answer.outcome == FCCOutcome::kFound) {
-        EXPECT_NE(answer.text.find("\r\n"), std::string::npos);
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace qsopad

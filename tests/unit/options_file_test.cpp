@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "common/error.h"
 #include "options/memory_store_file.h"
@@ -203,50 +202,6 @@ TEST(OptionsFile, AFailedReadOrStoreEndsTheLoadKeepingWhatWasStored) {
   EXPECT_THAT(*f.error_text, ::testing::HasSubstr(full.file.Describe()));
   EXPECT_EQ(f.stored, 0u);
   EXPECT_EQ(full.store.ReadSetting("Opt", "Zone", "-"), "old");
-}
-
-// Random stores go through a save and a load unchanged; random and mutated files load
-// without a fault, and the same whether the file comes in one piece or a byte at a time.
-TEST(OptionsFile, RandomStoresRoundTripAndRandomFilesLoadTheSameInAnyChunks) {
-  std::mt19937 random(4711);
-  const std::string alphabet = "\"\",,**  \r\n\r\nabAB\t\0\x80\xff"s;
-  auto text = [&](std::size_t max) {
-    std::string t;
-    for (std::size_t n = random() % (max + 1); n > 0; --n)
-      t += alphabet[random() % alphabet.size()];
-    return t;
-  };
-  for (int round = 0; round < 1500; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    Store from;
-    for (int i = static_cast<int>(random() % 8); i > 0; --i) {
-      // "k" and "v" keep clear of an empty key and of an entry that reads as a section line,
-      // the two that cannot be written.
-      from.store.WriteSetting(kSix[random() % 6], text(6) + "k", text(12) + "v");
-    }
-    const std::string saved = OptionsFileText(from.store);
-    Store to;
-    LoadOptionsFile(to.store, saved);
-    ASSERT_EQ(SixSections(to.store), SixSections(from.store));
-    ASSERT_EQ(OptionsFileText(to.store), saved);
-
-    std::string file = round % 2 ? text(300) : saved;
-    for (int m = static_cast<int>(random() % 6); m > 0 && !file.empty(); --m) {
-      const std::size_t at = random() % file.size();
-      switch (random() % 3) {
-        case 0: file[at] = alphabet[random() % alphabet.size()]; break;
-        case 1: file.insert(at, text(20)); break;
-        default: file.erase(at, random() % 20); break;
-      }
-    }
-    Store whole, bytewise;
-    const OptionsLoadResult a = LoadOptionsFile(whole.store, file);
-    ChunkedSource source(file, 1);
-    const OptionsLoadResult b = LoadOptionsFile(bytewise.store, source);
-    ASSERT_EQ(SixSections(whole.store), SixSections(bytewise.store));
-    ASSERT_EQ(a.stored, b.stored);
-    ASSERT_EQ(a.skipped, b.skipped);
-  }
 }
 
 }  // namespace

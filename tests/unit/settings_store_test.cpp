@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "common/error.h"
@@ -392,27 +391,6 @@ TEST(SettingsStore, LinesItCannotPlaceAreKeptVerbatimAndNeverCrash) {
   // The kept duplicate stays behind the real entry, so it never takes over.
   SettingsStore reloaded(std::make_unique<MemoryStoreFile>(file.SharedState()));
   EXPECT_EQ(reloaded.ReadSetting("Opt", "Path", ""), "first");
-}
-
-TEST(SettingsStore, RandomBytesLoadAndRewriteStably) {
-  std::mt19937 random(12345);
-  const std::string alphabet = "[]=;\\ \t\r\nabcAB\0\x80\xff"s;
-  for (int round = 0; round < 200; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    std::string bytes;
-    const int length = static_cast<int>(random() % 200);
-    for (int i = 0; i < length; ++i) bytes += alphabet[random() % alphabet.size()];
-    MemoryStoreFile file;
-    file.SetBytes(bytes);
-    SettingsStore first(std::make_unique<MemoryStoreFile>(file.SharedState()));
-    first.WriteSetting("T", "k", "v");
-    const std::string once = *file.Bytes();
-    // Loading our own output and writing the same content again gives the same bytes.
-    SettingsStore second(std::make_unique<MemoryStoreFile>(file.SharedState()));
-    second.WriteSetting("T", "k", "w");
-    second.WriteSetting("T", "k", "v");
-    EXPECT_EQ(*file.Bytes(), once);
-  }
 }
 
 }  // namespace
