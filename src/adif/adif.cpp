@@ -99,6 +99,14 @@ void AdifTable::AddCustomField(SettingsStore& store) {
   ++fieldcount;
 }
 
+bool AdifLoggingOn(const SettingsStore& store) {
+  try {
+    return ReadBool(store, keys::kAdifEn);
+  } catch (const Error&) {
+    return false;
+  }
+}
+
 std::string AdifRecordText(const AdifTable& table, bool noslash) {
   std::string out;
   for (int i = 0; i <= table.fieldcount; ++i) {

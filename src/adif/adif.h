@@ -51,6 +51,9 @@ class AdifTable {
   int AdifFieldCount() const { return fieldcount; }
 };
 
+// Whether ADIF logging is on ("ADIF"/"En"); a value that is not a boolean counts as off.
+bool AdifLoggingOn(const SettingsStore& store);
+
 // The bytes of one record: a line per enabled field that has a value ("<TAG:n>value"),
 // then "<eor>", each line ended by CR LF; "" when no field has a value. With `noslash`,
 // slashed zeros are written as "0".

@@ -96,8 +96,8 @@ int PreviewLineAt(double y_twips, int first_visible_line, double font_points) {
   return static_cast<int>(rounded);
 }
 
-LogLayout LayOutLog(long scale_width, long scale_height, const LogLayoutRect& ok,
-                    const LogLayoutRect& cancel, long text_height) {
+LogLayout LayOutLog(long scale_width, long scale_height, const TwipsRect& ok,
+                    const TwipsRect& cancel, long text_height) {
   LogLayout l{};
   l.list = {5, 20, static_cast<long>(0.3 * static_cast<double>(scale_width)),
             scale_height - ok.height - 25};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adif/adif.h"
+#include "app/main_view.h"
 
 namespace qsopad {
 
@@ -86,13 +87,10 @@ int PreviewLineAt(double y_twips, int first_visible_line, double font_points);
 // The layout of the window for an inner size, in twips: List1 5 from the left under a
 // 20 margin, 0.3 of the width; the buttons on the bottom; Text1 and the preview to the
 // right of the list.
-struct LogLayoutRect {
-  long left, top, width, height;
-};
 struct LogLayout {
-  LogLayoutRect list, ok, cancel, text, preview;
+  TwipsRect list, ok, cancel, text, preview;
 };
-LogLayout LayOutLog(long scale_width, long scale_height, const LogLayoutRect& ok,
-                    const LogLayoutRect& cancel, long text_height);
+LogLayout LayOutLog(long scale_width, long scale_height, const TwipsRect& ok,
+                    const TwipsRect& cancel, long text_height);
 
 }  // namespace qsopad

@@ -13,13 +13,7 @@ LoggingPageModel::LoggingPageModel(SettingsStore& store, AdifTable& table,
 
 void LoggingPageModel::Fill() {
   // "En" as a box state: "0" and "1" as the page stores it, "True"/"False" as others do.
-  const std::string en = store_.ReadSetting(sections::kAdif, keys::kAdifEn.key, "0");
-  bool on = false;
-  try {
-    on = ParseBool(en);
-  } catch (const Error&) {
-    on = false;  // not a state: shown off, stored again from the box at Apply
-  }
+  const bool on = AdifLoggingOn(store_);
   view_.SetAdifEnabled(on);
   view_.SetControlsEnabled(on);
   view_.SetFile(ReadText(store_, keys::kAdifFile));

@@ -748,13 +748,7 @@ void MainForm::ReapplyOptions() {
   }
 }
 
-bool MainForm::LogMenuEnabled() const {
-  try {
-    return ReadBool(store_, keys::kAdifEn);
-  } catch (const Error&) {
-    return false;
-  }
-}
+bool MainForm::LogMenuEnabled() const { return AdifLoggingOn(store_); }
 
 void MainForm::ShowMessage(const std::string& text, const std::string& title) {
   view_.ShowMessage(text, title);

@@ -1,5 +1,6 @@
 #include "lookup/callsign_form.h"
 
+#include "adif/adif.h"
 #include "common/error.h"
 #include "options/settings_catalogue.h"
 #include "options/settings_store.h"
@@ -128,13 +129,7 @@ void CallsignFormModel::MoreLess() {
     view_.SetExpanded(kCollapsedWidth, "More&>>>", false);
 }
 
-bool CallsignFormModel::AdifOn() const {
-  try {
-    return ReadBool(store_, keys::kAdifEn);
-  } catch (const Error&) {
-    return false;  // a value that is no Boolean: logging off
-  }
-}
+bool CallsignFormModel::AdifOn() const { return AdifLoggingOn(store_); }
 
 void CallsignFormModel::Lookup() {
   // A filled-in name is in the name box before the result window shows.

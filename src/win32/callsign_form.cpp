@@ -82,40 +82,34 @@ std::string ErrorName(int id) {
   }
 }
 
-// A label whose text is wider in this font than its design width grows, up to the box it
-// names (both boxes stand at Left 840 twips), so that "&Callsign:" is not cut off.
-void FitLabel(HWND label, const ControlDef& c, HFONT font) {
-  constexpr long kBoxLeft = 840;
-  const std::wstring text = [&] {
-    std::wstring t;
-    for (const wchar_t* p = c.caption; *p; ++p)
-      if (*p != L'&') t += *p;
-    return t;
-  }();
-  SIZE extent{};
-  {
-    const WindowDc dc(label);
-    const SelectGuard selected(dc.get(), font);
-    if (!dc || !GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent)) return;
-  }
-  const int room = TwipsToPx(kBoxLeft) - TwipsToPx(c.left) - 1;
-  const int width = std::max(TwipsToPx(c.width), std::min<int>(extent.cx + 1, room));
-  SetWindowPos(label, nullptr, 0, 0, width, TwipsToPx(c.height, true), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// The width a check box needs for its box and whole caption, in pixels.
-int CheckBoxWidth(HWND box) {
+// The width of a control's caption (its access-key mark left out) in its own font, in
+// pixels; 0 when it cannot be measured.
+int CaptionWidth(HWND control) {
   wchar_t text[64] = {};
-  const int n = GetWindowTextW(box, text, 64);
+  const int n = GetWindowTextW(control, text, 64);
   std::wstring shown;
   for (int i = 0; i < n; ++i)
     if (text[i] != L'&') shown += text[i];
   SIZE extent{};
-  const WindowDc dc(box);
-  const SelectGuard selected(dc.get(), reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+  const WindowDc dc(control);
+  const SelectGuard selected(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
   if (!dc || !GetTextExtentPoint32W(dc.get(), shown.c_str(), static_cast<int>(shown.size()), &extent)) return 0;
-  return extent.cx + GetSystemMetrics(SM_CXMENUCHECK) + 8;
+  return extent.cx;
 }
+
+// A label whose text is wider in this font than its design width grows, up to the box it
+// names (both boxes stand at Left 840 twips), so that "&Callsign:" is not cut off.
+void FitLabel(HWND label, const ControlDef& c) {
+  constexpr long kBoxLeft = 840;
+  const int needed = CaptionWidth(label);
+  if (needed == 0) return;
+  const int room = TwipsToPx(kBoxLeft) - TwipsToPx(c.left) - 1;
+  const int width = std::max(TwipsToPx(c.width), std::min<int>(needed + 1, room));
+  SetWindowPos(label, nullptr, 0, 0, width, TwipsToPx(c.height, true), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The width a check box needs for its box and whole caption, in pixels.
+int CheckBoxWidth(HWND box) { return CaptionWidth(box) + GetSystemMetrics(SM_CXMENUCHECK) + 8; }
 
 }  // namespace
 
@@ -213,7 +207,7 @@ LRESULT CallsignForm::OnCreate() {
         TwipsToPx(c.top, true), TwipsToPx(c.width), TwipsToPx(c.height, true), hwnd_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_.get()), FALSE);
-    if (c.kind == Kind::kLabel) FitLabel(control, c, ui_font_.get());
+    if (c.kind == Kind::kLabel) FitLabel(control, c);
     EnableWindow(control, c.enabled);
     if (c.tip) AddToolTip(tooltip_, hwnd_, control, c.tip);
     switch (c.id) {

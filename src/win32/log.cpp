@@ -46,7 +46,7 @@ RECT Frame(long client_width, long client_height, bool menu) {
   return r;
 }
 
-void Place(HWND control, const LogLayoutRect& r) {
+void Place(HWND control, const TwipsRect& r) {
   MoveWindow(control, TwipsToPx(r.left), TwipsToPx(r.top, true), TwipsToPx(r.width),
              TwipsToPx(r.height, true), TRUE);
 }
@@ -141,7 +141,7 @@ void Log::OnSize(WPARAM kind) {
   if (kind == SIZE_MINIMIZED || !ok_) return;
   RECT client{};
   GetClientRect(hwnd_, &client);
-  const LogLayoutRect ok{kOkLeft, 0, kButtonWidth, kButtonHeight};
+  const TwipsRect ok{kOkLeft, 0, kButtonWidth, kButtonHeight};
   const LogLayout l = LayOutLog(PxToTwips(client.right), PxToTwips(client.bottom, true), ok,
                                 ok, kText1Height);
   Place(list1_, l.list);
