@@ -7,6 +7,7 @@
 
 #include "../tests/unit/fake_window_system.h"
 #include "app/main_form.h"
+#include "link/psk31_station.h"
 #include "options/memory_store_file.h"
 #include "options/settings_store.h"
 
@@ -74,7 +75,7 @@ struct Station {
     const WindowHandle panel = windows.AddChild(form, "TPanel");
     windows.AddChild(panel, "TButton", "Tune");
     windows.AddChild(panel, "TMemo");
-    model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette);
+    model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette, stations);
     model->Load();
   }
   SettingsStore store;
@@ -83,6 +84,7 @@ struct Station {
   NullReporter reporter;
   NullDesktop desktop;
   NullPalette palette;
+  Psk31Stations stations{windows, store};
   std::unique_ptr<MainForm> model;
 };
 

@@ -104,14 +104,17 @@ std::string FormatElapsed(double seconds) {
 }
 
 MainForm::MainForm(SettingsStore& store, WindowSystem& windows, MainView& view,
-                   ErrorReporter& reporter, Desktop& desktop, MacroPalette& palette)
-    : link(windows, store, *this),
-      store_(store),
+                   ErrorReporter& reporter, Desktop& desktop, MacroPalette& palette,
+                   StationFactory& stations)
+    : store_(store),
       windows_(windows),
       view_(view),
       reporter_(reporter),
       desktop_(desktop),
-      palette_(palette) {}
+      palette_(palette),
+      stations_(stations),
+      sender_(windows),
+      station_(stations.Make(StationKind::kPsk31, *this, sender_)) {}
 
 // ---- Start-up and shutdown ----
 
@@ -121,7 +124,7 @@ void MainForm::Load() {
   Step([&] { ElapsedTime = ReadBool(store_, keys::kTod); });
   txmode = 0;
   Step([&] { serialno = ReadLong(store_, keys::kSerialNo); });
-  Step([&] { link.AttachPSK31(); });
+  Step([&] { station_->Attach(); });
   Step([&] { SetRegFont(); });
   Step([&] {
     mycall = ReadText(store_, keys::kMyCall);
@@ -192,11 +195,11 @@ void MainForm::Unload() {
   Step([&] {
     if (logwnd != 0) SendCopyData(logwnd, "x", kCodeClosing);
   });
-  Step([&] { link.SaveWindowSetup(); });
+  Step([&] { station_->SaveWindowSetup(); });
   Step([&] { palette_.UnloadPalette(); });
   Step([&] { view_.UnloadOwnedWindows(); });
   Step([&] {
-    if (ReadBool(store_, keys::kClose)) link.ClosePSK31();
+    if (ReadBool(store_, keys::kClose)) station_->Close();
   });
 }
 
@@ -277,7 +280,7 @@ void MainForm::PasteText() {
 
 void MainForm::SendXChars(const std::string& s) {
   Guard("SendXChars", [&] {
-    for (const char c : s) link.SendChar(static_cast<unsigned char>(c));
+    for (const char c : s) station_->SendChar(static_cast<unsigned char>(c));
   });
 }
 
@@ -407,12 +410,12 @@ bool MainForm::OnKeyDown(unsigned vk, int shift) {
   bool swallow = false;
   Guard("Form_KeyDown", [&] {
     if (vk == kVkInsert && shift == 0) {
-      link.RxFrequencyUp();
+      station_->RxFrequencyUp();
       swallow = true;
       return;
     }
     if (vk == kVkDelete && shift == 0) {
-      link.RxFrequencyDown();
+      station_->RxFrequencyDown();
       swallow = true;
       return;
     }
@@ -421,7 +424,7 @@ bool MainForm::OnKeyDown(unsigned vk, int shift) {
       return;
     }
     if (shift == 0 && vk >= kVkLeft && vk <= kVkDown && ReadBool(store_, keys::kRetroA)) {
-      link.SendMemoKey(vk);
+      station_->ArrowKey(vk);
       swallow = true;
       return;
     }
@@ -464,14 +467,15 @@ int MainForm::OnKeyPress(int key_ascii) {
 // ---- The pump ----
 
 void MainForm::PumpStep() {
-  if (sendbuf.empty() || txmode != 1) return;
+  if (sendbuf.empty() || txmode != 1 || !station_->Ready()) return;
   char c = sendbuf.front();
   sendbuf.erase(0, 1);
   if (c == kTxOffMarker || (c == kCwIdMarker && ReadLong(store_, keys::kCw1) == 1)) {
     txmode = 0;
+    keyed_ = false;
     txended = true;
     view_.SetSendButton(false, MainView::SendColour::kLightRed);
-    link.SendKey(c == kCwIdMarker || ReadBool(store_, keys::kCwid) ? kVkF6 : kVkF5);
+    station_->EndTransmission(c == kCwIdMarker || ReadBool(store_, keys::kCwid));
     return;
   }
   if (wordbreak && !IsWordEnd(c) &&
@@ -489,9 +493,9 @@ void MainForm::FullStop() {
   Guard("mnuFullStop_Click", [&] {
     sendbuf.clear();
     txmode = 0;
+    keyed_ = false;
     view_.ClearTypingText();
-    link.SendKey(kVkF5);
-    link.SendKey(kVkF5);
+    station_->Abort();
   });
 }
 
@@ -503,7 +507,7 @@ void MainForm::ClearBuffer() {
 // ---- The timer ----
 
 bool MainForm::WatchAttachment() {
-  if (windows_.IsAlive(link.formwnd)) {
+  if (station_->Watch()) {
     view_.SetFindWindowEnabled(false);
     const bool retro = ReadBool(store_, keys::kRetro);
     view_.SetMenuEnabled(MainView::Menu::kPsk31, !retro);
@@ -522,17 +526,18 @@ void MainForm::Tick() {
   // After a report the program is ending: its message box must not be joined by others.
   if (reported_) return;
   Guard("Timer1_Timer", [&] {
-    bool tune_enabled = true;
+    bool station_tx = false;
     if (WatchAttachment()) {
-      tune_enabled = windows_.IsEnabled(link.tunewnd);
+      station_tx = station_->Transmitting();
     } else {
       if (txon) Broadcast(0, 0);
       txmode = 0;
+      keyed_ = false;
       txon = false;
     }
-    if (txmode == 1 || !tune_enabled) {
+    if (txmode == 1 || station_tx) {
       txon = true;
-    } else if (txmode == 0 && txon && tune_enabled) {
+    } else if (txmode == 0 && txon && !station_tx) {
       txon = false;
     }
     if (attached_ && txon != lasttx) Broadcast(0, txon ? 1 : 0);
@@ -542,15 +547,17 @@ void MainForm::Tick() {
     } else {
       RefreshStatus(LocalSeconds(desktop_.Now()));
     }
+    if (txmode == 1 && !keyed_ && attached_) {
+      keyed_ = true;
+      station_->KeyTransmitter();
+    }
     PumpStep();
   });
 }
 
 void MainForm::RefreshStatus(double now) {
   view_.SetPanelText(MainView::Panel::kTime, Blanked(XTime(*this), true));
-  const std::string caption = link.WindowText(link.formwnd);
-  const bool qpsk = caption.size() >= 6 && caption.compare(caption.size() - 6, 6, "[QPSK]") == 0;
-  view_.SetPanelText(MainView::Panel::kPsk, qpsk ? "QPSK" : "BPSK");
+  view_.SetPanelText(MainView::Panel::kPsk, station_->ModeName());
   if (txon) {
     view_.SetPanelEnabled(MainView::Panel::kEt, true);
     view_.SetPanelEnabled(MainView::Panel::kXmit, true);
@@ -611,7 +618,7 @@ void MainForm::OnPanelClick(MainView::Panel panel, bool shift_held) {
         OnButtonClick(txmode != 0 ? 2 : 1);
         break;
       case MainView::Panel::kPsk:
-        link.PressFunctionKey(1);
+        station_->Press(StationKey::kMode);
         break;
       case MainView::Panel::kTime:
       case MainView::Panel::kEt:
@@ -623,16 +630,20 @@ void MainForm::OnPanelClick(MainView::Panel panel, bool shift_held) {
 void MainForm::OnPskCommand(PskCommand command, int key) {
   switch (command) {
     case PskCommand::kFunctionKey:
-      Guard("mnupsk_Click", [&] { link.PressFunctionKey(key); });
+      Guard("mnupsk_Click", [&] { PressStationKey(key); });
       break;
     case PskCommand::kFunctionKeyRetro:
-      Guard("mnupska_Click", [&] { link.PressFunctionKey(key); });
+      Guard("mnupska_Click", [&] { PressStationKey(key); });
       break;
-    case PskCommand::kSetRx: Guard("mnuSetRX_Click", [&] { link.SetRxFrequency(); }); break;
-    case PskCommand::kRxUp: Guard("mnuFreqplus_Click", [&] { link.RxFrequencyUp(); }); break;
-    case PskCommand::kRxDown: Guard("mnuFreqMinus_Click", [&] { link.RxFrequencyDown(); }); break;
-    case PskCommand::kFind: Guard("mnuFindWin_Click", [&] { link.AttachPSK31(); }); break;
-    case PskCommand::kSave: Guard("mnuSaveWin_Click", [&] { link.SaveWindowSetup(); }); break;
+    case PskCommand::kSetRx: Guard("mnuSetRX_Click", [&] { station_->SetRxFrequency(); }); break;
+    case PskCommand::kRxUp: Guard("mnuFreqplus_Click", [&] { station_->RxFrequencyUp(); }); break;
+    case PskCommand::kRxDown:
+      Guard("mnuFreqMinus_Click", [&] { station_->RxFrequencyDown(); });
+      break;
+    case PskCommand::kFind: Guard("mnuFindWin_Click", [&] { station_->Attach(); }); break;
+    case PskCommand::kSave:
+      Guard("mnuSaveWin_Click", [&] { station_->SaveWindowSetup(); });
+      break;
   }
 }
 
@@ -679,12 +690,12 @@ void MainForm::Broadcast(std::uintptr_t wparam, std::intptr_t lparam) {
   // One window at a time through the guarded sender rather than HWND_BROADCAST: a program
   // on the desktop that has stopped answering then costs one wait, not one every time.
   for (const WindowHandle window : windows_.TopLevelWindows())
-    link.sender().Send(window, funcmsg, wparam, lparam, kBroadcastWaitMs);
+    sender_.Send(window, funcmsg, wparam, lparam, kBroadcastWaitMs);
 }
 
 void MainForm::SendCopyData(WindowHandle target, const std::string& text, std::uintptr_t code) {
   const std::string_view bytes(text.data(), std::min(text.size(), kMaxRecordText));
-  link.sender().SendCopyData(target, view_.Handle(), code, bytes);
+  sender_.SendCopyData(target, view_.Handle(), code, bytes);
 }
 
 void MainForm::OnCopyData(std::uintptr_t code, const std::string& text) {
@@ -724,7 +735,7 @@ void MainForm::ReportError(const std::string& procedure, const std::string& desc
   if (reported_) return;
   reported_ = true;
   // The program ends after the report: never leave the transmitter keyed behind us.
-  if (txmode == 1) Step([&] { link.SendKey(kVkF5); });
+  if (txmode == 1) Step([&] { station_->Release(); });
   reporter_.Report(procedure, description);
 }
 
@@ -759,6 +770,22 @@ std::optional<std::string> MainForm::AskText(const std::string& prompt) {
 }
 
 void MainForm::FocusTypingArea() { view_.FocusTypingArea(); }
+
+void MainForm::OnStationPartner(const std::string& call, const std::string& name) {
+  Guard("OnStationPartner", [&] {
+    ocall = call;
+    SetOcall();
+    if (!name.empty()) {
+      namebuf = name;
+      SetNamebuf();
+    }
+  });
+}
+
+void MainForm::PressStationKey(int key) {
+  if (key < 1 || key > 8) return;
+  station_->Press(static_cast<StationKey>(key));
+}
 
 std::optional<LinkHost::Placement> MainForm::NormalPlacementTwips() {
   const std::optional<TwipsRect> r = view_.NormalPlacementTwips();

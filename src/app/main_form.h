@@ -6,15 +6,17 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "adif/adif.h"
 #include "app/main_view.h"
-#include "link/psk31_link.h"
+#include "link/guarded_sender.h"
 #include "link/window_system.h"
 #include "macros/expand.h"
+#include "station/station.h"
 
 namespace qsopad {
 
@@ -37,13 +39,13 @@ inline constexpr unsigned kVkBack = 8, kVkInsert = 45, kVkDelete = 46, kVkUp = 3
 // the first NUL; no bytes (or none to read) is the empty text.
 std::string DecodeRecordText(const void* data, std::size_t size);
 
-class MainForm : public LinkHost, public MacroContext {
+class MainForm : public StationHost, public MacroContext {
  public:
   MainForm(SettingsStore& store, WindowSystem& windows, MainView& view, ErrorReporter& reporter,
-           Desktop& desktop, MacroPalette& palette);
+           Desktop& desktop, MacroPalette& palette, StationFactory& stations);
 
-  // The PSK31 program's handles live in the link: link.mainwnd, link.formwnd, link.memo...
-  Psk31Link link;
+  // The station QSOPAD drives.
+  Station& station() { return *station_; }
 
   std::string mycall, ocall, namebuf;
   bool Lookup = false;
@@ -89,7 +91,7 @@ class MainForm : public LinkHost, public MacroContext {
   // The same with a blank before and after.
   void SendWord(const std::string& s);
   void PasteText();
-  // One WM_CHAR per character to the PSK31 memo.
+  // Hands the characters to the station.
   void SendXChars(const std::string& s);
   // Function-key and palette macros 0..19; a text starting with "@" sends a file.
   void SendMacro(int index);
@@ -113,7 +115,7 @@ class MainForm : public LinkHost, public MacroContext {
   // Key press: the character that goes on to the typing area, 0 when it is swallowed.
   int OnKeyPress(int key_ascii);
 
-  // One pump step: at most one character to the PSK31 program.
+  // One pump step: at most one character to the station.
   void PumpStep();
   // "Full Stop &Now!" and "Clear &Buffer".
   void FullStop();
@@ -154,7 +156,7 @@ class MainForm : public LinkHost, public MacroContext {
   bool LogMenuEnabled() const;
 
   // The attachment watch: which PSK31 menus and "Launch/Find" are usable.
-  // Returns true while the PSK31 program's form is alive.
+  // Returns true while the station is attached and alive.
   bool WatchAttachment();
 
   // Runs `action` under the error trap of `procedure`: an error goes to the reporter under
@@ -166,12 +168,13 @@ class MainForm : public LinkHost, public MacroContext {
   void ReportError(const std::string& procedure, const std::string& description) override;
   bool reported() const { return reported_; }
 
-  // LinkHost.
+  // StationHost.
   void ShowMessage(const std::string& text, const std::string& title) override;
   std::optional<std::string> AskText(const std::string& prompt) override;
   void FocusTypingArea() override;
   std::optional<Placement> NormalPlacementTwips() override;
   bool NoPosSave() override { return nopossave; }
+  void OnStationPartner(const std::string& call, const std::string& name) override;
 
   // MacroContext.
   SettingsStore& Store() override { return store_; }
@@ -198,6 +201,8 @@ class MainForm : public LinkHost, public MacroContext {
 
  private:
   void Broadcast(std::uintptr_t wparam, std::intptr_t lparam);
+  // 1..8: the PSK31 program's F1..F8; other numbers do nothing.
+  void PressStationKey(int key);
   // The "&PSK31" menu the key map asks for ("Retro").
   void ShowPskMenus();
   void RefreshStatus(double now);
@@ -208,6 +213,12 @@ class MainForm : public LinkHost, public MacroContext {
   ErrorReporter& reporter_;
   Desktop& desktop_;
   MacroPalette& palette_;
+  StationFactory& stations_;
+  // One sender for every message to another program, the station's included.
+  GuardedSender sender_;
+  std::unique_ptr<Station> station_;
+  // Whether the station's transmitter was keyed for the transmission commanded now.
+  bool keyed_ = false;
   bool attached_ = false;
   bool hooked_ = false;
   bool reported_ = false;

@@ -100,7 +100,11 @@ void SaveFormPosition(WindowSystem& windows, SettingsStore& store, LinkHost& hos
 }  // namespace
 
 Psk31Link::Psk31Link(WindowSystem& windows, SettingsStore& store, LinkHost& host)
-    : windows_(windows), store_(store), host_(host), sender_(windows) {}
+    : windows_(windows), store_(store), host_(host), own_sender_(windows), sender_(own_sender_) {}
+
+Psk31Link::Psk31Link(WindowSystem& windows, SettingsStore& store, LinkHost& host,
+                     GuardedSender& sender)
+    : windows_(windows), store_(store), host_(host), own_sender_(windows), sender_(sender) {}
 
 bool Psk31Link::FindPSK31() {
   bool evm = false;
@@ -192,15 +196,7 @@ void Psk31Link::RxFrequencyDown() { PressKey(sender_, memo, kVkLeft); }
 void Psk31Link::SendMemoKey(unsigned vk) { PressKey(sender_, memo, vk); }
 
 void Psk31Link::SaveWindowSetup() {
-  // The main window's own placement is written whatever nopossave says.
-  SkipOnError([this] {
-    const std::optional<LinkHost::Placement> placement = host_.NormalPlacementTwips();
-    if (!placement) return;
-    WriteLong(store_, keys::kWinLeft, placement->left);
-    WriteLong(store_, keys::kWinTop, placement->top);
-    WriteLong(store_, keys::kWinWidth, placement->width);
-    WriteLong(store_, keys::kWinHeight, placement->height);
-  });
+  SaveMainPlacement(store_, host_);
   SkipOnError([this] { SaveFormPosition(windows_, store_, host_, mainwnd, formwnd); });
 }
 

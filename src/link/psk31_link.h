@@ -9,34 +9,17 @@
 
 #include "link/guarded_sender.h"
 #include "link/window_system.h"
+#include "station/station.h"
 
 namespace qsopad {
 
 class SettingsStore;
 
-// What the link asks of the main window and of the operator.
-class LinkHost {
- public:
-  virtual ~LinkHost() = default;
-  // A message box with an OK button.
-  virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
-  // A modal input box; nullopt when cancelled.
-  virtual std::optional<std::string> AskText(const std::string& prompt) = 0;
-  // Gives the typing area (Text1) the keyboard focus.
-  virtual void FocusTypingArea() = 0;
-  // The main window's placement in twips while it is in its normal state; nullopt when it
-  // is minimised or maximised.
-  struct Placement {
-    long left = 0, top = 0, width = 0, height = 0;
-  };
-  virtual std::optional<Placement> NormalPlacementTwips() = 0;
-  // True when window positions must not be written (set by the options dialog).
-  virtual bool NoPosSave() = 0;
-};
-
 class Psk31Link {
  public:
   Psk31Link(WindowSystem& windows, SettingsStore& store, LinkHost& host);
+  // With the main window's sender, shared with the messages to other programs.
+  Psk31Link(WindowSystem& windows, SettingsStore& store, LinkHost& host, GuardedSender& sender);
 
   // Handles of the PSK31 program; 0 when not found.
   WindowHandle mainwnd = 0, formwnd = 0, memo = 0;
@@ -71,7 +54,8 @@ class Psk31Link {
   WindowSystem& windows_;
   SettingsStore& store_;
   LinkHost& host_;
-  GuardedSender sender_;
+  GuardedSender own_sender_;
+  GuardedSender& sender_;
 };
 
 }  // namespace qsopad

@@ -75,8 +75,9 @@ bool KeyDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 bool AltHeld(const MSG& msg) { return (msg.lParam & (1 << 29)) != 0; }
 }  // namespace
 
-Form1::Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter)
-    : model_(std::make_unique<MainForm>(store, windows, *this, reporter, *this, *this)),
+Form1::Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter,
+             StationFactory& stations)
+    : model_(std::make_unique<MainForm>(store, windows, *this, reporter, *this, *this, stations)),
       store_(store) {
   panel_text_[kXmitPanel] = "TX";
   panel_text_[kPskPanel] = "BPSK";

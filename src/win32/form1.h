@@ -34,7 +34,8 @@ class Form1 : public WindowBase,
               public LogPartner,
               public OptionsHost {
  public:
-  Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter);
+  Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter,
+        StationFactory& stations);
   ~Form1() override;
 
   // Creates the (hidden) window and runs the start-up sequence, which shows it.

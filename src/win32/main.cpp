@@ -11,6 +11,7 @@
 #include "common/error.h"
 #include "form1.h"
 #include "options/settings_store.h"
+#include "win32_stations.h"
 #include "win32_store_file.h"
 #include "win32_text.h"
 #include "win32_window_system.h"
@@ -102,7 +103,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   });
 
   Win32WindowSystem windows;
-  Form1 form(*store, windows, reporter);
+  Win32Stations stations(*store, windows);
+  Form1 form(*store, windows, reporter, stations);
   main_form = &form;
   if (!form.Create(instance)) {
     MessageBoxW(nullptr, Widen("QSOPAD cannot create its main window: " +

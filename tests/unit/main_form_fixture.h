@@ -13,6 +13,7 @@
 
 #include "app/main_form.h"
 #include "fake_window_system.h"
+#include "link/psk31_station.h"
 #include "options/memory_store_file.h"
 #include "options/settings_store.h"
 
@@ -165,7 +166,7 @@ class MainFormTest : public ::testing::Test {
   void Ticks(int n) { while (n-- > 0) Model().Tick(); }
   MainForm& Model() {
     if (!model) {
-      model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette);
+      model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette, stations);
       view.model = model.get();
     }
     return *model;
@@ -183,6 +184,7 @@ class MainFormTest : public ::testing::Test {
   RecordingReporter reporter;
   FakeDesktop desktop;
   CountingPalette palette;
+  Psk31Stations stations{windows, store};
   std::unique_ptr<MainForm> model;
   WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0;
 };

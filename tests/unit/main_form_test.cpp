@@ -28,7 +28,7 @@ TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
   EXPECT_TRUE(reporter.reports.empty());
   EXPECT_EQ(file->replaces, 0) << "start-up stores nothing";
   EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
-  EXPECT_EQ(Model().link.formwnd, form);
+  EXPECT_EQ(static_cast<Psk31Station&>(Model().station()).link.formwnd, form);
   EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).empty()) << "no Aux program set";
   Set("Opt", "Aux", "c:\\logger\\log.exe /quiet");
   Model().Load();

@@ -1,0 +1,22 @@
+#include "station/station.h"
+
+#include "common/error.h"
+#include "options/settings_catalogue.h"
+#include "options/settings_values.h"
+
+namespace qsopad {
+
+void SaveMainPlacement(SettingsStore& store, LinkHost& host) {
+  try {
+    const std::optional<LinkHost::Placement> placement = host.NormalPlacementTwips();
+    if (!placement) return;
+    WriteLong(store, keys::kWinLeft, placement->left);
+    WriteLong(store, keys::kWinTop, placement->top);
+    WriteLong(store, keys::kWinWidth, placement->width);
+    WriteLong(store, keys::kWinHeight, placement->height);
+  } catch (const Error&) {
+    // A failed write skips the rest of this step, as every step of the setup's saving.
+  }
+}
+
+}  // namespace qsopad
