@@ -20,6 +20,8 @@ class NullView : public MainView {
   void SetMenuVisible(Menu, bool) override {}
   void SetMenuEnabled(Menu, bool) override {}
   void SetFindWindowEnabled(bool) override {}
+  void SetStationKey(int, bool, const std::string&) override {}
+  void SetStationTrouble(const std::string&) override {}
   void ApplyTypingFont(const FontSpec&) override {}
   void SetButtonCaption(int, const std::string&) override {}
   void SetButtonsVisible(bool) override {}

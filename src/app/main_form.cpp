@@ -114,7 +114,8 @@ MainForm::MainForm(SettingsStore& store, WindowSystem& windows, MainView& view,
       palette_(palette),
       stations_(stations),
       sender_(windows),
-      station_(stations.Make(StationKind::kPsk31, *this, sender_)) {}
+      station_identity_(StationIdentity(store)),
+      station_(stations.Make(ReadStationKind(store), *this, sender_)) {}
 
 // ---- Start-up and shutdown ----
 
@@ -124,7 +125,7 @@ void MainForm::Load() {
   Step([&] { ElapsedTime = ReadBool(store_, keys::kTod); });
   txmode = 0;
   Step([&] { serialno = ReadLong(store_, keys::kSerialNo); });
-  Step([&] { station_->Attach(); });
+  Step([&] { AttachStation(); });
   Step([&] { SetRegFont(); });
   Step([&] {
     mycall = ReadText(store_, keys::kMyCall);
@@ -196,6 +197,7 @@ void MainForm::Unload() {
     if (logwnd != 0) SendCopyData(logwnd, "x", kCodeClosing);
   });
   Step([&] { station_->SaveWindowSetup(); });
+  Step([&] { station_->Leave(); });
   Step([&] { palette_.UnloadPalette(); });
   Step([&] { view_.UnloadOwnedWindows(); });
   Step([&] {
@@ -558,6 +560,7 @@ void MainForm::Tick() {
 void MainForm::RefreshStatus(double now) {
   view_.SetPanelText(MainView::Panel::kTime, Blanked(XTime(*this), true));
   view_.SetPanelText(MainView::Panel::kPsk, station_->ModeName());
+  view_.SetStationTrouble(station_->Trouble());
   if (txon) {
     view_.SetPanelEnabled(MainView::Panel::kEt, true);
     view_.SetPanelEnabled(MainView::Panel::kXmit, true);
@@ -583,6 +586,7 @@ void MainForm::SetOcall(bool xmit) {
   view_.SetPanelText(MainView::Panel::kOcall, Blanked(ocall, false));
   palette_.InitList();
   if (logwnd != 0 && xmit) SendCopyData(logwnd, Noslash(ocall), kCodeCall);
+  Step([&] { station_->SetPartner(Noslash(ocall), Noslash(namebuf)); });
   Step([&] { view_.SetCallsignWindowCall(ocall); });
 }
 
@@ -590,6 +594,7 @@ void MainForm::SetNamebuf(bool xmit) {
   view_.SetPanelText(MainView::Panel::kQName, Blanked(namebuf, false));
   palette_.InitList();
   if (logwnd != 0 && xmit) SendCopyData(logwnd, Noslash(namebuf), kCodeName);
+  Step([&] { station_->SetPartner(Noslash(ocall), Noslash(namebuf)); });
   Step([&] { view_.SetCallsignWindowName(namebuf); });
 }
 
@@ -640,7 +645,7 @@ void MainForm::OnPskCommand(PskCommand command, int key) {
     case PskCommand::kRxDown:
       Guard("mnuFreqMinus_Click", [&] { station_->RxFrequencyDown(); });
       break;
-    case PskCommand::kFind: Guard("mnuFindWin_Click", [&] { station_->Attach(); }); break;
+    case PskCommand::kFind: Guard("mnuFindWin_Click", [&] { AttachStation(); }); break;
     case PskCommand::kSave:
       Guard("mnuSaveWin_Click", [&] { station_->SaveWindowSetup(); });
       break;
@@ -752,6 +757,7 @@ void MainForm::ReapplyOptions() {
     Zeros(caption);
     view_.SetButtonCaption(3, caption);
     ShowPskMenus();
+    if (StationIdentity(store_) != station_identity_) SwitchStation();
   });
   try {
     palette_.InitList();
@@ -774,12 +780,31 @@ void MainForm::FocusTypingArea() { view_.FocusTypingArea(); }
 void MainForm::OnStationPartner(const std::string& call, const std::string& name) {
   Guard("OnStationPartner", [&] {
     ocall = call;
+    namebuf = name;
     SetOcall();
-    if (!name.empty()) {
-      namebuf = name;
-      SetNamebuf();
-    }
+    SetNamebuf();
   });
+}
+
+void MainForm::AttachStation() {
+  station_->Attach();
+  for (int key = 1; key <= 8; ++key) {
+    std::string why;
+    const bool offered = station_->Offers(static_cast<StationKey>(key), &why);
+    view_.SetStationKey(key, offered, why);
+  }
+}
+
+void MainForm::SwitchStation() {
+  // The station chosen before lets go of a transmitter it keyed; what is queued waits for
+  // the operator's next Send.
+  Step([&] { station_->Leave(); });
+  txmode = 0;
+  keyed_ = false;
+  station_identity_ = StationIdentity(store_);
+  station_.reset();
+  station_ = stations_.Make(ReadStationKind(store_), *this, sender_);
+  AttachStation();
 }
 
 void MainForm::PressStationKey(int key) {

@@ -203,6 +203,10 @@ class MainForm : public StationHost, public MacroContext {
   void Broadcast(std::uintptr_t wparam, std::intptr_t lparam);
   // 1..8: the PSK31 program's F1..F8; other numbers do nothing.
   void PressStationKey(int key);
+  // Attaches and tells the menus which of the eight keys the station offers.
+  void AttachStation();
+  // The options now choose another station, or fldigi at another address.
+  void SwitchStation();
   // The "&PSK31" menu the key map asks for ("Retro").
   void ShowPskMenus();
   void RefreshStatus(double now);
@@ -216,6 +220,7 @@ class MainForm : public StationHost, public MacroContext {
   StationFactory& stations_;
   // One sender for every message to another program, the station's included.
   GuardedSender sender_;
+  std::string station_identity_;
   std::unique_ptr<Station> station_;
   // Whether the station's transmitter was keyed for the transmission commanded now.
   bool keyed_ = false;

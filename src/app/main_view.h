@@ -43,6 +43,11 @@ class MainView {
   virtual void SetMenuEnabled(Menu menu, bool enabled) = 0;
   // Enables "&Launch/Find PSK31 Window".
   virtual void SetFindWindowEnabled(bool enabled) = 0;
+  // Key 1..8 of the "&PSK31" menus: usable when the station offers it; otherwise greyed,
+  // with `why` shown beside it.
+  virtual void SetStationKey(int key, bool offered, const std::string& why) = 0;
+  // Why the station does not answer, "" when it does: the status bar shows it.
+  virtual void SetStationTrouble(const std::string& text) = 0;
 
   virtual void ApplyTypingFont(const FontSpec& font) = 0;
   // Caption of Command1..Command6.

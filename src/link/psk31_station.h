@@ -40,6 +40,8 @@ class Psk31Station : public Station {
   void SetPartner(const std::string&, const std::string&) override {}
   void SaveWindowSetup() override { link.SaveWindowSetup(); }
   void Close() override { link.ClosePSK31(); }
+  // The PSK31 program goes on with what it was given.
+  void Leave() override {}
 
  private:
   WindowSystem& windows_;

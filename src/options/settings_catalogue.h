@@ -68,6 +68,11 @@ inline constexpr SettingKey kUcCall{"Opt", "UCCALL", "0"};
 inline constexpr SettingKey kCallClip{"Opt", "callclip", "0"};
 inline constexpr SettingKey kLuName{"Opt", "LUName", "0", "luname"};
 inline constexpr SettingKey kMacPalX{"Opt", "MacPalX", "1"};
+// The station: "PSK31" (the PSK31 program) or "fldigi", and where fldigi's XML-RPC
+// interface listens.
+inline constexpr SettingKey kStation{"Opt", "Station", "PSK31"};
+inline constexpr SettingKey kFldigiAddress{"Opt", "FldigiAddress", "127.0.0.1"};
+inline constexpr SettingKey kFldigiPort{"Opt", "FldigiPort", "7362"};
 
 // Section "Win". Keys whose default depends on the screen carry an empty default; their
 // readers pass the computed one.

@@ -6,6 +6,17 @@
 
 namespace qsopad {
 
+StationKind ReadStationKind(const SettingsStore& store) {
+  std::string kind = ReadText(store, keys::kStation);
+  for (char& c : kind) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return kind == "fldigi" ? StationKind::kFldigi : StationKind::kPsk31;
+}
+
+std::string StationIdentity(const SettingsStore& store) {
+  if (ReadStationKind(store) == StationKind::kPsk31) return "PSK31";
+  return "fldigi " + ReadText(store, keys::kFldigiAddress) + ":" + ReadText(store, keys::kFldigiPort);
+}
+
 void SaveMainPlacement(SettingsStore& store, LinkHost& host) {
   try {
     const std::optional<LinkHost::Placement> placement = host.NormalPlacementTwips();

@@ -41,7 +41,7 @@ class LinkHost {
 class StationHost : public LinkHost {
  public:
   // The operator picked a partner at the station (a click on a call in its receive pane):
-  // it becomes QSOPAD's partner. An empty name leaves the name as it is.
+  // it becomes QSOPAD's partner, with the name the station has for it (perhaps none).
   virtual void OnStationPartner(const std::string& call, const std::string& name) = 0;
 };
 
@@ -111,10 +111,18 @@ class Station {
   virtual void SaveWindowSetup() = 0;
   // Shutdown with option "Close": closes the station program.
   virtual void Close() = 0;
+  // QSOPAD ends: a transmission it keyed and never told to end goes back to receive once
+  // its text has gone. May take a moment, never long.
+  virtual void Leave() = 0;
 };
 
 // Which station the settings choose.
 enum class StationKind { kPsk31, kFldigi };
+// Reads "Opt"/"Station": "fldigi" in any letter case chooses fldigi, anything else the
+// PSK31 program (also a value that cannot be read).
+StationKind ReadStationKind(const SettingsStore& store);
+// What a change of which makes a new station: the kind, and for fldigi its address.
+std::string StationIdentity(const SettingsStore& store);
 
 // Builds the station of a kind; the shell knows the platform each one needs.
 class StationFactory {

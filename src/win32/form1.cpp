@@ -638,6 +638,42 @@ void Form1::SetFindWindowEnabled(bool enabled) {
   EnableMenuItem(menubar_, IDM_FINDWIN, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
+void Form1::SetStationKey(int key, bool offered, const std::string& why) {
+  if (key < 1 || key > 8) return;
+  for (const int base : {IDM_PSK_1, IDM_PSKA_1}) {
+    const HMENU menu = base == IDM_PSK_1 ? psk31_.get() : psk31a_.get();
+    const UINT id = static_cast<UINT>(base + key - 1);
+    wchar_t caption[256] = {};
+    GetMenuStringW(menu, id, caption, 255, MF_BYCOMMAND);
+    // The caption as the resources have it, before any reason was added: text, then the
+    // shortcut after a tab.
+    std::wstring text = caption, shortcut;
+    if (const size_t tab = text.find(L'\t'); tab != std::wstring::npos) {
+      shortcut = text.substr(tab);
+      text.resize(tab);
+    }
+    if (const size_t reason = text.find(L" ("); reason != std::wstring::npos) text.resize(reason);
+    if (!offered) text += L" (" + Widen(why) + L")";
+    ModifyMenuW(menu, id, MF_BYCOMMAND | MF_STRING | (offered ? MF_ENABLED : MF_GRAYED), id,
+                (text + shortcut).c_str());
+  }
+}
+
+void Form1::SetStationTrouble(const std::string& text) {
+  if (text == station_trouble_) return;
+  station_trouble_ = text;
+  // The title says why the station does not answer; so does the mode panel's tip.
+  const std::wstring title = text.empty() ? kTitle : std::wstring(kTitle) + L": " + Widen(text);
+  SetWindowTextW(hwnd_, title.c_str());
+  std::wstring tip = text.empty() ? kPanelTips[kPskPanel] : Widen(text);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = status_;
+  tool.uId = static_cast<UINT_PTR>(kPskPanel + 1);
+  tool.lpszText = tip.data();
+  SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void Form1::ApplyTypingFont(const FontSpec& font) {
   UniqueFont created = FontFromSpec(font);
   if (created) {

@@ -52,6 +52,8 @@ class Form1 : public WindowBase,
   void SetMenuVisible(Menu menu, bool visible) override;
   void SetMenuEnabled(Menu menu, bool enabled) override;
   void SetFindWindowEnabled(bool enabled) override;
+  void SetStationKey(int key, bool offered, const std::string& why) override;
+  void SetStationTrouble(const std::string& text) override;
   void ApplyTypingFont(const FontSpec& font) override;
   void SetButtonCaption(int button, const std::string& caption) override;
   void SetButtonsVisible(bool visible) override;
@@ -175,6 +177,7 @@ class Form1 : public WindowBase,
   bool psk_visible_[2] = {true, false};
   bool psk_enabled_[2] = {true, true};
   bool find_enabled_ = true;
+  std::string station_trouble_;
   bool model_ready_ = false;
   UniqueFont ui_font_, typing_font_;
   UniqueBrush back_brush_;

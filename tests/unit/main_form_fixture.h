@@ -48,6 +48,12 @@ class RecordingView : public MainView {
   }
   void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31a] = e; }
   void SetFindWindowEnabled(bool e) override { find_enabled = e; }
+  std::array<std::string, 9> station_keys{};  // "" offered, else why not
+  std::string trouble;
+  void SetStationKey(int k, bool offered, const std::string& why) override {
+    station_keys.at(static_cast<std::size_t>(k)) = offered ? "" : why;
+  }
+  void SetStationTrouble(const std::string& t) override { trouble = t; }
   void ApplyTypingFont(const FontSpec& f) override { font = f, calls.push_back("font"); }
   void SetButtonCaption(int b, const std::string& c) override {
     caption.at(static_cast<std::size_t>(b)) = c, calls.push_back("caption " + std::to_string(b));
