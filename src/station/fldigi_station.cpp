@@ -214,7 +214,7 @@ void FldigiStation::AppendText(unsigned char c) {
   // fldigi sends "\n" as CR LF, the line end of the air.
   if (c == '\r') c = '\n';
   std::string piece;
-  if (platform_.utf8_text) {
+  if (platform_.codec.Utf8()) {
     utf8_partial_ += static_cast<char>(c);
     if (utf8_partial_.size() < Utf8Length(static_cast<unsigned char>(utf8_partial_[0]))) return;
     piece = ToFldigi(utf8_partial_);
@@ -415,11 +415,15 @@ void FldigiStation::Leave() {
 }
 
 std::string FldigiStation::ToFldigi(const std::string& text) const {
-  return platform_.utf8_text ? text : Cp1252ToUtf8(text);
+  return platform_.codec.ToUtf8(text);
 }
 
 std::string FldigiStation::FromFldigi(const std::string& text) const {
-  return platform_.utf8_text ? text : Utf8ToCp1252(text);
+  return platform_.codec.FromUtf8(text);
 }
+
+std::string Cp1252Codec::ToUtf8(std::string_view text) const { return Cp1252ToUtf8(text); }
+
+std::string Cp1252Codec::FromUtf8(std::string_view text) const { return Utf8ToCp1252(text); }
 
 }  // namespace qsopad

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "station/net_port.h"
 #include "station/rpc_channel.h"
@@ -27,6 +28,26 @@ class MonotonicClock {
   virtual std::int64_t NowMs() = 0;
 };
 
+// The program's text (single bytes of the ANSI code page, or UTF-8 where that is the
+// code page) to fldigi's UTF-8 and back.
+class TextCodec {
+ public:
+  virtual ~TextCodec() = default;
+  // True when the program's text is UTF-8 already: a character may then arrive in pieces.
+  virtual bool Utf8() const = 0;
+  virtual std::string ToUtf8(std::string_view text) const = 0;
+  // A character the code page cannot hold becomes "?".
+  virtual std::string FromUtf8(std::string_view text) const = 0;
+};
+
+// Windows-1252, the code page of most operators' systems (and of the tests).
+class Cp1252Codec : public TextCodec {
+ public:
+  bool Utf8() const override { return false; }
+  std::string ToUtf8(std::string_view text) const override;
+  std::string FromUtf8(std::string_view text) const override;
+};
+
 class FldigiStation : public Station {
  public:
   struct Platform {
@@ -34,9 +55,7 @@ class FldigiStation : public Station {
     MonotonicClock& clock;
     // Starting fldigi, and the short waits of the last words at shutdown.
     WindowSystem& windows;
-    // True when the program's text is UTF-8 (the system's ANSI code page is 65001);
-    // otherwise it is Windows-1252.
-    bool utf8_text = false;
+    const TextCodec& codec;
   };
   // How often fldigi's state is asked for.
   static constexpr std::int64_t kStateEveryMs = 250;

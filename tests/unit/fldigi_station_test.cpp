@@ -112,11 +112,12 @@ class FldigiStations : public StationFactory {
   FldigiStations(Fldigi& f, FakeClock& c, WindowSystem& w, SettingsStore& s) : f_(f), c_(c), w_(w), s_(s) {}
   std::unique_ptr<Station> Make(StationKind, StationHost& host, GuardedSender&) override {
     return std::make_unique<FldigiStation>(
-        FldigiStation::Platform{std::make_unique<FakeNet>(f_), c_, w_, false}, s_, host);
+        FldigiStation::Platform{std::make_unique<FakeNet>(f_), c_, w_, codec_}, s_, host);
   }
 
  private:
   Fldigi& f_;
+  Cp1252Codec codec_;
   FakeClock& c_;
   WindowSystem& w_;
   SettingsStore& s_;
