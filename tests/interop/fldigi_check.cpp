@@ -65,21 +65,32 @@ class Fldigi {
     }
     return probe();
   }
+  // Waits until fldigi has finished with the last transmission. For about a second after
+  // it reports receive again its status still says "tx", and a main.tx then is lost; one
+  // right after main.abort leaves it there until main.rx.
+  void WaitForReceive() {
+    if (WaitUntil([&] { return Value("main.get_trx_status").AsString() == "rx"; }, 3000)) return;
+    Value("main.rx");
+    WaitUntil([&] { return Value("main.get_trx_status").AsString() == "rx"; }, 3000);
+  }
   // Hands `text` over with `method`, keys the transmitter and collects what fldigi
-  // transmits until it is back in receive (at most 30 s).
+  // transmits until it is back in receive. main.tx is carried out by fldigi's window
+  // thread, later: wait for transmit first (5 s at most), then for receive (30 s).
   std::string Transmit(const std::string& method, const XmlRpcValue& text) {
+    WaitForReceive();
     Value("text.clear_tx");
     Value("tx.get_data");
     Value(method, {text});
     Value("main.tx");
     std::string sent;
-    const std::int64_t start = NowMs();
-    WaitUntil(
-        [&] {
-          sent += Value("tx.get_data").AsBytes();
-          return NowMs() - start > 500 && Value("main.get_trx_state").AsString() == "RX";
-        },
-        30000);
+    for (const auto& [state, limit] : {std::pair{"TX", 5000}, std::pair{"RX", 30000}}) {
+      WaitUntil(
+          [&] {
+            sent += Value("tx.get_data").AsBytes();
+            return Value("main.get_trx_state").AsString() == state;
+          },
+          limit);
+    }
     return sent + Value("tx.get_data").AsBytes();
   }
   const RpcChannel& channel() const { return channel_; }
@@ -166,6 +177,7 @@ int main(int argc, char** argv) {
     return Verdict(sent == "0\xD8^r", "transmitted " + Show(sent));
   });
   Check("main.abort stops a transmission", [&] {
+    f.WaitForReceive();
     f.Value("text.clear_tx");
     f.Value("text.add_tx", {V::String("abort abort abort abort abort abort")});
     f.Value("main.tx");
