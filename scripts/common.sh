@@ -8,7 +8,8 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 
 PACKAGES=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick procps nsis zip)
+  wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick procps nsis zip
+  fldigi pulseaudio pulseaudio-utils python3)
 
 log() { printf '==> %s\n' "$*"; }
 

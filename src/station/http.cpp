@@ -53,11 +53,11 @@ std::size_t HttpAnswerParser::Feed(std::string_view bytes) {
   if (state_ == State::kHead) {
     // The head ends at the first empty line; look for it where this chunk joins the last.
     const std::size_t before = head_.size();
-    head_.append(bytes.substr(0, kMaxHeader + 4 - std::min(before, kMaxHeader + 4)));
+    // The head, with its empty line, is at most kMaxHeader bytes, however it arrives.
+    head_.append(bytes.substr(0, kMaxHeader - before));
     const std::size_t end = head_.find("\r\n\r\n", before >= 3 ? before - 3 : 0);
     if (end == std::string::npos) {
-      if (head_.size() > kMaxHeader)
-        Fail("a head of more than " + std::to_string(kMaxHeader) + " bytes");
+      if (head_.size() >= kMaxHeader) Fail("a head of more than " + std::to_string(kMaxHeader) + " bytes");
       return bytes.size();
     }
     used = end + 4 - before;

@@ -168,7 +168,11 @@ class AnswerReader {
   struct Tag {
     std::string_view name;
     bool closing = false, empty = false;
-    std::string Show() const { return std::string(closing ? "</" : "<") + std::string(name) + (empty ? "/>" : ">"); }
+    std::string Show() const {
+      std::string out(closing ? "</" : "<");
+      out.append(name);
+      return out.append(empty ? "/>" : ">");
+    }
   };
 
   [[noreturn]] void Fail(const std::string& what) const {
@@ -245,11 +249,11 @@ class AnswerReader {
   void ExpectOpen(std::string_view name) {
     const Tag tag = NextTag();
     if (tag.name != name || tag.closing || tag.empty)
-      Fail("<" + std::string(name) + "> wanted, not " + tag.Show());
+      Fail(Tag{name}.Show() + " wanted, not " + tag.Show());
   }
   void ExpectClose(std::string_view name) {
     const Tag tag = NextTag();
-    if (tag.name != name || !tag.closing) Fail("</" + std::string(name) + "> wanted, not " + tag.Show());
+    if (tag.name != name || !tag.closing) Fail(Tag{name, true}.Show() + " wanted, not " + tag.Show());
   }
 
   // Character data up to the next tag, entities decoded; comments inside are dropped.

@@ -26,7 +26,9 @@ std::string Narrow(std::wstring_view wide) {
   return out;
 }
 
-std::string SystemErrorText(DWORD code) {
+std::string SystemErrorText(DWORD code) { return std::to_string(code) + ": " + SystemMessage(code); }
+
+std::string SystemMessage(DWORD code) {
   wchar_t* buffer = nullptr;
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -35,7 +37,7 @@ std::string SystemErrorText(DWORD code) {
   if (buffer) LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
     text.pop_back();
-  return std::to_string(code) + ": " + Narrow(text);
+  return Narrow(text);
 }
 
 std::string GetWindowAnsiText(HWND window) {

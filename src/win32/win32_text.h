@@ -13,6 +13,8 @@ std::wstring Widen(std::string_view ansi);
 std::string Narrow(std::wstring_view wide);
 // "<number>: <system text>" for a Win32 error code.
 std::string SystemErrorText(DWORD code);
+// The system's text alone ("Connection refused.") for a Win32 or Winsock error code.
+std::string SystemMessage(DWORD code);
 // The text of a window (any length), converted to ANSI.
 std::string GetWindowAnsiText(HWND window);
 

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Round trips of XML-RPC calls to a real fldigi (started and stopped here by
+# scripts/fldigi.sh) through the program's channel: bench_rpc's table of median and 99th
+# percentile per method, polled as the window's timer polls and without pause.
+#   bench/fldigi_rpc.sh [CALLS]
+set -uo pipefail
+source "$(dirname "$0")/../scripts/common.sh"
+bench="$BUILD/native/bench_rpc"
+[ -x "$bench" ] || { echo "build $bench first (native build)" >&2; exit 1; }
+env_lines=$("$ROOT/scripts/fldigi.sh" start null) || exit 1
+dir=$(sed -n 's/^FLDIGI_DIR=//p' <<<"$env_lines")
+port=$(sed -n 's/^FLDIGI_PORT=//p' <<<"$env_lines")
+"$bench" "$port" "${1:-200}"
+rc=$?
+"$ROOT/scripts/fldigi.sh" stop "$dir"
+exit $rc
