@@ -99,6 +99,7 @@ void FldigiStation::Attach() {
 bool FldigiStation::Watch() {
   const std::int64_t now = Now();
   AskState(now);
+  KeyWhenReady();
   HandOver();
   Pump();
   // Silence since the last answer: the next answer is a return.
@@ -192,9 +193,34 @@ std::string FldigiStation::Trouble() {
 
 void FldigiStation::KeyTransmitter() {
   keyed_ = true;
-  HandOver();
-  Call("main.tx", {});
+  key_wanted_ = true;
+  key_since_ = Now();
+  KeyWhenReady();
   Pump();
+}
+
+// fldigi still finishes a transmission for about a second after it says RX, and a main.tx
+// sent then is lost (right after main.abort it even leaves fldigi stuck there): key only
+// once its status says "rx", and nudge it with main.rx when that does not come.
+void FldigiStation::KeyWhenReady() {
+  if (!key_wanted_ || key_asked_) return;
+  key_asked_ = true;
+  Call("main.get_trx_status", {}, [this](const RpcResult& r) {
+    key_asked_ = false;
+    if (!key_wanted_ || r.outcome != RpcResult::Outcome::kAnswered ||
+        r.value.type() != XmlRpcValue::Type::kString)
+      return;
+    const std::string status = r.value.AsString();
+    if (status == "tx" && trx_ == "TX") {
+      key_wanted_ = false;  // transmitting already
+    } else if (status == "rx") {
+      key_wanted_ = false;
+      Call("main.tx", {});
+    } else if (Now() - key_since_ > kStuckMs) {
+      key_since_ = Now();
+      Call("main.rx", {});
+    }
+  });
 }
 
 bool FldigiStation::Ready() { return answering_ && outgoing_.size() < kMaxOutgoing; }
@@ -260,6 +286,7 @@ void FldigiStation::HandOver() {
 }
 
 void FldigiStation::EndTransmission(bool) {
+  key_wanted_ = false;
   // fldigi has no command for a CW identification: with one set up in fldigi it sends it
   // at the end of every transmission itself.
   AppendControl("^r");
@@ -269,6 +296,7 @@ void FldigiStation::EndTransmission(bool) {
 }
 
 void FldigiStation::Abort() {
+  key_wanted_ = false;
   outgoing_.clear();
   utf8_partial_.clear();
   caret_open_ = false;

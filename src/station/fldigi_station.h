@@ -69,6 +69,8 @@ class FldigiStation : public Station {
   static constexpr std::int64_t kLastWordsMs = 400;
   // Characters taken but not yet answered for, at most.
   static constexpr std::size_t kMaxOutgoing = 64;
+  // How long fldigi may say neither "rx" nor "tx" before it is nudged back to receive.
+  static constexpr std::int64_t kStuckMs = 1500;
 
   FldigiStation(Platform platform, SettingsStore& store, StationHost& host);
   ~FldigiStation() override;
@@ -107,6 +109,7 @@ class FldigiStation : public Station {
   void Pump();
   void AskState(std::int64_t now);
   void HandOver();
+  void KeyWhenReady();
   // The program's text to fldigi's (UTF-8) and back.
   std::string ToFldigi(const std::string& text) const;
   std::string FromFldigi(const std::string& text) const;
@@ -143,6 +146,8 @@ class FldigiStation : public Station {
   bool last_cr_ = false;
   // QSOPAD keyed fldigi and has not yet handed over the return to receive.
   bool keyed_ = false;
+  bool key_wanted_ = false, key_asked_ = false;
+  std::int64_t key_since_ = 0;
   bool launched_ = false;
 };
 

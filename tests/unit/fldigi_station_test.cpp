@@ -23,6 +23,8 @@ struct Fldigi {
   int carrier = 1000;
   bool refuse = false;  // killed: connections reset, nothing listens on the port
   bool silent = false;  // takes requests and never answers
+  // Still finishing a transmission after saying RX: main.tx is lost until main.rx.
+  bool stuck = false;
   // Log fields that lag one read behind a change, as fldigi's setters do.
   bool lagging_log = false;
   std::string shown_call;
@@ -83,6 +85,9 @@ class FakeNet : public NetPort {
     f_.calls.push_back(method + (text.empty() ? number.empty() ? "" : " " + number : " " + text));
     const auto str = [](const std::string& s) { return "<string>" + s + "</string>"; };
     if (method == "main.get_trx_state") return str(f_.trx);
+    if (method == "main.get_trx_status") return str(f_.stuck || f_.trx == "TX" ? "tx" : "rx");
+    if (method == "main.rx") f_.stuck = false, f_.trx = "RX";
+    if (method == "main.tx" && f_.stuck) return "<nil/>";
     if (method == "modem.get_name") return str(f_.modem);
     if (method == "modem.get_carrier") return "<i4>" + std::to_string(f_.carrier) + "</i4>";
     if (method == "log.get_call") return str(f_.lagging_log ? std::exchange(f_.shown_call, f_.call) : f_.call);
@@ -177,7 +182,7 @@ TEST_F(FldigiRoad, TypedTextGoesOverAsTypedThenReturnsToReceive) {
   EXPECT_EQ(Road().sendbuf, "");
 }
 
-TEST_F(FldigiRoad, FullStopAbortsAndDropsTheTextAtOnce) {
+TEST_F(FldigiRoad, FullStopAbortsAtOnceAndTheNextSendKeysAFldigiStillFinishing) {
   Run(4);
   Road().OnButtonClick(1);
   Type("a long text");
@@ -188,6 +193,10 @@ TEST_F(FldigiRoad, FullStopAbortsAndDropsTheTextAtOnce) {
   EXPECT_EQ(fldigi.trx, "RX");
   EXPECT_EQ(fldigi.tx_text, "");
   EXPECT_EQ(fldigi.calls.back(), "text.clear_tx");
+  fldigi.stuck = true;
+  Road().OnButtonClick(1);
+  Run(100);
+  EXPECT_EQ(fldigi.trx, "TX") << "main.tx was sent once fldigi was nudged back to receive";
 }
 
 TEST_F(FldigiRoad, TransmitStateFollowsFldigiAndReachesTheLogProgram) {
