@@ -240,6 +240,7 @@ void frmOptions::ShowModal(HWND owner) {
   Guarded("Form_Load", 0, [&] { return Load(), 0; });
   ShowWindow(hwnd_, SW_SHOW);
   SetFocus(Item(IDC_OPT_PATH));
+  NameDamaged();
   MSG msg{};
   bool quit = false;
   while (!closing_ && hwnd_) {
@@ -615,6 +616,11 @@ void frmOptions::LoadOpts() {
   source.reset();
   if (result.error_text) Message(*result.error_text);
   Load();
+  NameDamaged();
+}
+
+void frmOptions::NameDamaged() {
+  if (const std::optional<std::string> text = model_.DamagedValuesText()) Message(*text);
 }
 
 void frmOptions::Message(const std::string& text) {
