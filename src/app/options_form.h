@@ -83,10 +83,10 @@ class OptionsFormModel {
   std::optional<std::string> DamagedValuesText();
 
  private:
-  SettingsStore& store_;
   // The stored text of `key`, or its default when the stored text does not convert.
   std::string Readable(const SettingKey& key);
 
+  SettingsStore& store_;
   const std::array<std::string, 20>& defaults_;
   OptionsHost& host_;
   std::vector<std::string> damaged_;  // not yet named

@@ -79,7 +79,9 @@ void CallsignFormModel::Load(bool namefocus) {
 
 void CallsignFormModel::Unload(const CallsignPlacement& placement) {
   unloaded_ = true;
-  for (const auto& [key, twips] : {std::pair{&keys::kCpt, placement.top}, std::pair{&keys::kCpl, placement.left}}) {
+  const std::pair<const SettingKey*, long> steps[] = {{&keys::kCpt, placement.top},
+                                                      {&keys::kCpl, placement.left}};
+  for (const auto& [key, twips] : steps) {
     try {
       WriteLong(store_, *key, twips);
     } catch (const Error&) {
@@ -143,7 +145,8 @@ bool CallsignFormModel::Lookup() {
   // local lookup's answer runs only while that answer is still the call box's.
   class FillFirst : public LookupHost {
    public:
-    FillFirst(CallsignFormModel& form, std::string& name) : form_(form), name_(name), call_(form.callsign_) {}
+    FillFirst(CallsignFormModel& form, std::string& name)
+        : form_(form), name_(name), call_(form.callsign_) {}
     void OpenAddress(const std::string& address) override { form_.lookup_host_.OpenAddress(address); }
     void ShowLookupResult(const std::string& text) override {
       if (!Current()) return;

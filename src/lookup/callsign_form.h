@@ -29,7 +29,7 @@ class CallsignView {
   virtual void SetExpanded(long width_twips, const std::string& caption, bool column_enabled) = 0;
   // NameField before Callsign in the tab order: it gets the focus when the window shows.
   virtual void PutNameFirst() = 0;
-  // Closes the window (the shell saves the placement through SaveOnClose).
+  // Closes the window (the shell saves the placement through the model's Unload).
   virtual void Close() = 0;
 };
 

@@ -333,7 +333,8 @@ std::string OptionsFileText(const SettingsStore& store) {
   std::string out;
   bool quotes = false;
   for (const std::string_view name : kExported)
-    for (const auto& [key, value] : store.ListSection(name)) quotes |= HoldsQuote(key) || HoldsQuote(value);
+    for (const auto& [key, value] : store.ListSection(name))
+      quotes |= HoldsQuote(key) || HoldsQuote(value);
   if (quotes) {
     AppendQuoted(out, kMarkKey);
     out += ',';

@@ -15,7 +15,8 @@ namespace {
 constexpr std::string_view kNotBool = "not True, False or a number";
 constexpr std::string_view kNotNumber = "not a number";
 constexpr std::string_view kOutOfRange = "outside the range of a 32-bit whole number";
-constexpr std::string_view kNotBoxState = "not a check box state (a whole number from -32768 to 32767)";
+constexpr std::string_view kNotBoxState =
+    "not a check box state (a whole number from -32768 to 32767)";
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -23,18 +24,9 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-bool EqualsFolded(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Equal but for the letter case of ASCII letters, as the store compares names.
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -90,8 +82,8 @@ std::optional<long> TryLong(double number) {
 
 std::optional<bool> TryBool(std::string_view text) {
   const std::string_view t = Trim(text);
-  if (EqualsFolded(t, "true")) return true;
-  if (EqualsFolded(t, "false")) return false;
+  if (SameName(t, "true")) return true;
+  if (SameName(t, "false")) return false;
   if (const auto n = TryNumber(t)) return *n != 0;
   return std::nullopt;
 }

@@ -186,7 +186,9 @@ LRESULT CallsignForm::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE: OnActivate(wparam); return 0;
     // Enter is OK's, as in a dialog.
     case DM_GETDEFID: return MAKELRESULT(IDOK, DC_HASDEFID);
-    case WM_CLOSE: Guarded("Form_Unload", 0, [&] { return std::shared_ptr(model_)->Cancel(), 0; }); return 0;
+    case WM_CLOSE:
+      Guarded("Form_Unload", 0, [&] { return std::shared_ptr(model_)->Cancel(), 0; });
+      return 0;
     case WM_DESTROY:
       last_focus_ = nullptr;
       lookups_.SetOwner(nullptr);

@@ -32,7 +32,9 @@ std::string Win32Lookups::FCCLookup(const std::string& call, std::string& name, 
                                     const std::string& path) {
   Win32FccFiles files;
   return qsopad::FCCLookup(call, name, fill, path, files,
-                           [&](const std::string& message, const std::string&) { OwnedMessageBox(owner_, message); });
+                           [&](const std::string& message, const std::string&) {
+                             OwnedMessageBox(owner_, message);
+                           });
 }
 
 void OpenAddress(HWND owner, const std::string& address) {
