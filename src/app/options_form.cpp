@@ -42,23 +42,40 @@ OptionsFormModel::OptionsFormModel(SettingsStore& store,
                                    OptionsHost& host)
     : store_(store), defaults_(defaults), host_(host) {}
 
-FKeysCaptions OptionsFormModel::Captions() const {
-  if (ReadBool(store_, keys::kRetro)) return {"^FKeys", "Set Control+Function Keys"};
+FKeysCaptions OptionsFormModel::Captions() {
+  if (ParseBool(Readable(keys::kRetro))) return {"^FKeys", "Set Control+Function Keys"};
   return {"FKeys", "Set Function Keys"};
 }
 
-OptionsControls OptionsFormModel::Load(const std::string& current_font) const {
+std::string OptionsFormModel::Readable(const SettingKey& key) {
+  std::string text = ReadText(store_, key);
+  if (std::optional<std::string> problem = UnreadableValue(key.section, key.key, text)) {
+    if (named_.insert(*problem).second) damaged_.push_back(std::move(*problem));
+    return std::string(key.def);
+  }
+  return text;
+}
+
+std::optional<std::string> OptionsFormModel::DamagedValuesText() {
+  if (damaged_.empty()) return std::nullopt;
+  std::string text = kDamagedValuesText;
+  for (const std::string& problem : damaged_) text += "\r\n" + problem;
+  damaged_.clear();
+  return text;
+}
+
+OptionsControls OptionsFormModel::Load(const std::string& current_font) {
   OptionsControls c;
   c.LDelay = ReadText(store_, keys::kLDelay);
   c.AuxPath = ReadText(store_, keys::kAux);
   c.sample.name = ReadText(store_, keys::kFontName, current_font);
-  c.sample.size = ReadNumber(store_, keys::kFontSize);
-  c.sample.bold = ReadBool(store_, keys::kFontBold);
-  c.sample.italic = ReadBool(store_, keys::kFontItalic);
-  c.sample.strikethru = ReadBool(store_, keys::kFontStrikethru);
-  c.sample.underline = ReadBool(store_, keys::kFontUnderline);
-  c.sample.color = static_cast<std::uint32_t>(ReadLong(store_, keys::kFontColor));
-  c.sample.back_color = static_cast<std::uint32_t>(ReadLong(store_, keys::kBackColor));
+  c.sample.size = ParseNumber(Readable(keys::kFontSize));
+  c.sample.bold = ParseBool(Readable(keys::kFontBold));
+  c.sample.italic = ParseBool(Readable(keys::kFontItalic));
+  c.sample.strikethru = ParseBool(Readable(keys::kFontStrikethru));
+  c.sample.underline = ParseBool(Readable(keys::kFontUnderline));
+  c.sample.color = static_cast<std::uint32_t>(ParseLong(Readable(keys::kFontColor)));
+  c.sample.back_color = static_cast<std::uint32_t>(ParseLong(Readable(keys::kBackColor)));
   c.Path = ReadText(store_, keys::kPath);
   c.GMT = ReadText(store_, keys::kGmt);
   for (int n = 0; n < 20; ++n)
@@ -66,14 +83,11 @@ OptionsControls OptionsFormModel::Load(const std::string& current_font) const {
         store_.ReadSetting(sections::kMacro, MacroKey(n), defaults_[static_cast<std::size_t>(n)]);
   c.TZone = ReadText(store_, keys::kZone);
   for (const OnOffBox& b : kOnOffBoxes)
-    c.checks[static_cast<std::size_t>(b.box)] = ReadBool(store_, *b.key) ? 1 : 0;
+    c.checks[static_cast<std::size_t>(b.box)] = ParseBool(Readable(*b.key)) ? 1 : 0;
   c.checks[7] = 0;
   const SettingKey* states[] = {&keys::kMpal, &keys::kCspal, &keys::kLpal, &keys::kCw1};
   for (int i = 0; i < 4; ++i) {
-    const long state = ReadLong(store_, *states[i]);
-    if (state < -32768 || state > 32767)
-      throw Error("Setting [Opt] \"" + std::string(states[i]->key) + "\" holds " +
-                  std::to_string(state) + ", which is not a check box state");
+    const long state = ParseLong(Readable(*states[i]));
     // A box has three states; anything else shows as checked, as a non-zero flag would.
     c.checks[static_cast<std::size_t>(12 + i)] = state == 0 ? 0 : state == 2 ? 2 : 1;
   }

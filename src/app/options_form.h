@@ -5,13 +5,16 @@
 
 #include <array>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "app/main_view.h"
 
 namespace qsopad {
 
 class SettingsStore;
+struct SettingKey;
 
 // The option boxes by their number on the Options page (Check7, "Clear &window
 // positions", is a one-shot command). Check1..Check11 are on/off; Check12..Check15 hold a
@@ -54,6 +57,9 @@ inline constexpr char kClearPositionsText[] =
     "Window positions will not be saved until you restart QSOPAD or manually save (press "
     "cancel to just clear positions)";
 inline constexpr char kGmtRefusedText[] = "Please enter an integer number";
+inline constexpr char kDamagedValuesText[] =
+    "These settings hold values QSOPAD cannot read. The dialog shows their defaults instead; "
+    "Apply or OK stores them.";
 
 class OptionsFormModel {
  public:
@@ -62,17 +68,29 @@ class OptionsFormModel {
                    OptionsHost& host);
 
   // The controls as stored. `current_font` is the sample label's font name before Load
-  // (the default of "FontName"). The Logging page is filled by its own model.
-  OptionsControls Load(const std::string& current_font) const;
+  // (the default of "FontName"). The Logging page is filled by its own model. A stored
+  // value that does not convert (a hand-edited settings file) shows as its default, which
+  // Apply then stores, and is kept for DamagedValuesText: the dialog always opens, so that
+  // the operator can repair the settings from it.
+  OptionsControls Load(const std::string& current_font);
   // Stores every control in the dialog's order and pushes the values into the program.
   // "Clear &window positions" acts once: `controls.checks[7]` is cleared.
   void Apply(OptionsControls& controls);
-  FKeysCaptions Captions() const;
+  FKeysCaptions Captions();
+  // The message naming the stored values that did not convert since the last call; each
+  // value is named once for the life of the model (one opening of the dialog). nullopt
+  // when there is nothing new to name.
+  std::optional<std::string> DamagedValuesText();
 
  private:
+  // The stored text of `key`, or its default when the stored text does not convert.
+  std::string Readable(const SettingKey& key);
+
   SettingsStore& store_;
   const std::array<std::string, 20>& defaults_;
   OptionsHost& host_;
+  std::vector<std::string> damaged_;  // not yet named
+  std::set<std::string> named_;
 };
 
 // The GMT box. A typed character: whether it goes in (control characters always; "-" and

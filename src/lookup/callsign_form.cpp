@@ -1,5 +1,7 @@
 #include "lookup/callsign_form.h"
 
+#include <utility>
+
 #include "adif/adif.h"
 #include "common/error.h"
 #include "options/settings_catalogue.h"
@@ -75,9 +77,16 @@ void CallsignFormModel::Load(bool namefocus) {
   if (namefocus) view_.PutNameFirst();
 }
 
-void CallsignFormModel::SaveOnClose(const CallsignPlacement& placement) {
-  WriteLong(store_, keys::kCpt, placement.top);
-  WriteLong(store_, keys::kCpl, placement.left);
+void CallsignFormModel::Unload(const CallsignPlacement& placement) {
+  unloaded_ = true;
+  const std::pair<const SettingKey*, long> steps[] = {{&keys::kCpt, placement.top},
+                                                      {&keys::kCpl, placement.left}};
+  for (const auto& [key, twips] : steps) {
+    try {
+      WriteLong(store_, *key, twips);
+    } catch (const Error&) {
+    }
+  }
 }
 
 void CallsignFormModel::OnCallsignChanged(const std::string& text) {
@@ -131,25 +140,34 @@ void CallsignFormModel::MoreLess() {
 
 bool CallsignFormModel::AdifOn() const { return AdifLoggingOn(store_); }
 
-void CallsignFormModel::Lookup() {
-  // A filled-in name is in the name box before the result window shows.
+bool CallsignFormModel::Lookup() {
+  // A filled-in name is in the name box before the result window shows. What follows the
+  // local lookup's answer runs only while that answer is still the call box's.
   class FillFirst : public LookupHost {
    public:
-    FillFirst(CallsignFormModel& form, std::string& name) : form_(form), name_(name) {}
+    FillFirst(CallsignFormModel& form, std::string& name)
+        : form_(form), name_(name), call_(form.callsign_) {}
     void OpenAddress(const std::string& address) override { form_.lookup_host_.OpenAddress(address); }
     void ShowLookupResult(const std::string& text) override {
+      if (!Current()) return;
       if (name_ != form_.name_) form_.SetName(name_);
       form_.lookup_host_.ShowLookupResult(text);
     }
-    void FocusCallsign() override { form_.lookup_host_.FocusCallsign(); }
+    void FocusCallsign() override {
+      if (Current()) form_.lookup_host_.FocusCallsign();
+    }
+    bool Current() const { return !form_.unloaded_ && form_.callsign_ == call_; }
 
    private:
     CallsignFormModel& form_;
     std::string& name_;
+    const std::string call_;
   };
   std::string name = name_;
   FillFirst host(*this, name);
-  DoLookup(store_, lookups_, host, callsign_, name, checks_[kFillInName]);
+  const std::string call = callsign_;  // the box may change while the lookup waits
+  DoLookup(store_, lookups_, host, call, name, checks_[kFillInName]);
+  return host.Current();
 }
 
 void CallsignFormModel::LookupNow() { Lookup(); }
@@ -158,12 +176,12 @@ void CallsignFormModel::Log() {
   if (AdifOn())
     host_.ShowLogWindow();
   else
-    host_.CopyText(callsign_);
+    host_.CopyText(PlainZeros(callsign_));
 }
 
 void CallsignFormModel::Ok() {
   if (checks_[kAlwaysCopy] && !AdifOn() && !callsign_.empty()) Log();
-  if (checks_[kLookup]) Lookup();
+  if (checks_[kLookup] && !Lookup()) return;
   host_.SetPartner(callsign_, name_);
   host_.FocusTypingArea();
   if (!checks_[kPaletteMode]) view_.Close();

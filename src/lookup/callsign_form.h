@@ -29,7 +29,7 @@ class CallsignView {
   virtual void SetExpanded(long width_twips, const std::string& caption, bool column_enabled) = 0;
   // NameField before Callsign in the tab order: it gets the focus when the window shows.
   virtual void PutNameFirst() = 0;
-  // Closes the window (the shell saves the placement through SaveOnClose).
+  // Closes the window (the shell saves the placement through the model's Unload).
   virtual void Close() = 0;
 };
 
@@ -66,7 +66,11 @@ class CallsignFormModel {
   void Load(bool namefocus);
   // Stored placement; a value that is not a number gives the default.
   CallsignPlacement StoredPlacement() const;
-  void SaveOnClose(const CallsignPlacement& placement);
+  // The window is closing, by its own buttons or because the program ends: stores its
+  // placement (a write that fails is skipped, like every placement step), and whatever
+  // the model is still in the middle of goes no further (an OK waiting on a lookup's
+  // message while the program shuts down hands nothing over afterwards).
+  void Unload(const CallsignPlacement& placement);
 
   // Every change of the call sign box, typed or assigned.
   void OnCallsignChanged(const std::string& text);
@@ -95,7 +99,10 @@ class CallsignFormModel {
 
  private:
   bool AdifOn() const;
-  void Lookup();
+  // False when the lookup's answer came too late to be used: the window was unloaded, or
+  // another program set a new partner into the call sign box, while the lookup waited
+  // (on the operator, at a failure's message). Nothing after the lookup then runs.
+  bool Lookup();
 
   SettingsStore& store_;
   CallsignHost& host_;
@@ -105,6 +112,7 @@ class CallsignFormModel {
   std::string callsign_, name_;
   std::array<bool, 6> checks_{};  // 1..5
   bool expanded_ = false;
+  bool unloaded_ = false;
 };
 
 }  // namespace qsopad

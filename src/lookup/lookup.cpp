@@ -53,8 +53,16 @@ const std::vector<PredefinedSource>& PredefinedSources() {
 
 std::string_view DefaultLookupSource() { return keys::kCsLookup.def; }
 
+std::string PlainZeros(std::string_view callsign) {
+  constexpr unsigned char kSlashedZero = 216;
+  std::string call(callsign);
+  for (char& c : call)
+    if (static_cast<unsigned char>(c) == kSlashedZero) c = '0';
+  return call;
+}
+
 std::string LookupCall(std::string_view callsign) {
-  return std::string(callsign.substr(0, callsign.find('/')));
+  return PlainZeros(callsign.substr(0, callsign.find('/')));
 }
 
 std::string EncodeForAddress(std::string_view call) {

@@ -36,7 +36,13 @@ const std::vector<PredefinedSource>& PredefinedSources();
 // The source used when none is stored: the first predefined entry.
 std::string_view DefaultLookupSource();
 
-// The call sign as it is looked up: what stands before the first "/", otherwise unchanged.
+// The call sign with its zeros: a slashed zero (character 216, as the main window shows a
+// zero with option "Zero" on) becomes "0". No call sign holds the letter itself, and a
+// lookup, the clipboard or another program wants the zero.
+std::string PlainZeros(std::string_view callsign);
+
+// The call sign as it is looked up: what stands before the first "/", with its zeros
+// (PlainZeros), otherwise unchanged.
 std::string LookupCall(std::string_view callsign);
 
 // The call sign as it is appended to a web address: every byte but letters, digits, "-",

@@ -2,6 +2,7 @@
 #include "macros/macro_palette.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/error.h"
 #include "options/settings_catalogue.h"
@@ -216,11 +217,17 @@ void MacroPaletteModel::SaveOnUnload(bool auto_show, const PaletteRect& placemen
   // and the save that losing the focus asks for must then find nothing to store.
   editdirty_ = false;
   SettingsStore& store = context_.Store();
-  WriteLong(store, keys::kMpal, auto_show ? 1 : 0);
-  WriteLong(store, keys::kMpx, placement.left);
-  WriteLong(store, keys::kMpy, placement.top);
-  WriteLong(store, keys::kMph, placement.height);
-  WriteLong(store, keys::kMpw, placement.width);
+  const std::pair<const SettingKey*, int> steps[] = {{&keys::kMpal, auto_show ? 1 : 0},
+                                                     {&keys::kMpx, placement.left},
+                                                     {&keys::kMpy, placement.top},
+                                                     {&keys::kMph, placement.height},
+                                                     {&keys::kMpw, placement.width}};
+  for (const auto& [key, twips] : steps) {
+    try {
+      WriteLong(store, *key, twips);
+    } catch (const Error&) {
+    }
+  }
 }
 
 }  // namespace qsopad

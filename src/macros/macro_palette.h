@@ -102,7 +102,9 @@ class MacroPaletteModel {
   // The stored placement (twips); a value that is not a number falls back to its default.
   PaletteRect StoredPlacement() const;
   bool StoredAutoShow() const;
-  // Window unload: "Auto Show" and the placement. A pending edit is dropped, not stored.
+  // Window unload: "Auto Show" and the placement. A pending edit is dropped, not stored. A
+  // write that fails is skipped, as every placement step is: closing a window never ends
+  // the program.
   void SaveOnUnload(bool auto_show, const PaletteRect& placement);
 
   const std::vector<PaletteLine>& lines() const { return lines_; }

@@ -5,30 +5,52 @@
 //   "*Opt","*"            a section line
 //   "Path","c:\psk31\psk31sbw.exe"
 //
-// Nothing inside a field is escaped except a double quote, which is written twice, as in
-// CSV; earlier versions wrote it once and so cut the value at it on loading (such a value
-// in their files is still cut, if not always at the same place). A line break inside a
-// value (a macro spanning lines) is written as it is, inside the quotes: a quoted field
-// runs to its closing quote across line ends, so the value comes back byte for byte, and a
-// file without a double quote in its values is byte for byte what earlier versions wrote.
-// We chose this over an escape such as \n because stored values (paths) hold backslashes,
+// Two ways of writing a double quote inside a field meet in these files. Earlier versions
+// escaped nothing: a value's quote was written as it is, and their reader ended a quoted
+// field at the first double quote after its opening one, so a value was cut at its first
+// quote ("a"b" reads a). We write a double quote twice, as CSV does, so that every value
+// comes back byte for byte. The two cannot be told apart by the bytes of a field:
+// """" is an earlier file's value "" (read as the empty text) and our value " alike,
+// and an earlier file's value 5 ft" gives "5 ft"" followed by the line end, which
+// read with doubled quotes runs on into the next line. So a file says which way it was
+// written: when any key or value we write holds a double quote, the file begins with the
+// line
+//
+//   "QSOPAD options","quotes doubled"
+//
+// and only a file with that record before its first section line is read with doubled
+// quotes. Earlier versions always began with the "*Opt" section line, so no file of theirs
+// carries it, and their files are read by their own field rule, a quote ending the field;
+// their reader, and ours, skip a record before the first section, so the line harms
+// neither. A file
+// with no double quote in any key or value is written without it, byte for byte as
+// earlier versions wrote it, and reads the same either way.
+//
+// A line break inside a value (a macro spanning lines) is written as it is, inside the
+// quotes: a quoted field runs to its closing quote across line ends, by both rules. We
+// chose this over an escape such as \n because stored values (paths) hold backslashes,
 // raw in earlier files, and because spreadsheets and CSV tools read it. A file whose line
 // ends an editor turned into LF still reads, since CR, LF and CR LF all end a line outside
 // quotes; only a line break inside a value then comes back as that editor left it.
 //
 // Records. A record is one line (line ends inside quotes do not count); its fields are
 // separated by commas. A field that starts with a double quote (blanks before it are
-// skipped) runs to the closing quote, a doubled quote inside standing for one, and
-// anything between the closing quote and the next comma or line end is dropped. Any other
-// field runs to the next comma or line end and loses its leading and trailing blanks
-// (spaces and tabs).
+// skipped) runs to the closing quote (with doubled quotes, a doubled quote inside stands
+// for one), and anything between the closing quote and the next comma or line end is
+// dropped. Any other field runs to the next comma or line end and loses its leading and
+// trailing blanks (spaces and tabs).
 //
 // Earlier versions read the file as a stream of fields taken two at a time, whatever the
 // lines, so one damaged line (a single field, or a third one) shifted every later record
 // and stored values under keys taken from the file's values. We take the first two fields
 // of each line instead, skip a line with fewer than two and ignore fields after the
-// second: every line the writer produces reads as before, and damage stays on its line.
+// second: every line their writer produces reads as before, and damage stays on its line.
 // A UTF-8 byte order mark at the start (Notepad's "UTF-8") is dropped.
+//
+// Values. Before anything is stored, every entry whose key the program reads as a number
+// or a Boolean without a fallback is checked: a file holding "FontSize","big" is refused
+// whole with one message naming the line, the key and the value, since such a value
+// stored would end the program at its next use.
 #include "options/options_file.h"
 
 #include <array>
@@ -38,6 +60,7 @@
 #include "common/error.h"
 #include "options/settings_catalogue.h"
 #include "options/settings_store.h"
+#include "options/settings_values.h"
 
 namespace qsopad {
 
@@ -50,6 +73,9 @@ constexpr std::array<std::string_view, 6> kExported = {
 
 constexpr std::string_view kEol = "\r\n";
 constexpr std::string_view kSectionMark = "*";
+// The record that says a file doubles its double quotes (see the top of the file).
+constexpr std::string_view kMarkKey = "QSOPAD options";
+constexpr std::string_view kMarkValue = "quotes doubled";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // A field longer than this is not stored: the record it stands in is skipped and the bytes
@@ -83,7 +109,11 @@ class RecordReader {
     std::size_t fields = 0;  // how many the line had; only the first two are kept
     std::array<std::string, 2> field;
     bool overlong = false;   // a field passed kMaxField
+    std::size_t line = 1;    // the line of the file it starts on
   };
+
+  // From the next byte on, a doubled quote inside a quoted field stands for one.
+  void DoubleQuotes() { doubled_ = true; }
 
   template <typename OnRecord>
   void Feed(std::string_view bytes, OnRecord&& on_record) {
@@ -100,6 +130,7 @@ class RecordReader {
         }
         for (std::size_t b = 0; b < start_; ++b) Step(kUtf8Bom[b], on_record);
         start_ = kUtf8Bom.size();
+        CountLines(bytes.substr(i - 1, 1));
         Step(c, on_record);
         continue;
       }
@@ -109,11 +140,13 @@ class RecordReader {
                                                     : bytes.find_first_of(",\r\n", i);
         if (stop == std::string_view::npos) stop = bytes.size();
         if (stop > i) {
+          CountLines(bytes.substr(i, stop - i));
           Append(bytes.substr(i, stop - i));
           i = stop;
           continue;
         }
       }
+      CountLines(bytes.substr(i, 1));
       Step(c, on_record);
       ++i;
     }
@@ -167,7 +200,9 @@ class RecordReader {
         return;
       case State::kQuoted:
         if (c == '"') {
-          state_ = State::kQuoteSeen;
+          // Without doubled quotes the first one closes the field, as earlier versions
+          // read it; what follows it up to the comma or line end is dropped.
+          state_ = doubled_ ? State::kQuoteSeen : State::kAfterClose;
         } else {
           Append(c);
         }
@@ -187,6 +222,14 @@ class RecordReader {
           EndLine(on_record);
         }
         return;
+    }
+  }
+
+  // Line ends anywhere, quoted or not: CR LF, CR and LF each end one line.
+  void CountLines(std::string_view run) {
+    for (const char c : run) {
+      if (c == '\r' || (c == '\n' && !after_cr_)) ++line_;
+      after_cr_ = c == '\r';
     }
   }
 
@@ -224,18 +267,25 @@ class RecordReader {
     }
     record_.fields = 0;
     record_.overlong = false;
+    record_.line = line_;
     state_ = State::kFieldStart;
   }
 
   State state_ = State::kFieldStart;
+  bool doubled_ = false;
+  std::size_t line_ = 1;
+  bool after_cr_ = false;
   std::size_t start_ = 0;  // bytes of a byte order mark seen at the start
   std::string field_;
   Record record_;
 };
 
-// Turns records into the store's entries by the section and entry rules.
+// Turns records into the store's entries by the section and entry rules, and checks the
+// entries' values.
 class Loader {
  public:
+  explicit Loader(RecordReader& reader) : reader_(reader) {}
+
   void operator()(const RecordReader::Record& record) {
     if (record.fields < 2 || record.overlong) {
       ++skipped;
@@ -245,7 +295,14 @@ class Loader {
     const std::string& value = record.field[1];
     if (ReadsAsSection(key, value)) {
       section_ = key.substr(1);  // "*" alone leaves no section: what follows is skipped
+      any_section_ = true;
+    } else if (!any_section_ && key == kMarkKey && value == kMarkValue) {
+      reader_.DoubleQuotes();
     } else if (!section_.empty() && !key.empty()) {
+      if (!damage) {
+        if (std::optional<std::string> problem = UnreadableValue(section_, key, value))
+          damage = "line " + std::to_string(record.line) + ": " + *problem;
+      }
       entries.push_back({section_, key, value});
     } else {
       ++skipped;
@@ -254,10 +311,15 @@ class Loader {
 
   std::vector<SettingWrite> entries;  // in the file's order
   std::size_t skipped = 0;
+  std::optional<std::string> damage;  // the first value that must not be stored
 
  private:
+  RecordReader& reader_;
   std::string section_;  // "" until the first section line
+  bool any_section_ = false;
 };
+
+bool HoldsQuote(std::string_view text) { return text.find('"') != std::string_view::npos; }
 
 }  // namespace
 
@@ -269,6 +331,16 @@ std::string OptionsFileErrorText(std::string_view reason) {
 
 std::string OptionsFileText(const SettingsStore& store) {
   std::string out;
+  bool quotes = false;
+  for (const std::string_view name : kExported)
+    for (const auto& [key, value] : store.ListSection(name))
+      quotes |= HoldsQuote(key) || HoldsQuote(value);
+  if (quotes) {
+    AppendQuoted(out, kMarkKey);
+    out += ',';
+    AppendQuoted(out, kMarkValue);
+    out += kEol;
+  }
   for (const std::string_view name : kExported) {
     out += "\"*";
     out += name;
@@ -300,7 +372,7 @@ std::optional<std::string> SaveOptionsFile(const SettingsStore& store, OptionsFi
 
 OptionsLoadResult LoadOptionsFile(SettingsStore& store, OptionsFileSource& file) {
   RecordReader reader;
-  Loader loader;
+  Loader loader(reader);
   OptionsLoadResult result;
   std::string buffer(kReadChunk, '\0');
   try {
@@ -316,6 +388,11 @@ OptionsLoadResult LoadOptionsFile(SettingsStore& store, OptionsFileSource& file)
     result.error_text = OptionsFileErrorText(e.what());
   }
   result.skipped = loader.skipped;
+  if (loader.damage) {
+    // Nothing is stored: the operator mends the file and loads it again.
+    result.error_text = OptionsFileErrorText(*loader.damage + ". Nothing was loaded.");
+    return result;
+  }
   // One write of the settings file for the lot: one durable write per entry took seconds
   // for an ordinary file and grew with the square of a large one's length.
   try {

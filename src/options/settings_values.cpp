@@ -15,6 +15,8 @@ namespace {
 constexpr std::string_view kNotBool = "not True, False or a number";
 constexpr std::string_view kNotNumber = "not a number";
 constexpr std::string_view kOutOfRange = "outside the range of a 32-bit whole number";
+constexpr std::string_view kNotBoxState =
+    "not a check box state (a whole number from -32768 to 32767)";
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -22,17 +24,19 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-bool EqualsFolded(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Equal but for the letter case of ASCII letters, as the store compares names.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
   }
   return true;
 }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // [blanks] [sign] digits [. digits] [blanks], or with the digits only after the point.
 std::optional<double> TryNumber(std::string_view text) {
@@ -78,8 +82,8 @@ std::optional<long> TryLong(double number) {
 
 std::optional<bool> TryBool(std::string_view text) {
   const std::string_view t = Trim(text);
-  if (EqualsFolded(t, "true")) return true;
-  if (EqualsFolded(t, "false")) return false;
+  if (SameName(t, "true")) return true;
+  if (SameName(t, "false")) return false;
   if (const auto n = TryNumber(t)) return *n != 0;
   return std::nullopt;
 }
@@ -95,13 +99,18 @@ std::string Quoted(std::string_view text) {
   throw Error(Quoted(text) + " is " + std::string(why));
 }
 
+std::string SettingProblem(std::string_view section, std::string_view key, std::string_view text,
+                           std::string_view why) {
+  std::string message = "Setting [";
+  message += section;
+  message += "] " + Quoted(key) + " holds " + Quoted(text) + ", which is ";
+  message += why;
+  return message;
+}
+
 [[noreturn]] void ThrowSetting(const SettingKey& key, std::string_view text,
                                std::string_view why) {
-  std::string message = "Setting [";
-  message += key.section;
-  message += "] " + Quoted(key.key) + " holds " + Quoted(text) + ", which is ";
-  message += why;
-  throw Error(message);
+  throw Error(SettingProblem(key.section, key.key, text, why));
 }
 
 // The key's own default; an empty one means the reader must supply a default itself.
@@ -126,6 +135,48 @@ double NumberFrom(const SettingKey& key, const std::string& text) {
 long LongFrom(const SettingKey& key, const std::string& text) {
   if (const auto l = TryLong(NumberFrom(key, text))) return *l;
   ThrowSetting(key, text, kOutOfRange);
+}
+
+// The keys whose readers convert without a fallback, by what they convert to. Readers that
+// fall back on a default (window placement, the call sign window's boxes, the launch delay)
+// are not listed: whatever such a key holds, the program goes on.
+enum class Kind { kBool, kNumber, kLong, kBoxState };
+struct TypedKey {
+  const SettingKey* key;
+  Kind kind;
+};
+constexpr TypedKey kTypedKeys[] = {
+    {&keys::kFontBold, Kind::kBool},     {&keys::kFontItalic, Kind::kBool},
+    {&keys::kFontStrikethru, Kind::kBool}, {&keys::kFontUnderline, Kind::kBool},
+    {&keys::kSavePos, Kind::kBool},      {&keys::kTod, Kind::kBool},
+    {&keys::kLookup, Kind::kBool},       {&keys::kZero, Kind::kBool},
+    {&keys::kCwid, Kind::kBool},         {&keys::kClose, Kind::kBool},
+    {&keys::kRetro, Kind::kBool},        {&keys::kRetroA, Kind::kBool},
+    {&keys::kButtons, Kind::kBool},      {&keys::kWordBk, Kind::kBool},
+    {&keys::kAdifEn, Kind::kBool},       {&keys::kFontSize, Kind::kNumber},
+    {&keys::kGmt, Kind::kNumber},        {&keys::kSendCr, Kind::kNumber},
+    {&keys::kFontColor, Kind::kLong},    {&keys::kBackColor, Kind::kLong},
+    {&keys::kSerialNo, Kind::kLong},     {&keys::kMpal, Kind::kBoxState},
+    {&keys::kCspal, Kind::kBoxState},    {&keys::kLpal, Kind::kBoxState},
+    {&keys::kCw1, Kind::kBoxState},
+};
+
+std::optional<std::string_view> KindProblem(Kind kind, std::string_view value) {
+  switch (kind) {
+    case Kind::kBool:
+      if (!TryBool(value)) return kNotBool;
+      return std::nullopt;
+    case Kind::kNumber:
+    case Kind::kLong:
+    case Kind::kBoxState: break;
+  }
+  const std::optional<double> number = TryNumber(value);
+  if (!number) return kNotNumber;
+  if (kind == Kind::kNumber) return std::nullopt;
+  const std::optional<long> whole = TryLong(*number);
+  if (!whole) return kind == Kind::kLong ? kOutOfRange : kNotBoxState;
+  if (kind == Kind::kBoxState && (*whole < -32768 || *whole > 32767)) return kNotBoxState;
+  return std::nullopt;
 }
 
 // The shortest text that reads back as the same double (fixed notation needs up to
@@ -154,6 +205,17 @@ long ParseLong(std::string_view text) {
 }
 
 std::string BoolText(bool value) { return value ? "True" : "False"; }
+
+std::optional<std::string> UnreadableValue(std::string_view section, std::string_view key,
+                                           std::string_view value) {
+  for (const TypedKey& typed : kTypedKeys) {
+    if (!SameName(typed.key->section, section) || !SameName(typed.key->key, key)) continue;
+    const std::optional<std::string_view> why = KindProblem(typed.kind, value);
+    if (!why) return std::nullopt;
+    return SettingProblem(section, key, value, *why);
+  }
+  return std::nullopt;
+}
 
 std::string ReadText(const SettingsStore& store, const SettingKey& key) {
   return store.ReadSetting(key.section, key.key, key.def);

@@ -2,6 +2,7 @@
 // A value that does not convert is an Error whose text names section, key and value.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,15 @@ void WriteText(SettingsStore& store, const SettingKey& key, std::string_view val
 void WriteLong(SettingsStore& store, const SettingKey& key, long value);
 // Writes "True" or "False".
 void WriteBool(SettingsStore& store, const SettingKey& key, bool value);
+
+// Why `value` cannot stand under (section, key), in the words a reader of that key would
+// throw (section, key and value named), or nullopt when it can. Only keys whose readers
+// have no fallback are checked: the options dialog's on/off options, font and colours,
+// the time offset, the start-up boxes, the carriage-return and serial-number options and
+// ADIF logging; a value they cannot convert would end the program at its next use. Names
+// compare without regard to case, as in the store.
+std::optional<std::string> UnreadableValue(std::string_view section, std::string_view key,
+                                           std::string_view value);
 
 // The text form of defaults: 0 -> "0", true -> "True".
 std::string BoolText(bool value);

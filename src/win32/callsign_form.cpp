@@ -114,7 +114,7 @@ int CheckBoxWidth(HWND box) { return CaptionWidth(box) + GetSystemMetrics(SM_CXM
 }  // namespace
 
 CallsignForm::CallsignForm(HINSTANCE instance, HWND owner, SettingsStore& store,
-                           CallsignHost& host, LocalLookups& lookups, LUResult& result)
+                           CallsignHost& host, Win32Lookups& lookups, LUResult& result)
     : instance_(instance), owner_(owner), store_(store), host_(host), lookups_(lookups),
       result_(result) {}
 
@@ -127,7 +127,7 @@ bool CallsignForm::EnsureCreated(bool namefocus) {
   if (!RegisterWindowClass(instance_, kClassName)) return false;
   CallsignView& view = *this;
   LookupHost& lookup_host = *this;
-  model_ = std::make_unique<CallsignFormModel>(store_, host_, view, lookups_, lookup_host);
+  model_ = std::make_shared<CallsignFormModel>(store_, host_, view, lookups_, lookup_host);
   const CallsignPlacement at = model_->StoredPlacement();
   RECT frame{0, 0, TwipsToPx(kClientWidth), TwipsToPx(kClientHeight, true)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
@@ -170,12 +170,8 @@ void CallsignForm::Unload() {
   RECT r{};
   GetWindowRect(hwnd_, &r);
   const CallsignPlacement placement{PxToTwips(r.top, true), PxToTwips(r.left)};
-  // The window goes even when the placement cannot be written.
-  struct Destroy {
-    HWND window;
-    ~Destroy() { DestroyWindow(window); }
-  } destroy{hwnd_};
-  model_->SaveOnClose(placement);
+  model_->Unload(placement);
+  DestroyWindow(hwnd_);
 }
 
 bool CallsignForm::PreTranslate(MSG& msg) {
@@ -190,8 +186,13 @@ LRESULT CallsignForm::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE: OnActivate(wparam); return 0;
     // Enter is OK's, as in a dialog.
     case DM_GETDEFID: return MAKELRESULT(IDOK, DC_HASDEFID);
-    case WM_CLOSE: Guarded("Form_Unload", 0, [&] { return model_->Cancel(), 0; }); return 0;
-    case WM_DESTROY: last_focus_ = nullptr; return 0;
+    case WM_CLOSE:
+      Guarded("Form_Unload", 0, [&] { return std::shared_ptr(model_)->Cancel(), 0; });
+      return 0;
+    case WM_DESTROY:
+      last_focus_ = nullptr;
+      lookups_.SetOwner(nullptr);
+      return 0;
     default: return Default(message, wparam, lparam);
   }
 }
@@ -226,6 +227,7 @@ LRESULT CallsignForm::OnCreate() {
     }
   }
   SetWindowSubclass(callsign_, &CallsignForm::CallsignProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  lookups_.SetOwner(hwnd_);
   return 0;
 }
 
@@ -261,19 +263,20 @@ void CallsignForm::OnCommand(int id, int code) {
     default: break;
   }
   if (code != BN_CLICKED) return;
+  const std::shared_ptr<CallsignFormModel> model = model_;
   Guarded(ErrorName(id).c_str(), 0, [&] {
     switch (id) {
-      case IDC_CSF_COMMAND1: model_->LookupNow(); break;
+      case IDC_CSF_COMMAND1: model->LookupNow(); break;
       case IDC_CSF_COMMAND2: OnLookupData(); break;
-      case IDC_CSF_COMMAND3: model_->MoreLess(); break;
-      case IDC_CSF_COMMAND4: model_->Log(); break;
-      case IDOK: model_->Ok(); break;
-      case IDCANCEL: model_->Cancel(); break;
+      case IDC_CSF_COMMAND3: model->MoreLess(); break;
+      case IDC_CSF_COMMAND4: model->Log(); break;
+      case IDOK: model->Ok(); break;
+      case IDCANCEL: model->Cancel(); break;
       default:
         if (id >= IDC_CSF_CHECK1 && id <= IDC_CSF_CHECK5) {
           const int box = id - IDC_CSF_CHECK1 + 1;
-          model_->OnCheckClicked(static_cast<CallsignFormModel::Box>(box),
-                                 SendMessageW(checks_[box], BM_GETCHECK, 0, 0) == BST_CHECKED);
+          model->OnCheckClicked(static_cast<CallsignFormModel::Box>(box),
+                                SendMessageW(checks_[box], BM_GETCHECK, 0, 0) == BST_CHECKED);
         }
         break;
     }

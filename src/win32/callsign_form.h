@@ -16,11 +16,13 @@ namespace qsopad {
 
 class LUResult;
 class SettingsStore;
+class Win32Lookups;
 
 class CallsignForm : public WindowBase, private CallsignView, private LookupHost {
  public:
+  // `lookups` report their failures over this window while it exists.
   CallsignForm(HINSTANCE instance, HWND owner, SettingsStore& store, CallsignHost& host,
-               LocalLookups& lookups, LUResult& result);
+               Win32Lookups& lookups, LUResult& result);
   ~CallsignForm() override;
   CallsignForm(const CallsignForm&) = delete;
   CallsignForm& operator=(const CallsignForm&) = delete;
@@ -81,11 +83,12 @@ class CallsignForm : public WindowBase, private CallsignView, private LookupHost
   HWND owner_;
   SettingsStore& store_;
   CallsignHost& host_;
-  LocalLookups& lookups_;
+  Win32Lookups& lookups_;
   LUResult& result_;
   // Made afresh at every load; kept after the window closes, since a close can come from
-  // inside one of its own calls.
-  std::unique_ptr<CallsignFormModel> model_;
+  // inside one of its own calls, and held by each call for its length: a call waiting on a
+  // lookup's message can outlive the window and the next load.
+  std::shared_ptr<CallsignFormModel> model_;
   HWND callsign_ = nullptr, name_ = nullptr, label2_ = nullptr, ok_ = nullptr,
        cancel_ = nullptr, command2_ = nullptr, command3_ = nullptr, command4_ = nullptr,
        tooltip_ = nullptr;

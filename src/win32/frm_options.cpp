@@ -174,12 +174,6 @@ ClassAndStyle StyleOf(Kind kind) {
   return {L"STATIC", 0, 0};
 }
 
-BOOL CALLBACK CollectEnabled(HWND w, LPARAM list) {
-  auto& windows = *reinterpret_cast<std::vector<HWND>*>(list);
-  if (IsWindowVisible(w) && IsWindowEnabled(w)) windows.push_back(w);
-  return TRUE;
-}
-
 // The access key of a caption ("Sa&ve Opts": v), lower case; 0 when it has none.
 wchar_t AccessKey(const std::wstring& caption) {
   for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
@@ -233,13 +227,11 @@ void frmOptions::ShowModal(HWND owner) {
                        instance_, this))
     return;
   // Every other window of ours takes no input while the dialog is open.
-  std::vector<HWND> disabled;
-  EnumThreadWindows(GetCurrentThreadId(), &CollectEnabled, reinterpret_cast<LPARAM>(&disabled));
-  std::erase(disabled, hwnd_);
-  for (HWND w : disabled) EnableWindow(w, FALSE);
+  ThreadWindowsDisabled others(hwnd_);
   Guarded("Form_Load", 0, [&] { return Load(), 0; });
   ShowWindow(hwnd_, SW_SHOW);
   SetFocus(Item(IDC_OPT_PATH));
+  NameDamaged();
   MSG msg{};
   bool quit = false;
   while (!closing_ && hwnd_) {
@@ -254,8 +246,7 @@ void frmOptions::ShowModal(HWND owner) {
     DispatchMessageW(&msg);
   }
   // The other windows first, so that the owner is the one activated when the dialog goes.
-  for (HWND w : disabled)
-    if (IsWindow(w)) EnableWindow(w, TRUE);
+  others.Restore();
   if (hwnd_) DestroyWindow(hwnd_);
   if (owner) SetActiveWindow(owner);
   if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
@@ -615,6 +606,11 @@ void frmOptions::LoadOpts() {
   source.reset();
   if (result.error_text) Message(*result.error_text);
   Load();
+  NameDamaged();
+}
+
+void frmOptions::NameDamaged() {
+  if (const std::optional<std::string> text = model_.DamagedValuesText()) Message(*text);
 }
 
 void frmOptions::Message(const std::string& text) {

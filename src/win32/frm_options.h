@@ -63,6 +63,8 @@ class frmOptions : public WindowBase, private LoggingPageView {
   bool DialogKey(const MSG& msg);
 
   void Load();
+  // Names the stored values Load could not convert (each once while the dialog is open).
+  void NameDamaged();
   // False (after the message, with the focus back in the box) when GMT is not a number.
   bool CheckGmt();
   // False when GMT was refused and nothing was stored.

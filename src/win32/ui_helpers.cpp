@@ -8,6 +8,34 @@
 
 namespace qsopad {
 
+namespace {
+
+BOOL CALLBACK CollectEnabled(HWND w, LPARAM list) {
+  auto& windows = *reinterpret_cast<std::vector<HWND>*>(list);
+  if (IsWindowVisible(w) && IsWindowEnabled(w)) windows.push_back(w);
+  return TRUE;
+}
+
+}  // namespace
+
+ThreadWindowsDisabled::ThreadWindowsDisabled(HWND keep) {
+  EnumThreadWindows(GetCurrentThreadId(), &CollectEnabled, reinterpret_cast<LPARAM>(&disabled_));
+  std::erase(disabled_, keep);
+  for (HWND w : disabled_) EnableWindow(w, FALSE);
+}
+
+void ThreadWindowsDisabled::Restore() {
+  for (HWND w : disabled_)
+    if (IsWindow(w)) EnableWindow(w, TRUE);
+  disabled_.clear();
+}
+
+int OwnedMessageBox(HWND owner, const std::string& text, UINT flags) {
+  if (owner && !IsWindow(owner)) owner = nullptr;
+  const ThreadWindowsDisabled others(owner);
+  return MessageBoxW(owner, Widen(text).c_str(), L"QSOPAD", flags);
+}
+
 UniqueFont MessageFont() {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "ui_helpers.h"
 #include "win32_text.h"
 
 namespace qsopad {
@@ -137,7 +138,7 @@ LibraryCall Win32CallbookLibraries::LookupCallSign(const std::string& directory,
 }
 
 void Win32CallbookLibraries::ShowMessage(const std::string& text) {
-  MessageBoxW(GetActiveWindow(), Widen(text).c_str(), L"QSOPAD", MB_OK);
+  OwnedMessageBox(owner_, text);
 }
 
 }  // namespace qsopad

@@ -25,9 +25,10 @@ class Win32CallbookLibraries : public CallbookLibraries {
                            std::span<char, kFlyAnswerSize> answer, std::int16_t& status) override;
   LibraryCall LookupCallSign(const std::string& directory, const std::string& call, std::int32_t length,
                              std::span<char, kBuckAnswerSize> answer) override;
-  // Owned by the active window of the calling thread (the call sign window after Lookup
-  // Now), titled with the program's name.
+  // Owned by the window set last with SetOwner (the call sign window), the program's other
+  // windows taking no input until it is answered; titled with the program's name.
   void ShowMessage(const std::string& text) override;
+  void SetOwner(HWND owner) { owner_ = owner; }
 
  private:
   struct Library {
@@ -40,6 +41,7 @@ class Win32CallbookLibraries : public CallbookLibraries {
   // cannot be had (a later lookup tries again: the operator may have installed it since).
   FARPROC Entry(Library& library);
 
+  HWND owner_ = nullptr;
   Library qrz_{"qrz32.dll", "QRZSearch"};
   Library fly_{"raccd32a.dll", "sGetCallInfo"};
   Library buck_{"HAMCAL32.DLL", "LookupCallSign"};

@@ -3,20 +3,16 @@
 #include <shellapi.h>
 
 #include "lookup/fcc.h"
+#include "ui_helpers.h"
 #include "win32_fcc_files.h"
 #include "win32_text.h"
 
 namespace qsopad {
 
-namespace {
-
-// The lookup's failure message, over whichever of our windows is active (the call sign
-// window when the operator pressed Lookup Now); it waits for the operator.
-void ReportFailure(const char* text) {
-  MessageBoxW(GetActiveWindow(), Widen(text).c_str(), L"QSOPAD", MB_OK);
+void Win32Lookups::SetOwner(HWND owner) {
+  owner_ = owner;
+  libraries_.SetOwner(owner);
 }
-
-}  // namespace
 
 std::string Win32Lookups::QRZLookup(const std::string& call, std::string& name, bool fill) {
   return callbooks_.QRZLookup(call, name, fill);
@@ -36,7 +32,9 @@ std::string Win32Lookups::FCCLookup(const std::string& call, std::string& name, 
                                     const std::string& path) {
   Win32FccFiles files;
   return qsopad::FCCLookup(call, name, fill, path, files,
-                           [](const std::string& message, const std::string&) { ReportFailure(message.c_str()); });
+                           [&](const std::string& message, const std::string&) {
+                             OwnedMessageBox(owner_, message);
+                           });
 }
 
 void OpenAddress(HWND owner, const std::string& address) {

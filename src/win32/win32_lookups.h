@@ -12,10 +12,13 @@
 
 namespace qsopad {
 
-// Each lookup reports its failures in a message box owned by the active window of the
-// calling thread.
+// Each lookup reports its failures in a message box owned by the window that asks (the
+// call sign window), the program's other windows taking no input until it is answered.
 class Win32Lookups : public LocalLookups {
  public:
+  // The window that asks for lookups from now on; nullptr while there is none.
+  void SetOwner(HWND owner);
+
   std::string QRZLookup(const std::string& call, std::string& name, bool fill) override;
   std::string FLYLookup(const std::string& call, std::string& name, bool fill,
                         const std::string& drive) override;
@@ -25,6 +28,7 @@ class Win32Lookups : public LocalLookups {
                         const std::string& path) override;
 
  private:
+  HWND owner_ = nullptr;
   Win32CallbookLibraries libraries_;
   CallbookLookups callbooks_{libraries_};
 };

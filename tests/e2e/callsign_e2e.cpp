@@ -217,3 +217,28 @@ E2E_SCENARIO(callsign_shown_at_startup_and_lookup_source_dialog) {
   CHECK_MSG(ReadSetting(s.temp().path(), "URLS", "CSLOOKUP") == "*FLY DRIVE=E:\\",
             ReadSetting(s.temp().path(), "URLS", "CSLOOKUP").value_or("<absent>"));
 }
+
+// OK with "&Lookup" on waits on the lookup's failure message: the message belongs to the
+// call sign window and the main window takes no input meanwhile. The program closed under
+// it by another program's WM_CLOSE hands nothing over afterwards: the log program's last
+// record is the closing one.
+E2E_SCENARIO(callsign_ok_lookup_message_owned_and_shutdown_ends_the_ok) {
+  RoadSession s;
+  s.StartStation();
+  s.StartQsopad({{"URLS", "CSLOOKUP", "*FCC PATH=C:\\no such folder\\APPL.DAT"}, {"Opt", "Lookup", "1"}});
+  HWND log = s.StartLog({}, true);
+  REQUIRE_MSG(log && !WaitJournal(s.logJournal, "log", "PAIRED", kWait).event.empty(), Dump(ReadJournal(s.logJournal)));
+  Keys(s.main, {"F12"});
+  HWND w = WaitCallsignWindow(s.qsopad.pid);
+  Keys(w, {"k", "1", "a", "b", "c", "Return"});
+  const MessageBoxInfo box = WaitMessageBox("QSOPAD", kWait, s.qsopad.pid);
+  REQUIRE_MSG(box.hwnd, "no message after OK");
+  CHECK_MSG(box.text == "FCC Database error", box.text);
+  CHECK_MSG(GetWindow(box.hwnd, GW_OWNER) == w, "the message is owned by " << ClassOf(GetWindow(box.hwnd, GW_OWNER)));
+  CHECK_MSG(!IsWindowEnabled(s.main), "the main window takes input under the message");
+
+  PostMessageA(s.main, WM_CLOSE, 0, 0);
+  REQUIRE_MSG(s.programs.WaitExit(s.qsopad.pid, 10000), "QSOPAD did not end");
+  const std::string records = Records(ReadJournal(s.logJournal));
+  CHECK_MSG(records.size() >= 4 && records.substr(records.size() - 4) == " 0:x", "the log program got" << records);
+}

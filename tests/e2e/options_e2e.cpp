@@ -1,7 +1,7 @@
 // Scenarios of the options dialog in the real qsopad.exe, driven with real keys: the own
 // call, word-break mode and the PSK31 function keys applied and followed at once; the
 // options file saved, a value changed and loaded back; ADIF logging set up on the Logging
-// page and a contact logged with it.
+// page and a contact logged with it; damaged stored values and a damaged options file.
 #include <windows.h>
 
 #include <string>
@@ -157,4 +157,42 @@ E2E_SCENARIO(options_file_saved_loaded_and_logging_set_up) {
   CHECK_MSG(WaitUntil([&] { return ReadFileText(adi).find("<CALL:6>N0CALL\r\n") != std::string::npos; }, kWait),
             Visible(ReadFileText(adi)));
   CHECK(ReadFileText(adi).rfind("QSOPAD Log file <eoh>\r\n", 0) == 0);
+}
+
+// Values a hand edit damaged: the dialog opens all the same, names them once and mends them
+// on OK. An options file holding such a value is refused whole, naming line, key and value.
+E2E_SCENARIO(options_damaged_values_named_and_a_damaged_file_refused) {
+  RoadSession s;
+  s.StartStation();
+  s.StartQsopad({{"Opt", "FontSize", "big"}, {"Opt", "MPAL", "True"}});
+  const std::string qpd = s.temp().File("damaged.qpd");
+  REQUIRE(WriteFileText(qpd, "\"*Opt\",\"*\"\r\n\"Zone\",\"UTC\"\r\n\"FontColor\",\"red\"\r\n"));
+
+  HWND w = OpenOptions(s);
+  MessageBoxInfo box = WaitMessageBox("QSOPAD", kWait, s.qsopad.pid);
+  REQUIRE_MSG(box.hwnd, "no message naming the damaged values");
+  CHECK_MSG(box.text.find("\"FontSize\" holds \"big\"") != std::string::npos &&
+                box.text.find("\"MPAL\" holds \"True\"") != std::string::npos,
+            box.text);
+  CHECK(PressAndWaitClosed(box.hwnd, IDOK, kWait));
+  CHECK(IsWindow(w));
+
+  Keys(w, {"alt+l"});  // &Load Opts
+  REQUIRE_MSG(PickFile("Select Load File", qpd, s.qsopad.pid, kWait), "no \"Select Load File\" dialog");
+  box = WaitMessageBox("QSOPAD", kWait, s.qsopad.pid);
+  REQUIRE_MSG(box.hwnd, "no message about the damaged file");
+  CHECK_MSG(box.text.rfind("File error: line 3: Setting [Opt] \"FontColor\" holds \"red\"", 0) == 0, box.text);
+  CHECK(PressAndWaitClosed(box.hwnd, IDOK, kWait));
+  // The dialog answers again with no second naming of the values above.
+  CHECK(WaitUntil([&] { return Answers(w); }, kWait));
+  CHECK(!FindMessageBox("QSOPAD", s.qsopad.pid));
+  CHECK_MSG(TextOf(GetDlgItem(w, IDC_OPT_TZONE)) == "z", TextOf(GetDlgItem(w, IDC_OPT_TZONE)));
+  CHECK(!ReadSetting(s.temp().path(), "Opt", "Zone"));
+
+  Keys(w, {"Return"});  // OK
+  CHECK_MSG(WaitUntil([&] { return !IsWindow(w); }, kWait), "OK left the dialog open");
+  CHECK_MSG(ReadSetting(s.temp().path(), "Opt", "FontSize") == std::optional<std::string>("10") &&
+                ReadSetting(s.temp().path(), "Opt", "MPAL") == std::optional<std::string>("0"),
+            ReadSettingsFile(s.temp().path()));
+  CHECK(WaitUntil([&] { return Answers(s.main); }, kWait));
 }

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "lookup/callsign_form.h"
@@ -36,8 +37,10 @@ class Fakes : public CallsignView, public CallsignHost, public LocalLookups, pub
   void FocusTypingArea() override { Log("focus Text1"); }
   void CopyText(const std::string& t) override { Log("clipboard " + t); }
   void ShowLogWindow() override { Log("log window"); }
+  std::function<void()> during_lookup;  // what happens while a lookup waits on its message
   std::string QRZLookup(const std::string& c, std::string& n, bool fill) override {
     Log("qrz " + c + (fill ? " fill" : ""));
+    if (during_lookup) during_lookup();
     if (fill) n = "John";
     return "K1ABC John";
   }
@@ -140,9 +143,54 @@ TEST_F(CallsignFormTest, PaletteModeCaptionsAndPlacement) {
   EXPECT_EQ(form.StoredPlacement().top, 3420);
   store.WriteSetting("Win", "CPL", "left");
   EXPECT_EQ(form.StoredPlacement().left, 2715);
-  form.SaveOnClose({100, 200});
+  form.Unload({100, 200});
   EXPECT_EQ(store.ReadSetting("Win", "CPT", ""), "100");
   EXPECT_EQ(store.ReadSetting("Win", "CPL", ""), "200");
+  // A settings file that cannot be written: the window closes without saving its place.
+  MemoryStoreFile failing;
+  failing.SetFailReplace(true);
+  SettingsStore unwritable{std::make_unique<MemoryStoreFile>(failing.SharedState())};
+  CallsignFormModel closing{unwritable, fakes, fakes, fakes, fakes};
+  EXPECT_NO_THROW(closing.Unload({100, 200}));
+}
+
+// An OK whose lookup waits on a message: when the program shuts down (the window is
+// unloaded) or another program sets a new partner meanwhile, nothing after the lookup runs.
+TEST_F(CallsignFormTest, AnOkInterruptedWhileItsLookupWaitsGoesNoFurther) {
+  Set("Lookup", "1");
+  Set("luname", "1");
+  store.WriteSetting("URLS", "CSLOOKUP", "*QRZ");
+  fakes.namebuf = "";
+  const struct {
+    const char* name;
+    std::function<void(CallsignFormModel&)> during;
+    Calls after;  // the journal from the lookup on
+  } rows[] = {
+      {"undisturbed", [](CallsignFormModel&) {},
+       {"qrz dl1abc fill", "name box John", "result K1ABC John", "focus call box", "partner dl1abc/John", "focus Text1", "close"}},
+      {"shutdown", [](CallsignFormModel& f) { f.Unload({}); }, {"qrz dl1abc fill"}},
+      {"new partner", [](CallsignFormModel& f) { f.SetCallsign("W1AW"); },
+       {"qrz dl1abc fill", "call box W1AW", "log on", "name box "}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    CallsignFormModel f{store, fakes, fakes, fakes, fakes};
+    f.Load(false);
+    fakes.calls.clear();
+    fakes.during_lookup = [&] { row.during(f); };
+    f.Ok();
+    EXPECT_EQ(fakes.calls, row.after);
+  }
+}
+
+// With option "Zero" the main window hands the call over with slashed zeros (character
+// 216); the clipboard gets the call with its zeros.
+TEST_F(CallsignFormTest, TheCallIsCopiedWithItsZeros) {
+  form.Load(false);
+  form.SetCallsign("DL\xD8" "AB\xD8");
+  fakes.calls.clear();
+  form.Log();
+  EXPECT_EQ(fakes.calls, (Calls{"clipboard DL0AB0"}));
 }
 
 }  // namespace

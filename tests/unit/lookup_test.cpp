@@ -101,6 +101,9 @@ TEST(Lookup, DoLookupDispatches) {
       {"http://x/?c=", "/P", "", false, {"open http://x/?c="}, ""},
       // A call set by another program is one query value, nothing more.
       {"http://x/?c=", "K1&a=b c", "", false, {"open http://x/?c=K1%26a%3Db%20c"}, ""},
+      // A slashed zero (option "Zero") is looked up as the zero it stands for.
+      {"http://x/?c=", "DL\xD8" "ABC/P", "", false, {"open http://x/?c=DL0ABC"}, ""},
+      {"*FCC", "W\xD8" "XYZ", "", false, {"fcc W0XYZ *FCC", "show K1ABC John Doe", "focus"}, ""},
       {"*QRZ", "EA/DL1ABC", "", true, {"qrz EA fill", "show K1ABC John Doe", "focus"}, "John"},
       {"*QRZ", "dl1abc", "Hans", true, {"qrz dl1abc", "show K1ABC John Doe", "focus"}, "Hans"},
       {"*FLY=E:\\", "K1ABC", "Hans", false, {"fly K1ABC E:\\", "show K1ABC John Doe", "focus"}, "Hans"},

@@ -241,6 +241,10 @@ TEST_F(MacroPaletteTest, PlacementAndAutoShowRoundTripWithBadValuesFallingBack) 
   Set("Win", "MPW", "wide"), Set("Opt", "MPAL", "2");
   EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{150, 300, 4500, 6000}));
   EXPECT_FALSE(Palette().StoredAutoShow());
+  // A settings file that cannot be written: closing the palette goes on without saving.
+  file->fail_replace = true;
+  EXPECT_NO_THROW(Palette().SaveOnUnload(true, {1, 2, 3, 4}));
+  EXPECT_EQ(Get("Win", "MPX"), "150");
 }
 
 TEST(MacroPaletteLayout, PlacesControlsAndNeverGivesNegativeSizes) {

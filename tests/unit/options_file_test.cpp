@@ -95,7 +95,9 @@ TEST(OptionsFile, AwkwardKeysAndValuesSurviveASaveAndALoadByteForByte) {
   EXPECT_EQ(SixSections(to.store), SixSections(from.store));
   EXPECT_EQ(loaded.stored, 2 * std::size(awkward));
   EXPECT_EQ(to.file.ReplaceCount(), 1) << "one write of the settings file for the whole load";
-  // A double quote is written twice; nothing else is touched.
+  // A double quote is written twice, the file saying so on its first line; nothing else
+  // is touched.
+  EXPECT_EQ(text.rfind("\"QSOPAD options\",\"quotes doubled\"\r\n\"*Opt\",\"*\"\r\n", 0), 0u);
   EXPECT_NE(text.find("\"k2\",\"say \"\"hi\"\"\"\r\n"), std::string::npos);
   EXPECT_NE(text.find("\"k7\",\"cr lf\r\nin\"\r\n"), std::string::npos);
 }
@@ -116,7 +118,7 @@ TEST(OptionsFile, ReadsEarlierAndHandWrittenFilesByTheRecordRules) {
       "\xEF\xBB\xBF\"*Opt\",\"*\"\r\n\"Zone\",\"z\"\r\n\r\n"  // saved as UTF-8 by Notepad
       "  Aux ,  c:\\aux.exe  \n"       // unquoted, LF alone
       "\"GMT\" , \"-5\"\r"             // blanks around quoted fields, CR alone
-      "\"Retro\",\"a\"b\"\r\n"         // an earlier writer's quote in a value: cut as before
+      "\"Path\",\"a\"b\"\r\n"          // an earlier writer's quote in a value: cut as before
       "\"FontName\",\"\"\r\n"          // an empty value
       "\"\",\"no key\"\r\n"
       "\"*ADif\",\"*\"\r\n\"File\",\"c:\\log.adi\"\r\n"
@@ -128,7 +130,7 @@ TEST(OptionsFile, ReadsEarlierAndHandWrittenFilesByTheRecordRules) {
   EXPECT_EQ(s.store.ListSection("Opt"), (Pairs{{"Zone", "z"},
                                                {"Aux", "c:\\aux.exe"},
                                                {"GMT", "-5"},
-                                               {"Retro", "a"},
+                                               {"Path", "a"},
                                                {"FontName", ""}}));
   EXPECT_EQ(s.store.ReadSetting("ADIF", "File", "-"), "c:\\log.adi");
   EXPECT_EQ(s.store.ListSection("X"), (Pairs{{"Never", "used"}}));
@@ -145,6 +147,76 @@ TEST(OptionsFile, ReadsEarlierAndHandWrittenFilesByTheRecordRules) {
   // Bytes that only begin like the mark are text, so this is no section line.
   Store partial;
   EXPECT_EQ(LoadOptionsFile(partial.store, "\xEF\xBB*Opt,*\r\nZone,z").stored, 0u);
+}
+
+// Files as earlier versions wrote them, quotes unescaped, read as their reader read them: a
+// quote ends the field, and the rest of the line is dropped. Only a file that says it
+// doubles its quotes is read the other way.
+TEST(OptionsFile, QuotesOfEarlierFilesEndTheirFieldAndOnlyAMarkedFileDoublesThem) {
+  const std::string mark = "\"QSOPAD options\",\"quotes doubled\"\r\n";
+  const struct {
+    const char* name;
+    std::string file;
+    Pairs opt;
+  } rows[] = {
+      {"a value that is one quote", "\"*Opt\",\"*\"\r\n\"RXCHAR\",\"\"\"\r\n\"Zone\",\"z\"\r\n",
+       {{"RXCHAR", ""}, {"Zone", "z"}}},
+      {"a value ending in a quote", "\"*Opt\",\"*\"\r\n\"12\",\"5 ft\"\"\r\n\"13\",\"x\"\r\n",
+       {{"12", "5 ft"}, {"13", "x"}}},
+      {"two quotes", "\"*Opt\",\"*\"\r\n\"Aux\",\"\"\"\"\r\n\"Zone\",\"z\"\r\n", {{"Aux", ""}, {"Zone", "z"}}},
+      {"a quoted path", "\"*Opt\",\"*\"\r\n\"Aux\",\"\"c:\\a b.exe\" -x\"\r\n\"Zone\",\"z\"\r\n",
+       {{"Aux", ""}, {"Zone", "z"}}},
+      {"a quote, then a line break", "\"*Opt\",\"*\"\r\n\"Path\",\"say \"hi\"\r\nnext\"\r\n\"Zone\",\"z\"\r\n",
+       {{"Path", "say "}, {"Zone", "z"}}},
+      {"marked", mark + "\"*Opt\",\"*\"\r\n\"RXCHAR\",\"\"\"\"\r\n\"Path\",\"a \"\"b\"\"\r\nc\"\"\"\r\n",
+       {{"RXCHAR", "\""}, {"Path", "a \"b\"\r\nc\""}}},
+      {"marked after a section line", "\"*Opt\",\"*\"\r\n" + mark + "\"Aux\",\"\"\"\"\r\n",
+       {{"QSOPAD options", "quotes doubled"}, {"Aux", ""}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Store s;
+    const OptionsLoadResult r = LoadOptionsFile(s.store, row.file);
+    EXPECT_EQ(s.store.ListSection("Opt"), row.opt);
+    EXPECT_EQ(r.skipped, std::string_view(row.name) == "a quote, then a line break" ? 1u : 0u);
+  }
+}
+
+// A value the program cannot convert refuses the whole file, naming line, key and value.
+TEST(OptionsFile, AFileWithAValueTheProgramCannotReadStoresNothing) {
+  const struct {
+    const char* entry;  // on line 3, after "Zone","utc" and in section ADif for "En"
+    const char* error;  // "" when the file is stored
+  } rows[] = {
+      {"\"FontSize\",\"big\"", "line 3: Setting [Opt] \"FontSize\" holds \"big\", which is not a number"},
+      {"\"MPAL\",\"True\"", "line 3: Setting [Opt] \"MPAL\" holds \"True\", which is not a number"},
+      {"\"retro\",\"yes\"", "line 3: Setting [Opt] \"retro\" holds \"yes\", which is not True, False or a number"},
+      {"\"FontColor\",\"red\"", "line 3: Setting [Opt] \"FontColor\" holds \"red\", which is not a number"},
+      {"\"FontColor\",\"2147483648\"", "line 3: Setting [Opt] \"FontColor\" holds \"2147483648\", which is outside"},
+      {"\"CW1\",\"32768\"", "line 3: Setting [Opt] \"CW1\" holds \"32768\", which is not a check box state"},
+      {"\"CW1\",\"-32768\"", ""},
+      {"\"FontSize\",\" 9.75 \"", ""},
+      {"\"Retro\",\"-1\"", ""},
+      {"\"LDelay\",\"soon\"", ""},  // its reader falls back on the default
+      {"\"*ADif\",\"*\"\r\n\"En\",\"on\"", "line 4: Setting [ADif] \"En\" holds \"on\""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.entry);
+    Store s;
+    s.store.WriteSetting("Opt", "Zone", "z");
+    const OptionsLoadResult r =
+        LoadOptionsFile(s.store, std::string("\"*Opt\",\"*\"\r\n\"Zone\",\"utc\"\r\n") + row.entry + "\r\n");
+    if (*row.error == '\0') {
+      EXPECT_FALSE(r.error_text);
+      EXPECT_EQ(s.store.ReadSetting("Opt", "Zone", "-"), "utc");
+      continue;
+    }
+    ASSERT_TRUE(r.error_text);
+    EXPECT_THAT(*r.error_text, ::testing::StartsWith(std::string("File error: ") + row.error));
+    EXPECT_THAT(*r.error_text, ::testing::EndsWith("Nothing was loaded."));
+    EXPECT_EQ(r.stored, 0u);
+    EXPECT_EQ(s.store.ReadSetting("Opt", "Zone", "-"), "z");
+  }
 }
 
 TEST(OptionsFile, RecordsBeforeAnySectionAndDamagedLinesAreSkippedLineByLine) {

@@ -68,6 +68,38 @@ TEST_F(OptionsFormTest, LoadShowsTheStoredValuesWithTheirDefaults) {
   EXPECT_THAT(c.checks, ElementsAre(0, 1, 1, 0, 1, 0, 0, 0, 0, 0, 1, 1, 0, 1, 2, 0));
 }
 
+// A hand-edited settings file: the dialog opens with the defaults in place of what does not
+// convert, names each such value once, and Apply mends the store.
+TEST_F(OptionsFormTest, LoadShowsDefaultsForDamagedValuesNamesThemOnceAndApplyMendsThem) {
+  Set("Opt", {{"FontSize", "big"}, {"MPAL", "True"}, {"Retro", "yes"}, {"FontColor", "red"},
+              {"CW1", "40000"}, {"TOD", "maybe"}, {"FontBold", "1"}});
+  EXPECT_EQ(options.Captions().tab, "FKeys");
+  OptionsControls c = options.Load("Arial");
+  EXPECT_EQ(c.sample.size, 10);
+  EXPECT_EQ(c.sample.color, 0u);
+  EXPECT_TRUE(c.sample.bold);
+  //                                  1  2  3  4  5  6  7  8  9  10 11 12 13 14 15
+  EXPECT_THAT(c.checks, ElementsAre(0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+  const std::optional<std::string> text = options.DamagedValuesText();
+  ASSERT_TRUE(text);
+  for (const char* named : {"\"Retro\" holds \"yes\"", "\"FontSize\" holds \"big\"", "\"FontColor\" holds \"red\"",
+                            "\"TOD\" holds \"maybe\"", "\"MPAL\" holds \"True\"", "\"CW1\" holds \"40000\""}) {
+    SCOPED_TRACE(named);
+    const std::size_t at = text->find(named);
+    EXPECT_NE(at, std::string::npos);
+    EXPECT_EQ(text->find(named, at + 1), std::string::npos) << "named twice";
+  }
+  EXPECT_EQ(text->find("FontBold"), std::string::npos);
+  // Loaded again (after Load Opts), nothing is named a second time.
+  options.Load("Arial");
+  EXPECT_EQ(options.DamagedValuesText(), std::nullopt);
+  options.Apply(c);
+  EXPECT_EQ(Get("Opt", "FontSize"), "10");
+  EXPECT_EQ(Get("Opt", "MPAL"), "0");
+  EXPECT_EQ(Get("Opt", "Retro"), "False");
+  EXPECT_EQ(Get("Opt", "CW1"), "1");
+}
+
 TEST_F(OptionsFormTest, ApplyStoresEveryControlInItsOrderAndPushesTheValues) {
   OptionsControls c = options.Load("Arial");
   c.Callsign = "PA3XYZ";
