@@ -704,7 +704,8 @@ void MainForm::SendCopyData(WindowHandle target, const std::string& text, std::u
 }
 
 void MainForm::OnCopyData(std::uintptr_t code, const std::string& text) {
-  if (!hooked_) return;
+  // Once shutdown has begun, a partner from another program has nowhere to go.
+  if (!hooked_ || unloaded_) return;
   Guard("MainWndProc", [&] {
     if (code == kCodeCall) {
       ocall = text;

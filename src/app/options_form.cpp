@@ -1,5 +1,7 @@
 #include "app/options_form.h"
 
+#include "station/station.h"
+
 #include <charconv>
 #include <cstdint>
 
@@ -7,6 +9,7 @@
 #include "options/settings_catalogue.h"
 #include "options/settings_store.h"
 #include "options/settings_values.h"
+#include "station/station.h"
 
 namespace qsopad {
 
@@ -93,6 +96,9 @@ OptionsControls OptionsFormModel::Load(const std::string& current_font) {
   }
   c.Callsign = ReadText(store_, keys::kMyCall);
   c.RxChar = ReadText(store_, keys::kRxChar);
+  c.Station = ReadStationKind(store_) == StationKind::kFldigi ? 1 : 0;
+  c.FldigiAddress = ReadText(store_, keys::kFldigiAddress);
+  c.FldigiPort = ReadText(store_, keys::kFldigiPort);
   return c;
 }
 
@@ -155,6 +161,12 @@ void OptionsFormModel::Apply(OptionsControls& c) {
     WriteText(store_, keys::kMyCall, c.Callsign);
   });
   step([&] { WriteText(store_, keys::kRxChar, c.RxChar); });
+  // The main window changes stations, if need be, once the dialog has closed.
+  step([&] {
+    WriteText(store_, keys::kStation, c.Station == 1 ? "fldigi" : keys::kStation.def);
+    WriteText(store_, keys::kFldigiAddress, c.FldigiAddress);
+    WriteText(store_, keys::kFldigiPort, c.FldigiPort);
+  });
 }
 
 bool GmtKeyAllowed(char c, int caret) {

@@ -27,6 +27,9 @@ struct OptionsControls {
   FontSpec sample;  // the sample label: font, text colour and background
   std::array<int, kOptionBoxes + 1> checks{};  // [1..15]; 0 unused
   std::array<std::string, 20> Macro;           // Macro(0..19)
+  // The station: 0 the PSK31 program, 1 fldigi at FldigiAddress:FldigiPort.
+  int Station = 0;
+  std::string FldigiAddress, FldigiPort;
 };
 
 // The FKeys tab's and frame's captions.

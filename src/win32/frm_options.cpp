@@ -40,7 +40,7 @@ constexpr wchar_t kMacroHelp[] =
     L"Special characters: @file, ^N (New line),  ^M (My call), ^C (other Call), ^T (Time/date), "
     L"^H (Hour), ^# (s/n), ^+ (s/n+1), ^X (Xmit), ^R (Rcv), ^^ (^), ^W (name)";
 
-enum class Kind { kFrame, kLabel, kEdit, kButton, kDefault, kCheck, kList, kSample, kHelp };
+enum class Kind { kFrame, kLabel, kEdit, kButton, kDefault, kCheck, kList, kSample, kHelp, kCombo };
 
 struct Def {
   int page;
@@ -77,6 +77,16 @@ const std::vector<Def>& Defs() {
          kBoxX, kTop + 6 * kRow, 5220, 315},
         {0, IDC_OPT_COMMAND4, Kind::kButton, L"...", L"Use this button to browse for the file name", 7260,
          kTop + 6 * kRow, 480, 315},
+        {0, IDC_OPT_LABEL_FIRST + 7, Kind::kLabel, L"S&tation:", nullptr, kLabelX, kTop + 7 * kRow + 45, 1560, 255},
+        {0, IDC_OPT_STATION, Kind::kCombo, L"",
+         L"The program QSOPAD drives: the PSK31 program, or fldigi through its XML-RPC interface", kBoxX,
+         kTop + 7 * kRow, 1800, 1200},
+        {0, IDC_OPT_LABEL_FIRST + 8, Kind::kLabel, L"fld&igi at:", nullptr, 4080, kTop + 7 * kRow + 45, 900, 255},
+        {0, IDC_OPT_FLDIGIADDRESS, Kind::kEdit, L"",
+         L"The address of fldigi's XML-RPC interface: 127.0.0.1 when fldigi runs on this computer", 4980,
+         kTop + 7 * kRow, 1560, 315},
+        {0, IDC_OPT_FLDIGIPORT, Kind::kEdit, L"", L"The port of fldigi's XML-RPC interface (fldigi's default: 7362)",
+         6600, kTop + 7 * kRow, 1140, 315},
         {0, IDC_OPT_LABEL26, Kind::kSample, L"Sample Text", L"Your text will appear like this", 4080, kTop + kRow,
          3660, 4 * kRow + 315},
         {0, IDC_OPT_COMMAND1, Kind::kButton, L"Set &Font", L"Sets the display font", kLabelX, kTop + 8 * kRow, 1500, 375},
@@ -170,6 +180,7 @@ ClassAndStyle StyleOf(Kind kind) {
     case Kind::kDefault: return {L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 0};
     case Kind::kCheck: return {L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
     case Kind::kList: return {L"LISTBOX", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE};
+    case Kind::kCombo: return {L"COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
   }
   return {L"STATIC", 0, 0};
 }
@@ -293,6 +304,8 @@ LRESULT frmOptions::OnCreate() {
     SendMessageW(tabs_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
   }
   SetWindowSubclass(Item(IDC_OPT_GMT), &frmOptions::GmtProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  for (const wchar_t* station : {L"PSK31 program", L"fldigi"})
+    SendMessageW(Item(IDC_OPT_STATION), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(station));
   ShowPage(0);
   return 0;
 }
@@ -452,6 +465,9 @@ void frmOptions::Load() {
     SendMessageW(Item(IDC_OPT_CHECK1 + n - 1), BM_SETCHECK, static_cast<WPARAM>(c.checks[static_cast<std::size_t>(n)]), 0);
   SetText(IDC_OPT_CALLSIGN, c.Callsign);
   SetText(IDC_OPT_RXCHAR, c.RxChar);
+  SendMessageW(Item(IDC_OPT_STATION), CB_SETCURSEL, static_cast<WPARAM>(c.Station), 0);
+  SetText(IDC_OPT_FLDIGIADDRESS, c.FldigiAddress);
+  SetText(IDC_OPT_FLDIGIPORT, c.FldigiPort);
   logging_.Fill();
 }
 
@@ -505,6 +521,9 @@ bool frmOptions::Apply() {
   c.Callsign = TextOf(IDC_OPT_CALLSIGN);
   c.RxChar = TextOf(IDC_OPT_RXCHAR);
   c.AuxPath = TextOf(IDC_OPT_AUXPATH);
+  c.Station = SendMessageW(Item(IDC_OPT_STATION), CB_GETCURSEL, 0, 0) == 1 ? 1 : 0;
+  c.FldigiAddress = TextOf(IDC_OPT_FLDIGIADDRESS);
+  c.FldigiPort = TextOf(IDC_OPT_FLDIGIPORT);
   c.sample = sample_;
   for (int n = 1; n <= kOptionBoxes; ++n)
     c.checks[static_cast<std::size_t>(n)] =

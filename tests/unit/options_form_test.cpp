@@ -109,7 +109,9 @@ TEST_F(OptionsFormTest, ApplyStoresEveryControlInItsOrderAndPushesTheValues) {
                                              "FontItalic", "FontStrikethru", "FontUnderline", "FontColor",
                                              "BackColor", "LDelay", "SavePos", "TOD", "Lookup", "Zero", "CWID",
                                              "Close", "Retro", "RetroA", "Buttons", "WordBk", "MPAL", "CSPAL",
-                                             "callpal", "LPAL", "CW1", "RXCHAR"}));
+                                             "callpal", "LPAL", "CW1", "RXCHAR", "Station", "FldigiAddress",
+                                             "FldigiPort"}));
+  EXPECT_EQ(Get("Opt", "Station"), "PSK31");
   EXPECT_EQ(Keys("Macro").size(), 20u);
   EXPECT_EQ(Keys("Macro").front(), "0");
   EXPECT_EQ(Get("Opt", "FontSize"), "10");
@@ -124,6 +126,11 @@ TEST_F(OptionsFormTest, ApplyStoresEveryControlInItsOrderAndPushesTheValues) {
   options.Apply(c);
   EXPECT_EQ(Get("Opt", "CSPAL"), "0");
   EXPECT_EQ(Get("Opt", "callpal"), "1");
+  Set("Opt", "Station", "FLDIGI");  // any letter case chooses fldigi
+  OptionsControls f = options.Load("Arial");
+  EXPECT_EQ(f.Station, 1);
+  options.Apply(f);
+  EXPECT_EQ(Get("Opt", "Station"), "fldigi");
 }
 
 TEST_F(OptionsFormTest, ClearWindowPositionsActsOncePerApply) {
