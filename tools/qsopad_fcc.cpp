@@ -33,7 +33,8 @@ constexpr char kUsage[] =
     "       qsopad-fcc index DATAFILE\n"
     "         writes the index DATAFILE.qpd for a data file sorted by call sign\n"
     "       qsopad-fcc lookup DATAFILE CALL\n"
-    "         prints what QSOPAD's lookup result window shows for CALL\n";
+    "         prints what QSOPAD's lookup result window shows for CALL\n"
+    "Each first finishes (or undoes) a build of the database that was interrupted.\n";
 
 // A skipped row is shown this many times for each reason; the summary counts them all.
 constexpr int kShownPerReason = 5;
@@ -123,11 +124,21 @@ int Lookup(const char* data, const char* call) {
   return !text.empty() && text[0] == '{' ? 1 : 0;
 }
 
+// Puts right what a build of the database at `data` left when it was interrupted between
+// replacing the data file and replacing its index, before any verb reads or writes them.
+void FinishReplacement(const char* data) {
+  PlatformFccFiles files;
+  const std::string done = qsopad::FinishFccReplacement(data, files);
+  if (!done.empty()) std::fprintf(stderr, "%s\n", done.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string verb = argc > 1 ? argv[1] : "";
   try {
+    if (verb == "build" && argc == 6) FinishReplacement(argv[5]);
+    if ((verb == "index" && argc == 3) || (verb == "lookup" && argc == 4)) FinishReplacement(argv[2]);
     if (verb == "build" && argc == 6) return Build(argv + 2);
     if (verb == "index" && argc == 3) return Index(argv[2]);
     if (verb == "lookup" && argc == 4) return Lookup(argv[2], argv[3]);

@@ -1,7 +1,10 @@
 // The FCC database file lookup. The database is a text file with one licence per line,
 // "|"-separated fields, sorted by the call sign's six-character key, and beside it an
 // index ("<data file>.qpd") of 2049 ten-byte entries marking where stretches of the data
-// file begin: the lookup bisects the index, then reads one stretch forward.
+// file begin: the lookup bisects the index, then reads one stretch forward. Each entry
+// names a line by its key and position, and the lookup checks the lines it reads by an
+// entry against it: an index that is not its data file's (a build interrupted between
+// replacing the two) is reported as the database error, not read as "not found".
 #pragma once
 
 #include <array>
@@ -23,6 +26,8 @@ inline constexpr std::size_t kFccIndexSize = kFccEntrySize * kFccEntries;
 inline constexpr char kFccIndexSuffix[] = ".qpd";
 inline constexpr char kFccFailureMessage[] = "FCC Database error";
 inline constexpr char kFccNotFound[] = "{NOT FOUND}";
+// No database line is longer: a longer one is a sign of a file of another kind.
+inline constexpr std::size_t kFccLongestLine = std::size_t{64} << 20;
 
 // Keys compare byte by byte as unsigned characters (a space sorts before digits and
 // letters).
@@ -53,10 +58,18 @@ struct FCCAnswer {
   std::string failure;  // failure: which file could not be opened or read, and why
 };
 
-// Searches the data file at `path` through its index. Opens the index for reading only; a
-// missing index is created empty (and every search in it ends as not found). Neither file
-// is otherwise written.
+// Searches the data file at `path` through its index. Opens both for reading only; a
+// missing index is created empty (and every search in it ends as not found), but not for a
+// data file that cannot be opened, which is a failure. Neither file is otherwise written.
+// The lines of the data file that the index names must be where it says, with its keys:
+// otherwise (an index of another data file, a damaged file) the outcome is a failure, and
+// the read never runs past the stretch the index gives.
 FCCAnswer FCCFind(std::string_view call, const std::string& path, FccFiles& files);
+
+// Checks every present entry of `index` against the data file `data` at `path`: each must
+// give the start of a line with the entry's key, in ascending order of key and position.
+// Returns "" when all do, else the first that does not. Throws Error on a read failure.
+std::string FccIndexMismatch(std::string_view index, FccReadFile& data, const std::string& path);
 
 // What the lookup result window shows for `call`: FCCFind's text, kFccNotFound, or "" after
 // `show_message` was handed kFccFailureMessage and the failure's description. With `fill`,

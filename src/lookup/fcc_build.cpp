@@ -12,6 +12,8 @@ namespace qsopad {
 
 namespace {
 
+using namespace std::string_view_literals;
+
 // ---- Reading the input a line at a time ----
 
 // Lines of a file read in large pieces; a line ends at LF, and a CR before it is dropped.
@@ -20,7 +22,7 @@ class LineReader {
   LineReader(FccReadFile& file, std::string path) : file_(file), path_(std::move(path)), buffer_(kStart) {}
 
   // The next line, without its line end; false at the end of the file. `start` is the
-  // offset of its first byte. A line longer than kLongest ends the build: no file of
+  // offset of its first byte. A line longer than kFccLongestLine ends the build: no file of
   // licences has one.
   bool Next(std::string_view& line, std::uint64_t& start) {
     for (;;) {
@@ -30,17 +32,22 @@ class LineReader {
           return Take(line, start, static_cast<std::size_t>(nl - from), 1);
         }
       }
-      if (eof_) return pos_ < end_ && Take(line, start, end_ - pos_, 0);
+      if (eof_) {
+        if (pos_ == end_) return false;
+        ended_mid_line_ = true;
+        return Take(line, start, end_ - pos_, 0);
+      }
       Fill();
     }
   }
 
   std::uint64_t BytesRead() const { return base_ + end_; }
   std::uint64_t LineNumber() const { return line_number_; }
+  // Whether the line last returned ended the file without a line end.
+  bool EndedMidLine() const { return ended_mid_line_; }
 
  private:
   static constexpr std::size_t kStart = std::size_t{8} << 20;
-  static constexpr std::size_t kLongest = std::size_t{64} << 20;
 
   bool Take(std::string_view& line, std::uint64_t& start, std::size_t length, std::size_t ending) {
     line = std::string_view(buffer_.data() + pos_, length);
@@ -53,9 +60,9 @@ class LineReader {
 
   void Fill() {
     if (pos_ == 0 && end_ == buffer_.size()) {
-      if (buffer_.size() >= kLongest) {
+      if (buffer_.size() >= kFccLongestLine) {
         throw Error("Line " + std::to_string(line_number_ + 1) + " of \"" + path_ + "\" is longer than " +
-                    std::to_string(kLongest) + " bytes: not a file of text lines");
+                    std::to_string(kFccLongestLine) + " bytes: not a file of text lines");
       }
       buffer_.resize(buffer_.size() * 2);
     }
@@ -76,6 +83,7 @@ class LineReader {
   std::size_t pos_ = 0, end_ = 0;
   std::uint64_t line_number_ = 0;
   bool eof_ = false;
+  bool ended_mid_line_ = false;
 };
 
 std::unique_ptr<FccReadFile> OpenInput(FccFiles& files, const std::string& path) {
@@ -146,13 +154,15 @@ std::uint32_t ParseDate(std::string_view text) {
   return v[0] * 10000 + v[1] * 100 + v[2];
 }
 
-// The row layouts of the current files; older files have shorter rows, which read as if
-// the missing trailing fields were empty.
+// The row layouts of the current files; the files of 2011 have shorter rows (the FCC has
+// appended fields since), which read as if the missing trailing fields were empty. A row
+// shorter than the oldest layout was cut short.
 struct Layout {
   std::string_view type;
   std::size_t fields;
+  std::size_t oldest;
 };
-constexpr Layout kEn{"EN", 30}, kAm{"AM", 18}, kHd{"HD", 59};
+constexpr Layout kEn{"EN", 30, 27}, kAm{"AM", 18, 18}, kHd{"HD", 59, 50};
 constexpr std::size_t kCallPos = 5;  // the call sign's position, the same in all three
 
 struct SkipCounter {
@@ -171,24 +181,32 @@ struct SkipCounter {
 constexpr std::uint64_t kProgressStep = std::uint64_t{16} << 20;
 
 // Reads every row of one input file and hands the usable ones to
-// `take(usi, fields, count, line)`: blank lines are passed over; rows of another record
-// type (a continuation of a value broken over lines), with more fields than the layout
-// (a "|" inside a value) or without an identifier are skipped and counted.
+// `take(usi, fields, count, line)`, returning their number: blank lines are passed over;
+// rows of another record type (a continuation of a value broken over lines), with more
+// fields than the layout (a "|" inside a value) or fewer than its oldest form, or without
+// an identifier are skipped and counted. A file whose last row has no line end was cut
+// short (the FCC ends every row with one): it ends the build, `refusal` saying what was
+// not written.
 template <typename Take>
-void ReadRows(FccFiles& files, const std::string& path, const Layout& layout, SkipCounter& skips,
-              Take&& take) {
+std::uint64_t ReadRows(FccFiles& files, const std::string& path, const Layout& layout, SkipCounter& skips,
+                       const std::string& refusal, Take&& take) {
   const auto file = OpenInput(files, path);
   LineReader lines(*file, path);
   const std::string wrong_type = "not an " + std::string(layout.type) + " row";
   const std::string too_many =
       "more than " + std::to_string(layout.fields) + " fields (a \"|\" inside a value)";
+  const std::string too_few = "fewer than " + std::to_string(layout.oldest) + " fields (a row cut short)";
   Fields fields;
   std::string_view row;
-  std::uint64_t start = 0, next_progress = kProgressStep;
+  std::uint64_t start = 0, next_progress = kProgressStep, usable = 0;
   while (lines.Next(row, start)) {
     if (lines.BytesRead() >= next_progress) {
       skips.listener.Progress(path, lines.BytesRead());
       next_progress = lines.BytesRead() + kProgressStep;
+    }
+    if (lines.EndedMidLine()) {
+      throw Error("\"" + path + "\" ends in the middle of row " + std::to_string(lines.LineNumber()) +
+                  " (no line end after it): the file was cut short; " + refusal);
     }
     if (row.empty()) continue;
     const std::size_t count = SplitRow(row, fields);
@@ -200,15 +218,21 @@ void ReadRows(FccFiles& files, const std::string& path, const Layout& layout, Sk
       skips.Skip(path, lines.LineNumber(), too_many);
       continue;
     }
+    if (count < layout.oldest) {
+      skips.Skip(path, lines.LineNumber(), too_few);
+      continue;
+    }
     const std::uint32_t usi = ParseUsi(At(fields, count, 2));
     if (usi == 0) {
       skips.Skip(path, lines.LineNumber(), "no unique system identifier");
       continue;
     }
+    ++usable;
     take(usi, fields, count, lines.LineNumber());
   }
   skips.listener.Progress(path, lines.BytesRead());
   skips.report.bytes_read += lines.BytesRead();
+  return usable;
 }
 
 // ---- Licences ----
@@ -223,6 +247,7 @@ struct Licence {
   char status = ' ';
   char op_class = ' ';
   std::uint8_t entity = 0;  // 0 no EN row yet, 1 another entity's, 2 the licensee's
+  bool am = false;          // an AM row was read for it
   std::array<char, 10> expiry{};
   std::uint8_t expiry_size = 0;
 };
@@ -251,32 +276,42 @@ char Letter(std::string_view text) {
   return text.size() == 1 && text[0] >= 'A' && text[0] <= 'Z' ? text[0] : ' ';
 }
 
-// Identifier to the place of a chosen licence: open addressing. The files list licences
-// in (nearly) ascending identifier order, and the home slot keeps the identifier's low
-// bits, so that the EN and AM rows find theirs in neighbouring slots rather than at
-// random places of a table of tens of megabytes.
+// Identifier to the place of a licence, a chosen one before any other of the same
+// identifier: open addressing. The files list licences in (nearly) ascending identifier
+// order, and the home slot keeps the identifier's low bits, so that the EN and AM rows
+// find theirs in neighbouring slots rather than at random places of a table of tens of
+// megabytes.
 class UsiTable {
  public:
+  static constexpr std::int64_t kNone = -1, kOther = -2;
+
   UsiTable(const std::vector<Licence>& licences, const std::vector<std::uint32_t>& chosen) {
     std::size_t capacity = 16;
     bits_ = 4;
-    while (capacity < 2 * chosen.size()) {
+    while (capacity < 2 * licences.size()) {
       capacity *= 2;
       ++bits_;
     }
     slots_.assign(capacity, Slot{});
-    for (const std::uint32_t i : chosen) {
-      const std::uint32_t usi = licences[i].usi;
+    const auto add = [&](std::uint32_t usi, std::uint32_t index) {
       std::size_t s = Home(usi);
       while (slots_[s].usi != 0 && slots_[s].usi != usi) s = (s + 1) & (capacity - 1);
-      if (slots_[s].usi == 0) slots_[s] = {usi, i};
+      if (slots_[s].usi == 0) slots_[s] = {usi, index};
+    };
+    std::vector<bool> is_chosen(licences.size());
+    for (const std::uint32_t i : chosen) {
+      is_chosen[i] = true;
+      add(licences[i].usi, i);
+    }
+    for (std::uint32_t i = 0; i < licences.size(); ++i) {
+      if (!is_chosen[i]) add(licences[i].usi, kOtherIndex);
     }
   }
-  // The licence's place, or -1.
+  // The chosen licence's place; kOther for a licence not chosen for its call sign; kNone.
   std::int64_t Find(std::uint32_t usi) const {
     for (std::size_t s = Home(usi);; s = (s + 1) & (slots_.size() - 1)) {
-      if (slots_[s].usi == usi) return slots_[s].index;
-      if (slots_[s].usi == 0) return -1;
+      if (slots_[s].usi == usi) return slots_[s].index == kOtherIndex ? kOther : slots_[s].index;
+      if (slots_[s].usi == 0) return kNone;
     }
   }
 
@@ -286,6 +321,7 @@ class UsiTable {
     std::uint32_t index = 0;
   };
   std::size_t Home(std::uint32_t usi) const { return (usi ^ (usi >> bits_)) & (slots_.size() - 1); }
+  static constexpr std::uint32_t kOtherIndex = 0xFFFFFFFFu;  // no licence's place
   std::vector<Slot> slots_;
   int bits_ = 4;
 };
@@ -310,25 +346,26 @@ void AppendTail(std::string& out, const Fields& f, std::size_t n) {
   const bool person = !first.empty() && !last.empty();
   if (person) {
     AppendValue(out, last, true);
-    if (!suffix.empty()) AppendValue(out.append(" "), suffix, true);
-    AppendValue(out.append(", "), first, true);
-    if (!initial.empty()) AppendValue(out.append(" "), initial, true);
+    if (!suffix.empty()) AppendValue(out.append(" "sv), suffix, true);
+    AppendValue(out.append(", "sv), first, true);
+    if (!initial.empty()) AppendValue(out.append(" "sv), initial, true);
   } else {
     AppendValue(out, entity, true);
   }
   out += '|';
   if (!person && !entity.empty()) {
     AppendValue(out, entity);
-    if (!street.empty()) out += ", ";
+    if (!street.empty()) out += ", "sv;
   }
   AppendValue(out, street);
-  AppendValue(out.append("|"), At(f, n, 20));  // PO box
-  AppendValue(out.append("|"), At(f, n, 17));  // city
-  AppendValue(out.append("|"), At(f, n, 18));  // state
+  for (const std::size_t pos : {20, 17, 18}) {  // PO box, city, state
+    out += '|';
+    AppendValue(out, At(f, n, pos));
+  }
   out += '|';
   const std::string_view zip = Trim(At(f, n, 19));
   if (zip.size() == 9 && std::all_of(zip.begin(), zip.end(), IsDigit)) {
-    out.append(zip.substr(0, 5)).append("-").append(zip.substr(5));
+    out.append(zip.substr(0, 5)).append("-"sv).append(zip.substr(5));
   } else {
     AppendValue(out, zip);
   }
@@ -341,6 +378,22 @@ void WriteAll(FccFiles& files, const std::string& path, const std::string& bytes
   const auto out = files.CreateReplacement(path);
   out->Write(bytes.data(), bytes.size());
   out->Commit();
+}
+
+// An output that is one of the inputs, under whatever name (another spelling, a link),
+// would be written over while it is read.
+void RefuseInputAsOutput(FccFiles& files, std::initializer_list<std::string> inputs,
+                         std::initializer_list<std::string> outputs) {
+  for (const std::string& output : outputs) {
+    const std::string id = files.Identity(output);
+    if (id.empty()) continue;
+    for (const std::string& input : inputs) {
+      if (files.Identity(input) == id) {
+        throw Error("The output \"" + output + "\" is the input \"" + input +
+                    "\" (the same file): write the database to a file of its own");
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -366,11 +419,14 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
                                 const std::string& out, FccFiles& files, FccBuildListener& listener) {
   FccBuildReport report;
   SkipCounter skips{report, listener};
+  const std::string index = out + kFccIndexSuffix, pending = index + kFccPendingSuffix;
+  RefuseInputAsOutput(files, {en, am, hd}, {out, index, pending});
+  const std::string refusal = "\"" + out + "\" was not written";
 
   // The licence headers decide which licence each call sign keeps.
   std::vector<Licence> licences;
   licences.reserve(1 << 20);
-  ReadRows(files, hd, kHd, skips, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t line) {
+  ReadRows(files, hd, kHd, skips, refusal, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t line) {
     std::string_view call = Trim(At(f, n, kCallPos));
     if (call.empty()) return skips.Skip(hd, line, "no call sign");
     if (call.size() > kFccKeySize) return skips.Skip(hd, line, "call sign longer than 6 characters");
@@ -410,33 +466,60 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
   }
   const UsiTable table(licences, chosen);
 
-  ReadRows(files, am, kAm, skips, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t) {
+  // How many rows belong to a licence, and how many chosen licences have an AM or EN row.
+  std::uint64_t am_joined = 0, en_joined = 0, classed = 0, named = 0;
+  const auto take_am = [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t) {
     const std::int64_t i = table.Find(usi);
-    if (i >= 0 && licences[static_cast<std::size_t>(i)].op_class == ' ') {
-      licences[static_cast<std::size_t>(i)].op_class = Letter(At(f, n, 6));
-    }
-  });
+    if (i == UsiTable::kNone) return;
+    ++am_joined;
+    if (i == UsiTable::kOther) return;
+    Licence& l = licences[static_cast<std::size_t>(i)];
+    if (!l.am) ++classed;
+    l.am = true;
+    if (l.op_class == ' ') l.op_class = Letter(At(f, n, 6));
+  };
+  const std::uint64_t am_rows = ReadRows(files, am, kAm, skips, refusal, take_am);
 
   // Names and addresses of the chosen licences, the licensee's row before any other.
   std::string arena;
   arena.reserve(std::size_t{128} * chosen.size());
-  ReadRows(files, en, kEn, skips, [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t) {
+  const auto take_en = [&](std::uint32_t usi, const Fields& f, std::size_t n, std::uint64_t) {
     const std::int64_t i = table.Find(usi);
-    if (i < 0) return;
+    if (i == UsiTable::kNone) return;
+    ++en_joined;
+    if (i == UsiTable::kOther) return;
     Licence& l = licences[static_cast<std::size_t>(i)];
     const std::uint8_t entity = Trim(At(f, n, 6)) == "L" ? 2 : 1;
     if (entity <= l.entity) return;
+    if (l.entity == 0) ++named;
     l.entity = entity;
     l.tail = arena.size();
     AppendTail(arena, f, n);
     l.tail_size = static_cast<std::uint32_t>(arena.size() - l.tail);
-  });
+  };
+  const std::uint64_t en_rows = ReadRows(files, en, kEn, skips, refusal, take_en);
 
-  // An empty result is a mistake (files of another kind, or cut short); a database in
-  // use is not replaced by it.
-  if (std::none_of(chosen.begin(), chosen.end(), [&](std::uint32_t i) { return licences[i].entity != 0; })) {
-    throw Error("No licence of \"" + hd + "\" has a name and address in \"" + en + "\": \"" + out +
-                "\" was not written");
+  // An empty or much smaller result is a mistake (files of another kind, or cut short);
+  // a database in use is not replaced by it. A real download joins all but a few rows and
+  // licences; a file cut short at the end of a row, or one of another download, leaves
+  // many alone.
+  if (named == 0) throw Error("No licence of \"" + hd + "\" has a name and address in \"" + en + "\": " + refusal);
+  const auto q = [](const std::string& path) { return "\"" + path + "\""; };
+  const std::string cut = " seems cut short or from another download; ";
+  const struct {
+    std::uint64_t part, whole;
+    std::string what;
+  } shares[] = {
+      {named, chosen.size(), "call signs of " + q(hd) + " have a name and address in " + q(en) + ": " + q(en) + cut},
+      {classed, chosen.size(), "call signs of " + q(hd) + " have an AM row in " + q(am) + ": " + q(am) + cut},
+      {en_joined, en_rows, "rows of " + q(en) + " belong to a licence of " + q(hd) + ": " + q(hd) + cut},
+      {am_joined, am_rows, "rows of " + q(am) + " belong to a licence of " + q(hd) + ": " + q(hd) + cut},
+  };
+  for (const auto& share : shares) {
+    if (share.part * 4 < share.whole * 3) {
+      throw Error("Only " + std::to_string(share.part) + " of the " + std::to_string(share.whole) + " " +
+                  share.what + refusal);
+    }
   }
 
   // The data file: sorted by key already, since the licences are.
@@ -453,13 +536,13 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
       continue;
     }
     const std::size_t before = block.size();
-    block.append(l.call.data(), kFccKeySize).append("|");
+    block.append(l.call.data(), kFccKeySize).append("|"sv);
     if (l.op_class != ' ') block += l.op_class;
     block += '|';
     if (l.status != ' ') block += l.status;
     block += '|';
-    block.append(l.expiry.data(), l.expiry_size).append("|");
-    block.append(arena, l.tail, l.tail_size).append("\r\n");
+    block.append(l.expiry.data(), l.expiry_size).append("|"sv);
+    block.append(arena, l.tail, l.tail_size).append("\r\n"sv);
     if (position + (block.size() - before) - 1 > kMaxPosition) {
       throw Error("The data file \"" + out + "\" would be larger than " + std::to_string(kMaxPosition) +
                   " bytes, more than its index can address");
@@ -472,10 +555,12 @@ FccBuildReport BuildFccDatabase(const std::string& en, const std::string& am, co
     }
   }
   data->Write(block.data(), block.size());
+  // See FinishFccReplacement for what an interruption between these steps leaves.
+  WriteAll(files, pending, FccIndexBytes(lines));
   data->Commit();
+  files.Replace(pending, index);
   report.bytes_written = position - 1;
   report.call_signs_written = lines.size();
-  WriteAll(files, out + kFccIndexSuffix, FccIndexBytes(lines));
   return report;
 }
 
@@ -512,7 +597,28 @@ std::uint64_t BuildFccIndex(const std::string& data, FccFiles& files, FccBuildLi
   }
   listener.Progress(data, reader.BytesRead());
   WriteAll(files, data + kFccIndexSuffix, FccIndexBytes(lines));
+  // An index that an interrupted build left pending is older than this one.
+  files.Remove(data + kFccIndexSuffix + kFccPendingSuffix);
   return lines.size();
+}
+
+std::string FinishFccReplacement(const std::string& out, FccFiles& files) {
+  const std::string index = out + kFccIndexSuffix, pending = index + kFccPendingSuffix;
+  std::string error;
+  auto pending_file = files.OpenRead(pending, /*create_missing=*/false, error);
+  if (!pending_file) return {};
+  const auto data = files.OpenRead(out, /*create_missing=*/false, error);
+  if (!data) return {};  // nothing to judge it by; a build writes both files anew
+  std::string bytes(kFccIndexSize + 1, '\0');
+  bytes.resize(pending_file->ReadAt(0, bytes.data(), bytes.size()));
+  pending_file.reset();
+  if (bytes.size() == kFccIndexSize && FccIndexMismatch(bytes, *data, out).empty()) {
+    files.Replace(pending, index);
+    return "Finished an interrupted build: \"" + pending + "\", the index of \"" + out + "\", replaced \"" +
+           index + "\"";
+  }
+  files.Remove(pending);
+  return "Removed \"" + pending + "\", left by an interrupted build: it is not the index of \"" + out + "\"";
 }
 
 }  // namespace qsopad

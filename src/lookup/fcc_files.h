@@ -43,6 +43,13 @@ class FccFiles {
                                                 std::string& error) = 0;
   // Starts a file that will replace `path`. Throws Error naming the file on failure.
   virtual std::unique_ptr<FccWriteFile> CreateReplacement(const std::string& path) = 0;
+  // Renames `from` over `to`, replacing it, durably. Throws Error naming both on failure.
+  virtual void Replace(const std::string& from, const std::string& to) = 0;
+  // Removes `path`; one that does not exist is no failure. Throws Error naming it.
+  virtual void Remove(const std::string& path) = 0;
+  // Text that is the same for two paths exactly when they name one file (another
+  // spelling, a link); empty when `path` names no file that can be examined.
+  virtual std::string Identity(const std::string& path) = 0;
 };
 
 }  // namespace qsopad

@@ -1,5 +1,5 @@
 // POSIX files of the FCC database: pread for the lookup, a temporary file renamed over the
-// target for the builder.
+// target for the builder, a file's identity by device and inode.
 #include "lookup/fcc_files_posix.h"
 
 #include <fcntl.h>
@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "common/error.h"
@@ -109,6 +110,20 @@ std::unique_ptr<FccReadFile> PosixFccFiles::OpenRead(const std::string& path, bo
 
 std::unique_ptr<FccWriteFile> PosixFccFiles::CreateReplacement(const std::string& path) {
   return std::make_unique<PosixWriteFile>(path);
+}
+
+void PosixFccFiles::Replace(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) Fail("Cannot rename \"" + from + "\" over", to, errno);
+}
+
+void PosixFccFiles::Remove(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail("Cannot remove", path, errno);
+}
+
+std::string PosixFccFiles::Identity(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
 }  // namespace qsopad

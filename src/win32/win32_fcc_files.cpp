@@ -1,5 +1,5 @@
 // Win32 files of the FCC database: positioned reads for the lookup, a temporary file
-// moved over the target for the builder.
+// moved over the target for the builder, a file's identity by volume and file index.
 #include "win32_fcc_files.h"
 
 #include <windows.h>
@@ -117,6 +117,33 @@ std::unique_ptr<FccReadFile> Win32FccFiles::OpenRead(const std::string& path, bo
 
 std::unique_ptr<FccWriteFile> Win32FccFiles::CreateReplacement(const std::string& path) {
   return std::make_unique<Win32WriteFile>(path);
+}
+
+void Win32FccFiles::Replace(const std::string& from, const std::string& to) {
+  if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    Fail("Cannot rename \"" + from + "\" over", to, GetLastError());
+  }
+}
+
+void Win32FccFiles::Remove(const std::string& path) {
+  if (!DeleteFileW(Widen(path).c_str())) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) Fail("Cannot remove", path, error);
+  }
+}
+
+std::string Win32FccFiles::Identity(const std::string& path) {
+  // No access rights are needed to read a file's volume and index, and a folder opens only
+  // with backup semantics.
+  const HANDLE file = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  BY_HANDLE_FILE_INFORMATION info{};
+  const BOOL got = GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  if (!got) return {};
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+         std::to_string(info.nFileIndexLow);
 }
 
 }  // namespace qsopad

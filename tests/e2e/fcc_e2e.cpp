@@ -1,7 +1,8 @@
 // The FCC database lookup in the real qsopad.exe: a database built from genuine FCC rows by
-// the Windows qsopad-fcc.exe, the "*FCC PATH=..." source, Lookup Now filling in the first
-// name and showing the result window, a call sign not in the database, an index that cannot
-// be opened for writing, and a data file gone.
+// the Windows qsopad-fcc.exe (which refuses to write over an input and makes no index for a
+// missing data file), the "*FCC PATH=..." source, Lookup Now filling in the first name and
+// showing the result window, a call sign not in the database, an index that cannot be
+// opened for writing, and a data file gone.
 #include <windows.h>
 
 #include <string>
@@ -42,9 +43,15 @@ std::string Quoted(const std::string& path) {
 // Runs the tool with this command line (after the program's name); its exit code, with
 // what it printed in `output`.
 DWORD RunTool(const std::string& arguments, const std::string& folder, std::string& output) {
-  const std::string log = JoinPath(folder, "qsopad-fcc.log");
+  // A log of its own for each run: under Wine the last run's may still be held open.
+  static int runs = 0;
+  const std::string log = JoinPath(folder, "qsopad-fcc-" + std::to_string(++runs) + ".log");
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) {
+    output = "cannot create " + log + ": error " + std::to_string(GetLastError());
+    return static_cast<DWORD>(-1);
+  }
   STARTUPINFOA si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
@@ -88,6 +95,19 @@ E2E_SCENARIO(fcc_lookup_fills_name_and_shows_result) {
   REQUIRE_MSG(code == 0, "qsopad-fcc build ended with " << code << ": " << output);
   CHECK_MSG(output.find("call signs written: 2") != std::string::npos, output);
   CHECK_MSG(ReadFileText(index).size() == 20490, ReadFileText(index).size());
+  // Runs that end with 2 and a message naming what is wrong, writing nothing: a build into
+  // one of its inputs spelt another way, and a lookup in a data file that is not there.
+  const std::string en = ReadFileText(JoinPath(folder, "EN.dat")), missing = JoinPath(folder, "MISSING.DAT");
+  for (const auto& [arguments, named] :
+       {std::pair{"build " + quoted("EN.dat") + " " + quoted("AM.dat") + " " + quoted("HD.dat") + " " + quoted("en.DAT"),
+                  std::string("is the input")},
+        {"lookup " + Quoted(missing) + " KN6DQD", missing}}) {
+    output.clear();
+    const DWORD failed = RunTool(arguments, folder, output);
+    CHECK_MSG(failed == 2 && output.find(named) != std::string::npos, arguments << ": " << failed << ": " << output);
+  }
+  CHECK(ReadFileText(JoinPath(folder, "EN.dat")) == en);
+  CHECK(GetFileAttributesA((missing + ".qpd").c_str()) == INVALID_FILE_ATTRIBUTES);
 
   s.StartStation();
   s.StartQsopad({{"URLS", "CSLOOKUP", "*FCC PATH=" + data}, {"Opt", "LUName", "1"}});

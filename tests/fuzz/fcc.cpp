@@ -3,13 +3,18 @@
 //
 //   flags, call length (low 4 bits), call,
 //   then with kRawIndex:  index length (16 bits, little-endian), index bytes, data bytes;
-//   else:                 [kPatch: count, count x (entry 16 bits, 10 bytes)] data bytes,
-//                         whose lines with a key are sorted and indexed as the builder
-//                         does, then the entries patched over.
+//   else:                 [kStale: two masks] [kPatch: count, count x (entry 16 bits,
+//                         10 bytes)] data bytes, whose lines with a key are sorted and
+//                         indexed as the builder does, then the entries patched over;
+//                         with kStale the index is made from the lines the first mask
+//                         leaves and the data file from those the second leaves.
 //
 // A sorted, truly indexed database with no failing file must find a call exactly when a
-// line has its key; every input must end in one of the three outcomes, reported the way
-// FCCLookup promises.
+// line has its key; through the index of other lines it must never answer "not found"
+// for a call the data file holds (but above the index's last key, where the last entry
+// still names its line); "found" must show a line of the data file with the call's key,
+// whole; every input must end in one of the three outcomes, reported the way FCCLookup
+// promises.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +45,7 @@ enum Flags : std::uint8_t {
   kDataReadFails = 16, // reading the data file fails from an offset the next byte gives
   kIndexReadFails = 32,
   kNoLastLineEnd = 64,
+  kStale = 128,        // the index of other lines than the data file's
 };
 
 const std::string kPath = "C:\\FCC\\APPL.DAT";
@@ -72,6 +78,11 @@ class MemoryFccFiles : public FccFiles {
   std::unique_ptr<FccWriteFile> CreateReplacement(const std::string& path) override {
     throw Error("the lookup must not write " + path);
   }
+  void Replace(const std::string& from, const std::string&) override {
+    throw Error("the lookup must not rename " + from);
+  }
+  void Remove(const std::string& path) override { throw Error("the lookup must not remove " + path); }
+  std::string Identity(const std::string&) override { return {}; }
 
  private:
   class Reader : public FccReadFile {
@@ -108,11 +119,22 @@ struct Cursor {
   }
 };
 
-// The data file the builder would write from these lines: those with a key, sorted by it.
-// A line without a key travels with the keyed line before it (the lookup reads it under
-// that key), so that a stretch of the file can run longer than one piece of the reader's;
-// lines before the first keyed one are dropped.
-std::string SortedData(std::string_view bytes, bool last_line_end,
+// A line's key as the lookup defines it, taken apart from the code under test: the text
+// before the first "|", cut or padded with spaces to six; none without "|".
+std::optional<std::string> KeyOf(std::string_view line) {
+  const std::size_t bar = line.find('|');
+  if (bar == std::string_view::npos) return std::nullopt;
+  std::string key(line.substr(0, std::min<std::size_t>(bar, kFccKeySize)));
+  key.resize(kFccKeySize, ' ');
+  return key;
+}
+
+// The data file the builder would write from these lines: those with a key, sorted by it,
+// leaving out the groups whose number (mod 8) is a bit of `drop`. A line without a key
+// travels with the keyed line before it (the lookup reads it under that key), so that a
+// stretch of the file can run longer than one piece of the reader's; lines before the
+// first keyed one are dropped.
+std::string SortedData(std::string_view bytes, bool last_line_end, std::uint8_t drop,
                        std::vector<FccIndexedLine>& keyed) {
   struct Group {
     FccKey key;
@@ -134,6 +156,9 @@ std::string SortedData(std::string_view bytes, bool last_line_end,
   }
   std::stable_sort(groups.begin(), groups.end(),
                    [](const Group& a, const Group& b) { return CompareFccKeys(a.key, b.key) < 0; });
+  for (std::size_t g = groups.size(); g-- > 0;) {
+    if (drop >> (g % 8) & 1) groups.erase(groups.begin() + static_cast<std::ptrdiff_t>(g));
+  }
   std::string data;
   for (std::size_t g = 0; g < groups.size(); ++g) {
     keyed.push_back({groups[g].key, static_cast<std::int32_t>(data.size() + 1)});
@@ -163,6 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     files.files[kIndexPath] = std::string(in.Take(length));
     files.files[kPath] = std::string(in.rest);
   } else {
+    const std::uint8_t index_drop = flags & kStale ? in.Byte() : 0, data_drop = flags & kStale ? in.Byte() : 0;
     std::vector<std::pair<std::uint16_t, std::string_view>> patches;
     if (flags & kPatch) {
       for (int n = in.Byte(); n > 0; --n) {
@@ -170,34 +196,72 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         patches.emplace_back(entry, in.Take(kFccEntrySize));
       }
     }
-    files.files[kPath] = SortedData(in.rest, !(flags & kNoLastLineEnd), keyed);
-    std::string index = FccIndexBytes(keyed);
+    files.files[kPath] = SortedData(in.rest, !(flags & kNoLastLineEnd), data_drop, keyed);
+    std::vector<FccIndexedLine> indexed;
+    SortedData(in.rest, !(flags & kNoLastLineEnd), index_drop, indexed);
+    std::string index = FccIndexBytes(flags & kStale ? indexed : keyed);
     for (const auto& [entry, patch] : patches) {
       if (index.empty()) break;
       std::memcpy(index.data() + entry * kFccEntrySize, patch.data(), patch.size());
     }
     files.files[kIndexPath] = index;
-    truly_indexed = patches.empty();
+    truly_indexed = patches.empty() && index_drop == data_drop;
   }
   if (flags & kNoData) files.files.erase(kPath);
 
   const FCCAnswer answer = FCCFind(call, kPath, files);
   const bool failing_files = flags & (kNoData | kNoIndex | kDataReadFails | kIndexReadFails);
-  FUZZ_REQUIRE(failing_files || answer.outcome != FCCOutcome::kFailure,
-               "readable files never end in a failure",
+  FUZZ_REQUIRE(failing_files || !truly_indexed || answer.outcome != FCCOutcome::kFailure,
+               "a true index and readable files never end in a failure",
                std::fprintf(stderr, "  failure: %s\n", answer.failure.c_str()));
   FUZZ_REQUIRE(answer.outcome == FCCOutcome::kFailure || answer.failure.empty(),
                "only a failure describes one");
 
+  // The data file's lines, and whether one has the call's key.
+  const auto data_file = files.files.find(kPath);
+  const std::string data = data_file == files.files.end() ? std::string() : data_file->second;
+  const std::string key(FCCSearchKey(call).data(), kFccKeySize);
+  std::vector<std::string_view> lines;
+  for (std::size_t from = 0; from < data.size();) {
+    const std::size_t eol = std::min(data.find('\n', from), data.size());
+    std::string_view line(data.data() + from, eol - from);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    from = eol + 1;
+  }
+  const bool listed = std::any_of(lines.begin(), lines.end(), [&](std::string_view l) { return KeyOf(l) == key; });
+
   if (truly_indexed && !failing_files) {
-    const FccKey key = FCCSearchKey(call);
-    const bool listed = std::any_of(keyed.begin(), keyed.end(), [&](const FccIndexedLine& line) {
-      return CompareFccKeys(line.key, key) == 0;
-    });
     FUZZ_REQUIRE(listed == (answer.outcome == FCCOutcome::kFound),
                  "a sorted, indexed database finds a call exactly when a line has its key",
-                 PrintBytes("call", call); PrintBytes("data", files.files[kPath]);
+                 PrintBytes("call", call); PrintBytes("data", data);
                  std::fprintf(stderr, "  %zu keyed lines, listed %d\n", keyed.size(), listed));
+  }
+  if ((flags & kStale) && !(flags & (kPatch | kRawIndex)) && !failing_files && listed &&
+      answer.outcome == FCCOutcome::kNotFound) {
+    // Allowed only above the last entry's key, where that entry names its line truly.
+    const std::string& index = files.files[kIndexPath];
+    const char* last = index.data() + (kFccEntries - 1) * kFccEntrySize;
+    const std::int32_t position = FccEntryPosition(last);
+    const bool last_true = position >= 1 && static_cast<std::size_t>(position) <= data.size() &&
+                           (position == 1 || data[static_cast<std::size_t>(position) - 2] == '\n') &&
+                           KeyOf(data.substr(static_cast<std::size_t>(position) - 1,
+                                             data.find('\n', static_cast<std::size_t>(position) - 1) -
+                                                 (static_cast<std::size_t>(position) - 1))) ==
+                               std::string(last, kFccKeySize);
+    FUZZ_REQUIRE(index.size() == kFccIndexSize && key > std::string(last, kFccKeySize) && last_true,
+                 "an index of other lines never answers \"not found\" for a call the data file holds",
+                 PrintBytes("call", call); PrintBytes("data", data));
+  }
+  if (answer.outcome == FCCOutcome::kFound) {
+    // The text is a line's with the call's key, with every field it shows.
+    const bool shown = std::any_of(lines.begin(), lines.end(), [&](std::string_view l) {
+      const std::string tail = "\r\n" + FCCField(l, 7) + ", " + FCCField(l, 8) + " " + FCCField(l, 9);
+      return KeyOf(l) == key && answer.text.rfind(FCCField(l, 0) + " ", 0) == 0 &&
+             answer.text.size() >= tail.size() && answer.text.ends_with(tail);
+    });
+    FUZZ_REQUIRE(shown, "\"found\" shows a whole line of the data file with the call's key",
+                 PrintBytes("call", call); PrintBytes("text", answer.text); PrintBytes("data", data));
   }
 
   // FCCLookup over the same files: the same outcome, shown as it promises.

@@ -1,11 +1,13 @@
 // Building the FCC database from the FCC's EN, AM and HD files: the genuine sample rows
 // looked up as the rows say, the quirks of the real files, choosing one licence per call
-// sign, the index of an existing file, and a failed build leaving the old database.
+// sign, the index of an existing file, inputs cut short or written over, and a failed or
+// interrupted build leaving the old database or finishing the new one.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "common/error.h"
@@ -161,6 +163,7 @@ TEST(FccBuild, QuirksOfTheRealFilesAndOneLicencePerCall) {
       // The 2011 layout: 27 fields.
       << "EN|10|||K1GGG|L||SHORT, ROW|ROW||SHORT|||||1 A ST|TOWN|OH|45501|||000||I|||\r\n";
   std::ofstream(am, std::ios::binary) << Row("AM", 18, {{2, "1"}, {5, "K1AAA"}, {6, "E"}}) << "\n";
+  for (int usi = 2; usi <= 10; ++usi) std::ofstream(am, std::ios::app) << Row("AM", 18, {{2, std::to_string(usi)}}) << "\n";
   std::ofstream(hd, std::ios::binary)
       << Hd("1", "K1AAA", "A", "01/02/2020") << Hd("2", "k1bbb", "A", "01/02/2020") << Hd("3", "K1CCC", "A", "")
       << Hd("4", "K1DDD", "A", "01/02/2020") << Hd("5", "K1EEE", "C", "06/01/2021")
@@ -221,6 +224,154 @@ TEST(FccBuild, QuirksOfTheRealFilesAndOneLicencePerCall) {
   EXPECT_THROW(db.Build(en, db.folder.File("missing.dat"), hd), Error);
   EXPECT_EQ(ReadBytes(db.out), data);
   EXPECT_EQ(std::distance(fs::directory_iterator(db.folder.File("")), {}), 6);  // 3 inputs, 2 + 1 outputs
+}
+
+// The genuine fixture's three files, by name.
+std::map<std::string, std::string> Fixture() {
+  std::map<std::string, std::string> files;
+  for (const char* name : {"EN.dat", "AM.dat", "HD.dat"}) files[name] = ReadBytes((kSamples / "anonymized-fixture" / name).string());
+  return files;
+}
+
+// The first `n` rows of a file.
+std::string FirstRows(const std::string& bytes, int n) {
+  std::size_t end = 0;
+  for (int i = 0; i < n; ++i) end = bytes.find('\n', end) + 1;
+  return bytes.substr(0, end);
+}
+
+TEST(FccBuild, InputsCutShortAndAnOutputThatIsAnInputAreRefused) {
+  Built db;
+  const std::map<std::string, std::string> good = Fixture();
+  const auto path = [&](const std::string& name) { return db.folder.File(name); };
+  // Writes the inputs, `changed` holding other bytes, and builds into `out`.
+  const auto build = [&](const std::string& changed, const std::string& bytes, const std::string& out) {
+    for (const auto& [name, rows] : good) std::ofstream(path(name), std::ios::binary) << (name == changed ? bytes : rows);
+    return BuildFccDatabase(path("EN.dat"), path("AM.dat"), path("HD.dat"), out, db.files, db.listener);
+  };
+  build("", "", db.out);
+  const std::string data = ReadBytes(db.out), index = ReadBytes(db.out + ".qpd");
+  fs::create_symlink(path("EN.dat"), path("symlink.dat"));
+  fs::create_hard_link(path("EN.dat"), path("hardlink.dat"));
+  const std::string en = good.at("EN.dat");
+  const struct {
+    const char* what;
+    const char* file;
+    std::string bytes;
+    std::string out;
+    std::string message;
+  } rows[] = {
+      {"EN.dat cut inside its 17th row", "EN.dat", en.substr(0, FirstRows(en, 16).size() + 40), db.out,
+       "EN.dat\" ends in the middle of row 17"},
+      {"HD.dat cut inside its last row", "HD.dat", good.at("HD.dat").substr(0, good.at("HD.dat").size() - 2), db.out,
+       "HD.dat\" ends in the middle of row 34"},
+      {"EN.dat cut after 17 rows", "EN.dat", FirstRows(en, 17), db.out,
+       "Only 17 of the 34 call signs of \"" + path("HD.dat") + "\" have a name and address"},
+      {"AM.dat cut after 20 rows", "AM.dat", FirstRows(good.at("AM.dat"), 20), db.out,
+       "Only 20 of the 34 call signs of \"" + path("HD.dat") + "\" have an AM row"},
+      {"HD.dat cut after 17 rows", "HD.dat", FirstRows(good.at("HD.dat"), 17), db.out,
+       "Only 17 of the 34 rows of \"" + path("EN.dat") + "\" belong to a licence"},
+      {"EN.dat as the output", "", "", path("EN.dat"), "is the input"},
+      {"EN.dat spelt another way", "", "", path("./EN.dat"), "is the input"},
+      {"a symbolic link to EN.dat", "", "", path("symlink.dat"), "is the input"},
+      {"a hard link to EN.dat", "", "", path("hardlink.dat"), "is the input"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    try {
+      build(row.file, row.bytes, row.out);
+      ADD_FAILURE() << "built";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(row.message), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadBytes(db.out), data);
+    EXPECT_EQ(ReadBytes(db.out + ".qpd"), index);
+    EXPECT_EQ(ReadBytes(path("EN.dat")), row.file == std::string("EN.dat") ? row.bytes : en);
+    EXPECT_EQ(std::distance(fs::directory_iterator(db.folder.File("")), {}), 7);  // 3 inputs, 2 links, 2 outputs
+  }
+
+  // A row cut short inside the file is skipped, not read as an older, shorter layout.
+  const std::size_t row5 = FirstRows(en, 4).size(), row6 = FirstRows(en, 5).size();
+  const std::string cut = en.substr(0, row5) + FirstRows(en.substr(row5), 1).substr(0, 30) + "\n" + en.substr(row6);
+  db.listener.skipped.clear();
+  build("EN.dat", cut, db.out);
+  const std::string call = FCCField(en.substr(row5), 4);  // "KJ8ZJ"
+  EXPECT_NE(db.listener.skipped.find("EN.dat:5 fewer than 27 fields (a row cut short)\nHD.dat:"), std::string::npos)
+      << db.listener.skipped;
+  EXPECT_EQ(db.Licence(call), "no line") << call;
+}
+
+// The build's files, ended (as by a kill) just before their `stop`-th rename.
+struct Interrupted : PosixFccFiles {
+  explicit Interrupted(int s) : stop(s) {}
+  int stop, renames = 0;
+  void Rename() {
+    if (++renames == stop) throw Error("killed before rename " + std::to_string(stop));
+  }
+  std::unique_ptr<FccWriteFile> CreateReplacement(const std::string& path) override {
+    struct File : FccWriteFile {
+      std::unique_ptr<FccWriteFile> file;
+      Interrupted& files;
+      File(std::unique_ptr<FccWriteFile> f, Interrupted& i) : file(std::move(f)), files(i) {}
+      void Write(const char* bytes, std::size_t size) override { file->Write(bytes, size); }
+      void Commit() override {
+        files.Rename();
+        file->Commit();
+      }
+    };
+    return std::make_unique<File>(PosixFccFiles::CreateReplacement(path), *this);
+  }
+  void Replace(const std::string& from, const std::string& to) override {
+    Rename();
+    PosixFccFiles::Replace(from, to);
+  }
+};
+
+// A build interrupted at any of its three renames (pending index, data file, index)
+// leaves the old database whole or a new data file that lookups do not read through the
+// old index ("FCC Database error", never "not found" for a call it holds); the next run
+// of the tool finishes or undoes the replacement.
+TEST(FccBuild, AnInterruptedReplacementIsReportedAndFinished) {
+  std::map<std::string, std::string> week = Fixture(), before;
+  const std::string dropped = FCCField(week["HD.dat"], 4);  // KK9HIU, USI 254305: the week's new call
+  for (const auto& [name, rows] : week) {
+    std::istringstream in(rows);
+    for (std::string row; std::getline(in, row);) {
+      if (FCCField(row, 1) != "254305") before[name] += row + "\n";
+    }
+  }
+  std::vector<std::string> calls;
+  std::istringstream hd(week["HD.dat"]);
+  for (std::string row; std::getline(hd, row);) calls.push_back(FCCField(row, 4));
+  for (const int stop : {1, 2, 3}) {
+    SCOPED_TRACE("killed before rename " + std::to_string(stop));
+    Built db;
+    for (const auto& [name, rows] : week) {
+      std::ofstream(db.folder.File(name), std::ios::binary) << rows;
+      std::ofstream(db.folder.File(name + ".old"), std::ios::binary) << before[name];
+    }
+    const auto in = [&](const char* name) { return db.folder.File(name); };
+    db.Build(in("EN.dat.old"), in("AM.dat.old"), in("HD.dat.old"));
+    Interrupted files(stop);
+    EXPECT_THROW(BuildFccDatabase(in("EN.dat"), in("AM.dat"), in("HD.dat"), db.out, files, db.listener), Error);
+    const bool new_data = stop == 3;
+    for (const std::string& call : calls) {
+      const FCCAnswer answer = FCCFind(call, db.out, db.files);
+      if (new_data) {
+        EXPECT_NE(answer.outcome, FCCOutcome::kNotFound) << call;
+      } else {
+        EXPECT_EQ(answer.outcome, call == dropped ? FCCOutcome::kNotFound : FCCOutcome::kFound) << call;
+      }
+      if (answer.outcome == FCCOutcome::kFound) {
+        EXPECT_EQ(answer.text.rfind(call + " ", 0), 0u) << answer.text;
+      }
+    }
+    EXPECT_EQ(FinishFccReplacement(db.out, db.files).substr(0, 8), stop == 1 ? "" : stop == 2 ? "Removed " : "Finished");
+    for (const std::string& call : calls) {
+      EXPECT_EQ(FCCFind(call, db.out, db.files).outcome == FCCOutcome::kFound, new_data || call != dropped) << call;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(db.folder.File("")), {}), 8);  // 6 inputs, 2 outputs
+  }
 }
 
 }  // namespace

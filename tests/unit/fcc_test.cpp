@@ -33,11 +33,31 @@ std::string ReadBytes(const std::string& path) {
 
 FccKey Key(std::string_view text) { return FCCSearchKey(text); }
 
+// The POSIX files, counting the bytes read from data files.
+struct CountingFiles : PosixFccFiles {
+  std::uint64_t data_bytes = 0;
+  std::unique_ptr<FccReadFile> OpenRead(const std::string& path, bool create, std::string& error) override {
+    struct Counted : FccReadFile {
+      std::unique_ptr<FccReadFile> file;
+      std::uint64_t& bytes;
+      Counted(std::unique_ptr<FccReadFile> f, std::uint64_t& b) : file(std::move(f)), bytes(b) {}
+      std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) override {
+        const std::size_t got = file->ReadAt(offset, buffer, size);
+        bytes += got;
+        return got;
+      }
+    };
+    auto file = PosixFccFiles::OpenRead(path, create, error);
+    if (!file || path.ends_with(kFccIndexSuffix)) return file;
+    return std::make_unique<Counted>(std::move(file), data_bytes);
+  }
+};
+
 // A data file and its index in a folder of their own.
 struct Database {
   testing::TempFolder folder;
   std::string path = folder.File("APPL.DAT");
-  PosixFccFiles files;
+  CountingFiles files;
 
   // Writes the lines, each ended by CR LF, and returns the keyed lines with their positions.
   std::vector<FccIndexedLine> WriteData(const std::vector<std::string>& lines) {
@@ -181,27 +201,77 @@ TEST(FccLookup, DamagedIndexEndsAsNotFound) {
   }
 }
 
-TEST(FccLookup, PositionsThatPointNowhereAndAnEndWithoutTheKeyAreNotFound) {
+// An index whose entries do not name lines of the data file with their keys (an index of
+// another data file, a damaged file) is a failure for every call, whether the bisection
+// reaches a stretch or not; the read never runs far past the entry it starts from.
+TEST(FccLookup, IndexThatDoesNotMatchItsDataIsAnError) {
   Database db;
-  const auto keyed = db.WriteData(NumberedLines(3000));
-  const auto size = static_cast<std::int32_t>(ReadBytes(db.path).size());
-  for (const std::int32_t position : {0, -1, INT_MIN, size + 1, size + 1000, INT_MAX}) {
-    SCOPED_TRACE(position);
-    std::vector<FccIndexedLine> moved = keyed;
-    for (auto& line : moved) line.position = position;
-    db.WriteIndex(FccIndexBytes(moved));
-    const FCCAnswer answer = db.Find("W01234");
-    EXPECT_EQ(answer.outcome, FCCOutcome::kNotFound) << answer.failure;
-  }
-  // An index whose last entry claims keys the data file does not have: the forward read
-  // reaches the end of the file.
+  const std::vector<std::string> lines = NumberedLines(4097);
+  const auto keyed = db.WriteData(lines);  // entry i holds line 2i
+  const std::string data = ReadBytes(db.path);
+  const auto size = static_cast<std::int32_t>(data.size());
+  const auto moved = [&](std::int64_t by, bool to = false) {
+    std::vector<FccIndexedLine> copy = keyed;
+    for (auto& line : copy) line.position = static_cast<std::int32_t>(to ? by : line.position + by);
+    return FccIndexBytes(copy);
+  };
+  std::string reversed;  // the same lines from the last to the first
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) reversed += *it + "\r\n";
   std::vector<FccIndexedLine> beyond = keyed;
   beyond.back().key = Key("ZZZZZZ");
-  db.WriteIndex(FccIndexBytes(beyond));
-  EXPECT_EQ(db.Find("X1").outcome, FCCOutcome::kNotFound);
-  // A last line without a line end is still read.
-  WriteBytes(db.path, ReadBytes(db.path) + "X1|E|A||ROE, JANE||||||");
+  // W02046, entry 1023, is met below the first probe: the bisection carries its key into
+  // the stretch.
+  const std::vector<const char*> calls = {"W00000", "W02046", "W02048", "W02049", "W04096", "W09999", "A"};
+  const struct {
+    std::string what, index, data;
+    std::vector<const char*> calls;
+  } rows[] = {
+      {"positions 0", moved(0, true), data, calls},
+      {"positions -1", moved(-1, true), data, calls},
+      {"positions INT_MIN", moved(INT_MIN, true), data, calls},
+      {"positions one past the end", moved(size + 1, true), data, calls},
+      {"positions INT_MAX", moved(INT_MAX, true), data, calls},
+      {"positions 2 bytes early", moved(-2), data, calls},
+      {"positions 1 byte early", moved(-1), data, calls},
+      {"positions 1 byte late", moved(1), data, calls},
+      {"positions 3 bytes late", moved(3), data, calls},
+      // (but for the middle line, W02048, which stays where it was)
+      {"the lines in reverse order", FccIndexBytes(keyed), reversed, {"W00000", "W02046", "W02049", "W04096", "W09999", "A"}},
+      {"the last entry claims keys the file lacks", FccIndexBytes(beyond), data, {"X1", "ZZZZZZ"}},
+  };
+  for (const auto& row : rows) {
+    WriteBytes(db.path, row.data);
+    db.WriteIndex(row.index);
+    for (const char* call : row.calls) {
+      SCOPED_TRACE(row.what + ", " + call);
+      db.files.data_bytes = 0;
+      const FCCAnswer answer = db.Find(call);
+      EXPECT_EQ(answer.outcome, FCCOutcome::kFailure) << answer.text;
+      EXPECT_NE(answer.failure.find("does not match the data file"), std::string::npos) << answer.failure;
+      EXPECT_LE(db.files.data_bytes, 64u * 1024) << "of " << row.data.size();
+    }
+  }
+  // A last line without a line end is read.
+  WriteBytes(db.path, data + "X1|E|A||ROE, JANE||||||");
+  std::vector<FccIndexedLine> with_last = keyed;
+  with_last.push_back({Key("X1"), size + 1});
+  db.WriteIndex(FccIndexBytes(with_last));
   EXPECT_TRUE(db.Found("X1"));
+}
+
+// A line is read whole however long it is: a long value keeps the fields after it, and a
+// line whose first "|" lies far out has the key before it.
+TEST(FccLookup, LongLinesAreReadWhole) {
+  Database db;
+  const std::string field(10 << 20, 'x');
+  const std::string spaces(70000, ' ');
+  db.WriteIndex(FccIndexBytes(db.WriteData({"K1AAA |E|A||DOE, ANN|||CITY|ST|1|",
+                                            "K1BBB |E|A||DOE, JOHN|" + field + "|55|TOWN|ST|12345|",
+                                            "K1CCC" + spaces + "|E|A||ROE, JANE|||CITY|ST|2|",
+                                            "K1DDD |E|A||DOE, DAN|||CITY|ST|3|"})));
+  EXPECT_EQ(db.Find("K1BBB").text, "K1BBB JOHN DOE\r\n" + field + "\r\nBOX 55\r\nTOWN, ST 12345");
+  EXPECT_EQ(db.Find("K1CCC").text, "K1CCC JANE ROE\r\nCITY, ST 2");
+  EXPECT_EQ(db.Find("K1DDD").text, "K1DDD DAN DOE\r\nCITY, ST 3");
 }
 
 TEST(FccLookup, LineWithoutBarKeepsTheKeyBeforeIt) {
@@ -217,27 +287,29 @@ TEST(FccLookup, MissingFilesAndAReadOnlyIndex) {
   std::string messages;
   const auto record = [&](const std::string& m, const std::string& d) { messages += m + " | " + d + "\n"; };
   std::string name = "kept";
-  // A missing index is created empty: not found, whether the data file exists or not.
+  // A missing index is created empty: not found.
   EXPECT_EQ(FCCLookup("W00001", name, true, db.path, db.files, record), kFccNotFound);
-  EXPECT_TRUE(std::filesystem::exists(db.path + ".qpd"));
   EXPECT_EQ(std::filesystem::file_size(db.path + ".qpd"), 0u);
-  std::filesystem::remove(db.path + ".qpd");
-  std::filesystem::remove(db.path);
-  EXPECT_EQ(FCCLookup("W00001", name, true, db.path, db.files, record), kFccNotFound);
   EXPECT_EQ(messages, "");
-
-  // An index present and the data file missing: the failure, and an empty result.
-  db.WriteIndex(FccIndexBytes(db.WriteData(NumberedLines(10))));
+  // No data file, with an index or without: the failure, an empty result, and no index
+  // made for it.
+  const std::string missing = "FCC Database error | Cannot open the data file \"" + db.path +
+                              "\": error 2 (No such file or directory)\n";
   std::filesystem::remove(db.path);
   EXPECT_EQ(FCCLookup("W00001", name, true, db.path, db.files, record), "");
-  EXPECT_EQ(messages, "FCC Database error | Cannot open the data file \"" + db.path +
-                          "\": error 2 (No such file or directory)\n");
+  EXPECT_EQ(messages, missing);
+  std::filesystem::remove(db.path + ".qpd");
+  EXPECT_EQ(FCCLookup("W00001", name, true, db.path, db.files, record), "");
+  EXPECT_EQ(messages, missing + missing);
+  EXPECT_FALSE(std::filesystem::exists(db.path + ".qpd"));
   EXPECT_EQ(name, "kept");
-  // No index and no folder to create it in.
+  // An index that cannot be made.
   messages.clear();
-  const std::string nowhere = db.folder.File("none/APPL.DAT");
-  EXPECT_EQ(FCCLookup("W00001", name, true, nowhere, db.files, record), "");
-  EXPECT_NE(messages.find("Cannot open the index \"" + nowhere + ".qpd\": error 2"), std::string::npos) << messages;
+  db.WriteData(NumberedLines(10));
+  std::filesystem::create_directory(db.path + ".qpd");
+  EXPECT_EQ(FCCLookup("W00001", name, true, db.path, db.files, record), "");
+  EXPECT_NE(messages.find("Cannot open the index \"" + db.path + ".qpd\": error 21"), std::string::npos) << messages;
+  std::filesystem::remove(db.path + ".qpd");
 
   // An index that cannot be written, even by root (immutable), is read all the same.
   db.WriteIndex(FccIndexBytes(db.WriteData(NumberedLines(10))));
