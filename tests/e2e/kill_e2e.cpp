@@ -1,7 +1,8 @@
 // Kill tests: writer processes (this driver again, as "--child") write settings or append
 // ADIF records through the real Windows adapters and are killed with TerminateProcess at
 // random points, then started again where they stopped, until every write has returned.
-// After each kill the files must be whole and hold every write that a writer had seen
+// After each kill the files must be whole (an ADIF log may end in a record torn by the
+// kill, which the next append must cut off) and hold every write that a writer had seen
 // return; a writer reports each such write on a line of its own report file.
 //
 // QSOPAD_KILL_SEED=n makes a run draw the same random numbers again (each run logs its
