@@ -54,36 +54,30 @@ class MacroPaletteTest : public fakes::MainFormTest {
   std::unique_ptr<MacroPaletteModel> palette_model;
 };
 
-TEST(MacroPaletteLabels, KeyLabelsEditLabelsAndLineEnds) {
-  const struct {
-    int n;
-    bool retro;
-    const char *key, *edit;
-  } rows[] = {{10, false, " F1 ", "F1"}, {19, false, " F10", "F10"}, {10, true, "^F1 ", "F1"},
-              {19, true, "^F10", "F10"}, {0, false, "SF1 ", "SF1"},  {8, true, "SF9 ", "SF9"},
-              {9, false, "SF10", "SF10"}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.n);
-    EXPECT_EQ(PaletteKeyLabel(row.n, row.retro), row.key);
-    EXPECT_EQ(EditLabel(row.n), row.edit);
-  }
-  for (const auto& [in, out] : {std::pair{"a\r\nb\r\n", "a^Nb^N"}, {"\r\r\n\n", "\r^N\n"},
-                                {"\n\r", "\n\r"}}) {
+TEST(MacroPaletteLabels, EditLabelsAndLineEnds) {
+  for (const auto& [n, label] : {std::pair{10, "F1"}, {18, "F9"}, {19, "F10"}, {0, "SF1"}, {9, "SF10"}})
+    EXPECT_EQ(EditLabel(n), label) << n;
+  for (const auto& [in, out] : {std::pair{"a\r\nb\r\n", "a^Nb^N"}, {"\r\r\n\n", "\r^N\n"}, {"\n\r", "\n\r"}}) {
     std::string text = in;
     EXPECT_EQ((NoCRLF(text), text), out);
   }
 }
 
+// The default macros and the key labels are what the operator sees: one literal check.
 TEST_F(MacroPaletteTest, ListsTwentyLinesFunctionKeysFirstWithDefaultsAndStoredTexts) {
   Set("Macro", "3", "cq cq");
-  Set("Macro", "10", "");  // a stored empty macro does not fall back to the default
+  Set("Macro", "11", "");  // a stored empty macro does not fall back to the default
   Set("Opt", "MacPalX", "0");
   Palette();
-  ASSERT_EQ(list.lines.size(), 20u);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(list.lines[static_cast<std::size_t>(i)].n, (i + 10) % 20);
-  EXPECT_EQ(Line(0), " F1 : ");
-  EXPECT_EQ(Line(9), " F10: ^\\");
-  EXPECT_EQ(Line(13), "SF4 : cq cq");
+  std::vector<std::string> shown;
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(list.lines[static_cast<std::size_t>(i)].n, (i + 10) % 20);
+    shown.push_back(Line(i));
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{
+                       " F1 :  ^3 de ^2 ", " F2 : ", " F3 : ^3 ", " F4 : ^4 ", " F5 : ^5 ", " F6 : ^6", " F7 : ^? ",
+                       " F8 : ", " F9 : ^9", " F10: ^\\", "SF1 : ", "SF2 : ", "SF3 : ", "SF4 : cq cq", "SF5 : ",
+                       "SF6 : ", "SF7 : ", "SF8 : ", "SF9 : ", "SF10: "}));
 }
 
 TEST_F(MacroPaletteTest, PreviewShowsExpansionUnlessFileMacroOrBlank) {
@@ -127,7 +121,7 @@ TEST_F(MacroPaletteTest, RetroMarksFunctionKeyLinesAndExpandFollowsItsCheckBox) 
   Set("Opt", "Retro", "True");
   Palette();
   EXPECT_EQ(Line(0), "^F1 :  K1XYZ de DL1ABC ");
-  EXPECT_EQ(Line(10), "SF1 : ");
+  EXPECT_EQ(std::pair(Line(9), Line(19)), std::pair(std::string("^F10: \\"), std::string("SF10: ")));
   list.Click(2);
   EXPECT_EQ(list.label, "F3") << "the edit label has no Retro mark";
   Palette().SetExpand(false);
@@ -210,45 +204,42 @@ TEST_F(MacroPaletteTest, SendStoresPendingEditAndNamesSelectedMacro) {
   EXPECT_EQ(Palette().Send(), std::nullopt);  // the rebuild cleared the selection
 }
 
-TEST_F(MacroPaletteTest, ClosingThePaletteDropsAPendingEdit) {
-  Set("Macro", "12", "stored");
-  Palette();
-  list.Click(2);  // F3: macro 12
-  list.Type("typed, not confirmed");
-  Palette().SaveOnUnload(false, {});
-  Palette().SaveEdit();  // destroying the window takes the focus off the edit box
-  EXPECT_EQ(Get("Macro", "12"), "stored");
-}
-
 TEST_F(MacroPaletteTest, PrintPageHasHeadingRulesAndLinesAsShown) {
   Set("Macro", "0", "a^Nb");
   Palette();
-  const std::vector<std::string> page = Palette().PrintLines();
-  ASSERT_EQ(page.size(), 25u);
-  EXPECT_EQ(std::tuple(page[0], page[1]), std::tuple("Macros for DL1ABC 06 Dec 2026 10:30z", std::string(80, '_')));
-  EXPECT_EQ(page[3], " F1 :  K1XYZ de DL1ABC ");
-  EXPECT_EQ(page[13], "SF1 : a^Nb");
-  EXPECT_EQ(page[24], std::string(80, '_'));
+  EXPECT_EQ(std::pair(Line(0), Line(10)), std::pair(std::string(" F1 :  K1XYZ de DL1ABC "), std::string("SF1 : a^Nb")));
+  std::vector<std::string> page{"Macros for DL1ABC 06 Dec 2026 10:30z", std::string(80, '_'), ""};
+  for (const PaletteLine& line : list.lines) page.push_back(line.text);
+  page.insert(page.end(), {"", std::string(80, '_')});
+  EXPECT_EQ(Palette().PrintLines(), page);
 }
 
-TEST_F(MacroPaletteTest, PlacementAndAutoShowRoundTripWithBadValuesFallingBack) {
-  EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{0, 0, 4500, 4500}));
-  EXPECT_FALSE(Palette().StoredAutoShow());
+// Closing stores Auto Show and the placement, and drops a pending edit.
+TEST_F(MacroPaletteTest, UnloadSavesPlacementAndAutoShowAndDropsAPendingEdit) {
+  EXPECT_EQ(std::pair(Palette().StoredPlacement(), Palette().StoredAutoShow()), std::pair(PaletteRect{0, 0, 4500, 4500}, false));
+  Set("Macro", "12", "stored");
+  list.Click(2);  // F3: macro 12
+  list.Type("typed, not confirmed");
   Palette().SaveOnUnload(true, {150, 300, 3000, 6000});
-  EXPECT_EQ(std::pair(Get("Win", "MPX"), Get("Win", "MPH")), std::pair(std::string("150"), std::string("6000")));
-  EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{150, 300, 3000, 6000}));
-  EXPECT_TRUE(Palette().StoredAutoShow());
-  Set("Win", "MPW", "wide"), Set("Opt", "MPAL", "2");
-  EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{150, 300, 4500, 6000}));
-  EXPECT_FALSE(Palette().StoredAutoShow());
+  Palette().SaveEdit();  // destroying the window takes the focus off the edit box
+  EXPECT_EQ(Get("Macro", "12"), "stored");
+  EXPECT_EQ(std::pair(Get("Win", "MPX") + " " + Get("Win", "MPY") + " " + Get("Win", "MPW") + " " + Get("Win", "MPH"),
+                      Get("Opt", "MPAL")), std::pair(std::string("150 300 3000 6000"), std::string("1")));
+  EXPECT_EQ(std::pair(Palette().StoredPlacement(), Palette().StoredAutoShow()), std::pair(PaletteRect{150, 300, 3000, 6000}, true));
+  for (const auto& [mpal, shown] : {std::pair{"2", false}, {"0", false}, {"1.4", true}, {"yes", false}}) {
+    Set("Opt", "MPAL", mpal);
+    EXPECT_EQ(Palette().StoredAutoShow(), shown) << mpal;
+  }
+  Set("Win", "MPW", "wide");
+  EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{150, 300, 4500, 6000})) << "a bad value falls back";
 }
 
 TEST(MacroPaletteLayout, PlacesControlsAndNeverGivesNegativeSizes) {
   const PaletteLayout l = LayOutPalette(300, 280, 30, 15);
-  EXPECT_EQ(l.list, (PaletteRect{0, 0, 300, 221}));
-  EXPECT_EQ(l.edit, (PaletteRect{40, 221, 265, 19}));  // 5 px past the right edge
-  EXPECT_EQ(l.send, (PaletteRect{8, 253, 65, 25}));
-  EXPECT_EQ(l.expand, (PaletteRect{152, 261, 65, 17}));
+  const PaletteRect expected[] = {{0, 0, 300, 221},   {2, 224, 30, 15},    {40, 221, 265, 19}, {8, 253, 65, 25},
+                                  {80, 253, 65, 25},  {152, 261, 65, 17},  {152, 244, 81, 17}};
+  const PaletteRect got[] = {l.list, l.label, l.edit, l.send, l.print, l.expand, l.auto_show};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(got[i], expected[i]) << "control " << i;  // edit: 5 px past the edge
   for (const auto& [w, h] : {std::pair{0, 0}, std::pair{20, 40}, std::pair{3, 500}}) {
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
     const PaletteLayout t = LayOutPalette(w, h, 30, 15);
