@@ -40,8 +40,7 @@ struct Call {
   std::uintptr_t wparam = 0;
   std::intptr_t lparam = 0;  // copy data: the code
   unsigned wait_ms = 0;
-  SendStatus status = SendStatus::kFailed;  // what a send was answered
-  ScreenRect rect;                          // moves
+  ScreenRect rect;  // moves
   std::string text;  // start: the command line; copy data: the bytes; note: the note
 };
 
@@ -156,8 +155,8 @@ class FakeWindowSystem : public WindowSystem {
     call.wait_ms = wait_ms;
     SendResult result;
     if (FakeWindow* w = Find(call.window))
-      result = w->hang_sends > 0 ? (--w->hang_sends, SendResult{w->hang_status}) : SendResult{SendStatus::kDone, w->answer};
-    call.status = result.status;
+      result = w->hang_sends > 0 ? (--w->hang_sends, SendResult{w->hang_status})
+                                 : SendResult{SendStatus::kDone, w->answer};
     return result;
   }
   // A window is gone when it or any ancestor is gone: children die with their parent.

@@ -38,8 +38,7 @@ class RecordingView : public MainView {
   SendColour send_colour = SendColour::kNormal;
   std::vector<std::string> messages;  // "title: text"
   std::vector<std::string> prompts;
-  std::vector<std::string> answers;      // what input boxes answer, in turn; none: cancelled
-  std::optional<std::string> open_file;  // what the open-file dialog answers
+  std::vector<std::string> answers;          // what input boxes answer, in turn; none: cancelled
   std::vector<std::string> callsign_window;  // what reached the call sign and result windows
 
   void SetMenuVisible(Menu m, bool v) override {
@@ -74,18 +73,18 @@ class RecordingView : public MainView {
   void AppendTypingText(const std::string& t) override { text1 += t; }
   void MoveTypingCaretToEnd() override {}
   void ClearTypingText() override { text1.clear(); }
-  void SetPanelText(Panel p, const std::string& t) override { panels[static_cast<int>(p)] = t; }
-  void SetPanelEnabled(Panel p, bool e) override { panel_enabled[static_cast<int>(p)] = e; }
+  void SetPanelText(Panel p, const std::string& t) override { panels.at(static_cast<std::size_t>(p)) = t; }
+  void SetPanelEnabled(Panel p, bool e) override { panel_enabled.at(static_cast<std::size_t>(p)) = e; }
   void SetSendButton(bool e, SendColour c) override { send_enabled = e, send_colour = c; }
   WindowHandle Handle() override { return 0x7000; }
-  void OpenCallsignWindow(bool name_first) override { callsign_window.push_back(name_first ? "open name first" : "open"); }
+  void OpenCallsignWindow(bool name_first) override {
+    callsign_window.push_back(name_first ? "open name first" : "open");
+  }
   void SetCallsignWindowCall(const std::string& c) override { callsign_window.push_back("call " + c); }
   void SetCallsignWindowName(const std::string& n) override { callsign_window.push_back("name " + n); }
   void ShowLookupResultWindow() override { callsign_window.push_back("show result"); }
   void UnloadOwnedWindows() override { callsign_window.push_back("unload"); }
-  std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter) override {
-    return prompts.push_back(title + " [" + filter + "]"), open_file;
-  }
+  std::optional<std::string> AskOpenFile(const std::string&, const std::string&) override { return std::nullopt; }
 
   // The window's size changes (the operator drags the border, or a resize took effect).
   void UserResize(long width, long height) { window.width = width, window.height = height, model->OnResize(normal); }

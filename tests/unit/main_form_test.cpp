@@ -17,15 +17,42 @@ using fakes::Call;
 using fakes::MainFormTest;
 using Texts = std::vector<std::string>;
 
-TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
-  AddPsk31();
-  Model().Load();
-  EXPECT_EQ(view.window, (TwipsRect{0, 0, 9600, 7200}));
-  EXPECT_EQ(view.calls, (Texts{"menu 0 shown", "menu 1 hidden", "focus", "caption 3", "buttons shown", "show",
-                               "move 0 0", "resize 9600 7200"}));
-  EXPECT_EQ(std::tuple(view.caption[3], view.messages, reporter.reports), std::tuple("", Texts{}, Texts{}));
-  EXPECT_EQ(file->replaces, 0) << "start-up stores nothing";
-  EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
+// Start-up runs its steps in order, skips the ones that fail and writes nothing.
+TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
+  using Stored = std::vector<std::array<const char*, 3>>;
+  const struct {
+    const char* name;
+    Stored stored;
+    Texts calls;
+    TwipsRect window;
+    const char* call;
+    long serial;
+  } rows[] = {
+      {"fresh", {}, {"menu 0 shown", "menu 1 hidden", "focus", "caption 3", "buttons shown", "show", "move 0 0",
+                     "resize 9600 7200"}, {0, 0, 9600, 7200}, "", 1},
+      {"stored", {{"Win", "Top", "300"}, {"Win", "Left", "450"}, {"Win", "Width", "8000"}, {"Win", "Height", "6000"},
+                  {"Call", "MyCall", "ZX0AB"}, {"Opt", "Buttons", "False"}, {"Opt", "FontName", "Courier New"},
+                  {"Opt", "Retro", "1"}, {"Opt", "SerialNo", "7.5"}},
+       {"menu 0 hidden", "menu 1 shown", "focus", "font", "caption 3", "buttons hidden", "show", "move 450 300",
+        "resize 8000 6000"}, {450, 300, 8000, 6000}, "ZX0AB", 8},
+      {"bad values", {{"Opt", "Retro", "perhaps"}, {"Opt", "SerialNo", "2147483648"}, {"Win", "Top", "high"},
+                      {"Call", "MyCall", "ZX0AB"}, {"Opt", "WordBK", "True"}},
+       {"focus", "caption 3", "buttons shown", "show"}, {0, 0, 7000, 5000}, "ZX0AB", 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    for (const char* section : {"Win", "Call", "Opt"}) store.DeleteSection(section);
+    for (const auto& [section, key, value] : row.stored) Set(section, key, value);
+    AddPsk31();
+    const int writes = file->replaces;
+    Model().Load();
+    EXPECT_EQ(std::tuple(view.calls, view.window, view.caption[3], Model().serialno),
+              std::tuple(row.calls, row.window, row.call, row.serial));
+    EXPECT_EQ(std::tuple(Model().wordbreak, view.messages, reporter.reports, file->replaces),
+              std::tuple(row.stored.size() == 5, Texts{}, Texts{}, writes)) << "start-up stores nothing";
+    EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
+  }
   EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).empty()) << "no Aux program set";
   Set("Opt", "Aux", "c:\\logger\\log.exe /quiet");
   Model().Load();
@@ -33,17 +60,6 @@ TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(std::tuple(starts[0].text, starts[0].wparam),
             std::tuple("c:\\logger\\log.exe /quiet", static_cast<std::uintptr_t>(StartMode::kNormalFocused)));
-}
-
-TEST_F(MainFormTest, StartUpRunsItsStepsInOrderWithStoredValues) {
-  AddPsk31();
-  Set("Win", {{"Top", "300"}, {"Left", "450"}, {"Width", "8000"}, {"Height", "6000"}});
-  Set("Call", "MyCall", "ZX0AB");
-  Set("Opt", {{"Buttons", "False"}, {"FontName", "Courier New"}, {"Retro", "1"}, {"SerialNo", "7.5"}});
-  Model().Load();
-  EXPECT_EQ(view.calls, (Texts{"menu 0 hidden", "menu 1 shown", "focus", "font", "caption 3", "buttons hidden",
-                               "show", "move 450 300", "resize 8000 6000"}));
-  EXPECT_EQ(std::tuple(view.caption[3], Model().serialno), std::tuple("ZX0AB", 8));
 }
 
 TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
@@ -67,18 +83,6 @@ TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
   EXPECT_EQ(Get("Win", "Width"), "8000");
 }
 
-TEST_F(MainFormTest, FailingStepsAreSkipped) {
-  AddPsk31();
-  Set("Opt", {{"Retro", "perhaps"}, {"SerialNo", "2147483648"}, {"WordBK", "True"}});
-  Set("Win", "Top", "high");
-  Set("Call", "MyCall", "ZX0AB");
-  Model().Load();
-  EXPECT_EQ(std::tuple(view.caption[3], Model().serialno, Model().wordbreak), std::tuple("ZX0AB", 1, true))
-      << "steps after the failing ones still ran";
-  EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "show"), 1);
-  EXPECT_TRUE(reporter.reports.empty());
-}
-
 TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
   Set("Opt", {{"FontName", "Lucida Console"}, {"FontSize", "8.25"}, {"FontBold", "True"}, {"FontUnderline", "1"},
               {"FontColor", "255"}, {"BackColor", "65280"}});
@@ -94,18 +98,14 @@ TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
 
 TEST_F(MainFormTest, SlashedZerosFollowTheOption) {
   const struct { const char *zero, *in, *zeros, *noslash; } rows[] = {
-      {"False", "ZX0A00", "ZX0A00", "ZX0A00"},
-      {"False", "\xD8", "\xD8", "\xD8"},
-      {"True", "ZX0A00", "ZX\xD8" "A\xD8\xD8", "ZX0A00"},
-      {"True", "\xD8\xE9o O/0", "\xD8\xE9o O/\xD8", "0\xE9o O/0"},  // only "0" and 216 change
-  };
+      {"False", "ZX0A00\xD8", "ZX0A00\xD8", "ZX0A00\xD8"},
+      {"True", "\xD8\xE9o O/0 00", "\xD8\xE9o O/\xD8 \xD8\xD8", "0\xE9o O/0 00"}};  // only "0" and 216 change
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row.zero) + " " + row.in);
     Set("Opt", "Zero", row.zero);
     std::string s = row.in;
     Model().Zeros(s);
-    EXPECT_EQ(s, row.zeros);
-    EXPECT_EQ(Model().Noslash(s), row.noslash);
+    EXPECT_EQ(s, row.zeros) << row.zero;
+    EXPECT_EQ(Model().Noslash(s), row.noslash) << row.zero;
   }
   Set("Call", "MyCall", "ZX0AB");
   Model().Load();
@@ -148,7 +148,8 @@ TEST_F(MainFormTest, AttachmentWatchFollowsTheFormAndRetro) {
   Model().Load();
   using Menus = std::tuple<bool, bool, bool>;  // find window, PSK31, PSK31a enabled
   const struct { const char* retro; bool alive; Menus menus; } rows[] = {
-      {"True", true, {false, false, true}}, {"False", true, {false, true, false}}, {"True", false, {true, false, false}}};
+      {"True", true, {false, false, true}}, {"False", true, {false, true, false}},
+      {"True", false, {true, false, false}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.retro) + (row.alive ? " attached" : " gone"));
     Set("Opt", "Retro", row.retro);
@@ -158,25 +159,23 @@ TEST_F(MainFormTest, AttachmentWatchFollowsTheFormAndRetro) {
   }
 }
 
-// MPAL, CSPAL and LPAL open their window when their number equals 1.
+// CSPAL and LPAL open their window at start-up when their number equals 1.
 TEST_F(MainFormTest, CallsignWindowsFollowStartUpThePartnerAndShutdown) {
   for (const char* pal : {"0", "2", "1"}) {
-    SCOPED_TRACE(pal);
     Reset();
     Set("Opt", {{"CSPAL", pal}, {"LPAL", pal}});
     Started();
-    EXPECT_EQ(view.callsign_window, (*pal == '1' ? Texts{"open", "show result"} : Texts{}));
+    EXPECT_EQ(view.callsign_window, (*pal == '1' ? Texts{"open", "show result"} : Texts{})) << pal;
   }
-  view.callsign_window.clear();
   Model().OnPanelClick(MainView::Panel::kOcall, false);
   Model().OnPanelClick(MainView::Panel::kQName, false);
   Model().OnButtonRightClick(4);
-  Model().ocall = "K1ABC";
+  Model().ocall = "K1ABC", Model().namebuf = "Jo";
   Model().SetOcall(false);
-  Model().namebuf = "Jo";
   Model().SetNamebuf(false);
   Model().Unload();
-  EXPECT_EQ(view.callsign_window, (Texts{"open", "open name first", "open", "call K1ABC", "name Jo", "unload"}));
+  EXPECT_EQ(view.callsign_window,
+            (Texts{"open", "show result", "open", "open name first", "open", "call K1ABC", "name Jo", "unload"}));
 }
 
 TEST(Layout, ButtonsSitOnTheStatusBarAndTypingAreaFillsTheRest) {
@@ -207,24 +206,20 @@ class FakePlaced : public PlacedWindow {
 
 TEST(WinPlacement, RestoresDefaultsAndSavesOnlyVisibleNormalWindows) {
   SettingsStore store(std::make_unique<MemoryStoreFile>());
-  FakePlaced w;
+  FakePlaced w, other, untouched;
   RestoreWinPos(w, store, "Lg", 100, 200, 3000, 4000);
   EXPECT_EQ(w.rect, (TwipsRect{200, 100, 3000, 4000}));
-  for (const auto& [visible, normal] : {std::pair{false, true}, std::pair{true, false}}) {
-    w.visible = visible, w.normal = normal;
+  for (const auto& [visible, normal] : {std::pair{false, true}, std::pair{true, false}, std::pair{true, true}}) {
+    w.visible = visible, w.normal = normal, w.rect = {1, -2, 3, 4};
     SaveWinPos(w, store, "Lg");
-    EXPECT_TRUE(store.ListSection("Win").empty());
+    EXPECT_EQ(store.ListSection("Win").size(), visible && normal ? 4u : 0u);
   }
-  w.normal = true, w.rect = {1, -2, 3, 4};
-  SaveWinPos(w, store, "Lg");
   EXPECT_EQ(store.ListSection("Win"), (std::vector<std::pair<std::string, std::string>>{
                                           {"LgTop", "-2"}, {"LgLeft", "1"}, {"LgWidth", "3"}, {"LgHeight", "4"}}));
   store.WriteSetting("Win", "LgWidth", "2.5");
-  FakePlaced other;
   RestoreWinPos(other, store, "Lg", 0, 0, 0, 0);
   EXPECT_EQ(other.rect, (TwipsRect{1, -2, 3, 4}));
   store.WriteSetting("Win", "LgWidth", "wide");
-  FakePlaced untouched;
   RestoreWinPos(untouched, store, "Lg", 0, 0, 0, 0);
   EXPECT_EQ(untouched.rect, (TwipsRect{10, 20, 30, 40})) << "a bad value leaves it alone";
 }

@@ -30,7 +30,8 @@ TEST(SettingsValues, Numbers) {
   const std::pair<const char*, double> good[] = {{"10", 10}, {"8.25", 8.25}, {" -3 ", -3}, {"+4", 4},
                                                 {".5", 0.5}, {"1.", 1},      {"\t16777215\t", 16777215}};
   for (const auto& [text, value] : good) EXPECT_EQ(ParseNumber(text), value) << text;
-  for (const char* bad : {"", "-", "+", "abc", "1 2", "1..2", "1e3", "0x10", "1,5", "- 1", "True", "\n1", "1\r", "\xB9"})
+  for (const char* bad :
+       {"", "-", "+", "abc", "1 2", "1..2", "1e3", "0x10", "1,5", "- 1", "True", "\n1", "1\r", "\xB9"})
     EXPECT_THROW(ParseNumber(bad), Error) << bad;
 }
 
