@@ -40,6 +40,7 @@ class RecordingView : public MainView {
   std::vector<std::string> prompts;
   std::vector<std::string> answers;          // what input boxes answer, in turn; none: cancelled
   std::vector<std::string> callsign_window;  // what reached the call sign and result windows
+  FakeWindowSystem* journal = nullptr;       // where focus and message boxes are noted too
 
   void SetMenuVisible(Menu m, bool v) override {
     menu_visible[m == Menu::kPsk31a] = v;
@@ -62,8 +63,10 @@ class RecordingView : public MainView {
   }
   TwipsRect ScreenTwips() override { return {0, 0, 19200, 14400}; }
   std::optional<TwipsRect> NormalPlacementTwips() override { return normal ? std::optional(window) : std::nullopt; }
-  void FocusTypingArea() override { calls.push_back("focus"); }
-  void ShowMessage(const std::string& t, const std::string& title) override { messages.push_back(title + ": " + t); }
+  void FocusTypingArea() override { calls.push_back("focus"), journal ? journal->Note("focus") : void(); }
+  void ShowMessage(const std::string& t, const std::string& title) override {
+    messages.push_back(title + ": " + t), journal ? journal->Note("box") : void();
+  }
   std::optional<std::string> AskText(const std::string& prompt) override {
     prompts.push_back(prompt);
     if (answers.empty()) return std::nullopt;
@@ -172,7 +175,7 @@ class MainFormTest : public ::testing::Test {
   MainForm& Model() {
     if (!model) {
       model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette, stations);
-      view.model = model.get(), palette.model = model.get();
+      view.model = model.get(), view.journal = &windows, palette.model = model.get();
     }
     return *model;
   }

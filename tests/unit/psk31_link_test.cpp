@@ -1,15 +1,13 @@
 // Finding, launching and attaching to the PSK31 program, and the operations that drive it,
-// against a fake window tree.
+// against a fake window tree, with the main window's model as the link's host.
 #include "link/psk31_link.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <tuple>
 
-#include "fake_window_system.h"
-#include "options/memory_store_file.h"
+#include "main_form_fixture.h"
 #include "options/settings_catalogue.h"
 #include "options/settings_values.h"
 
@@ -22,31 +20,12 @@ using Kind = Call::Kind;
 using Messages = std::vector<std::pair<unsigned, std::uintptr_t>>;
 using Handles = std::vector<WindowHandle>;
 using Texts = std::vector<std::string>;
+using Stored = std::vector<std::pair<SettingKey, std::string>>;
 using namespace std::string_literals;
 
 constexpr const char* kSoundcard = "PSK31 for Windows on the Soundcard";
 constexpr const char* kEvm = "PSK31 for Windows on the EVM";
 constexpr std::uint32_t kPskThread = 77, kPskProcess = 1234;
-
-// Records what the link asks of the main window; its events join the window journal so
-// that the order across both is visible.
-class RecordingHost : public LinkHost {
- public:
-  explicit RecordingHost(FakeWindowSystem& w) : windows(w) {}
-  void ShowMessage(const std::string& text, const std::string& title) override {
-    boxes.push_back(title + ": " + text), windows.Note("box");
-  }
-  std::optional<std::string> AskText(const std::string& prompt) override { return prompts.push_back(prompt), answer; }
-  void FocusTypingArea() override { windows.Note("focus Text1"); }
-  std::optional<Placement> NormalPlacementTwips() override { return placement; }
-  bool NoPosSave() override { return nopossave; }
-
-  FakeWindowSystem& windows;
-  Texts boxes, prompts;
-  std::optional<std::string> answer;
-  std::optional<Placement> placement;
-  bool nopossave = false;
-};
 
 struct TreeShape {
   std::string form_caption = "PSK31 SB [BPSK]";
@@ -87,13 +66,15 @@ std::vector<Kind> KindsOf(const std::vector<Call>& calls) {
   return kinds;
 }
 
-class Psk31LinkTest : public ::testing::Test {
+class Psk31LinkTest : public fakes::MainFormTest {
  protected:
-  FakeWindowSystem windows;
-  MemoryStoreFile* file = new MemoryStoreFile;
-  SettingsStore store{std::unique_ptr<StoreFile>(file)};
-  RecordingHost host{windows};
-  Psk31Link link{windows, store, host};
+  Psk31Link& Link() { return static_cast<Psk31Station&>(Model().station()).link; }
+  // A fresh window tree and main window over a store that holds `stored` only.
+  void Fresh(const Stored& stored = {}) {
+    Reset();
+    for (const char* section : {"Opt", "Win"}) store.DeleteSection(section);
+    for (const auto& [key, value] : stored) WriteText(store, key, value);
+  }
 };
 
 TEST_F(Psk31LinkTest, FindPSK31MatchesTheKnownCaptionsOnly) {
@@ -113,10 +94,10 @@ TEST_F(Psk31LinkTest, FindPSK31MatchesTheKnownCaptionsOnly) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeWindowSystem fake;
+    Fresh();
     Handles handles;
-    for (const auto& [cls, caption] : row.top_levels) handles.push_back(fake.AddTopLevel(cls, caption));
-    Psk31Link fresh(fake, store, host);
+    for (const auto& [cls, caption] : row.top_levels) handles.push_back(windows.AddTopLevel(cls, caption));
+    Psk31Link& fresh = Link();
     fresh.formwnd = 0x999;
     EXPECT_EQ(fresh.FindPSK31(), row.app >= 0);
     const WindowHandle form = row.app < 0 ? 0x999 : row.form >= 0 ? handles[row.form] : 0;
@@ -144,23 +125,23 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeWindowSystem fake;
-    SettingsStore settings{std::make_unique<MemoryStoreFile>()};
-    if (row.path) WriteText(settings, keys::kPath, *row.path);
-    if (row.delay) WriteText(settings, keys::kLDelay, *row.delay);
+    Stored stored;
+    if (row.path) stored.emplace_back(keys::kPath, *row.path);
+    if (row.delay) stored.emplace_back(keys::kLDelay, *row.delay);
+    Fresh(stored);
     Psk31Tree tree;
-    fake.start_pid = row.start_pid;
-    if (row.appears) fake.on_start = [&tree](FakeWindowSystem& w) { tree = BuildPsk31(w); };
-    RecordingHost owner(fake);
-    Psk31Link fresh(fake, settings, owner);
+    windows.start_pid = row.start_pid;
+    if (row.appears) windows.on_start = [&tree](FakeWindowSystem& w) { tree = BuildPsk31(w); };
+    Psk31Link& fresh = Link();
     fresh.AttachPSK31();
+    const FakeWindowSystem& fake = windows;
     ASSERT_GE(fake.journal.size(), 3u);
     const Call &start = fake.journal[0], &pause = fake.journal[1];
     EXPECT_EQ(std::tuple(start.kind, start.text, start.wparam, pause.kind, pause.wparam),
               std::tuple(Kind::kStart, row.path.value_or("c:\\psk31\\psk31sbw.exe"),
                          static_cast<std::uintptr_t>(StartMode::kMinimisedFocused), Kind::kPause,
                          std::uintptr_t{row.ms}));
-    EXPECT_EQ(std::tuple(owner.boxes, fresh.memo, fresh.pskpid),
+    EXPECT_EQ(std::tuple(view.messages, fresh.memo, fresh.pskpid),
               std::tuple(row.appears ? Texts{} : Texts{"Error: Can't find PSK31 window"}, tree.memo,
                          row.appears ? kPskProcess : row.start_pid.value_or(0)))
         << "the process is the form's owner, not the launcher's answer";
@@ -173,7 +154,6 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
 // and is wanted (stored values that do not convert skip the placement only), brought to
 // the front, and the typing area focused. A form of unknown caption is not found.
 TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
-  using Stored = std::vector<std::pair<SettingKey, std::string>>;
   const std::string kPanel = "Error: Can't find PSK31 panel", kTune = "Error: Can't find PSK31 tune button",
                     kMemo = "Error: Can't find PSK31 memo";
   const struct {
@@ -202,14 +182,11 @@ TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    windows = FakeWindowSystem{};
-    host.boxes.clear();
-    SettingsStore settings{std::make_unique<MemoryStoreFile>()};
-    for (const auto& [key, value] : row.stored) WriteText(settings, key, value);
+    Fresh(row.stored);
     const Psk31Tree t = BuildPsk31(windows, row.shape);
-    Psk31Link fresh(windows, settings, host);
+    Psk31Link& fresh = Link();
     fresh.AttachPSK31();
-    EXPECT_EQ(host.boxes, row.boxes);
+    EXPECT_EQ(view.messages, row.boxes);
     if (row.shape.form_caption != TreeShape{}.form_caption) {
       EXPECT_EQ(KindsOf(windows.journal), std::vector<Kind>{Kind::kNote}) << "nothing launched, nothing after the box";
       continue;
@@ -234,6 +211,7 @@ TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
 // through the PSK31 stand-in end to end; these rows are the edges.)
 TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
   const Psk31Tree tree = BuildPsk31(windows);
+  Psk31Link& link = Link();
   Messages rx{{kWmKeyDown, kVkEnd}, {kWmKeyUp, kVkEnd}};
   rx.insert(rx.end(), 8, {kWmChar, 8});
   rx.insert(rx.end(), {{kWmChar, 0xD8}, {kWmChar, 0xFF}, {kWmChar, 13}});
@@ -243,7 +221,7 @@ TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
       {"no F9", [&] { link.PressFunctionKey(9); }, tree.panel, {}},
       {"character", [&] { link.SendChar(216); }, tree.memo, {{kWmChar, 216}}},
       {"close", [&] { link.ClosePSK31(); }, tree.form, {{kWmClose, 0}}},
-      {"RX box", [&] { host.answer = "\xD8\xFF", link.SetRxFrequency(); }, tree.rx_edit, rx},
+      {"RX box", [&] { view.answers = {"\xD8\xFF"}, link.SetRxFrequency(); }, tree.rx_edit, rx},
   };
   for (const auto& row : rows) row.action();
   EXPECT_EQ(KindsOf(windows.journal), std::vector<Kind>{Kind::kNote}) << "only the focus back";
@@ -257,7 +235,7 @@ TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
       EXPECT_EQ(std::tuple(call.window, call.lparam, call.wait_ms), std::tuple(row.target, 0, GuardedSender::kWaitMs));
   }
   EXPECT_EQ(std::pair(windows.journal.front().kind, windows.journal.back().text),
-            std::pair(Kind::kSetFocus, "focus Text1"s));
+            std::pair(Kind::kSetFocus, "focus"s));
   // A box that hangs costs one full wait, then only short probes: all is still sent, in order.
   windows.journal.clear();
   windows.Window(tree.rx_edit).hang_sends = 100;
@@ -288,30 +266,23 @@ TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeWindowSystem fake;
-    SettingsStore settings{std::make_unique<MemoryStoreFile>()};
-    RecordingHost owner(fake);
-    if (row.normal) owner.placement = LinkHost::Placement{1440, 720, 7200, 5400};
-    owner.nopossave = row.nopossave;
-    if (row.savepos_off) WriteText(settings, keys::kSavePos, "False");
-    Psk31Link fresh(fake, settings, owner);
-    fresh.mainwnd = fake.AddTopLevel("TApplication", kSoundcard);
-    fresh.formwnd = fake.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
-    fake.Window(fresh.mainwnd).minimised = row.minimised;
-    fake.Window(fresh.formwnd).alive = row.alive;
-    fake.Window(fresh.formwnd).rect = row.rect;
+    Fresh(row.savepos_off ? Stored{{keys::kSavePos, "False"}} : Stored{});
+    view.window = {1440, 720, 7200, 5400}, view.normal = row.normal, Model().nopossave = row.nopossave;
+    Psk31Link& fresh = Link();
+    fresh.mainwnd = windows.AddTopLevel("TApplication", kSoundcard);
+    fresh.formwnd = windows.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
+    windows.Window(fresh.mainwnd).minimised = row.minimised;
+    windows.Window(fresh.formwnd).alive = row.alive;
+    windows.Window(fresh.formwnd).rect = row.rect;
     fresh.SaveWindowSetup();
     Texts main, form;
-    for (const char* k : {"Left", "Top", "Width", "Height"}) main.push_back(settings.ReadSetting("Win", k, "-"));
-    for (const char* k : {"PX", "PY", "PW", "PH"}) form.push_back(settings.ReadSetting("Win", k, "-"));
+    for (const char* k : {"Left", "Top", "Width", "Height"}) main.push_back(store.ReadSetting("Win", k, "-"));
+    for (const char* k : {"PX", "PY", "PW", "PH"}) form.push_back(store.ReadSetting("Win", k, "-"));
     EXPECT_EQ(std::pair(main, form), std::pair(row.main, row.form));
   }
   // A store that cannot be written costs nothing here.
-  const Psk31Tree tree = BuildPsk31(windows);
-  link.mainwnd = tree.app, link.formwnd = tree.form;
-  host.placement = LinkHost::Placement{1, 2, 3, 4};
-  file->SetFailReplace(true);
-  EXPECT_NO_THROW(link.SaveWindowSetup());
+  file->fail_replace = true;
+  EXPECT_NO_THROW(Link().SaveWindowSetup());
 }
 
 // Captions are read as into a 256-character buffer: at most 255 characters, cut at a NUL.
@@ -321,9 +292,9 @@ TEST_F(Psk31LinkTest, WindowTextKeeps255CharactersAndStopsAtANul) {
       {std::string("PSK\0[QPSK]", 10), "PSK"}, {"", ""}};
   for (const auto& [caption, text] : rows) {
     windows.Window(windows.AddTopLevel("TForm1", "")).caption = caption;
-    EXPECT_EQ(link.WindowText(windows.TopLevelWindows().back()), text) << caption.size();
+    EXPECT_EQ(Link().WindowText(windows.TopLevelWindows().back()), text) << caption.size();
   }
-  EXPECT_EQ(link.WindowText(0xDEAD), "");
+  EXPECT_EQ(Link().WindowText(0xDEAD), "");
 }
 
 }  // namespace

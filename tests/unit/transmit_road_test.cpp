@@ -18,21 +18,6 @@ using Announced = std::vector<std::pair<std::uintptr_t, std::intptr_t>>;
 using Keys = std::vector<unsigned>;
 using Colour = MainView::SendColour;
 
-// (Zero and SendCR on the same road are checked end to end.)
-TEST_F(TransmitRoad, TypedTextWaitsForSendThenGoesOutOnePerTick) {
-  Started();
-  Type("cq \xE9");
-  Ticks(5);
-  EXPECT_EQ(MemoChars(), "") << "nothing leaves in receive mode";
-  Model().OnButtonClick(1);
-  EXPECT_EQ(std::tuple(Model().txmode, view.send_colour, view.send_enabled), std::tuple(1, Colour::kRed, false));
-  for (const char* sent : {"c", "cq", "cq ", "cq \xE9", "cq \xE9"}) {
-    Model().Tick();
-    EXPECT_EQ(MemoChars(), sent) << "one character per tick";
-  }
-  EXPECT_EQ(Model().lastxmit, "cq \xE9");
-}
-
 // In transmit mode with word break on, a character leaves only while a word end (blank,
 // tab, return, receive marker) is queued behind it; a backspace leaves at once itself.
 TEST_F(TransmitRoad, WordBreakHoldsAWordUntilItsEndIsQueued) {
@@ -145,9 +130,9 @@ TEST_F(TransmitRoad, XmitAndPskPanelsActAsSendRcvAndTheModeKey) {
 
 TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWayBeforeTheFirstCharacter) {
   Started();
-  Ticks(3);
-  EXPECT_TRUE(Announcements().empty());
   Type("ab");
+  Ticks(3);
+  EXPECT_EQ(std::pair(Announcements().size(), MemoChars()), std::pair(std::size_t{0}, ""s)) << "receiving";
   Model().OnButtonClick(1);
   Model().Tick();
   std::vector<std::string> order;
@@ -155,7 +140,7 @@ TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWayBeforeTheFirstCharacter)
     if (c.window == app && c.message == Model().funcmsg) order.push_back("announce " + std::to_string(c.lparam));
     if (c.window == memo) order.push_back(std::string(1, static_cast<char>(c.wparam)));
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"announce 1", "a"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"announce 1", "a"})) << "announced first; one character per tick";
   // The PSK31 program still transmits (Tune disabled) after our receive marker went out.
   Model().SendNKCharNB("^0");
   windows.Window(tune).enabled = false;
