@@ -89,7 +89,8 @@ TEST_F(MacroPaletteTest, ListsTwentyLinesFunctionKeysFirstWithDefaultsAndStoredT
 
 TEST_F(MacroPaletteTest, PreviewShowsExpansionUnlessFileMacroOrBlank) {
   const struct { const char* stored; std::string rxchar; const char* shown; } rows[] = {
-      {"^3 de ^2", "\\", "K1XYZ de DL1ABC"}, {"@c:\\m\\^2.txt", "\\", "@c:\\m\\^2.txt"}, {"^X", "\\", "^X"},
+      {"^3 de ^2", "\\", "K1XYZ de DL1ABC"}, {"^3 @ ^2", "\\", "K1XYZ @ DL1ABC"},
+      {"@c:\\m\\^2.txt", "\\", "@c:\\m\\^2.txt"}, {"^X", "\\", "^X"},
       {"hi^Nthere", "\\", "hi^Nthere"},  // CR LF shown again as the two characters
       {"^R", " ", "^R"},                   // previews as a single space: blank
       {"  ^R  ", "", "  ^R  "},            // a stored empty RXCHAR is one space

@@ -27,6 +27,7 @@ TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
     TwipsRect window;
     const char* call;
     long serial;
+    bool wordbreak = false;
   } rows[] = {
       {"fresh", {}, {"menu 0 shown", "menu 1 hidden", "focus", "caption 3", "buttons shown", "show", "move 0 0",
                      "resize 9600 7200"}, {0, 0, 9600, 7200}, "", 1},
@@ -37,7 +38,7 @@ TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
         "resize 8000 6000"}, {450, 300, 8000, 6000}, "ZX0AB", 8},
       {"bad values", {{"Opt", "Retro", "perhaps"}, {"Opt", "SerialNo", "2147483648"}, {"Win", "Top", "high"},
                       {"Call", "MyCall", "ZX0AB"}, {"Opt", "WordBK", "True"}},
-       {"focus", "caption 3", "buttons shown", "show"}, {0, 0, 7000, 5000}, "ZX0AB", 1},
+       {"focus", "caption 3", "buttons shown", "show"}, {0, 0, 7000, 5000}, "ZX0AB", 1, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -50,7 +51,7 @@ TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
     EXPECT_EQ(std::tuple(view.calls, view.window, view.caption[3], Model().serialno),
               std::tuple(row.calls, row.window, row.call, row.serial));
     EXPECT_EQ(std::tuple(Model().wordbreak, view.messages, reporter.reports, file->replaces),
-              std::tuple(row.stored.size() == 5, Texts{}, Texts{}, writes)) << "start-up stores nothing";
+              std::tuple(row.wordbreak, Texts{}, Texts{}, writes)) << "start-up stores nothing";
     EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
   }
   EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).empty()) << "no Aux program set";
