@@ -143,6 +143,10 @@ bool Form1::PreTranslate(MSG& msg) {
   // A shortcut of a visible, enabled menu item runs the item and goes no further.
   if (const std::optional<int> command = FindShortcut(msg)) {
     if (CommandAvailable(*command)) {
+      // Wine's default procedure opens the menu bar when Alt goes up unless it saw another
+      // key go down meanwhile (after Alt+Backspace the next keys went to the menu): show it
+      // this one. Alt+F4 would close the window there.
+      if (AltHeld(msg) && msg.wParam != VK_F4) DefWindowProcW(hwnd_, msg.message, msg.wParam, msg.lParam);
       OnCommand(*command, 1, nullptr);
       return true;
     }
@@ -311,8 +315,7 @@ void Form1::LayoutStatusBar() {
   right[kEtPanel] = x + et;
   SendMessageW(status_, SB_SETPARTS, kPanelCount, reinterpret_cast<LPARAM>(right));
   for (int i = 0; i < kPanelCount; ++i) {
-    SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(i) | SBT_OWNERDRAW,
-                 static_cast<LPARAM>(i));
+    ShowPanel(i);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = status_;
@@ -328,18 +331,26 @@ void Form1::SetPanelText(Panel panel, const std::string& text) {
   const bool relayout = panel_text_[i].size() != text.size();
   panel_text_[i] = text;
   if (relayout) LayoutStatusBar();
-  RECT r;
-  SendMessageW(status_, SB_GETRECT, i, reinterpret_cast<LPARAM>(&r));
-  InvalidateRect(status_, &r, TRUE);
+  ShowPanel(static_cast<int>(i));
 }
 
 void Form1::SetPanelEnabled(Panel panel, bool enabled) {
   const auto i = static_cast<size_t>(panel);
   if (panel_enabled_[i] == enabled) return;
   panel_enabled_[i] = enabled;
-  RECT r;
-  SendMessageW(status_, SB_GETRECT, i, reinterpret_cast<LPARAM>(&r));
-  InvalidateRect(status_, &r, TRUE);
+  ShowPanel(static_cast<int>(i));
+}
+
+// An enabled panel is a text part of the bar, which screen readers (and the end-to-end
+// driver) read with SB_GETTEXT; a greyed one is drawn here, as the bar has no grey text.
+void Form1::ShowPanel(int panel) {
+  const auto i = static_cast<size_t>(panel);
+  if (panel_enabled_[i]) {
+    const std::wstring text = Widen(panel_text_[i]);
+    SendMessageW(status_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(text.c_str()));
+  } else {
+    SendMessageW(status_, SB_SETTEXTW, i | SBT_OWNERDRAW, static_cast<LPARAM>(i));
+  }
 }
 
 LRESULT Form1::OnNotify(const NMHDR& header) {

@@ -144,6 +144,7 @@ class Form1 : public WindowBase,
   void CreateChildren();
   void Layout();
   void LayoutStatusBar();
+  void ShowPanel(int panel);
   void RefreshPskMenus();
   void DetachPskMenus();
   void CopySelection();
