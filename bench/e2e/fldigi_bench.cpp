@@ -183,9 +183,11 @@ E2E_BENCHMARK(fldigi_latency) {
   Relay relay(agent.port());
   RoadSession s;
   s.StartQsopad({{"Opt", "Station", "fldigi"}, {"Opt", "FldigiPort", std::to_string(relay.port())}});
-  // Send, until QSOPAD has attached and takes it: fldigi transmits idles.
-  REQUIRE_MSG(WaitUntil([&] { return ClickButton(s.main, IDC_COMMAND1), f.WaitState("TX", 1000); }, 10000),
-              "Send did not key fldigi");
+  WaitHeard(f, s.main);
+  // Send: fldigi transmits idles, after its preamble.
+  ClickButton(s.main, IDC_COMMAND1);
+  REQUIRE_MSG(f.WaitState("TX", 5000), "Send did not key fldigi");
+  Pause(1500);
   const std::string letters = "etaoinshrdlucmfwypvbgkqjxz";
   std::vector<double> toFldigi, toAir, direct;
   unsigned seed = 12345;

@@ -110,6 +110,16 @@ FldigiSession::FldigiSession(const Settings& extra) {
   Settings settings = {{"Opt", "Station", "fldigi"}, {"Opt", "FldigiPort", std::to_string(agent.port())}};
   settings.insert(settings.end(), extra.begin(), extra.end());
   road.StartQsopad(settings);
+  WaitHeard(fldigi, road.main);
+}
+
+void WaitHeard(Fldigi& fldigi, HWND main) {
+  // Keys pressed before then would be dropped, as for any station not yet found.
+  for (const char* mode : {"QPSK31", "BPSK31"}) {
+    fldigi.Call("modem.set_by_name", {XmlRpcValue::String(mode)});
+    if (!WaitUntil([&] { return PanelText(main, 4) == std::string(mode, 4); }, 10000))
+      throw std::runtime_error(std::string("QSOPAD does not show fldigi's ") + mode);
+  }
 }
 
 std::string FldigiSession::TroubleTitle() const {

@@ -55,8 +55,8 @@ class Fldigi {
   std::unique_ptr<qsopad::RpcChannel> channel_;
 };
 
-// QSOPAD as fldigi's console: makes sure fldigi runs, resets it, and starts QSOPAD with
-// fldigi as its station and `extra` settings.
+// QSOPAD as fldigi's console: makes sure fldigi runs, resets it, starts QSOPAD with fldigi
+// as its station and `extra` settings, and waits until it has found fldigi.
 struct FldigiSession {
   explicit FldigiSession(const Settings& extra = {});
   std::string Title() const { return TextOf(road.main); }
@@ -67,6 +67,9 @@ struct FldigiSession {
   Fldigi fldigi{agent.port()};
   RoadSession road;
 };
+
+// Waits until QSOPAD shows fldigi's mode as fldigi changes it: it has found fldigi.
+void WaitHeard(Fldigi& fldigi, HWND main);
 
 // The text of one of the main window's status panels (0 time, 1 call, 2 name, 3 TX,
 // 4 BPSK/QPSK, 5 elapsed); "" for a greyed panel, whose text only the program draws.
