@@ -286,7 +286,8 @@ void FldigiStation::HandOver() {
 }
 
 void FldigiStation::EndTransmission(bool) {
-  key_wanted_ = false;
+  // A key still wanted stays wanted: the text and its "^r" go out once fldigi is ready (a
+  // word and Rcv typed right after Send, or a macro that does both).
   // fldigi has no command for a CW identification: with one set up in fldigi it sends it
   // at the end of every transmission itself.
   AppendControl("^r");
