@@ -102,11 +102,13 @@ void FldigiStation::Attach() {
 }
 
 bool FldigiStation::Watch() {
-  const std::int64_t now = Now();
-  AskState(now);
   KeyWhenReady();
   HandOver();
   Pump();
+  // The polls of this tick go out with the next call moved on (a character handed over in
+  // this tick goes first) or in the next tick: one sent now would hold the line while the
+  // pump hands over a character.
+  AskState(Now());
   // Silence since the last answer: the next answer is a return.
   if (!rpc_->status().empty()) heard_ = false;
   answering_ = rpc_->status().empty() && heard_;
