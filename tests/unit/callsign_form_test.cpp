@@ -79,8 +79,9 @@ TEST_F(CallsignFormTest, LookupIsNormalisedAtLoad) {
     const char* stored;  // nullptr: absent
     const char* after;
     bool checked;
-  } rows[] = {{nullptr, "0", false}, {"False", "0", false}, {"True", "1", true},
-              {"-1", "1", true},     {"5", "1", true},      {"maybe", "maybe", false}};
+  } rows[] = {{nullptr, "0", false}, {"False", "0", false}, {"0", "0", false},       {"True", "1", true},
+              {"TRUE", "1", true},    {"-1", "1", true},      {"1", "1", true},         {"5", "1", true},
+              {"maybe", "maybe", false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.stored ? row.stored : "absent");
     SettingsStore s{std::make_unique<MemoryStoreFile>()};
@@ -101,11 +102,17 @@ TEST_F(CallsignFormTest, EditingTheCallEmptiesTheNameAndUpperCasesOnlyTypedLette
   EXPECT_EQ(form.name(), "");
   EXPECT_EQ(form.OnCallsignChar('k'), 'k');
   form.OnCheckClicked(CallsignFormModel::kUpperCase, true);
-  EXPECT_EQ(Get("UCCALL"), "1");
-  EXPECT_EQ(form.OnCallsignChar('k'), 'K');
-  EXPECT_EQ(form.OnCallsignChar('/'), '/');
+  EXPECT_EQ(Get("UCCALL"), "1");  // stored at once
+  const std::pair<char, char> typed[] = {{'a', 'A'}, {'k', 'K'}, {'z', 'Z'}, {'`', '`'}, {'{', '{'}, {'/', '/'}, {'A', 'A'}};
+  for (const auto& [in, out] : typed) EXPECT_EQ(form.OnCallsignChar(in), out) << in;
   form.OnCheckClicked(CallsignFormModel::kFillInName, true);
   EXPECT_EQ(store.ReadSetting("Opt", "LUName", ""), "1");
+  // With option "Zero" the main window hands the call over with slashed zeros (character
+  // 216); the clipboard gets the call with its zeros.
+  form.SetCallsign("DL\xD8" "AB\xD8");
+  fakes.calls.clear();
+  form.Log();
+  EXPECT_EQ(fakes.calls, (Calls{"clipboard DL0AB0"}));
 }
 
 TEST_F(CallsignFormTest, OkRunsItsStepsInOrder) {
@@ -121,10 +128,18 @@ TEST_F(CallsignFormTest, OkRunsItsStepsInOrder) {
   EXPECT_EQ(fakes.calls, (Calls{"clipboard dl1abc", "qrz dl1abc fill", "name box John", "result K1ABC John",
                                 "focus call box", "partner dl1abc/John", "focus Text1", "close"}));
 
+  // "Always Copy" with an empty call copies nothing.
+  form.SetCallsign("");
+  form.OnCheckClicked(CallsignFormModel::kLookup, false);
+  fakes.calls.clear();
+  form.Ok();
+  EXPECT_EQ(fakes.calls, (Calls{"partner /", "focus Text1", "close"}));
+  form.SetCallsign("dl1abc");
+  form.SetName("John");
+
   // Palette mode: Apply keeps the window open; with ADIF logging on nothing is copied.
   store.WriteSetting("ADIF", "En", "True");
   form.OnCheckClicked(CallsignFormModel::kPaletteMode, true);
-  form.OnCheckClicked(CallsignFormModel::kLookup, false);
   fakes.calls.clear();
   form.Ok();
   EXPECT_EQ(fakes.calls, (Calls{"partner dl1abc/John", "focus Text1"}));
@@ -181,16 +196,6 @@ TEST_F(CallsignFormTest, AnOkInterruptedWhileItsLookupWaitsGoesNoFurther) {
     f.Ok();
     EXPECT_EQ(fakes.calls, row.after);
   }
-}
-
-// With option "Zero" the main window hands the call over with slashed zeros (character
-// 216); the clipboard gets the call with its zeros.
-TEST_F(CallsignFormTest, TheCallIsCopiedWithItsZeros) {
-  form.Load(false);
-  form.SetCallsign("DL\xD8" "AB\xD8");
-  fakes.calls.clear();
-  form.Log();
-  EXPECT_EQ(fakes.calls, (Calls{"clipboard DL0AB0"}));
 }
 
 }  // namespace

@@ -82,10 +82,11 @@ class RpcChannelTest : public ::testing::Test {
   FakeFldigi fldigi;
   RpcChannel channel{fldigi, {}};
   std::vector<RpcResult> results;
+  std::vector<std::string> status_seen;  // the status when each call completed
   std::int64_t now = 0;
 
   void Call(const std::string& method) {
-    channel.Call(method, {}, [this](const RpcResult& r) { results.push_back(r); });
+    channel.Call(method, {}, [this](const RpcResult& r) { results.push_back(r), status_seen.push_back(channel.status()); });
   }
   // Polls every 25 ms until `ms` have passed.
   void Ticks(std::int64_t ms) {
@@ -127,6 +128,7 @@ TEST_F(RpcChannelTest, RefusedConnectionsFailEveryCallAndAreRetriedLessOften) {
   EXPECT_EQ(Outcomes(), (Strings{"main.tx failed unsent", "text.add_tx failed unsent"}));
   EXPECT_EQ(channel.status(), "fldigi not answering at 127.0.0.1:7362: Connection refused (error 111)");
   EXPECT_EQ(results[0].error, channel.status());
+  EXPECT_EQ(status_seen[1], channel.status());
   // A call every tick: connections are tried 0.5, 1, 2, 4, 8 and 8 s after each failure.
   std::vector<std::int64_t> tries;
   for (std::size_t seen = fldigi.events.size(); now < 32000;) {
@@ -142,7 +144,7 @@ TEST_F(RpcChannelTest, RefusedConnectionsFailEveryCallAndAreRetriedLessOften) {
   Call("main.get_trx_state");
   Ticks(25);
   EXPECT_EQ(Outcomes().back(), "main.get_trx_state string \"RX\"");
-  EXPECT_EQ(channel.status(), "");
+  EXPECT_EQ(status_seen.back(), "") << "cleared before the answer is handed on";
 }
 
 TEST_F(RpcChannelTest, ConnectThatNeverCompletesTimesOutAndIsTriedAgainLater) {
@@ -170,7 +172,7 @@ TEST_F(RpcChannelTest, ConnectThatNeverCompletesTimesOutAndIsTriedAgainLater) {
 // connection.
 TEST_F(RpcChannelTest, SlowAnswerIsWaitedForHungFldigiIsLeft) {
   Call("modem.set_by_name");
-  Ticks(1400);
+  Ticks(1475);  // in flight since 25 ms: the answer comes 1475 ms later
   EXPECT_TRUE(results.empty());
   fldigi.inbox = Answer("BPSK31");
   Ticks(25);
