@@ -105,11 +105,14 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string ReadFileText(const std::string& path) {
+std::string ReadFileText(const std::string& path, std::uint64_t from) {
   // Shared access: the file may be open for writing in the program under test.
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::string();
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(from);
+  SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
   std::string bytes;
   char buffer[65536];
   DWORD got = 0;

@@ -30,8 +30,8 @@ std::string QsopadExe();                          // <build>\src\win32\qsopad.ex
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 bool FileExists(const std::string& path);
-// The file's bytes, "" when it cannot be read.
-std::string ReadFileText(const std::string& path);
+// The file's bytes from byte `from` on, "" when it cannot be read.
+std::string ReadFileText(const std::string& path, std::uint64_t from = 0);
 // Replaces the file with exactly these bytes.
 bool WriteFileText(const std::string& path, const std::string& bytes);
 

@@ -222,7 +222,7 @@ class FakePage : public LoggingPageView {
   explicit FakePage(SettingsStore& store) : store_(store) {}
   bool adif = false, enabled = false, field_en = false, answer = true;
   std::string file, tag, content, asked;
-  std::vector<std::string> list;
+  std::vector<std::string> list, messages;
   int selection = -1;
   void SetAdifEnabled(bool c) override { adif = c; }
   void SetControlsEnabled(bool e) override { enabled = e; }
@@ -238,6 +238,7 @@ class FakePage : public LoggingPageView {
     asked = text.substr(0, 8) + ", ADIF keys " + std::to_string(store_.ListSection("ADIF").size());
     return answer;
   }
+  void ShowMessage(const std::string& t) override { messages.push_back(t); }
 
  private:
   SettingsStore& store_;
@@ -272,10 +273,12 @@ TEST_F(LoggingPageTest, FillSelectCommitAndApply) {
   EXPECT_EQ(page.list[1], "NAME");
   // Positions outside the list change nothing.
   page.tag = "REMARKS";
-  for (const int outside : {-1, 12}) logging.Select(outside);
+  for (const int outside : {-1, 12}) EXPECT_FALSE(logging.Select(outside));
   EXPECT_EQ(logging.curfield, 12);
   EXPECT_EQ(table[11].Tag, "NOTES");
-  logging.CommitAndStore(true, "d:\\new.adi");  // the boxes go into the field shown
+  const int writes = file->replaces;
+  EXPECT_TRUE(logging.CommitAndStore(true, "d:\\new.adi"));  // the boxes go into the field shown
+  EXPECT_EQ(file->replaces, writes + 1);  // the whole page in one write of the file
   EXPECT_EQ(Get("ADIF", "Tag1"), "OPERATOR");
   EXPECT_EQ(Get("ADIF", "Val1"), "Hans");
   EXPECT_EQ(Get("ADIF", "En1"), "False");
@@ -286,6 +289,46 @@ TEST_F(LoggingPageTest, FillSelectCommitAndApply) {
   logging.OnAdifEnabledClick(false);
   EXPECT_EQ(Get("ADIF", "En"), "0");
   EXPECT_FALSE(page.enabled);
+}
+
+TEST_F(LoggingPageTest, ATagThatIsNoAdifFieldNameIsRefusedAndNothingStored) {
+  struct Row {
+    std::string tag;
+    bool enabled, taken;
+  } rows[] = {
+      {"A>B", true, false},     {"X:Y", true, false},      {"CALL ", true, false},
+      {" CALL", true, false},   {"*Custom", true, false},  {"MY TAG", true, false},
+      {"", true, false},        {"QSL{1}", true, false},   {"Q,SL", true, false},
+      {"A@B", true, false},     {"A[B", true, false},      {"A`B", true, false},
+      {"A/B", true, false},     {"A-B", true, false},      {"\xC9TAT", true, false},
+      {"QSL_VIA", true, true},  {"app_qsopad_x9", true, true}, {"AZaz09_", true, true},
+      {"", false, true},  // a field switched off may stay without a tag
+      {"A>B", false, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE("\"" + r.tag + "\"");
+    table[5] = {"TX_PWR", "TX_PWR", "", "5", true};
+    logging.Fill();
+    logging.Select(5);
+    page.messages.clear();
+    page.tag = r.tag;
+    page.field_en = r.enabled;
+    EXPECT_EQ(logging.Select(7), r.taken);
+    EXPECT_EQ(table[5].Tag, r.taken ? r.tag : "TX_PWR");
+    EXPECT_EQ(page.selection, r.taken ? 7 : 5);
+    EXPECT_EQ(logging.curfield, r.taken ? 8 : 6);
+    EXPECT_EQ(page.messages.size(), r.taken ? 0u : 1u);
+  }
+  // Apply with a refused tag stores nothing.
+  page.messages.clear();
+  page.tag = "MY TAG";
+  EXPECT_FALSE(logging.CommitAndStore(true, "x.adi"));
+  ASSERT_EQ(page.messages.size(), 1u);
+  EXPECT_THAT(page.messages[0], ::testing::StartsWith("\"MY TAG\" is not an ADIF field name"));
+  EXPECT_TRUE(store.ListSection("ADIF").empty());
+  page.tag = "TX_PWR";
+  EXPECT_TRUE(logging.CommitAndStore(true, "x.adi"));
+  EXPECT_EQ(Get("ADIF", "Tag5"), "TX_PWR");
 }
 
 TEST_F(LoggingPageTest, AddCustomStoresTheCountAtOnceAndResetAllEmptiesTheSection) {
