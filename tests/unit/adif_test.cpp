@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "adif/adif.h"
 #include "adif/log_file_posix.h"
@@ -14,6 +12,7 @@
 #include "common/error.h"
 #include "main_form_fixture.h"
 #include "temp_folder.h"
+#include "test_files.h"
 
 namespace qsopad {
 namespace {
@@ -21,12 +20,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using testing::ReadBytes;
 
 class AdifTest : public fakes::MainFormTest {
  protected:
@@ -73,33 +67,39 @@ TEST_F(AdifTest, LoadBuildsTheBuiltInFieldsThenTheCustomOnesFromTheStore) {
   EXPECT_EQ(t[0].Data, "");
 }
 
-TEST_F(AdifTest, ACountTooLowOrNotANumberStillGivesTheBuiltInFields) {
-  for (const char* count : {"5", "-3", "abc", "", "10.4"}) {
-    SCOPED_TRACE(count);
-    Adif("Count", count);
-    AdifTable t = Loaded();
-    EXPECT_EQ(t.fieldcount, 11);
-    EXPECT_EQ(t.fields.size(), 12u);
-    EXPECT_EQ(t[11].Name, "NOTES");
-  }
-}
-
-TEST_F(AdifTest, AHugeCountIsRefusedNamingKeyAndValueAndTheBuiltInsStay) {
-  Adif("Count", "5000000");
+// A "Count" below 11 or not a number gives the built-in fields; one past 16 bits is refused,
+// naming key and value, and the built-in fields stay, with their stored tags.
+TEST_F(AdifTest, StoredCountsFromTooLowToTooHigh) {
+  const struct {
+    const char* count;
+    std::size_t fields;
+    bool refused;
+  } rows[] = {{"5", 12, false},    {"-3", 12, false},    {"abc", 12, false},        {"", 12, false},
+              {"10.4", 12, false}, {"10", 12, false},    {"11", 12, false},         {"12", 13, false},
+              {"32767", 32768, false}, {"32768", 12, true}, {"5000000", 12, true}};
   Adif("Tag1", "NICK");
-  AdifTable t;
-  try {
-    t.LoadAdifFields(store);
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_THAT(e.what(), HasSubstr("\"Count\""));
-    EXPECT_THAT(e.what(), HasSubstr("5000000"));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.count);
+    Adif("Count", row.count);
+    AdifTable t;
+    try {
+      t.LoadAdifFields(store);
+      EXPECT_FALSE(row.refused);
+    } catch (const Error& e) {
+      EXPECT_TRUE(row.refused);
+      EXPECT_THAT(e.what(), HasSubstr("\"Count\" holds \"" + std::string(row.count) + "\""));
+    }
+    EXPECT_EQ(t.fields.size(), row.fields);
+    EXPECT_EQ(t.fieldcount + 1, static_cast<int>(row.fields));
+    EXPECT_EQ(t[11].Name, "NOTES");
+    EXPECT_EQ(t[1].Tag, "NICK");
   }
-  EXPECT_EQ(t.fields.size(), 12u);
-  EXPECT_EQ(t[1].Tag, "NICK");
-  // The largest 16-bit count is still a count.
+  // The largest table takes no more fields.
   Adif("Count", "32767");
-  EXPECT_EQ(Loaded().fields.size(), 32768u);
+  AdifTable full = Loaded();
+  EXPECT_THROW(full.AddCustomField(store), Error);
+  EXPECT_EQ(full.fieldcount, 32767);
+  EXPECT_EQ(Get("ADIF", "Count"), "32767");
 }
 
 TEST_F(AdifTest, StartUpBuildsTheTableAndSaysWhyAStoredCountWasRefused) {
@@ -150,10 +150,10 @@ TEST_F(AdifTest, TheN0CallExampleByteForByteThenAnAppendWithoutHeader) {
   EXPECT_EQ(WriteAdifRecord(t, store, files).outcome, LogWriteResult::kWritten);
   const std::string first =
       "QSOPAD Log file <eoh>\r\n<CALL:6>N0CALL\r\n<QSO_DATE:8>19991231\r\n<TIME_ON:4>0815\r\n<eor>\r\n";
-  EXPECT_EQ(Slurp(path), first);
+  EXPECT_EQ(ReadBytes(path), first);
   t[0].Data = "DL1ABC";
   WriteAdifRecord(t, store, files);
-  EXPECT_EQ(Slurp(path), first + "<CALL:6>DL1ABC\r\n<QSO_DATE:8>19991231\r\n<TIME_ON:4>0815\r\n<eor>\r\n");
+  EXPECT_EQ(ReadBytes(path), first + "<CALL:6>DL1ABC\r\n<QSO_DATE:8>19991231\r\n<TIME_ON:4>0815\r\n<eor>\r\n");
 }
 
 TEST_F(AdifTest, RecordTextRules) {
@@ -178,8 +178,8 @@ TEST_F(AdifTest, RecordTextRules) {
       {"slashed zeros back to 0", [&](AdifTable& t) { t[0].Data = slashed; }, true, false, "<CALL:6>N0CALL\r\n<eor>\r\n"},
       {"slashed zeros kept with Zero off", [&](AdifTable& t) { t[0].Data = slashed; }, false, false,
        "<CALL:6>" + slashed + "\r\n<eor>\r\n"},
-      {"length of twelve", [](AdifTable& t) { t[11].Data = "twelve chars"; }, false, false,
-       "<NOTES:12>twelve chars\r\n<eor>\r\n"},
+      {"lengths of nine and ten", [](AdifTable& t) { t[10].Data = "123456789", t[11].Data = "1234567890"; }, false,
+       false, "<TIME_OFF:9>123456789\r\n<NOTES:10>1234567890\r\n<eor>\r\n"},
       {"edited tag", [](AdifTable& t) { t[5].Tag = "QSL_VIA", t[5].Data = "W1AW"; }, false, false,
        "<QSL_VIA:4>W1AW\r\n<eor>\r\n"},
       {"disabled field skipped", [](AdifTable& t) { t[0].Data = "A1A", t[1].Data = "Bo", t[1].En = false; }, false,
@@ -223,19 +223,19 @@ TEST_F(AdifTest, FileCasesNoNameNewHeaderOnlyAndAFolder) {
   Adif("File", path);
   t[0].En = false;
   EXPECT_EQ(WriteAdifRecord(t, store, files).outcome, LogWriteResult::kNothingToWrite);
-  EXPECT_EQ(Slurp(path), "QSOPAD Log file <eoh>\r\n");
+  EXPECT_EQ(ReadBytes(path), "QSOPAD Log file <eoh>\r\n");
   // "Zero" is applied from the store.
   Set("Opt", "Zero", "True");
   t[0].En = true;
   t[0].Data = "K\xD8" "ABC";
   WriteAdifRecord(t, store, files);
-  EXPECT_EQ(Slurp(path), "QSOPAD Log file <eoh>\r\n<CALL:5>K0ABC\r\n<eor>\r\n");
+  EXPECT_EQ(ReadBytes(path), "QSOPAD Log file <eoh>\r\n<CALL:5>K0ABC\r\n<eor>\r\n");
   // An empty file, as a crash right after creating it leaves: the header first.
   const std::string empty = folder.File("empty.adi");
-  std::ofstream(empty, std::ios::binary).close();
+  testing::WriteBytes(empty, "");
   Adif("File", empty);
   WriteAdifRecord(t, store, files);
-  EXPECT_EQ(Slurp(empty), "QSOPAD Log file <eoh>\r\n<CALL:5>K0ABC\r\n<eor>\r\n");
+  EXPECT_EQ(ReadBytes(empty), "QSOPAD Log file <eoh>\r\n<CALL:5>K0ABC\r\n<eor>\r\n");
   // A folder: a failure that names the file, and nothing else happens.
   Adif("File", folder.File(""));
   const LogWriteResult r = WriteAdifRecord(t, store, files);
@@ -245,13 +245,14 @@ TEST_F(AdifTest, FileCasesNoNameNewHeaderOnlyAndAFolder) {
 }
 
 // A file that takes part of a write and then fails, as a full disk does; or cannot be
-// read although it exists. Counts the bytes read.
+// read although it exists, or cut back. Counts the bytes read, and keeps what the file
+// held at each flush.
 class FlakyFiles : public LogFiles {
  public:
   std::map<std::string, std::string> disk;
   std::size_t room = std::string::npos;  // bytes the disk still takes
-  bool readable = true, utf8 = false;
-  int flushes = 0;
+  bool readable = true, utf8 = false, truncate_fails = false;
+  std::vector<std::string> flushed;
   std::uint64_t read = 0;
   bool CanRead(const std::string& p) override { return readable && disk.count(p) > 0; }
   bool TextIsUtf8() override { return utf8; }
@@ -272,29 +273,42 @@ class FlakyFiles : public LogFiles {
         fs.room -= n;
         if (n < b.size()) throw Error("There is not enough space on the disk");
       }
-      void TruncateTo(std::uint64_t s) override { bytes.resize(s); }
-      void Flush() override { ++fs.flushes; }
+      void TruncateTo(std::uint64_t s) override {
+        if (fs.truncate_fails) throw Error("The device is not ready");
+        bytes.resize(s);
+      }
+      void Flush() override { fs.flushed.push_back(bytes); }
     };
     return std::make_unique<File>(*this, disk[p]);
   }
 };
 
-TEST_F(AdifTest, AWriteThatFailsHalfWayLeavesTheLogAsItWasAndAllIsFlushed) {
+// A record goes to the disk whole in one flush; a write that fails half-way is cut back
+// and that flushed, or told when even that fails.
+TEST_F(AdifTest, AWriteIsFlushedWholeAndOneThatFailsHalfWayIsCutBack) {
   Adif("File", "log.adi");
   FlakyFiles fs;
   AdifTable t;
   t[0].Data = "K1ABC";
   t[11].Data = "a long note that will not fit";
   ASSERT_EQ(WriteAdifRecord(t, store, fs).outcome, LogWriteResult::kWritten);
-  EXPECT_EQ(fs.flushes, 1);
   const std::string before = fs.disk["log.adi"];
+  EXPECT_EQ(fs.flushed, std::vector<std::string>{before});
+  EXPECT_EQ(before, std::string(kAdifHeader) + "<CALL:5>K1ABC\r\n<NOTES:29>a long note that will not fit\r\n<eor>\r\n");
   fs.room = 20;
-  const LogWriteResult r = WriteAdifRecord(t, store, fs);
+  LogWriteResult r = WriteAdifRecord(t, store, fs);
   EXPECT_EQ(r.outcome, LogWriteResult::kFailed);
-  EXPECT_THAT(r.detail, HasSubstr("not enough space"));
+  EXPECT_EQ(r.detail, "log.adi: There is not enough space on the disk");
   EXPECT_EQ(fs.disk["log.adi"], before);
+  EXPECT_EQ(fs.flushed, (std::vector<std::string>{before, before}));
+  fs.truncate_fails = true;
+  r = WriteAdifRecord(t, store, fs);
+  EXPECT_EQ(r.detail, "log.adi: There is not enough space on the disk; the file could not be cut back to its "
+                      "former length (The device is not ready)");
   // Room again: the next contact is a whole record right after the last one.
   fs.room = std::string::npos;
+  fs.truncate_fails = false;
+  fs.disk["log.adi"] = before;
   t[0].Data = "K2XYZ";
   WriteAdifRecord(t, store, fs);
   EXPECT_EQ(fs.disk["log.adi"].substr(before.size()).rfind("<CALL:5>K2XYZ\r\n", 0), 0u);
@@ -399,7 +413,7 @@ class FakeLogWindow : public LogView, public LogPartner {
   std::vector<std::string> list;
   int selection = -1;
   std::string edit, preview, message;
-  bool closed = false, unreadable = false;
+  bool closed = false, unreadable = false, message_while_open = false;
   std::string call = "dl1abc", name = "Hans";
   void SetListEntries(const std::vector<std::string>& tags) override { list = tags, selection = -1; }
   void SetListSelection(int p) override { selection = p; }
@@ -407,7 +421,7 @@ class FakeLogWindow : public LogView, public LogPartner {
   void SetEditText(const std::string& t) override { edit = t; }
   void SetPreview(const std::string& t) override { preview = t; }
   void FocusEditSelectAll() override {}
-  void ShowMessage(const std::string& t) override { message = t; }
+  void ShowMessage(const std::string& t) override { message = t, message_while_open = !closed; }
   void Close() override { closed = true; }
   std::string CallsignText() override {
     if (unreadable) throw Error("the call sign window is gone");
@@ -477,7 +491,7 @@ TEST_F(LogFormTest, SelectionCommitsTheEditBoxAndOkLogsAnUncommittedChange) {
   window.edit = "first note";
   form->Ok();
   EXPECT_TRUE(window.closed);
-  EXPECT_EQ(Slurp(path),
+  EXPECT_EQ(ReadBytes(path),
             "QSOPAD Log file <eoh>\r\n<CALL:4>W1AW\r\n<NAME:4>Hans\r\n<RST_SENT:3>599\r\n"
             "<NOTES:10>first note\r\n<eor>\r\n");
 }
@@ -541,7 +555,7 @@ TEST_F(LogFormTest, TheWindowFollowsATableRebuiltWhileItIsOpen) {
     table.LoadAdifFields(store);
     next_steps[row](*form);
     form->Ok();
-    EXPECT_EQ(Slurp(path), std::string(kAdifHeader) +
+    EXPECT_EQ(ReadBytes(path), std::string(kAdifHeader) +
                                "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<QSO_DATE:8>20261206\r\n<TIME_ON:4>1030\r\n"
                                "<RST_SENT:3>599\r\n<NOTES:2>gm\r\n<eor>\r\n");
     EXPECT_EQ(window.list.size(), 12u);
@@ -556,7 +570,7 @@ TEST_F(LogFormTest, OkLeavesOutAFieldWhoseTagIsNoFieldNameAndSaysSoOnce) {
   Open();
   form->Ok();
   EXPECT_THAT(window.message, HasSubstr("\"MY NOTES\""));
-  EXPECT_EQ(Slurp(path), std::string(kAdifHeader) + "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<eor>\r\n");
+  EXPECT_EQ(ReadBytes(path), std::string(kAdifHeader) + "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<eor>\r\n");
   window.message.clear();
   Open();
   form->Ok();
@@ -569,6 +583,7 @@ TEST_F(LogFormTest, OkWithAnUnwritableFileShowsTheErrorAndStillCloses) {
   form->Ok();
   EXPECT_THAT(window.message, ::testing::StartsWith("Log file error"));
   EXPECT_THAT(window.message, HasSubstr("missing/log.adi"));
+  EXPECT_TRUE(window.message_while_open) << "told, then closed";
   EXPECT_TRUE(window.closed);
   // No field enabled: an empty list, and OK still logs nothing but closes.
   for (AdifField& f : table.fields) f.En = false;
