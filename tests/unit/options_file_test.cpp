@@ -1,5 +1,7 @@
 // The options file: its exact bytes, awkward values through a save and a load, files from
-// earlier versions and by hand, damaged and random files, and failing files and stores.
+// earlier versions and by hand, damaged files, and failing files and stores. (A load in
+// pieces storing what a whole load does, and an export reading back to itself from any
+// file, are the fuzz target's.)
 #include "options/options_file.h"
 
 #include <gmock/gmock.h>
@@ -122,7 +124,7 @@ TEST(OptionsFile, AwkwardKeysAndValuesSurviveASaveAndALoadByteForByte) {
 TEST(OptionsFile, ReadsEarlierAndHandWrittenFilesByTheRecordRules) {
   const std::string file =
       "\xEF\xBB\xBF\"*Opt\",\"*\"\r\n\"Zone\",\"z\"\r\n\r\n"  // saved as UTF-8 by Notepad
-      "  Aux ,  c:\\aux.exe  \n"       // unquoted, LF alone
+      "\tAux ,\t c:\\aux.exe \t\n"     // unquoted (blanks and tabs around), LF alone
       "\"GMT\" , \"-5\"\r"             // blanks around quoted fields, CR alone
       "\"Path\",\"a\"b\"\r\n"          // an earlier writer's quote in a value: cut as before
       "\"FontName\",\"\"\r\n"          // an empty value
@@ -133,11 +135,8 @@ TEST(OptionsFile, ReadsEarlierAndHandWrittenFilesByTheRecordRules) {
       "*Call,*\r\nMyCall,K1ABC";      // unquoted section line, no final line end
   Store s;
   const OptionsLoadResult r = LoadOptionsFile(s.store, file);
-  EXPECT_EQ(s.store.ListSection("Opt"), (Pairs{{"Zone", "z"},
-                                               {"Aux", "c:\\aux.exe"},
-                                               {"GMT", "-5"},
-                                               {"Path", "a"},
-                                               {"FontName", ""}}));
+  EXPECT_EQ(s.store.ListSection("Opt"),
+            (Pairs{{"Zone", "z"}, {"Aux", "c:\\aux.exe"}, {"GMT", "-5"}, {"Path", "a"}, {"FontName", ""}}));
   EXPECT_EQ(s.store.ReadSetting("ADIF", "File", "-"), "c:\\log.adi");
   EXPECT_EQ(s.store.ListSection("X"), (Pairs{{"Never", "used"}}));
   EXPECT_EQ(s.store.ReadSetting("Call", "MyCall", "-"), "K1ABC");
@@ -234,10 +233,7 @@ TEST(OptionsFile, RecordsBeforeAnySectionAndDamagedLinesAreSkippedLineByLine) {
       "\"*Opt\",\"*\"\r\n\"Lonely\"\r\n\"Zone\",\"z\"\r\n\"GMT\",\"5\",\"extra\",x\r\n"
       "\"Path\",\"first\r\n\"Aux\",\"a\"\r\n"  // a quote left open runs into the next line
       "\"Close\",\"True\"\r\n\"Retro\",\"never closed\r\n");
-  EXPECT_EQ(s.store.ListSection("Opt"), (Pairs{{"Zone", "z"},
-                                               {"GMT", "5"},
-                                               {"Path", "first\r\n"},
-                                               {"Close", "True"}}));
+  EXPECT_EQ(s.store.ListSection("Opt"), (Pairs{{"Zone", "z"}, {"GMT", "5"}, {"Path", "first\r\n"}, {"Close", "True"}}));
   EXPECT_EQ(r.skipped, 3u);
   EXPECT_FALSE(r.error_text);
 }
