@@ -196,6 +196,7 @@ E2E_SCENARIO(keys_function_keys_retro_off) {
   CHECK_MSG(WaitUntil([&] { return CountF5(s.psk31Journal) == 4; }, kWait),
             "alt+BackSpace: " << CountF5(s.psk31Journal) - 2 << " F5 reached the station, expected 2");
   CHECK_MSG(Memo(s) == "hihi", "the memo got \"" << Memo(s) << "\"");
+  ExpectTyped(s, {"q"}, "q", "type after Full Stop, the menu bar closed");
 }
 
 E2E_SCENARIO(keys_function_keys_retro_on) {

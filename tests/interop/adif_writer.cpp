@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
   utf8_json = true;
   AdifTable u;
   std::vector<Record> utf8;
-  const char* notes[] = {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "Z\xC3\xBCrich 73", "\xE6\x9D\xB1\xE4\xBA\xAC <eor> \xE2\x82\xAC5"};
+  const char* notes[] = {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "Z\xC3\xBCrich 73", "\xE6\x9D\xB1\xE4\xBA\xAC <eor> \xE2\x82\xAC" "5"};
   for (int i = 0; i < 3 && ok; ++i) {
     u[0].Data = "SP" + std::to_string(i + 1) + "ABC";
     u[1].Data = i == 1 ? "J\xC3\xB6rg" : "";
