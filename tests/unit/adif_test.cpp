@@ -1,12 +1,10 @@
-// The ADIF field table, the record writer (bytes on a real file, and a write that fails
-// half-way) and the log entry window's model.
+// The ADIF field table, the record writer (bytes on a real file, a write that fails
+// half-way, torn records mended) and the log entry window's model.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "adif/adif.h"
 #include "adif/log_file_posix.h"
@@ -14,23 +12,17 @@
 #include "common/error.h"
 #include "main_form_fixture.h"
 #include "temp_folder.h"
+#include "test_files.h"
 
 namespace qsopad {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using testing::ReadBytes;
 
 class AdifTest : public fakes::MainFormTest {
  protected:
-  void Adif(const std::string& key, const std::string& value) { Set("ADIF", key, value); }
   AdifTable Loaded() {
     AdifTable t;
     t.LoadAdifFields(store);
@@ -41,79 +33,59 @@ class AdifTest : public fakes::MainFormTest {
   PosixLogFiles files;
 };
 
-TEST_F(AdifTest, LoadBuildsTheBuiltInFieldsThenTheCustomOnesFromTheStore) {
-  AdifTable plain = Loaded();
-  ASSERT_EQ(plain.AdifFieldCount(), 11);
-  ASSERT_EQ(plain.fields.size(), 12u);
-  EXPECT_EQ(plain[3].Name, "QSO_DATE");
-  EXPECT_EQ(plain[11].Tag, "NOTES");
-  for (const AdifField& f : plain.fields) EXPECT_TRUE(f.En) << f.Name;
+// Name/Tag/Val/En of fields, for comparing with a literal.
+std::string Fields(const AdifTable& t, std::initializer_list<int> indices) {
+  std::string out;
+  for (const int i : indices) out += t[i].Name + "/" + t[i].Tag + "/" + t[i].Val + (t[i].En ? "/on " : "/off ");
+  return out;
+}
 
-  Adif("Count", "13");
-  Adif("Adif", "");  // an unrelated key does nothing
-  Set("ADif", "En2", "False");
-  Adif("Tag5", "QSL_VIA");
-  Adif("Val6", "PSK31");
-  Adif("Tag12", "STATE");
-  Adif("En13", "0");
-  Adif("CustName", "Extra");
+TEST_F(AdifTest, LoadBuildsTheBuiltInFieldsThenTheCustomOnesFromTheStore) {
+  Set("ADIF", {{"Count", "13"}, {"Adif", ""}, {"Tag5", "QSL_VIA"}, {"Val6", "PSK31"}, {"Tag12", "STATE"}, {"En13", "0"},
+               {"CustName", "Extra"}});
+  Set("ADif", "En2", "False");  // section names in any case
   AdifTable t = Loaded();
   t[0].Data = "N0CALL";
   ASSERT_EQ(t.fieldcount, 13);
-  EXPECT_FALSE(t[2].En);
-  EXPECT_EQ(t[5].Name, "TX_PWR");
-  EXPECT_EQ(t[5].Tag, "QSL_VIA");
-  EXPECT_EQ(t[6].Val, "PSK31");
-  EXPECT_EQ(t[12].Name, "Extra");
-  EXPECT_EQ(t[12].Tag, "STATE");
-  EXPECT_EQ(t[13].Tag, "Extra");  // a custom field's tag defaults to its name
-  EXPECT_FALSE(t[13].En);
-  // Reset All: a rebuild loses the contact's values.
-  t.LoadAdifFields(store);
+  EXPECT_EQ(Fields(t, {0, 2, 5, 6, 11, 12, 13}),
+            "CALL/CALL//on BAND/BAND//off TX_PWR/QSL_VIA//on MODE/MODE/PSK31/on NOTES/NOTES//on Extra/STATE//on "
+            "Extra/Extra//off ");  // a custom field's tag defaults to its name
+  t.LoadAdifFields(store);  // Reset All: a rebuild loses the contact's values
   EXPECT_EQ(t[0].Data, "");
 }
 
-TEST_F(AdifTest, ACountTooLowOrNotANumberStillGivesTheBuiltInFields) {
-  for (const char* count : {"5", "-3", "abc", "", "10.4"}) {
-    SCOPED_TRACE(count);
-    Adif("Count", count);
-    AdifTable t = Loaded();
-    EXPECT_EQ(t.fieldcount, 11);
-    EXPECT_EQ(t.fields.size(), 12u);
-    EXPECT_EQ(t[11].Name, "NOTES");
+// A "Count" below 11 or not a number gives the built-in fields; one past 16 bits is refused,
+// naming key and value, and the built-in fields stay, with their stored tags.
+TEST_F(AdifTest, StoredCountsFromTooLowToTooHigh) {
+  const struct {
+    const char* count;
+    std::size_t fields;
+    bool refused;
+  } rows[] = {{"5", 12, false},  {"-3", 12, false}, {"abc", 12, false}, {"", 12, false},
+              {"10.4", 12, false}, {"10", 12, false}, {"11", 12, false}, {"12", 13, false},
+              {"32767", 32768, false}, {"32768", 12, true}, {"5000000", 12, true}};
+  Set("ADIF", "Tag1", "NICK");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.count);
+    Set("ADIF", "Count", row.count);
+    AdifTable t;
+    try {
+      t.LoadAdifFields(store);
+      EXPECT_FALSE(row.refused);
+    } catch (const Error& e) {
+      EXPECT_TRUE(row.refused);
+      EXPECT_THAT(e.what(), HasSubstr("\"Count\" holds \"" + std::string(row.count) + "\""));
+    }
+    EXPECT_EQ(t.fields.size(), row.fields);
+    EXPECT_EQ(t.fieldcount + 1u, row.fields);
+    EXPECT_EQ(Fields(t, {1, 11}), "NAME/NICK//on NOTES/NOTES//on ");
   }
-}
-
-TEST_F(AdifTest, AHugeCountIsRefusedNamingKeyAndValueAndTheBuiltInsStay) {
-  Adif("Count", "5000000");
-  Adif("Tag1", "NICK");
-  AdifTable t;
-  try {
-    t.LoadAdifFields(store);
-    FAIL() << "no error";
-  } catch (const Error& e) {
-    EXPECT_THAT(e.what(), HasSubstr("\"Count\""));
-    EXPECT_THAT(e.what(), HasSubstr("5000000"));
-  }
-  EXPECT_EQ(t.fields.size(), 12u);
-  EXPECT_EQ(t[1].Tag, "NICK");
-  // The largest 16-bit count is still a count.
-  Adif("Count", "32767");
-  EXPECT_EQ(Loaded().fields.size(), 32768u);
-}
-
-TEST_F(AdifTest, StartUpBuildsTheTableAndSaysWhyAStoredCountWasRefused) {
-  Adif("Count", "12");
-  Adif("Tag12", "STATE");
-  Started();
-  EXPECT_EQ(model->adif[12].Tag, "STATE");
-  EXPECT_TRUE(view.messages.empty());
-  Adif("Count", "99999999");
-  Reset();
-  Started();
-  EXPECT_EQ(model->adif.fields.size(), 12u);
-  ASSERT_EQ(view.messages.size(), 1u);
-  EXPECT_THAT(view.messages[0], HasSubstr("99999999"));
+  // The largest table takes no more fields.
+  Set("ADIF", "Count", "32767");
+  AdifTable full = Loaded();
+  EXPECT_THROW(full.AddCustomField(store), Error);
+  EXPECT_EQ(full.fieldcount, 32767);
+  EXPECT_EQ(Get("ADIF", "Count"), "32767");
 }
 
 TEST_F(AdifTest, AddCustomStoresTheNewCountAtOnceAndSaveStoresEveryFieldButTheCount) {
@@ -123,37 +95,18 @@ TEST_F(AdifTest, AddCustomStoresTheNewCountAtOnceAndSaveStoresEveryFieldButTheCo
   ASSERT_EQ(t.fieldcount, 12);
   EXPECT_EQ(Get("ADIF", "Count"), "12");
   EXPECT_EQ(t[0].Data, "keep");
-  EXPECT_EQ(t[12].Name, "*Custom");
-  EXPECT_FALSE(t[12].En);
-  EXPECT_EQ(t[12].Tag, "");
-
+  EXPECT_EQ(Fields(t, {12}), "*Custom///off ");
   t[12].Tag = "SOTA_REF";
   t[3].En = false;
   t.SaveAdifFields(store);
-  EXPECT_EQ(Get("ADIF", "En3"), "False");
-  EXPECT_EQ(Get("ADIF", "En12"), "False");
-  EXPECT_EQ(Get("ADIF", "Tag12"), "SOTA_REF");
-  EXPECT_EQ(Get("ADIF", "Val12"), "");
-  EXPECT_EQ(Get("ADIF", "Tag0"), "CALL");
-  // A failing store leaves the table as it was.
-  file->fail_replace = true;
+  std::string stored;
+  for (const auto& [key, value] : store.ListSection("ADIF")) stored += key + "=" + value + " ";
+  EXPECT_EQ(stored.substr(0, 60), "Count=12 En0=True Tag0=CALL Val0= En1=True Tag1=NAME Val1= E");
+  EXPECT_NE(stored.find(" En3=False Tag3=QSO_DATE Val3= "), std::string::npos);
+  EXPECT_EQ(stored.substr(stored.size() - 34), " En12=False Tag12=SOTA_REF Val12= ");
+  file->fail_replace = true;  // a failing store leaves the table as it was
   EXPECT_THROW(t.AddCustomField(store), Error);
   EXPECT_EQ(t.fieldcount, 12);
-}
-
-TEST_F(AdifTest, TheN0CallExampleByteForByteThenAnAppendWithoutHeader) {
-  Adif("File", path);
-  AdifTable t = Loaded();
-  t[0].Data = "N0CALL";
-  t[3].Data = "19991231";
-  t[4].Data = "0815";
-  EXPECT_EQ(WriteAdifRecord(t, store, files).outcome, LogWriteResult::kWritten);
-  const std::string first =
-      "QSOPAD Log file <eoh>\r\n<CALL:6>N0CALL\r\n<QSO_DATE:8>19991231\r\n<TIME_ON:4>0815\r\n<eor>\r\n";
-  EXPECT_EQ(Slurp(path), first);
-  t[0].Data = "DL1ABC";
-  WriteAdifRecord(t, store, files);
-  EXPECT_EQ(Slurp(path), first + "<CALL:6>DL1ABC\r\n<QSO_DATE:8>19991231\r\n<TIME_ON:4>0815\r\n<eor>\r\n");
 }
 
 TEST_F(AdifTest, RecordTextRules) {
@@ -178,12 +131,10 @@ TEST_F(AdifTest, RecordTextRules) {
       {"slashed zeros back to 0", [&](AdifTable& t) { t[0].Data = slashed; }, true, false, "<CALL:6>N0CALL\r\n<eor>\r\n"},
       {"slashed zeros kept with Zero off", [&](AdifTable& t) { t[0].Data = slashed; }, false, false,
        "<CALL:6>" + slashed + "\r\n<eor>\r\n"},
-      {"length of twelve", [](AdifTable& t) { t[11].Data = "twelve chars"; }, false, false,
-       "<NOTES:12>twelve chars\r\n<eor>\r\n"},
-      {"edited tag", [](AdifTable& t) { t[5].Tag = "QSL_VIA", t[5].Data = "W1AW"; }, false, false,
-       "<QSL_VIA:4>W1AW\r\n<eor>\r\n"},
-      {"disabled field skipped", [](AdifTable& t) { t[0].Data = "A1A", t[1].Data = "Bo", t[1].En = false; }, false,
-       false, "<CALL:3>A1A\r\n<eor>\r\n"},
+      {"lengths of nine and ten", [](AdifTable& t) { t[10].Data = "123456789", t[11].Data = "1234567890"; }, false,
+       false, "<TIME_OFF:9>123456789\r\n<NOTES:10>1234567890\r\n<eor>\r\n"},
+      {"edited tag, disabled field", [](AdifTable& t) { t[5].Tag = "QSL_VIA", t[5].Data = "W1AW", t[1].Data = "Bo",
+                                                        t[1].En = false; }, false, false, "<QSL_VIA:4>W1AW\r\n<eor>\r\n"},
       // Tags that are no field names: readers lose the field, the next one or the whole file.
       {"custom field with no tag", [&](AdifTable& t) { custom(t, ""); }, false, false, "", {""}},
       {"tags no reader can take", [&](AdifTable& t) {
@@ -214,44 +165,45 @@ TEST_F(AdifTest, RecordTextRules) {
   }
 }
 
-TEST_F(AdifTest, FileCasesNoNameNewHeaderOnlyAndAFolder) {
+// Real files: the example of a new log byte for byte, an append without header, no file
+// name, a new file with nothing to write, an empty file, a folder.
+TEST_F(AdifTest, RecordsOnRealFiles) {
   AdifTable t;
-  t[0].Data = "K1ABC";
-  // No file name: nothing logged, nothing created.
+  t[0].Data = "N0CALL", t[3].Data = "19991231", t[4].Data = "0815";
   EXPECT_EQ(WriteAdifRecord(t, store, files).outcome, LogWriteResult::kNoFile);
-  // Nothing to write into a new file: the header alone.
-  Adif("File", path);
-  t[0].En = false;
-  EXPECT_EQ(WriteAdifRecord(t, store, files).outcome, LogWriteResult::kNothingToWrite);
-  EXPECT_EQ(Slurp(path), "QSOPAD Log file <eoh>\r\n");
-  // "Zero" is applied from the store.
-  Set("Opt", "Zero", "True");
-  t[0].En = true;
-  t[0].Data = "K\xD8" "ABC";
+  Set("ADIF", "File", path);
+  EXPECT_EQ(WriteAdifRecord(t, store, files).outcome, LogWriteResult::kWritten);
+  const std::string first =
+      "QSOPAD Log file <eoh>\r\n<CALL:6>N0CALL\r\n<QSO_DATE:8>19991231\r\n<TIME_ON:4>0815\r\n<eor>\r\n";
+  EXPECT_EQ(ReadBytes(path), first);
+  t[0].Data = "DL1\xD8" "AB";
+  Set("Opt", "Zero", "True");  // read from the store
   WriteAdifRecord(t, store, files);
-  EXPECT_EQ(Slurp(path), "QSOPAD Log file <eoh>\r\n<CALL:5>K0ABC\r\n<eor>\r\n");
-  // An empty file, as a crash right after creating it leaves: the header first.
-  const std::string empty = folder.File("empty.adi");
-  std::ofstream(empty, std::ios::binary).close();
-  Adif("File", empty);
-  WriteAdifRecord(t, store, files);
-  EXPECT_EQ(Slurp(empty), "QSOPAD Log file <eoh>\r\n<CALL:5>K0ABC\r\n<eor>\r\n");
-  // A folder: a failure that names the file, and nothing else happens.
-  Adif("File", folder.File(""));
+  EXPECT_EQ(ReadBytes(path), first + "<CALL:6>DL10AB\r\n<QSO_DATE:8>19991231\r\n<TIME_ON:4>0815\r\n<eor>\r\n");
+  for (AdifField& f : t.fields) f.En = false;
+  // A new file with nothing to write gets the header alone; an empty file (a crash right
+  // after creating it) gets it too.
+  for (const std::string name : {"new.adi", "empty.adi"}) {
+    if (name == "empty.adi") testing::WriteBytes(folder.File(name), "");
+    Set("ADIF", "File", folder.File(name));
+    EXPECT_EQ(WriteAdifRecord(t, store, files).outcome, LogWriteResult::kNothingToWrite);
+    EXPECT_EQ(ReadBytes(folder.File(name)), "QSOPAD Log file <eoh>\r\n") << name;
+  }
+  Set("ADIF", "File", folder.File(""));
   const LogWriteResult r = WriteAdifRecord(t, store, files);
   EXPECT_EQ(r.outcome, LogWriteResult::kFailed);
-  EXPECT_THAT(LogFileErrorText(r), ::testing::StartsWith("Log file error"));
-  EXPECT_THAT(r.detail, HasSubstr(folder.File("")));
+  EXPECT_THAT(LogFileErrorText(r), ::testing::StartsWith("Log file error\r\n\r\n" + folder.File("")));
 }
 
 // A file that takes part of a write and then fails, as a full disk does; or cannot be
-// read although it exists. Counts the bytes read.
+// read although it exists, or cut back. Counts the bytes read, and keeps what the file
+// held at each flush.
 class FlakyFiles : public LogFiles {
  public:
   std::map<std::string, std::string> disk;
   std::size_t room = std::string::npos;  // bytes the disk still takes
-  bool readable = true, utf8 = false;
-  int flushes = 0;
+  bool readable = true, utf8 = false, truncate_fails = false;
+  std::vector<std::string> flushed;
   std::uint64_t read = 0;
   bool CanRead(const std::string& p) override { return readable && disk.count(p) > 0; }
   bool TextIsUtf8() override { return utf8; }
@@ -263,8 +215,7 @@ class FlakyFiles : public LogFiles {
       std::uint64_t Size() override { return bytes.size(); }
       std::string ReadAt(std::uint64_t at, std::size_t n) override {
         const std::string got = bytes.substr(std::min<std::size_t>(at, bytes.size()), n);
-        fs.read += got.size();
-        return got;
+        return fs.read += got.size(), got;
       }
       void Append(const std::string& b) override {
         const std::size_t n = std::min(b.size(), fs.room);
@@ -272,43 +223,48 @@ class FlakyFiles : public LogFiles {
         fs.room -= n;
         if (n < b.size()) throw Error("There is not enough space on the disk");
       }
-      void TruncateTo(std::uint64_t s) override { bytes.resize(s); }
-      void Flush() override { ++fs.flushes; }
+      void TruncateTo(std::uint64_t s) override {
+        if (fs.truncate_fails) throw Error("The device is not ready");
+        bytes.resize(s);
+      }
+      void Flush() override { fs.flushed.push_back(bytes); }
     };
     return std::make_unique<File>(*this, disk[p]);
   }
 };
 
-TEST_F(AdifTest, AWriteThatFailsHalfWayLeavesTheLogAsItWasAndAllIsFlushed) {
-  Adif("File", "log.adi");
+// A record goes to the disk whole in one flush; a write that fails half-way is cut back
+// and that flushed, or told when even that fails.
+TEST_F(AdifTest, AWriteIsFlushedWholeAndOneThatFailsHalfWayIsCutBack) {
+  Set("ADIF", "File", "log.adi");
   FlakyFiles fs;
   AdifTable t;
   t[0].Data = "K1ABC";
   t[11].Data = "a long note that will not fit";
   ASSERT_EQ(WriteAdifRecord(t, store, fs).outcome, LogWriteResult::kWritten);
-  EXPECT_EQ(fs.flushes, 1);
   const std::string before = fs.disk["log.adi"];
+  EXPECT_EQ(fs.flushed, std::vector<std::string>{before});
+  EXPECT_EQ(before, std::string(kAdifHeader) + "<CALL:5>K1ABC\r\n<NOTES:29>a long note that will not fit\r\n<eor>\r\n");
   fs.room = 20;
-  const LogWriteResult r = WriteAdifRecord(t, store, fs);
+  LogWriteResult r = WriteAdifRecord(t, store, fs);
   EXPECT_EQ(r.outcome, LogWriteResult::kFailed);
-  EXPECT_THAT(r.detail, HasSubstr("not enough space"));
-  EXPECT_EQ(fs.disk["log.adi"], before);
-  // Room again: the next contact is a whole record right after the last one.
-  fs.room = std::string::npos;
-  t[0].Data = "K2XYZ";
-  WriteAdifRecord(t, store, fs);
-  EXPECT_EQ(fs.disk["log.adi"].substr(before.size()).rfind("<CALL:5>K2XYZ\r\n", 0), 0u);
+  EXPECT_EQ(r.detail, "log.adi: There is not enough space on the disk");
+  EXPECT_EQ(fs.flushed, (std::vector<std::string>{before, before}));
+  fs.truncate_fails = true;
+  EXPECT_EQ(WriteAdifRecord(t, store, fs).detail, "log.adi: There is not enough space on the disk; the file could not "
+                                                  "be cut back to its former length (The device is not ready)");
   // A file that exists but cannot be read counts as new: a second header.
-  fs.readable = false;
+  fs.room = std::string::npos, fs.truncate_fails = false, fs.readable = false;
+  fs.disk["log.adi"] = before;
   WriteAdifRecord(t, store, fs);
-  EXPECT_THAT(fs.disk["log.adi"], HasSubstr("<eor>\r\nQSOPAD Log file <eoh>\r\n<CALL:5>K2XYZ"));
+  EXPECT_EQ(fs.disk["log.adi"], before + kAdifHeader + before.substr(sizeof kAdifHeader - 1));
 }
 
 // A kill tears the record it was writing at any byte. Before the next append the log goes
 // back to its last whole record, found by the lengths of the specifiers, so that an
 // "<eor>" inside a value (here followed by the text of a whole record) fools nothing.
 TEST_F(AdifTest, ARecordTornAtAnyByteIsCutOffBeforeTheNextAppend) {
-  Adif("File", "log.adi");
+  Set("ADIF", "File", "log.adi");
   for (const bool utf8 : {false, true}) {
     AdifTable t;
     t[0].Data = "W1ABC";
@@ -331,10 +287,11 @@ TEST_F(AdifTest, ARecordTornAtAnyByteIsCutOffBeforeTheNextAppend) {
       FlakyFiles fs;
       fs.utf8 = utf8;
       fs.disk["log.adi"] = full.substr(0, cut);
-      // Killed after the cut, before the append: whole records are still whole.
-      fs.room = 0;
+      fs.room = 0;  // killed after the cut, before the append: whole records are still whole
       WriteAdifRecord(t, store, fs);
-      if (keep == header.size() + whole.size()) EXPECT_EQ(fs.disk["log.adi"], full.substr(0, keep));
+      if (keep == header.size() + whole.size()) {
+        EXPECT_EQ(fs.disk["log.adi"], full.substr(0, keep));
+      }
       fs.room = std::string::npos;
       ASSERT_EQ(WriteAdifRecord(t, store, fs).outcome, LogWriteResult::kWritten);
       EXPECT_EQ(fs.disk["log.adi"], (keep ? full.substr(0, keep) : header) + next);
@@ -342,47 +299,38 @@ TEST_F(AdifTest, ARecordTornAtAnyByteIsCutOffBeforeTheNextAppend) {
   }
 }
 
-// Whatever a reader takes for whole records, or cannot read as ADIF, stays as it is.
-TEST_F(AdifTest, WhatIsNotATornRecordIsNeverCut) {
-  Adif("File", "log.adi");
+// Whatever a reader takes for whole records, or cannot read as ADIF, stays as it is; the
+// first append of a run reads the log, later ones only past their own last record, and
+// still mend a record another program left torn there.
+TEST_F(AdifTest, WhatIsNotATornRecordIsNeverCutAndAppendsReadOnlyWhatCameAfterThem) {
+  Set("ADIF", "File", "log.adi");
   AdifTable t;
   t[0].Data = "N0NEW";
   const std::string next = AdifRecordText(t, false);
-  struct Row {
-    std::string before, between;
-  } rows[] = {
-      {"notes about my station\r\n", ""},                               // not ADIF at all
+  const std::pair<std::string, std::string> rows[] = {
+      {"notes about my station\r\n", ""},                                 // not ADIF at all
       {"<call:4>K1AB<eor>", "\r\n"},                                      // another program's record
       {"<CALL:4:S>K1AB <BAND:3>20m\n<EOR>\n\n", ""},                       // with a data type, LF only
       {"<ADIF_VER:5>3.1.0<eoh>\r\n<CALL:4>K1AB\r\n<eor>\r\nmy text <CALL:3>K1", ""},  // text
       {"<eor>\r\n<APP_LoTW_EOF>\r\n", ""},                                // a tag without a length
       {"QSOPAD Log file <eoh>\r\n<A>B:3>abc\r\n<X:Y:3>abc\r\n<CALL:3>W1A", ""},  // bad tags of old
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.before);
+  for (const auto& [before, between] : rows) {
     FlakyFiles fs;
-    fs.disk["log.adi"] = r.before;
+    fs.disk["log.adi"] = before;
     WriteAdifRecord(t, store, fs);
-    EXPECT_EQ(fs.disk["log.adi"], r.before + r.between + next);
+    EXPECT_EQ(fs.disk["log.adi"], before + between + next);
   }
-}
 
-// The first append of a run reads the log; later ones read only past their own last record,
-// and still mend a record another program left torn there.
-TEST_F(AdifTest, AppendsReadOnlyWhatCameAfterTheirOwnLastRecord) {
-  Adif("File", "log.adi");
-  AdifTable t;
-  t[0].Data = "K1ABC";
   t[11].Data = std::string(5000, 'n');
   FlakyFiles fs;
   for (int i = 0; i < 20; ++i) WriteAdifRecord(t, store, fs);
-  const std::string twenty = fs.disk["log.adi"];
+  const std::string twenty = fs.disk["log.adi"], record = AdifRecordText(t, false);
   fs.read = 0;
   WriteAdifRecord(t, store, fs);
   EXPECT_LE(fs.read, 64u);
   fs.disk["log.adi"] += "<CALL:5>W1ABC\r\n<NOTES:9>cut o";
   WriteAdifRecord(t, store, fs);
-  const std::string record = AdifRecordText(t, false);
   EXPECT_EQ(fs.disk["log.adi"], twenty + record + record);
   // Another file under the same name: read from its start again.
   fs.disk["log.adi"] = twenty.substr(0, twenty.size() - 3000);
@@ -399,7 +347,7 @@ class FakeLogWindow : public LogView, public LogPartner {
   std::vector<std::string> list;
   int selection = -1;
   std::string edit, preview, message;
-  bool closed = false, unreadable = false;
+  bool closed = false, unreadable = false, message_while_open = false;
   std::string call = "dl1abc", name = "Hans";
   void SetListEntries(const std::vector<std::string>& tags) override { list = tags, selection = -1; }
   void SetListSelection(int p) override { selection = p; }
@@ -407,7 +355,7 @@ class FakeLogWindow : public LogView, public LogPartner {
   void SetEditText(const std::string& t) override { edit = t; }
   void SetPreview(const std::string& t) override { preview = t; }
   void FocusEditSelectAll() override {}
-  void ShowMessage(const std::string& t) override { message = t; }
+  void ShowMessage(const std::string& t) override { message = t, message_while_open = !closed; }
   void Close() override { closed = true; }
   std::string CallsignText() override {
     if (unreadable) throw Error("the call sign window is gone");
@@ -419,7 +367,7 @@ class FakeLogWindow : public LogView, public LogPartner {
 class LogFormTest : public AdifTest {
  protected:
   LogFormTest() {
-    Adif("File", path);
+    Set("ADIF", "File", path);
     for (int i = 0; i <= 11; ++i) table[i].En = i == 0 || i == 1 || i == 11;
   }
   LogFormModel& Open() {
@@ -434,8 +382,7 @@ class LogFormTest : public AdifTest {
 
 TEST_F(LogFormTest, RefreshFillsCallNameAndGmtTimeListsTheEnabledTagsAndShowsTheFirst) {
   Set("Opt", "GMT", "-1.5");  // 10:30 local becomes 09:00
-  table[3].En = true;
-  table[4].En = true;
+  table[3].En = table[4].En = true;
   table[11].Tag = "COMMENT";
   Open();
   EXPECT_THAT(window.list, ElementsAre("CALL", "NAME", "QSO_DATE", "TIME_ON", "COMMENT"));
@@ -468,26 +415,22 @@ TEST_F(LogFormTest, SelectionCommitsTheEditBoxAndOkLogsAnUncommittedChange) {
   EXPECT_TRUE(window.closed);
   EXPECT_EQ(table[7].Data, "599");
   EXPECT_EQ(table[11].Data, "");
-
   // Next contact: RST_SENT kept, CALL refreshed; OK commits the box without a selection.
   window.call = "W1AW";
   Open();
-  EXPECT_EQ(table[7].Data, "599");
   form->Select(3);
   window.edit = "first note";
   form->Ok();
   EXPECT_TRUE(window.closed);
-  EXPECT_EQ(Slurp(path),
-            "QSOPAD Log file <eoh>\r\n<CALL:4>W1AW\r\n<NAME:4>Hans\r\n<RST_SENT:3>599\r\n"
-            "<NOTES:10>first note\r\n<eor>\r\n");
+  EXPECT_EQ(ReadBytes(path), "QSOPAD Log file <eoh>\r\n<CALL:4>W1AW\r\n<NAME:4>Hans\r\n<RST_SENT:3>599\r\n"
+                             "<NOTES:10>first note\r\n<eor>\r\n");
 }
 
 TEST_F(LogFormTest, PreviewClicksRoundHalvesToEvenAndInsertTimeWaitsForACommit) {
   Open();  // CALL NAME NOTES, 10-point font: 200 twips a line by the rule
-  struct Row {
+  const struct {
     double y;
-    int first;
-    int want_curfield;
+    int first, want_curfield;
   } rows[] = {
       {550, 0, 3},  // lower half of the third line: 1.75 -> NOTES
       {500, 0, 3},  // 1.5 -> 2, the even one: NOTES
@@ -496,14 +439,12 @@ TEST_F(LogFormTest, PreviewClicksRoundHalvesToEvenAndInsertTimeWaitsForACommit) 
       {900, 0, 2},  // past the last line: NAME stays
       {100, 1, 1},  // scrolled one line: 0.5 - 1 + 1 -> 0: CALL
   };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.y);
+  for (const auto& r : rows) {
     form->Select(1);
     form->PreviewClick(r.y, r.first, 10);
-    EXPECT_EQ(form->curfield, r.want_curfield);
+    EXPECT_EQ(form->curfield, r.want_curfield) << r.y;
   }
   EXPECT_EQ(PreviewLineAt(100, 0, 0), -1);
-
   window.edit = "old";
   form->InsertTime();
   EXPECT_EQ(window.edit, "1030");
@@ -523,9 +464,7 @@ TEST_F(LogFormTest, TheWindowFollowsATableRebuiltWhileItIsOpen) {
   for (std::size_t row = 0; row < std::size(next_steps); ++row) {
     SCOPED_TRACE("row " + std::to_string(row));
     std::remove(path.c_str());
-    Adif("Count", "13");
-    Adif("Tag12", "SOTA_REF");
-    Adif("Tag13", "MY_RIG");
+    Set("ADIF", {{"Count", "13"}, {"Tag12", "SOTA_REF"}, {"Tag13", "MY_RIG"}});
     table.LoadAdifFields(store);
     for (int i = 2; i <= 10; ++i) table[i].En = i == 7;
     window = FakeLogWindow();
@@ -537,48 +476,42 @@ TEST_F(LogFormTest, TheWindowFollowsATableRebuiltWhileItIsOpen) {
     form->Select(5);
     window.edit = "IC-706";  // typed for MY_RIG, which goes
     store.DeleteSection("ADIF");
-    Adif("File", path);
+    Set("ADIF", "File", path);
     table.LoadAdifFields(store);
     next_steps[row](*form);
     form->Ok();
-    EXPECT_EQ(Slurp(path), std::string(kAdifHeader) +
-                               "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<QSO_DATE:8>20261206\r\n<TIME_ON:4>1030\r\n"
-                               "<RST_SENT:3>599\r\n<NOTES:2>gm\r\n<eor>\r\n");
+    EXPECT_EQ(ReadBytes(path), std::string(kAdifHeader) +
+                                   "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<QSO_DATE:8>20261206\r\n<TIME_ON:4>1030\r\n"
+                                   "<RST_SENT:3>599\r\n<NOTES:2>gm\r\n<eor>\r\n");
     EXPECT_EQ(window.list.size(), 12u);
   }
 }
 
 // A tag that is no field name, kept from an older program or a hand-edited settings file:
-// its field is left out and the operator told, once a run.
-TEST_F(LogFormTest, OkLeavesOutAFieldWhoseTagIsNoFieldNameAndSaysSoOnce) {
+// its field is left out and the operator told, once a run. A file that cannot be written
+// is told before the window closes.
+TEST_F(LogFormTest, OkTellsOfLeftOutFieldsOnceAndOfAFileItCannotWriteBeforeClosing) {
   table[11].Tag = "MY NOTES";
   table[11].Data = "gm";
-  Open();
-  form->Ok();
+  Open().Ok();
   EXPECT_THAT(window.message, HasSubstr("\"MY NOTES\""));
-  EXPECT_EQ(Slurp(path), std::string(kAdifHeader) + "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<eor>\r\n");
-  window.message.clear();
-  Open();
-  form->Ok();
-  EXPECT_EQ(window.message, "");
-}
-
-TEST_F(LogFormTest, OkWithAnUnwritableFileShowsTheErrorAndStillCloses) {
-  Adif("File", folder.File("missing/log.adi"));
-  Open();
-  form->Ok();
-  EXPECT_THAT(window.message, ::testing::StartsWith("Log file error"));
-  EXPECT_THAT(window.message, HasSubstr("missing/log.adi"));
-  EXPECT_TRUE(window.closed);
-  // No field enabled: an empty list, and OK still logs nothing but closes.
-  for (AdifField& f : table.fields) f.En = false;
-  Adif("File", "");
+  EXPECT_EQ(ReadBytes(path), std::string(kAdifHeader) + "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<eor>\r\n");
   window = FakeLogWindow();
-  Open();
-  EXPECT_TRUE(window.list.empty());
-  form->Ok();
-  EXPECT_TRUE(window.closed);
+  Open().Ok();
   EXPECT_EQ(window.message, "");
+
+  Set("ADIF", "File", folder.File("missing/log.adi"));
+  window = FakeLogWindow();
+  Open().Ok();
+  EXPECT_THAT(window.message, ::testing::StartsWith("Log file error\r\n\r\n" + folder.File("missing/log.adi")));
+  EXPECT_TRUE(window.message_while_open);
+  EXPECT_TRUE(window.closed);
+  // No field enabled and no file: an empty list, and OK closes.
+  for (AdifField& f : table.fields) f.En = false;
+  Set("ADIF", "File", "");
+  window = FakeLogWindow();
+  Open().Ok();
+  EXPECT_TRUE(window.list.empty() && window.closed && window.message.empty());
 }
 
 }  // namespace

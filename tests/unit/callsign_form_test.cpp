@@ -1,5 +1,6 @@
-// The call sign window's model over recording fakes: loading, the boxes' settings,
-// More/Less, palette mode and the order of OK's steps.
+// The call sign window's model over recording fakes: loading, the lookup box's stored
+// value, typed capitals, the order of OK's steps and an OK overtaken while its lookup
+// waits. (Captions, More/Less, palette mode and placement are the end-to-end scenarios'.)
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ class Fakes : public CallsignView, public CallsignHost, public LocalLookups, pub
  public:
   Calls calls;
   std::string ocall = "dl1abc", namebuf = "Hans";
+  std::function<void()> during_lookup;  // what happens while a lookup waits on its message
   void Log(const std::string& c) { calls.push_back(c); }
   void SetCallsignText(const std::string& t) override { Log("call box " + t); }
   void SetNameText(const std::string& t) override { Log("name box " + t); }
@@ -37,7 +39,6 @@ class Fakes : public CallsignView, public CallsignHost, public LocalLookups, pub
   void FocusTypingArea() override { Log("focus Text1"); }
   void CopyText(const std::string& t) override { Log("clipboard " + t); }
   void ShowLogWindow() override { Log("log window"); }
-  std::function<void()> during_lookup;  // what happens while a lookup waits on its message
   std::string QRZLookup(const std::string& c, std::string& n, bool fill) override {
     Log("qrz " + c + (fill ? " fill" : ""));
     if (during_lookup) during_lookup();
@@ -58,10 +59,9 @@ class CallsignFormTest : public ::testing::Test {
   Fakes fakes;
   CallsignFormModel form{store, fakes, fakes, fakes, fakes};
   void Set(const char* key, const char* value) { store.WriteSetting("Opt", key, value); }
-  std::string Get(const char* key) { return store.ReadSetting("Opt", key, "<absent>"); }
 };
 
-TEST_F(CallsignFormTest, LoadsCollapsedWithTheMainWindowsPartner) {
+TEST_F(CallsignFormTest, LoadsCollapsedWithTheMainWindowsPartnerAndTheBoxesAsStored) {
   Set("UCCALL", "1");
   Set("callpal", "abc");  // neither a number nor a Boolean: unchecked
   Set("LUName", "True");
@@ -69,18 +69,14 @@ TEST_F(CallsignFormTest, LoadsCollapsedWithTheMainWindowsPartner) {
   EXPECT_EQ(fakes.calls, (Calls{"check2 on", "check3 off", "check4 off", "check5 on", "OK/Cancel",
                                 "4560 More&>>> column off", "call box dl1abc", "log on", "name box ",
                                 "name box Hans", "check1 off", "name first"}));
-  EXPECT_FALSE(form.expanded());
-  form.MoreLess();
-  EXPECT_EQ(fakes.calls.back(), "5875 &<<<Less column on");
-}
-
-TEST_F(CallsignFormTest, LookupIsNormalisedAtLoad) {
+  // "Lookup" becomes "0" or "1" at load.
   const struct {
     const char* stored;  // nullptr: absent
     const char* after;
     bool checked;
-  } rows[] = {{nullptr, "0", false}, {"False", "0", false}, {"True", "1", true},
-              {"-1", "1", true},     {"5", "1", true},      {"maybe", "maybe", false}};
+  } rows[] = {{nullptr, "0", false}, {"False", "0", false}, {"0", "0", false}, {"True", "1", true},
+              {"TRUE", "1", true},    {"-1", "1", true},      {"1", "1", true},  {"5", "1", true},
+              {"maybe", "maybe", false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.stored ? row.stored : "absent");
     SettingsStore s{std::make_unique<MemoryStoreFile>()};
@@ -92,20 +88,19 @@ TEST_F(CallsignFormTest, LookupIsNormalisedAtLoad) {
   }
 }
 
-TEST_F(CallsignFormTest, EditingTheCallEmptiesTheNameAndUpperCasesOnlyTypedLetters) {
+TEST_F(CallsignFormTest, TypedLettersBecomeCapitalsAndTheCallIsCopiedWithItsZeros) {
   form.Load(false);
-  fakes.calls.clear();
-  form.OnNameChanged("Hans");
-  form.OnCallsignChanged("");
-  EXPECT_EQ(fakes.calls, (Calls{"log off", "name box "}));
-  EXPECT_EQ(form.name(), "");
   EXPECT_EQ(form.OnCallsignChar('k'), 'k');
   form.OnCheckClicked(CallsignFormModel::kUpperCase, true);
-  EXPECT_EQ(Get("UCCALL"), "1");
-  EXPECT_EQ(form.OnCallsignChar('k'), 'K');
-  EXPECT_EQ(form.OnCallsignChar('/'), '/');
-  form.OnCheckClicked(CallsignFormModel::kFillInName, true);
-  EXPECT_EQ(store.ReadSetting("Opt", "LUName", ""), "1");
+  EXPECT_EQ(store.ReadSetting("Opt", "UCCALL", ""), "1");  // stored at once
+  const std::pair<char, char> typed[] = {{'a', 'A'}, {'z', 'Z'}, {'`', '`'}, {'{', '{'}, {'/', '/'}, {'A', 'A'}};
+  for (const auto& [in, out] : typed) EXPECT_EQ(form.OnCallsignChar(in), out) << in;
+  // With option "Zero" the main window hands the call over with slashed zeros (character
+  // 216); the clipboard gets the call with its zeros.
+  form.SetCallsign("DL\xD8" "AB\xD8");
+  fakes.calls.clear();
+  form.Log();
+  EXPECT_EQ(fakes.calls, (Calls{"clipboard DL0AB0"}));
 }
 
 TEST_F(CallsignFormTest, OkRunsItsStepsInOrder) {
@@ -120,38 +115,21 @@ TEST_F(CallsignFormTest, OkRunsItsStepsInOrder) {
   // The name found by the lookup reaches the main window in the same OK.
   EXPECT_EQ(fakes.calls, (Calls{"clipboard dl1abc", "qrz dl1abc fill", "name box John", "result K1ABC John",
                                 "focus call box", "partner dl1abc/John", "focus Text1", "close"}));
-
-  // Palette mode: Apply keeps the window open; with ADIF logging on nothing is copied.
-  store.WriteSetting("ADIF", "En", "True");
-  form.OnCheckClicked(CallsignFormModel::kPaletteMode, true);
+  // "Always Copy" with an empty call copies nothing.
   form.OnCheckClicked(CallsignFormModel::kLookup, false);
+  form.SetCallsign("");
   fakes.calls.clear();
   form.Ok();
-  EXPECT_EQ(fakes.calls, (Calls{"partner dl1abc/John", "focus Text1"}));
+  EXPECT_EQ(fakes.calls, (Calls{"partner /", "focus Text1", "close"}));
+  // Palette mode and ADIF logging on: nothing is copied, the window stays, Log opens the
+  // log window.
+  form.SetCallsign("dl1abc");
+  store.WriteSetting("ADIF", "En", "True");
+  form.OnCheckClicked(CallsignFormModel::kPaletteMode, true);
+  fakes.calls.clear();
+  form.Ok();
   form.Log();
-  form.Cancel();
-  EXPECT_EQ(fakes.calls.back(), "close");
-  EXPECT_EQ(fakes.calls[fakes.calls.size() - 2], "log window");
-}
-
-TEST_F(CallsignFormTest, PaletteModeCaptionsAndPlacement) {
-  form.SetPaletteMode(true);
-  EXPECT_EQ(fakes.calls.back(), "Apply/Close");
-  form.OnCheckClicked(CallsignFormModel::kPaletteMode, false);
-  EXPECT_EQ(fakes.calls.back(), "OK/Cancel");
-  EXPECT_EQ(Get("callpal"), "0");
-  EXPECT_EQ(form.StoredPlacement().top, 3420);
-  store.WriteSetting("Win", "CPL", "left");
-  EXPECT_EQ(form.StoredPlacement().left, 2715);
-  form.Unload({100, 200});
-  EXPECT_EQ(store.ReadSetting("Win", "CPT", ""), "100");
-  EXPECT_EQ(store.ReadSetting("Win", "CPL", ""), "200");
-  // A settings file that cannot be written: the window closes without saving its place.
-  MemoryStoreFile failing;
-  failing.SetFailReplace(true);
-  SettingsStore unwritable{std::make_unique<MemoryStoreFile>(failing.SharedState())};
-  CallsignFormModel closing{unwritable, fakes, fakes, fakes, fakes};
-  EXPECT_NO_THROW(closing.Unload({100, 200}));
+  EXPECT_EQ(fakes.calls, (Calls{"partner dl1abc/", "focus Text1", "log window"}));
 }
 
 // An OK whose lookup waits on a message: when the program shuts down (the window is
@@ -181,16 +159,13 @@ TEST_F(CallsignFormTest, AnOkInterruptedWhileItsLookupWaitsGoesNoFurther) {
     f.Ok();
     EXPECT_EQ(fakes.calls, row.after);
   }
-}
-
-// With option "Zero" the main window hands the call over with slashed zeros (character
-// 216); the clipboard gets the call with its zeros.
-TEST_F(CallsignFormTest, TheCallIsCopiedWithItsZeros) {
-  form.Load(false);
-  form.SetCallsign("DL\xD8" "AB\xD8");
-  fakes.calls.clear();
-  form.Log();
-  EXPECT_EQ(fakes.calls, (Calls{"clipboard DL0AB0"}));
+  // Closing stores the place; a settings file that cannot be written does not stop it.
+  form.Unload({100, 200});
+  EXPECT_EQ(store.ReadSetting("Win", "CPT", "") + "," + store.ReadSetting("Win", "CPL", ""), "100,200");
+  MemoryStoreFile failing;
+  failing.SetFailReplace(true);
+  SettingsStore unwritable{std::make_unique<MemoryStoreFile>(failing.SharedState())};
+  EXPECT_NO_THROW((CallsignFormModel{unwritable, fakes, fakes, fakes, fakes}.Unload({100, 200})));
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 // interrupted build leaving the old database or finishing the new one.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -15,19 +13,17 @@
 #include "lookup/fcc_build.h"
 #include "lookup/fcc_files_posix.h"
 #include "temp_folder.h"
+#include "test_files.h"
 
 namespace qsopad {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 // Genuine FCC rows, kept in the repository (tests/data/fcc-uls).
 const fs::path kSamples = fs::path(__FILE__).parent_path() / "../data/fcc-uls";
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class Listener : public FccBuildListener {
  public:
@@ -37,6 +33,13 @@ class Listener : public FccBuildListener {
   }
   std::string skipped;
 };
+
+// Field n (from 0) of a "|"-separated row.
+std::string Field(const std::string& row, int n) {
+  std::size_t from = 0;
+  for (; n > 0; --n) from = row.find('|', from) + 1;
+  return row.substr(from, row.find('|', from) - from);
+}
 
 struct Built {
   testing::TempFolder folder;
@@ -48,166 +51,163 @@ struct Built {
   void Build(const std::string& en, const std::string& am, const std::string& hd) {
     report = BuildFccDatabase(en, am, hd, out, files, listener);
   }
-  std::string Lookup(const std::string& call, std::string& name) {
+  std::string Lookup(const std::string& call) {
+    std::string name;
     return FCCLookup(call, name, true, out, files, [](const std::string& m, const std::string& d) {
       ADD_FAILURE() << m << ": " << d;
     });
   }
-  // Fields 1 to 3 of the call's data line: operator class, licence status, expiry date.
-  std::string Licence(const std::string& call) {
-    const std::string data = ReadBytes(out), key = std::string(call) + std::string(6 - call.size(), ' ') + "|";
-    const std::size_t at = data.find(key);
-    if (at == std::string::npos || (at > 0 && data[at - 1] != '\n')) return "no line";
-    const std::string line = data.substr(at, data.find('\n', at) - at);
-    return FCCField(line, 1) + "|" + FCCField(line, 2) + "|" + FCCField(line, 3);
+  // The data file's line of the call, as the builder wrote it.
+  std::string Line(const std::string& call) {
+    const std::string data = "\n" + ReadBytes(out);
+    const std::size_t at = data.find("\n" + call + std::string(6 - call.size(), ' ') + "|");
+    return at == std::string::npos ? "no line" : data.substr(at + 1, data.find('\r', at) - at - 1);
   }
+  std::size_t Files() { return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder.File("")), {})); }
 };
 
+// Genuine rows of three downloads, a row with a "|" inside a value among them.
 TEST(FccBuild, GenuineRowsLookUpAsTheRowsSay) {
   ASSERT_TRUE(fs::is_directory(kSamples)) << "no FCC sample rows at " << kSamples;
   const struct {
     const char* trio;
     const char* call;
     const char* text;
-    const char* name;
-    const char* licence;
+    const char* line;
   } rows[] = {
-      {"real-rows/current", "KN6DQD", "KN6DQD Zoe Downing\r\nBOX 370545\r\nMontara, CA 94037", "Zoe", "G|A|08/06/2029"},
+      {"real-rows/current", "KN6DQD", "KN6DQD Zoe Downing\r\nBOX 370545\r\nMontara, CA 94037",
+       "KN6DQD|G|A|08/06/2029|Downing, Zoe||370545|Montara|CA|94037|"},
       {"real-rows/2011", "KC0YLK", "KC0YLK Adam G Fast\r\n1501 George Williams Way Apt. F9\r\nLawrence, KS 66047",
-       "Adam", "E|A|08/31/2016"},
+       "KC0YLK|E|A|08/31/2016|Fast, Adam G|1501 George Williams Way Apt. F9||Lawrence|KS|66047|"},
       // Two licences: the active vanity one, not the cancelled one with a PO box.
       {"real-rows/2011", "KG0W", "KG0W MATTHEW S KASSAWARA\r\n1681 W Canal Cir Unit 121\r\nLittleton, CO 80120",
-       "Matthew", "E|A|12/15/2016"},
-      {"anonymized-fixture", "WI7T", "WI7T CHARLES R HERNANDEZ JR\r\n4601 MAIN ST\r\nSPRINGFIELD, MI 94541", "Charles",
-       "E|A|06/06/2027"},
-      {"anonymized-fixture", "kd3aq", "KD3AQ CHARLES S DAVIS\r\nBOX 695\r\nSPRINGFIELD, OH 97533", "Charles",
-       "E|C|12/02/2026"},
-      {"anonymized-fixture", "WF4JNK", "WF4JNK PATRICIA R TAYLOR\r\n2645 MAIN ST\r\nSPRINGFIELD, CA 90685", "Patricia",
-       "|A|02/26/2031"},  // the club licence has no operator class
+       "KG0W  |E|A|12/15/2016|KASSAWARA, MATTHEW S|1681 W Canal Cir Unit 121||Littleton|CO|80120|"},
+      {"anonymized-fixture", "WI7T", "WI7T CHARLES R HERNANDEZ JR\r\n4601 MAIN ST\r\nSPRINGFIELD, MI 94541",
+       "WI7T  |E|A|06/06/2027|HERNANDEZ JR, CHARLES R|4601 MAIN ST||SPRINGFIELD|MI|94541|"},
+      {"anonymized-fixture", "KD3AQ", "KD3AQ CHARLES S DAVIS\r\nBOX 695\r\nSPRINGFIELD, OH 97533",
+       "KD3AQ |E|C|12/02/2026|DAVIS, CHARLES S||695|SPRINGFIELD|OH|97533|"},
+      // The club licence has no operator class.
+      {"anonymized-fixture", "WF4JNK", "WF4JNK PATRICIA R TAYLOR\r\n2645 MAIN ST\r\nSPRINGFIELD, CA 90685",
+       "WF4JNK||A|02/26/2031|TAYLOR, PATRICIA R|2645 MAIN ST||SPRINGFIELD|CA|90685|"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.trio) + " " + row.call);
     Built db;
     const fs::path trio = kSamples / row.trio;
     db.Build((trio / "EN.dat").string(), (trio / "AM.dat").string(), (trio / "HD.dat").string());
-    std::string name;
-    EXPECT_EQ(db.Lookup(row.call, name), row.text);
-    EXPECT_EQ(name, row.name);
-    std::string call = row.call;
-    for (char& c : call) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    EXPECT_EQ(db.Licence(call), row.licence);
+    EXPECT_EQ(db.Lookup(row.call), row.text);
+    EXPECT_EQ(db.Line(row.call), row.line);
     EXPECT_EQ(db.listener.skipped, "");
   }
 
-  // Every licence of the fixture is found under its call sign.
-  Built db;
-  const fs::path fixture = kSamples / "anonymized-fixture";
-  db.Build((fixture / "EN.dat").string(), (fixture / "AM.dat").string(), (fixture / "HD.dat").string());
-  EXPECT_EQ(db.report.licences_read, 34u);
-  EXPECT_EQ(db.report.call_signs_written, 34u);
-  std::istringstream hd(ReadBytes((fixture / "HD.dat").string()));
-  int calls = 0;
-  for (std::string row; std::getline(hd, row); ++calls) {
-    const std::string call = FCCField(row, 4);
-    std::string name;
-    EXPECT_EQ(db.Lookup(call, name).rfind(call + " ", 0), 0u) << call;
-  }
-  EXPECT_EQ(calls, 34);
-}
 
-TEST(FccBuild, ApplicationRowWithABarInAValueIsSkippedAndCounted) {
-  Built db;
-  const fs::path current = kSamples / "real-rows/current";
   // The application file's HD rows have no EN rows here: with KM6OXX's 60-field row
   // skipped, no licence has a name, and nothing is written.
+  Built db;
+  const fs::path current = kSamples / "real-rows/current";
   EXPECT_THROW(db.Build((current / "EN.dat").string(), (current / "AM.dat").string(),
                         (current / "a_HD-excerpt.dat").string()),
                Error);
   EXPECT_NE(db.listener.skipped.find("a_HD-excerpt.dat:4 more than 59 fields (a \"|\" inside a value)"),
             std::string::npos)
       << db.listener.skipped;
-  EXPECT_FALSE(fs::exists(db.out));
-  EXPECT_EQ(std::distance(fs::directory_iterator(db.folder.File("")), {}), 0);
+  EXPECT_EQ(db.Files(), 0u);
 }
 
-// Rows in the current layouts, fields at the FCC's positions (counted from 1).
-std::string Row(const char* type, std::size_t fields, std::vector<std::pair<std::size_t, std::string>> values) {
+// Rows in the current layouts, fields at the FCC's positions (counted from 1); a later
+// value for a position replaces an earlier one.
+std::string Row(const char* type, std::size_t fields, const std::vector<std::pair<std::size_t, std::string>>& values) {
   std::vector<std::string> f(fields);
   f[0] = type;
   for (auto& [pos, value] : values) f[pos - 1] = value;
   std::string row;
   for (std::size_t i = 0; i < f.size(); ++i) row += (i ? "|" : "") + f[i];
-  return row;
+  return row + "\r\n";
 }
 std::string Hd(const char* usi, const char* call, const char* status, const char* grant) {
-  return Row("HD", 59, {{2, usi}, {5, call}, {6, status}, {7, "HA"}, {8, grant}, {9, "01/01/2030"}}) + "\r\n";
+  return Row("HD", 59, {{2, usi}, {5, call}, {6, status}, {7, "HA"}, {8, grant}, {9, "01/01/2030"}});
 }
-std::string En(const char* usi, const char* call, const char* entity, const char* first, const char* last,
-               const char* street, const char* zip, const char* end = "\r\n") {
-  return Row("EN", 30, {{2, usi}, {5, call}, {6, "L"}, {8, entity}, {9, first}, {11, last}, {16, street},
-                        {17, "TOWN"}, {18, "OH"}, {19, zip}}) + end;
+// An EN row of licence `usi`: the licensee's own (entity type "L") in TOWN, OH, unless the
+// values say otherwise.
+std::string En(const char* usi, std::vector<std::pair<std::size_t, std::string>> values) {
+  values.insert(values.begin(), {{2, usi}, {6, "L"}, {17, "TOWN"}, {18, "OH"}});
+  return Row("EN", 30, values);
 }
 
-TEST(FccBuild, QuirksOfTheRealFilesAndOneLicencePerCall) {
+// The data file's bytes, and the index, from rows with the quirks of the real files: one
+// licence kept per call sign (active, then the latest grant, then the newest identifier),
+// the licensee's first EN row, the boundaries of the call sign and the identifier, rows of
+// too many fields, blank lines, another line end.
+TEST(FccBuild, DataFileBytesFromRowsWithTheQuirksOfTheRealFiles) {
   Built db;
   const std::string en = db.folder.File("EN.dat"), am = db.folder.File("AM.dat"), hd = db.folder.File("HD.dat");
-  std::ofstream(en, std::ios::binary)
-      << En("1", "K1AAA", "M\xDCLLER, J\xD6RG", "J\xD6RG", "M\xDCLLER", "", "100010001")
-      << En("2", "K1BBB", "RIVER CITY ARC, INC.", "", "", " 12 ELM ST ", "45501", "\n")  // a club; LF
-      << En("3", "K1CCC", "", "", "", "", "")                                              // no name
-      << En("4", "K1DDD", "DOE, JOHN", "JOHN", "DOE", "12 | A ST", "90000")               // 31 fields
-      << "a value broken over two lines\r\n"
-      << En("5", "K1EEE", "", "FIVE", "CANCELLED", "", "") << En("6", "K1EEE", "", "SIX", "ACTIVE", "", "")
-      << En("7", "K1EEE", "", "SEVEN", "EXPIRED", "", "") << En("8", "K1FFF", "", "EIGHT", "OLDER", "", "")
-      << En("9", "K1FFF", "", "NINE", "NEWER", "", "")
-      // The 2011 layout: 27 fields.
-      << "EN|10|||K1GGG|L||SHORT, ROW|ROW||SHORT|||||1 A ST|TOWN|OH|45501|||000||I|||\r\n";
-  std::ofstream(am, std::ios::binary) << Row("AM", 18, {{2, "1"}, {5, "K1AAA"}, {6, "E"}}) << "\n";
-  for (int usi = 2; usi <= 10; ++usi) std::ofstream(am, std::ios::app) << Row("AM", 18, {{2, std::to_string(usi)}}) << "\n";
-  std::ofstream(hd, std::ios::binary)
-      << Hd("1", "K1AAA", "A", "01/02/2020") << Hd("2", "k1bbb", "A", "01/02/2020") << Hd("3", "K1CCC", "A", "")
-      << Hd("4", "K1DDD", "A", "01/02/2020") << Hd("5", "K1EEE", "C", "06/01/2021")
-      << Hd("6", "K1EEE", "A", "06/01/2010") << Hd("7", "K1EEE", "E", "06/01/2022")
-      << Hd("8", "K1FFF", "E", "12/31/2015") << Hd("9", "K1FFF", "C", "01/01/2016")
-      << "HD|10|||K1GGG|A|HA|01/01/2010|01/01/2020||||||||||||||||||||N|||||||||||||||||01/01/2010|01/01/2010||||||\r\n";
+  std::string club = En("2", {{8, "RIVER CITY ARC, INC."}, {16, " 12 ELM ST "}, {19, "45501"}});
+  club.erase(club.size() - 2, 1);  // LF alone
+  WriteBytes(en, En("1", {{9, "J\xD6RG"}, {11, "M\xDCLLER"}, {19, "100010001"}}) + club + En("3", {}) +
+                     En("4", {{9, "JOHN"}, {11, "DOE"}, {16, "12 | A ST"}}) +  // 31 fields
+                     "a value broken over two lines\r\n" + En("5", {{9, "FIVE"}, {11, "CANCELLED"}}) +
+                     En("6", {{9, "SIX"}, {11, "ACTIVE"}}) + En("7", {{9, "SEVEN"}, {11, "EXPIRED"}}) +
+                     En("8", {{9, "EIGHT"}, {11, "OLDER"}}) + En("9", {{9, "NINE"}, {11, "NEWER"}}) + "\r\n" +
+                     // The 2011 layout: 27 fields.
+                     "EN|10|||K1GGG|L||SHORT, ROW|ROW||SHORT|||||1 A ST|TOWN|OH|45501|||000||I|||\r\n" +
+                     En("11", {{9, "E"}, {11, "ELEVEN"}}) + En("12", {{9, "T"}, {11, "TWELVE"}}) +
+                     En("13", {{9, "FIRST"}, {11, "ROW"}}) + En("13", {{9, "SECOND"}, {11, "ROW"}}) +
+                     En("14", {{6, "CE"}, {9, "CONTACT"}, {11, "PERSON"}}) +  // not the licensee
+                     En("14", {{9, "LICENSEE"}, {11, "NAME"}, {16, "5\rELM"}}) +
+                     En("123456789", {{9, "JOHN"}, {10, "Q"}, {11, "DOE"}, {12, "JR"}, {19, "12345678"}}));
+  std::string am_rows = Row("AM", 18, {{2, "1"}, {6, "E"}});
+  for (const char* usi : {"2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "123456789"})
+    am_rows += Row("AM", 18, {{2, usi}});
+  WriteBytes(am, am_rows);
+  WriteBytes(hd, Hd("1", "K1AAA", "A", "01/02/2020") + Hd("2", "k1bbb", "A", "01/02/2020") + Hd("3", "K1CCC", "A", "") +
+                     Hd("4", "K1DDD", "A", "01/02/2020") + Hd("5", "K1EEE", "C", "06/01/2021") +
+                     Hd("6", "K1EEE", "A", "06/01/2010") + Hd("7", "K1EEE", "E", "06/01/2022") +
+                     Hd("8", "K1FFF", "E", "12/31/2015") + Hd("9", "K1FFF", "C", "01/01/2016") + "\r\n" +
+                     "HD|10|||K1GGG|A|HA|01/01/2010|01/01/2020||||||||||||||||||||N|||||||||||||||||01/01/2010|"
+                     "01/01/2010||||||\r\n" +
+                     Hd("12", "K1HHH", "A", "03/03/2021") + Hd("11", "K1HHH", "A", "03/03/2021") +
+                     Hd("13", "K1III", "A", "01/02/2020") + Hd("14", "K1JJJ", "A", "01/02/2020") +
+                     Hd("123456789", "K1KKKK", "A", "01/02/2020") + Hd("15", "K1LLLLL", "A", "01/02/2020") +
+                     Hd("16", "K1-MM", "A", "01/02/2020") + Hd("1234567890", "K1NNN", "A", "01/02/2020"));
   db.Build(en, am, hd);
 
-  const struct {
-    const char* call;
-    const char* text;
-    const char* name;
-  } rows[] = {
-      {"K1AAA", "K1AAA J\xD6RG M\xDCLLER\r\nTOWN, OH 10001-0001", "J\xF6rg"},
-      {"K1BBB", "K1BBB \r\nRIVER CITY ARC, INC., 12 ELM ST\r\nTOWN, OH 45501", ""},
-      {"K1CCC", "K1CCC \r\nTOWN, OH ", ""},
-      {"K1DDD", kFccNotFound, ""},
-      {"K1EEE", "K1EEE SIX ACTIVE\r\nTOWN, OH ", "Six"},   // active before later grants
-      {"K1FFF", "K1FFF NINE NEWER\r\nTOWN, OH ", "Nine"},  // then the latest grant
-      {"K1GGG", "K1GGG ROW SHORT\r\n1 A ST\r\nTOWN, OH 45501", "Row"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.call);
-    std::string name;
-    EXPECT_EQ(db.Lookup(row.call, name), row.text);
-    EXPECT_EQ(name, row.name);
-  }
-  EXPECT_EQ(db.Licence("K1AAA"), "E|A|01/01/2030");
-  EXPECT_EQ(db.report.licences_read, 10u);
-  EXPECT_EQ(db.report.call_signs_written, 6u);
+  const std::string data =
+      "K1AAA |E|A|01/01/2030|M\xDCLLER, J\xD6RG|||TOWN|OH|10001-0001|\r\n"
+      "K1BBB ||A|01/01/2030|RIVER CITY ARC INC.|RIVER CITY ARC, INC., 12 ELM ST||TOWN|OH|45501|\r\n"
+      "K1CCC ||A|01/01/2030||||TOWN|OH||\r\n"
+      "K1EEE ||A|01/01/2030|ACTIVE, SIX|||TOWN|OH||\r\n"
+      "K1FFF ||C|01/01/2030|NEWER, NINE|||TOWN|OH||\r\n"
+      "K1GGG ||A|01/01/2020|SHORT, ROW|1 A ST||TOWN|OH|45501|\r\n"
+      "K1HHH ||A|01/01/2030|TWELVE, T|||TOWN|OH||\r\n"
+      "K1III ||A|01/01/2030|ROW, FIRST|||TOWN|OH||\r\n"
+      "K1JJJ ||A|01/01/2030|NAME, LICENSEE|5 ELM||TOWN|OH||\r\n"
+      "K1KKKK||A|01/01/2030|DOE JR, JOHN Q|||TOWN|OH|12345678|\r\n";
+  EXPECT_EQ(ReadBytes(db.out), data);
   EXPECT_EQ(db.listener.skipped,
+            "HD.dat:17 call sign longer than 6 characters\n"
+            "HD.dat:18 call sign not letters and digits\n"
+            "HD.dat:19 no unique system identifier\n"
             "EN.dat:4 more than 30 fields (a \"|\" inside a value)\n"
             "EN.dat:5 not an EN row\n"
             "HD.dat:4 no EN row (name and address) for the licence\n");
-  ASSERT_EQ(db.report.skipped.size(), 3u);
-  EXPECT_EQ(db.report.SkippedRows(), 3u);
+  EXPECT_EQ(db.report.licences_read, 15u);
+  EXPECT_EQ(db.report.call_signs_written, 10u);
+  EXPECT_EQ(db.report.SkippedRows(), 6u);
+  EXPECT_EQ(db.report.bytes_written, data.size());
 
-  // The index verb gives the builder's index, and refuses an unsorted file.
+  // The index: entry 0 names the first line and entry 2048 the last, counted from 1.
   const std::string index = ReadBytes(db.out + ".qpd");
+  ASSERT_EQ(index.size(), 20490u);
+  EXPECT_EQ(index.substr(0, 10), std::string("K1AAA \x01\0\0\0", 10));
+  const auto last = static_cast<std::uint32_t>(data.find("K1KKKK") + 1);
+  const std::string last_entry = {'K', '1', 'K', 'K', 'K', 'K', char(last & 255), char(last >> 8), '\0', '\0'};
+  EXPECT_EQ(index.substr(20480), last_entry);
+  // The index verb gives the builder's index, and refuses an unsorted file.
   fs::remove(db.out + ".qpd");
-  EXPECT_EQ(BuildFccIndex(db.out, db.files, db.listener), 6u);
+  EXPECT_EQ(BuildFccIndex(db.out, db.files, db.listener), 10u);
   EXPECT_EQ(ReadBytes(db.out + ".qpd"), index);
   const std::string unsorted = db.folder.File("UNSORTED.DAT");
-  std::ofstream(unsorted, std::ios::binary) << "K1AAA|\r\nno key\r\nK1CCC|\r\nK1BBB|\r\n";
+  WriteBytes(unsorted, "K1AAA|\r\nno key\r\nK1CCC|\r\nK1BBB|\r\n");
   try {
     BuildFccIndex(unsorted, db.files, db.listener);
     ADD_FAILURE() << "an unsorted file was indexed";
@@ -220,10 +220,9 @@ TEST(FccBuild, QuirksOfTheRealFilesAndOneLicencePerCall) {
   EXPECT_FALSE(fs::exists(unsorted + ".qpd"));
 
   // A build that fails leaves the database as it was, and no temporary file.
-  const std::string data = ReadBytes(db.out);
   EXPECT_THROW(db.Build(en, db.folder.File("missing.dat"), hd), Error);
   EXPECT_EQ(ReadBytes(db.out), data);
-  EXPECT_EQ(std::distance(fs::directory_iterator(db.folder.File("")), {}), 6);  // 3 inputs, 2 + 1 outputs
+  EXPECT_EQ(db.Files(), 6u);  // 3 inputs, 2 + 1 outputs
 }
 
 // The genuine fixture's three files, by name.
@@ -246,7 +245,7 @@ TEST(FccBuild, InputsCutShortAndAnOutputThatIsAnInputAreRefused) {
   const auto path = [&](const std::string& name) { return db.folder.File(name); };
   // Writes the inputs, `changed` holding other bytes, and builds into `out`.
   const auto build = [&](const std::string& changed, const std::string& bytes, const std::string& out) {
-    for (const auto& [name, rows] : good) std::ofstream(path(name), std::ios::binary) << (name == changed ? bytes : rows);
+    for (const auto& [name, rows] : good) WriteBytes(path(name), name == changed ? bytes : rows);
     return BuildFccDatabase(path("EN.dat"), path("AM.dat"), path("HD.dat"), out, db.files, db.listener);
   };
   build("", "", db.out);
@@ -254,6 +253,7 @@ TEST(FccBuild, InputsCutShortAndAnOutputThatIsAnInputAreRefused) {
   fs::create_symlink(path("EN.dat"), path("symlink.dat"));
   fs::create_hard_link(path("EN.dat"), path("hardlink.dat"));
   const std::string en = good.at("EN.dat");
+  // Three quarters of the 34 call signs is 25.5: 25 with a name is too few.
   const struct {
     const char* what;
     const char* file;
@@ -265,10 +265,10 @@ TEST(FccBuild, InputsCutShortAndAnOutputThatIsAnInputAreRefused) {
        "EN.dat\" ends in the middle of row 17"},
       {"HD.dat cut inside its last row", "HD.dat", good.at("HD.dat").substr(0, good.at("HD.dat").size() - 2), db.out,
        "HD.dat\" ends in the middle of row 34"},
-      {"EN.dat cut after 17 rows", "EN.dat", FirstRows(en, 17), db.out,
-       "Only 17 of the 34 call signs of \"" + path("HD.dat") + "\" have a name and address"},
-      {"AM.dat cut after 20 rows", "AM.dat", FirstRows(good.at("AM.dat"), 20), db.out,
-       "Only 20 of the 34 call signs of \"" + path("HD.dat") + "\" have an AM row"},
+      {"EN.dat cut after 25 rows", "EN.dat", FirstRows(en, 25), db.out,
+       "Only 25 of the 34 call signs of \"" + path("HD.dat") + "\" have a name and address"},
+      {"AM.dat cut after 25 rows", "AM.dat", FirstRows(good.at("AM.dat"), 25), db.out,
+       "Only 25 of the 34 call signs of \"" + path("HD.dat") + "\" have an AM row"},
       {"HD.dat cut after 17 rows", "HD.dat", FirstRows(good.at("HD.dat"), 17), db.out,
        "Only 17 of the 34 rows of \"" + path("EN.dat") + "\" belong to a licence"},
       {"EN.dat as the output", "", "", path("EN.dat"), "is the input"},
@@ -287,18 +287,22 @@ TEST(FccBuild, InputsCutShortAndAnOutputThatIsAnInputAreRefused) {
     EXPECT_EQ(ReadBytes(db.out), data);
     EXPECT_EQ(ReadBytes(db.out + ".qpd"), index);
     EXPECT_EQ(ReadBytes(path("EN.dat")), row.file == std::string("EN.dat") ? row.bytes : en);
-    EXPECT_EQ(std::distance(fs::directory_iterator(db.folder.File("")), {}), 7);  // 3 inputs, 2 links, 2 outputs
+    EXPECT_EQ(db.Files(), 7u);  // 3 inputs, 2 links, 2 outputs
   }
+  // 26 of 34 are enough.
+  EXPECT_EQ(build("EN.dat", FirstRows(en, 26), db.out).call_signs_written, 26u);
 
-  // A row cut short inside the file is skipped, not read as an older, shorter layout.
+  // A row of 26 fields, one fewer than the oldest layout, was cut short inside the file: it
+  // is skipped, not read as an older, shorter layout.
   const std::size_t row5 = FirstRows(en, 4).size(), row6 = FirstRows(en, 5).size();
-  const std::string cut = en.substr(0, row5) + FirstRows(en.substr(row5), 1).substr(0, 30) + "\n" + en.substr(row6);
+  std::size_t cut_at = row5;
+  for (int bars = 0; bars < 26; ++bars) cut_at = en.find('|', cut_at) + 1;
   db.listener.skipped.clear();
-  build("EN.dat", cut, db.out);
-  const std::string call = FCCField(en.substr(row5), 4);  // "KJ8ZJ"
+  build("EN.dat", en.substr(0, cut_at - 1) + "\n" + en.substr(row6), db.out);
+  const std::string call = Field(en.substr(row5), 4);  // "KJ8ZJ"
   EXPECT_NE(db.listener.skipped.find("EN.dat:5 fewer than 27 fields (a row cut short)\nHD.dat:"), std::string::npos)
       << db.listener.skipped;
-  EXPECT_EQ(db.Licence(call), "no line") << call;
+  EXPECT_EQ(db.Line(call), "no line") << call;
 }
 
 // The build's files, ended (as by a kill) just before their `stop`-th rename.
@@ -333,22 +337,22 @@ struct Interrupted : PosixFccFiles {
 // of the tool finishes or undoes the replacement.
 TEST(FccBuild, AnInterruptedReplacementIsReportedAndFinished) {
   std::map<std::string, std::string> week = Fixture(), before;
-  const std::string dropped = FCCField(week["HD.dat"], 4);  // KK9HIU, USI 254305: the week's new call
+  const std::string dropped = Field(week["HD.dat"], 4);  // KK9HIU, USI 254305: the week's new call
   for (const auto& [name, rows] : week) {
     std::istringstream in(rows);
     for (std::string row; std::getline(in, row);) {
-      if (FCCField(row, 1) != "254305") before[name] += row + "\n";
+      if (Field(row, 1) != "254305") before[name] += row + "\n";
     }
   }
   std::vector<std::string> calls;
   std::istringstream hd(week["HD.dat"]);
-  for (std::string row; std::getline(hd, row);) calls.push_back(FCCField(row, 4));
+  for (std::string row; std::getline(hd, row);) calls.push_back(Field(row, 4));
   for (const int stop : {1, 2, 3}) {
     SCOPED_TRACE("killed before rename " + std::to_string(stop));
     Built db;
     for (const auto& [name, rows] : week) {
-      std::ofstream(db.folder.File(name), std::ios::binary) << rows;
-      std::ofstream(db.folder.File(name + ".old"), std::ios::binary) << before[name];
+      WriteBytes(db.folder.File(name), rows);
+      WriteBytes(db.folder.File(name + ".old"), before[name]);
     }
     const auto in = [&](const char* name) { return db.folder.File(name); };
     db.Build(in("EN.dat.old"), in("AM.dat.old"), in("HD.dat.old"));
@@ -370,7 +374,7 @@ TEST(FccBuild, AnInterruptedReplacementIsReportedAndFinished) {
     for (const std::string& call : calls) {
       EXPECT_EQ(FCCFind(call, db.out, db.files).outcome == FCCOutcome::kFound, new_data || call != dropped) << call;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(db.folder.File("")), {}), 8);  // 6 inputs, 2 outputs
+    EXPECT_EQ(db.Files(), 8u);  // 6 inputs, 2 outputs
   }
 }
 

@@ -1,5 +1,7 @@
 // The XML-RPC channel against a scripted fldigi: what each failure does to the call in
-// flight, to the calls behind it and to the status text, polled tick by tick.
+// flight, to the calls behind it and to the status text, polled tick by tick. (Answers in
+// order on one kept-alive connection: the check against the real fldigi; answers in any
+// pieces: the fuzz target.)
 #include "station/rpc_channel.h"
 
 #include <gtest/gtest.h>
@@ -82,10 +84,11 @@ class RpcChannelTest : public ::testing::Test {
   FakeFldigi fldigi;
   RpcChannel channel{fldigi, {}};
   std::vector<RpcResult> results;
+  std::vector<std::string> status_seen;  // the status when each call completed
   std::int64_t now = 0;
 
   void Call(const std::string& method) {
-    channel.Call(method, {}, [this](const RpcResult& r) { results.push_back(r); });
+    channel.Call(method, {}, [this](const RpcResult& r) { results.push_back(r), status_seen.push_back(channel.status()); });
   }
   // Polls every 25 ms until `ms` have passed.
   void Ticks(std::int64_t ms) {
@@ -105,20 +108,6 @@ class RpcChannelTest : public ::testing::Test {
 
 using Strings = std::vector<std::string>;
 
-TEST_F(RpcChannelTest, KeepsOneConnectionAndAnswersInOrder) {
-  fldigi.answers = {Answer("4.1.23"), Answer("<i4>1000</i4>"), Answer("RX")};
-  fldigi.chunk = 7;  // answers arrive in pieces
-  Call("fldigi.version");
-  Call("modem.get_carrier");
-  Call("main.get_trx_state");
-  Ticks(25);
-  EXPECT_EQ(Outcomes(), (Strings{"fldigi.version string \"4.1.23\"", "modem.get_carrier int 1000",
-                                 "main.get_trx_state string \"RX\""}));
-  EXPECT_EQ(fldigi.events, (Strings{"connect 127.0.0.1:7362", "call fldigi.version", "call modem.get_carrier",
-                                    "call main.get_trx_state"}));
-  EXPECT_EQ(channel.status(), "");
-}
-
 TEST_F(RpcChannelTest, RefusedConnectionsFailEveryCallAndAreRetriedLessOften) {
   fldigi.connect = NetResult::Failed(111, "Connection refused");
   Call("main.tx");
@@ -127,6 +116,7 @@ TEST_F(RpcChannelTest, RefusedConnectionsFailEveryCallAndAreRetriedLessOften) {
   EXPECT_EQ(Outcomes(), (Strings{"main.tx failed unsent", "text.add_tx failed unsent"}));
   EXPECT_EQ(channel.status(), "fldigi not answering at 127.0.0.1:7362: Connection refused (error 111)");
   EXPECT_EQ(results[0].error, channel.status());
+  EXPECT_EQ(status_seen[1], channel.status());
   // A call every tick: connections are tried 0.5, 1, 2, 4, 8 and 8 s after each failure.
   std::vector<std::int64_t> tries;
   for (std::size_t seen = fldigi.events.size(); now < 32000;) {
@@ -142,7 +132,7 @@ TEST_F(RpcChannelTest, RefusedConnectionsFailEveryCallAndAreRetriedLessOften) {
   Call("main.get_trx_state");
   Ticks(25);
   EXPECT_EQ(Outcomes().back(), "main.get_trx_state string \"RX\"");
-  EXPECT_EQ(channel.status(), "");
+  EXPECT_EQ(status_seen.back(), "") << "cleared before the answer is handed on";
 }
 
 TEST_F(RpcChannelTest, ConnectThatNeverCompletesTimesOutAndIsTriedAgainLater) {
@@ -170,7 +160,7 @@ TEST_F(RpcChannelTest, ConnectThatNeverCompletesTimesOutAndIsTriedAgainLater) {
 // connection.
 TEST_F(RpcChannelTest, SlowAnswerIsWaitedForHungFldigiIsLeft) {
   Call("modem.set_by_name");
-  Ticks(1400);
+  Ticks(1475);  // in flight since 25 ms: the answer comes 1475 ms later
   EXPECT_TRUE(results.empty());
   fldigi.inbox = Answer("BPSK31");
   Ticks(25);
@@ -210,10 +200,6 @@ TEST_F(RpcChannelTest, BadAnswersFailTheirCallOnly) {
        "fldigi answered m badly: malformed XML-RPC answer: int \"x\""},
       {"HTTP error", Http("no", "500 Internal Server Error"), false, "m failed after sending",
        "fldigi answered m with HTTP 500 Internal Server Error"},
-      {"megabytes", "HTTP/1.1 200 OK\r\nContent-Length: 5000000\r\n\r\n" + std::string(100000, 'a'), false,
-       "m failed after sending", "a body of 5000000 bytes"},
-      {"megabytes to the close", "HTTP/1.0 200 OK\r\n\r\n" + std::string(3 << 20, 'a'), false,
-       "m failed after sending", "a body of more than 1048576 bytes"},
       {"closed mid-answer", Answer("4.1.23").substr(0, 90), true, "m failed after sending",
        "closed after 4 of 116 body bytes"},
   };
