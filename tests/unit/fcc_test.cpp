@@ -170,7 +170,9 @@ TEST(FccLookup, BuiltIndexReachesEveryCallAndOnlyThose) {
     // Keys below, between and above the calls.
     for (const std::string& probe : {std::string("!"), sorted.front().substr(0, 5) + "!", sorted[n / 2].substr(0, 5) + "!",
                                      sorted.back().substr(0, 5) + "\xFF", std::string("\xFF\xFF")}) {
-      if (!keys.count(Padded(probe))) EXPECT_FALSE(db.Found(probe)) << probe;
+      if (!keys.count(Padded(probe))) {
+        EXPECT_FALSE(db.Found(probe)) << probe;
+      }
     }
   }
 }
