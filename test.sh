@@ -66,20 +66,6 @@ else
   unit_failed=$((unit_failed + 1)); echo "  FAIL  no Node.js or no adif-parser-ts"
 fi
 
-log "interoperability: the XML-RPC channel against the real fldigi"
-if fldigi_env=$("$ROOT/scripts/fldigi.sh" start null 2>"$BUILD/fldigi-start.log"); then
-  fldigi_dir=$(sed -n 's/^FLDIGI_DIR=//p' <<<"$fldigi_env")
-  fldigi_port=$(sed -n 's/^FLDIGI_PORT=//p' <<<"$fldigi_env")
-  if timeout -k 5 120 "$BUILD/native/fldigi_check" "$fldigi_port" >"$BUILD/fldigi_check.log" 2>&1; then
-    unit_passed=$((unit_passed + 1)); echo "  pass  fldigi XML-RPC ($(tail -1 "$BUILD/fldigi_check.log"))"
-  else
-    unit_failed=$((unit_failed + 1)); echo "  FAIL  fldigi XML-RPC"; sed 's/^/        /' "$BUILD/fldigi_check.log"
-  fi
-  "$ROOT/scripts/fldigi.sh" stop "$fldigi_dir"
-else
-  unit_failed=$((unit_failed + 1)); echo "  FAIL  fldigi did not start"; sed 's/^/        /' "$BUILD/fldigi-start.log"
-fi
-
 # Each fuzz target for a bounded time (tests/fuzz/run.sh 600 runs them longer by hand).
 log "fuzz targets"
 "$ROOT/tests/fuzz/run.sh" "${QSOPAD_FUZZ_SECONDS:-20}" 2>&1 | tee "$BUILD/fuzz.log"
