@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "station/net_posix.h"
+#include "support/net_posix.h"
 #include "station/rpc_channel.h"
 
 using namespace qsopad;

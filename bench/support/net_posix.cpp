@@ -1,4 +1,4 @@
-#include "station/net_posix.h"
+#include "support/net_posix.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
