@@ -139,10 +139,16 @@ bool Form1::PreTranslate(MSG& msg) {
     model_->OnButtonClick(button);
     return true;
   }
+  if ((msg.message == WM_SYSKEYUP || msg.message == WM_KEYUP) && msg.wParam == VK_MENU && alt_used_) {
+    alt_used_ = false;
+    return true;
+  }
   if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+  if (msg.wParam == VK_MENU) alt_used_ = false;
   // A shortcut of a visible, enabled menu item runs the item and goes no further.
   if (const std::optional<int> command = FindShortcut(msg)) {
     if (CommandAvailable(*command)) {
+      alt_used_ = AltHeld(msg);
       OnCommand(*command, 1, nullptr);
       return true;
     }
