@@ -21,7 +21,6 @@
 #include "adif/adif.h"
 #include "common/error.h"
 #include "driver.h"
-#include "e2e.h"
 #include "options/memory_store_file.h"
 #include "options/settings_catalogue.h"
 #include "options/settings_store.h"
