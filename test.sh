@@ -50,9 +50,10 @@ log "interoperability: our ADIF files read by a reader we did not write"
 if ensure_node "$BUILD/interop"; then
   mkdir -p "$BUILD/interop/out"
   if "$BUILD/native/adif_writer" "$BUILD/interop/out"; then
-    for f in mixed many; do
+    for f in mixed:latin1 many:latin1 utf8:utf8; do
+      enc=${f#*:}; f=${f%:*}
       if NODE_PATH="$BUILD/interop/node_modules" node "$ROOT/tests/interop/check_adif.js" \
-           "$BUILD/interop/out/$f.adi" "$BUILD/interop/out/$f.json"; then
+           "$BUILD/interop/out/$f.adi" "$BUILD/interop/out/$f.json" "$enc"; then
         unit_passed=$((unit_passed + 1))
       else
         unit_failed=$((unit_failed + 1)); echo "  FAIL  ADIF interoperability: $f.adi"

@@ -29,6 +29,21 @@ class PosixLogFile : public LogFile {
     if (::fstat(fd_, &st) != 0) Fail("cannot read the file's length", errno);
     return static_cast<std::uint64_t>(st.st_size);
   }
+  std::string ReadAt(std::uint64_t offset, std::size_t count) override {
+    std::string out(count, '\0');
+    std::size_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::pread(fd_, out.data() + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        Fail("cannot read", errno);
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    out.resize(done);
+    return out;
+  }
   void Append(const std::string& bytes) override {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -63,7 +78,7 @@ bool PosixLogFiles::CanRead(const std::string& path) {
 }
 
 std::unique_ptr<LogFile> PosixLogFiles::OpenForAppend(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) Fail("cannot open for appending", errno);
   return std::make_unique<PosixLogFile>(fd);
 }

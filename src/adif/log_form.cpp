@@ -1,5 +1,6 @@
 #include "adif/log_form.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 
@@ -10,14 +11,40 @@ namespace qsopad {
 
 LogFormModel::LogFormModel(AdifTable& table, MacroContext& context, LogView& view,
                            LogPartner& partner, LogFiles& files)
-    : table_(table), context_(context), view_(view), partner_(partner), files_(files) {}
+    : table_(table), context_(context), view_(view), partner_(partner), files_(files),
+      layout_(table.layout) {}
 
 std::string LogFormModel::ValueOf(int index) const {
   const AdifField& f = table_[index];
   return f.Data.empty() ? f.Val : f.Data;
 }
 
+void LogFormModel::Remember() {
+  held_.clear();
+  const int shown = selected_ >= 0 ? entries_[static_cast<std::size_t>(selected_)] : -1;
+  for (int i = 0; i <= table_.fieldcount; ++i) {
+    const AdifField& f = table_[i];
+    if (!f.Data.empty() || i == shown) held_.push_back({i, f.Tag, f.Data});
+  }
+  layout_ = table_.layout;
+}
+
+void LogFormModel::FollowTable() {
+  if (layout_ == table_.layout) return;
+  const int shown = selected_ >= 0 ? entries_[static_cast<std::size_t>(selected_)] : -1;
+  for (const Held& h : held_) {
+    if (h.index > table_.fieldcount || table_[h.index].Tag != h.tag) continue;
+    table_[h.index].Data = h.index == shown ? view_.EditText() : h.data;
+  }
+  layout_ = table_.layout;
+  ListFields();
+  const auto at = std::find(entries_.begin(), entries_.end(), shown);
+  if (!entries_.empty()) Select(at == entries_.end() ? 0 : static_cast<int>(at - entries_.begin()));
+  Remember();
+}
+
 void LogFormModel::Refresh() {
+  FollowTable();
   entries_.clear();
   selected_ = -1;
   view_.SetListEntries({});
@@ -34,6 +61,13 @@ void LogFormModel::Refresh() {
     table_[4].Data = XTime(context_, "HhNn", false);
   } catch (const Error&) {
   }
+  ListFields();
+  if (!entries_.empty()) Select(0);
+  Remember();
+}
+
+void LogFormModel::ListFields() {
+  entries_.clear();
   std::vector<std::string> tags;
   for (int i = 0; i <= table_.fieldcount; ++i) {
     if (!table_[i].En) continue;
@@ -42,10 +76,20 @@ void LogFormModel::Refresh() {
   }
   view_.SetListEntries(tags);
   curfield = 0;
-  if (!entries_.empty()) Select(0);
+  selected_ = -1;
 }
 
 void LogFormModel::Select(int position) {
+  if (layout_ != table_.layout) {
+    // `position` is a place in the list as it was: the same field in the list that follows.
+    const int wanted = position >= 0 && position < static_cast<int>(entries_.size())
+                           ? entries_[static_cast<std::size_t>(position)]
+                           : -1;
+    FollowTable();
+    const auto at = std::find(entries_.begin(), entries_.end(), wanted);
+    if (at == entries_.end()) return;
+    position = static_cast<int>(at - entries_.begin());
+  }
   if (position < 0 || position >= static_cast<int>(entries_.size())) return;
   if (curfield != 0 && curfield <= static_cast<int>(entries_.size()))
     table_[entries_[static_cast<std::size_t>(curfield - 1)]].Data = view_.EditText();
@@ -55,6 +99,7 @@ void LogFormModel::Select(int position) {
   view_.SetEditText(ValueOf(entries_[static_cast<std::size_t>(position)]));
   RebuildPreview();
   view_.FocusEditSelectAll();
+  Remember();
 }
 
 void LogFormModel::RebuildPreview() {
@@ -75,9 +120,14 @@ void LogFormModel::PreviewClick(double y_twips, int first_visible_line, double f
 void LogFormModel::InsertTime() { view_.SetEditText(XTime(context_, "HhNn", false)); }
 
 void LogFormModel::Ok() {
+  FollowTable();
   if (selected_ >= 0) Select(selected_);
   const LogWriteResult result = WriteAdifRecord(table_, context_.Store(), files_);
-  if (result.outcome == LogWriteResult::kFailed) view_.ShowMessage(LogFileErrorText(result));
+  if (result.outcome == LogWriteResult::kFailed) {
+    view_.ShowMessage(LogFileErrorText(result));
+  } else if (const std::string told = LeftOutTagsText(result, table_); !told.empty()) {
+    view_.ShowMessage(told);
+  }
   view_.Close();
 }
 

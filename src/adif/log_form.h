@@ -58,7 +58,8 @@ class LogFormModel {
   void PreviewClick(double y_twips, int first_visible_line, double font_points);
   // "Insert &Time": the GMT time in the edit box, committed only with the next selection.
   void InsertTime();
-  // Commits, appends the record, closes (also when the file could not be written).
+  // Commits, appends the record, closes (also when the file could not be written). Tags
+  // left out of the record because they are not field names are named once per run.
   void Ok();
   void Cancel();
 
@@ -70,6 +71,14 @@ class LogFormModel {
  private:
   std::string ValueOf(int index) const;
   void RebuildPreview();
+  // The options dialog may rebuild the table ("Reset All", a field added) while the window
+  // is open: the list then follows the new table, and each field that is still there under
+  // the same tag keeps this contact's value, the edit box's text included.
+  void FollowTable();
+  // What FollowTable needs from before such a change.
+  void Remember();
+  // The enabled fields into the list, none selected.
+  void ListFields();
 
   AdifTable& table_;
   MacroContext& context_;
@@ -78,6 +87,12 @@ class LogFormModel {
   LogFiles& files_;
   std::vector<int> entries_;
   int selected_ = -1;
+  struct Held {
+    int index;
+    std::string tag, data;
+  };
+  std::vector<Held> held_;  // the fields with a value, as Remember last saw them
+  int layout_ = 0;          // the table's layout then
 };
 
 // The preview line under a press: round(y / (points * 20) - 1 + first), halves to even.

@@ -1,5 +1,7 @@
 #include "adif/logging_page.h"
 
+#include <iterator>
+
 #include "common/error.h"
 #include "options/settings_catalogue.h"
 #include "options/settings_store.h"
@@ -31,12 +33,26 @@ void LoggingPageModel::OnAdifEnabledClick(bool checked) {
   view_.SetControlsEnabled(checked);
 }
 
-void LoggingPageModel::Select(int position) {
-  if (position < 0 || position >= entries_) return;
+std::string TagRefusedText(const std::string& tag) {
+  return "\"" + tag + "\" is not an ADIF field name.\r\n\r\nAn ADIF tag is letters, digits and \"_\" "
+         "only, for example QSL_VIA or MY_GRIDSQUARE: other programs cannot read a log with "
+         "anything else in a tag. Nothing was changed.";
+}
+
+bool LoggingPageModel::Select(int position) {
+  if (position < 0 || position >= entries_) return false;
   if (curfield != 0) {
+    const bool enabled = view_.FieldEnabled();
+    std::string tag = view_.Tag();
+    // A field switched off may keep an empty tag: a new custom field before it is named.
+    if (!IsAdifFieldName(tag) && (enabled || !tag.empty())) {
+      view_.ShowMessage(TagRefusedText(tag));
+      view_.SelectListEntry(curfield - 1);
+      return false;
+    }
     AdifField& f = table_[curfield - 1];
-    f.En = view_.FieldEnabled();
-    f.Tag = view_.Tag();
+    f.En = enabled;
+    f.Tag = std::move(tag);
     f.Val = view_.Content();
   }
   // Entry n shows field n: the list is the table in order.
@@ -45,6 +61,7 @@ void LoggingPageModel::Select(int position) {
   view_.SelectListEntry(position);
   const AdifField& f = table_[position];
   view_.ShowField(f.En, f.Tag, f.Val);
+  return true;
 }
 
 void LoggingPageModel::AddCustom() {
@@ -65,11 +82,20 @@ void LoggingPageModel::ResetAll() {
   Fill();
 }
 
-void LoggingPageModel::CommitAndStore(bool adif_enabled, const std::string& file) {
-  if (selected_ >= 0) Select(selected_);
-  WriteText(store_, keys::kAdifEn, adif_enabled ? "1" : "0");
-  WriteText(store_, keys::kAdifFile, file);
-  table_.SaveAdifFields(store_);
+bool LoggingPageModel::CommitShown() { return selected_ < 0 || Select(selected_); }
+
+bool LoggingPageModel::CommitAndStore(bool adif_enabled, const std::string& file) {
+  if (!CommitShown()) return false;
+  const auto write = [](const SettingKey& key, std::string value) {
+    return SettingWrite{std::string(key.section), std::string(key.WriteName()), std::move(value)};
+  };
+  std::vector<SettingWrite> writes = {write(keys::kAdifEn, adif_enabled ? "1" : "0"),
+                                      write(keys::kAdifFile, file)};
+  std::vector<SettingWrite> fields = table_.FieldWrites();
+  writes.insert(writes.end(), std::make_move_iterator(fields.begin()),
+                std::make_move_iterator(fields.end()));
+  store_.WriteSettings(writes);
+  return true;
 }
 
 }  // namespace qsopad

@@ -31,10 +31,15 @@ class LoggingPageView {
   virtual void ShowField(bool enabled, const std::string& tag, const std::string& content) = 0;
   // A message box with OK and Cancel; true for OK.
   virtual bool Confirm(const std::string& text) = 0;
+  // A message box with an OK button; waits for the operator.
+  virtual void ShowMessage(const std::string& text) = 0;
 };
 
 inline constexpr char kResetAllText[] =
     "Warning: This will reset all fields to defaults and clear custom fields";
+
+// Why the Logging page refused `tag`.
+std::string TagRefusedText(const std::string& tag);
 
 class LoggingPageModel {
  public:
@@ -46,14 +51,20 @@ class LoggingPageModel {
   // "&Enable ADIF" clicked: stored at once.
   void OnAdifEnabledClick(bool checked);
   // A list position selected: the boxes go into the field shown so far, then show it.
-  void Select(int position);
+  // A tag that is not an ADIF field name is refused: the operator is told, nothing is
+  // committed and the list goes back to that field; false then.
+  bool Select(int position);
   // "Add Custom": a new entry at the end of the list, the new count stored at once.
   void AddCustom();
   // "Reset All", after the operator's OK: the whole "ADIF" section goes and the table
   // is built again from the built-in fields.
   void ResetAll();
-  // Apply: the boxes into the field shown, then "En", "File" and every field stored.
-  void CommitAndStore(bool adif_enabled, const std::string& file);
+  // The boxes into the field shown, as the first step of Apply: false (nothing committed)
+  // when Select refuses its tag, and Apply then stores nothing.
+  bool CommitShown();
+  // Apply: the boxes into the field shown, then "En", "File" and every field stored, in
+  // one write of the settings file. False, storing nothing, when the tag is refused.
+  bool CommitAndStore(bool adif_enabled, const std::string& file);
 
   // 1 + the table index shown in the boxes; 0 when none.
   int curfield = 0;

@@ -1,5 +1,7 @@
 #include "app/layout.h"
 
+#include <string>
+
 namespace qsopad {
 
 LayoutResult ComputeLayout(const LayoutInput& in) {
@@ -24,6 +26,23 @@ LayoutResult ComputeLayout(const LayoutInput& in) {
     out.buttons[5].left = (9 * w3 + 1) / 2;
   }
   return out;
+}
+
+int AccessKeyButton(const std::array<std::string, 6>& captions, char letter) {
+  const auto upper = [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  };
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    const std::string& caption = captions[i];
+    // "&&" is a literal ampersand, not an access key.
+    for (std::size_t amp = caption.find('&'); amp != std::string::npos && amp + 1 < caption.size();
+         amp = caption.find('&', amp + 2)) {
+      if (caption[amp + 1] == '&') continue;
+      if (upper(caption[amp + 1]) == upper(letter)) return static_cast<int>(i) + 1;
+      break;
+    }
+  }
+  return 0;
 }
 
 }  // namespace qsopad

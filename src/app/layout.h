@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 namespace qsopad {
 
@@ -34,5 +35,10 @@ struct LayoutResult {
 };
 
 LayoutResult ComputeLayout(const LayoutInput& in);
+
+// Alt and a letter clicks the button whose caption has that access key ("&Send": S), as
+// in a dialog. `captions` are Command1..Command6's, "" for a hidden or disabled button.
+// Returns the button 1..6, or 0 when no caption has the key.
+int AccessKeyButton(const std::array<std::string, 6>& captions, char letter);
 
 }  // namespace qsopad

@@ -63,20 +63,6 @@ std::string UnexpectedErrorText(const std::string& procedure, const std::string&
   return "Unexpected error. Please report the following:\r\n" + procedure + ": " + description;
 }
 
-std::array<std::string, kMacroCount> BuildDefMacros() {
-  std::array<std::string, kMacroCount> m{};
-  m[10] = " ^3 de ^2 ";
-  m[11] = "^2 ";
-  m[12] = "^3 ";
-  m[13] = "^4 ";
-  m[14] = "^5 ";
-  m[15] = "^6";
-  m[16] = "^? ";
-  m[17] = "";
-  m[18] = "^9";
-  m[19] = "^\\";
-  return m;
-}
 
 std::string DecodeRecordText(const void* data, std::size_t size) {
   if (data == nullptr || size == 0) return {};
@@ -86,22 +72,7 @@ std::string DecodeRecordText(const void* data, std::size_t size) {
   return std::string(bytes, nul ? static_cast<const char*>(nul) - bytes : n);
 }
 
-double LocalSeconds(const LocalTime& t) {
-  using namespace std::chrono;
-  const sys_days day = year{t.year} / month{static_cast<unsigned>(t.month)} /
-                       std::chrono::day{static_cast<unsigned>(t.day)};
-  return static_cast<double>(day.time_since_epoch().count()) * 86400.0 + t.hour * 3600.0 +
-         t.minute * 60.0 + t.second;
-}
 
-std::string FormatElapsed(double seconds) {
-  long s = static_cast<long>(std::floor(seconds));
-  s %= 86400;
-  if (s < 0) s += 86400;
-  char text[16];
-  std::snprintf(text, sizeof text, " %02ld:%02ld:%02ld ", s / 3600, s / 60 % 60, s % 60);
-  return text;
-}
 
 MainForm::MainForm(SettingsStore& store, WindowSystem& windows, MainView& view,
                    ErrorReporter& reporter, Desktop& desktop, MacroPalette& palette,
@@ -112,10 +83,8 @@ MainForm::MainForm(SettingsStore& store, WindowSystem& windows, MainView& view,
       reporter_(reporter),
       desktop_(desktop),
       palette_(palette),
-      stations_(stations),
       sender_(windows),
-      station_identity_(StationIdentity(store)),
-      station_(stations.Make(ReadStationKind(store), *this, sender_)) {}
+      station_(stations, store, *this, sender_) {}
 
 // ---- Start-up and shutdown ----
 
@@ -652,22 +621,6 @@ void MainForm::OnPskCommand(PskCommand command, int key) {
   }
 }
 
-int AccessKeyButton(const std::array<std::string, 6>& captions, char letter) {
-  const auto upper = [](char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  };
-  for (std::size_t i = 0; i < captions.size(); ++i) {
-    const std::string& caption = captions[i];
-    // "&&" is a literal ampersand, not an access key.
-    for (std::size_t amp = caption.find('&'); amp != std::string::npos && amp + 1 < caption.size();
-         amp = caption.find('&', amp + 2)) {
-      if (caption[amp + 1] == '&') continue;
-      if (upper(caption[amp + 1]) == upper(letter)) return static_cast<int>(i) + 1;
-      break;
-    }
-  }
-  return 0;
-}
 
 void MainForm::OnButtonClick(int button) {
   switch (button) {
@@ -758,7 +711,12 @@ void MainForm::ReapplyOptions() {
     Zeros(caption);
     view_.SetButtonCaption(3, caption);
     ShowPskMenus();
-    if (StationIdentity(store_) != station_identity_) SwitchStation();
+    if (station_.Follow()) {
+      // What is queued waits for the operator's next Send.
+      txmode = 0;
+      keyed_ = false;
+      AttachStation();
+    }
   });
   try {
     palette_.InitList();
@@ -794,18 +752,6 @@ void MainForm::AttachStation() {
     const bool offered = station_->Offers(static_cast<StationKey>(key), &why);
     view_.SetStationKey(key, offered, why);
   }
-}
-
-void MainForm::SwitchStation() {
-  // The station chosen before lets go of a transmitter it keyed; what is queued waits for
-  // the operator's next Send.
-  Step([&] { station_->Leave(); });
-  txmode = 0;
-  keyed_ = false;
-  station_identity_ = StationIdentity(store_);
-  station_.reset();
-  station_ = stations_.Make(ReadStationKind(store_), *this, sender_);
-  AttachStation();
 }
 
 void MainForm::PressStationKey(int key) {

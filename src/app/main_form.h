@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "adif/adif.h"
+#include "app/layout.h"
 #include "app/main_view.h"
 #include "link/guarded_sender.h"
 #include "link/window_system.h"
@@ -22,11 +23,8 @@ namespace qsopad {
 
 class SettingsStore;
 
-inline constexpr int kMacroCount = 20;
 inline constexpr unsigned char kSlashedZero = 216;
 
-// Built-in texts of the twenty function-key macros: 0..9 Shift+F1..F10, 10..19 F1..F10.
-std::array<std::string, kMacroCount> BuildDefMacros();
 
 // Modifier bits of a key as the key rules see them.
 inline constexpr int kShiftBit = 1, kCtrlBit = 2, kAltBit = 4;
@@ -205,8 +203,6 @@ class MainForm : public StationHost, public MacroContext {
   void PressStationKey(int key);
   // Attaches and tells the menus which of the eight keys the station offers.
   void AttachStation();
-  // The options now choose another station, or fldigi at another address.
-  void SwitchStation();
   // The "&PSK31" menu the key map asks for ("Retro").
   void ShowPskMenus();
   void RefreshStatus(double now);
@@ -217,11 +213,9 @@ class MainForm : public StationHost, public MacroContext {
   ErrorReporter& reporter_;
   Desktop& desktop_;
   MacroPalette& palette_;
-  StationFactory& stations_;
   // One sender for every message to another program, the station's included.
   GuardedSender sender_;
-  std::string station_identity_;
-  std::unique_ptr<Station> station_;
+  ChosenStation station_;
   // Whether the station's transmitter was keyed for the transmission commanded now.
   bool keyed_ = false;
   bool attached_ = false;
@@ -230,14 +224,6 @@ class MainForm : public StationHost, public MacroContext {
   bool unloaded_ = false;
 };
 
-// Alt and a letter clicks the button whose caption has that access key ("&Send": S), as
-// in a dialog. `captions` are Command1..Command6's, "" for a hidden or disabled button.
-// Returns the button 1..6, or 0 when no caption has the key.
-int AccessKeyButton(const std::array<std::string, 6>& captions, char letter);
 
-// Seconds since 1 Jan 1970 of a local date and time (for differences only).
-double LocalSeconds(const LocalTime& t);
-// " Hh:Nn:ss " of an elapsed time, hours counted within one day.
-std::string FormatElapsed(double seconds);
 
 }  // namespace qsopad

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "common/error.h"
@@ -257,6 +258,38 @@ std::string XTime(MacroContext& context, std::string_view fmt, bool zf) {
     context.Zeros(out);
   }
   return out;
+}
+
+std::array<std::string, kMacroCount> BuildDefMacros() {
+  std::array<std::string, kMacroCount> m{};
+  m[10] = " ^3 de ^2 ";
+  m[11] = "^2 ";
+  m[12] = "^3 ";
+  m[13] = "^4 ";
+  m[14] = "^5 ";
+  m[15] = "^6";
+  m[16] = "^? ";
+  m[17] = "";
+  m[18] = "^9";
+  m[19] = "^\\";
+  return m;
+}
+
+double LocalSeconds(const LocalTime& t) {
+  using namespace std::chrono;
+  const sys_days day = year{t.year} / month{static_cast<unsigned>(t.month)} /
+                       std::chrono::day{static_cast<unsigned>(t.day)};
+  return static_cast<double>(day.time_since_epoch().count()) * 86400.0 + t.hour * 3600.0 +
+         t.minute * 60.0 + t.second;
+}
+
+std::string FormatElapsed(double seconds) {
+  long s = static_cast<long>(std::floor(seconds));
+  s %= 86400;
+  if (s < 0) s += 86400;
+  char text[16];
+  std::snprintf(text, sizeof text, " %02ld:%02ld:%02ld ", s / 3600, s / 60 % 60, s % 60);
+  return text;
 }
 
 }  // namespace qsopad

@@ -3,6 +3,7 @@
 // of the main window goes through MacroContext.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -98,5 +99,14 @@ struct MacroCode {
 };
 // Rows in display order.
 const MacroCode* MacroCodes(std::size_t& count);
+
+inline constexpr int kMacroCount = 20;
+// Built-in texts of the twenty function-key macros: 0..9 Shift+F1..F10, 10..19 F1..F10.
+std::array<std::string, kMacroCount> BuildDefMacros();
+
+// Seconds since 1 Jan 1970 of a local date and time (for differences only).
+double LocalSeconds(const LocalTime& t);
+// " Hh:Nn:ss " of an elapsed time, hours counted within one day.
+std::string FormatElapsed(double seconds);
 
 }  // namespace qsopad

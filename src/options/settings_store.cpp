@@ -257,6 +257,17 @@ struct Change {
   std::vector<SettingWrite> writes;  // set in order; empty for a deletion
   std::string deleted;               // the section to remove when `writes` is empty
 
+  // Whether the model is not yet what the change asks for.
+  bool Changes(const Model& model) const {
+    if (writes.empty()) return model.Find(deleted) != nullptr;
+    for (const SettingWrite& w : writes) {
+      const Section* s = model.Find(w.section);
+      const std::string* old = s ? s->Find(w.key) : nullptr;
+      if (!old || *old != w.value) return true;
+    }
+    return false;
+  }
+
   // False when the model already was what the change asks for.
   bool ApplyTo(Model& model) const {
     if (writes.empty()) return model.Erase(deleted);
@@ -299,8 +310,10 @@ struct SettingsStore::Impl {
     {
       const auto lock = file->LockExclusive();
       if (file->CurrentStamp() != seen) Load();
+      // A write of what is stored already costs no copy of the model and no file write.
+      if (!change.Changes(model)) return;
       Model next = model;
-      if (!change.ApplyTo(next)) return;
+      change.ApplyTo(next);
       try {
         file->ReplaceAll(Serialise(next));
         unsaved.clear();

@@ -17,6 +17,27 @@ std::string StationIdentity(const SettingsStore& store) {
   return "fldigi " + ReadText(store, keys::kFldigiAddress) + ":" + ReadText(store, keys::kFldigiPort);
 }
 
+ChosenStation::ChosenStation(StationFactory& factory, SettingsStore& store, StationHost& host,
+                             GuardedSender& sender)
+    : factory_(factory),
+      store_(store),
+      host_(host),
+      sender_(sender),
+      identity_(StationIdentity(store)),
+      station_(factory.Make(ReadStationKind(store), host, sender)) {}
+
+bool ChosenStation::Follow() {
+  if (StationIdentity(store_) == identity_) return false;
+  try {
+    station_->Leave();
+  } catch (const Error&) {
+  }
+  identity_ = StationIdentity(store_);
+  station_.reset();
+  station_ = factory_.Make(ReadStationKind(store_), host_, sender_);
+  return true;
+}
+
 void SaveMainPlacement(SettingsStore& store, LinkHost& host) {
   try {
     const std::optional<LinkHost::Placement> placement = host.NormalPlacementTwips();

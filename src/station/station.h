@@ -134,6 +134,27 @@ class StationFactory {
                                         GuardedSender& sender) = 0;
 };
 
+// The station the settings choose, made anew when they come to choose another.
+class ChosenStation {
+ public:
+  ChosenStation(StationFactory& factory, SettingsStore& store, StationHost& host,
+                GuardedSender& sender);
+  Station* operator->() const { return station_.get(); }
+  Station& operator*() const { return *station_; }
+  // After the settings changed: true when they choose another station (or fldigi at another
+  // address), which is then made, not yet attached; the one before has let go of a
+  // transmitter it keyed.
+  bool Follow();
+
+ private:
+  StationFactory& factory_;
+  SettingsStore& store_;
+  StationHost& host_;
+  GuardedSender& sender_;
+  std::string identity_;
+  std::unique_ptr<Station> station_;
+};
+
 // The main window's placement, written to "Win" whatever nopossave says (failing writes
 // skipped): the first half of "Save &Window Setup" at any station.
 void SaveMainPlacement(SettingsStore& store, LinkHost& host);

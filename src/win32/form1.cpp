@@ -29,9 +29,6 @@ constexpr wchar_t kSupportMail[] = L"mailto:zx0dev@qsopad.org?subject=QSOPAD";
 
 // Buttons measure 1095 x 375 twips; the typing area 6615 x 4575.
 constexpr long kButtonWidthTwips = 1095, kButtonHeightTwips = 375;
-// Status panel widths in HIMETRIC (1/100 mm); the last one springs, with a minimum.
-constexpr int kPanelHimetric[] = {2540, 1270, 1270, 847, 1693, 4842};
-constexpr int kEtMinimumHimetric = 2540;
 // Position of the "&PSK31" menus in the menu bar.
 constexpr int kPskMenuPosition = 3;
 
@@ -48,16 +45,11 @@ constexpr ButtonDef kButtons[6] = {
     {IDC_COMMAND5, L"Time/&Date", L"Send the current time/date"},
     {IDC_COMMAND6, L"S/&N ", L"Send current serial number"},
 };
-constexpr const wchar_t* kPanelTips[6] = {L"Current Time",   L"QSO Callsign",
-                                          L"QSO Name",       L"Transmit Mode",
-                                          L"BPSK/QPSK Indicator", L"Elapsed Time"};
 
 }  // namespace
 
 namespace {
-constexpr int kXmitPanel = static_cast<int>(MainView::Panel::kXmit);
 constexpr int kPskPanel = static_cast<int>(MainView::Panel::kPsk);
-constexpr int kEtPanel = static_cast<int>(MainView::Panel::kEt);
 
 std::vector<ACCEL> LoadShortcuts(HINSTANCE instance, int id) {
   HACCEL table = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(id));
@@ -78,12 +70,7 @@ bool AltHeld(const MSG& msg) { return (msg.lParam & (1 << 29)) != 0; }
 Form1::Form1(SettingsStore& store, WindowSystem& windows, ErrorReporter& reporter,
              StationFactory& stations)
     : model_(std::make_unique<MainForm>(store, windows, *this, reporter, *this, *this, stations)),
-      store_(store) {
-  panel_text_[kXmitPanel] = "TX";
-  panel_text_[kPskPanel] = "BPSK";
-  panel_enabled_.fill(true);
-  panel_enabled_[kXmitPanel] = panel_enabled_[kEtPanel] = false;
-}
+      store_(store) {}
 
 Form1::~Form1() = default;
 
@@ -237,26 +224,13 @@ void Form1::CreateChildren() {
       SetWindowSubclass(buttons_[i], &Form1::ButtonProc, static_cast<UINT_PTR>(i + 1),
                         reinterpret_cast<DWORD_PTR>(this));
   }
-  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
-                            0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(IDC_STATUSBAR1),
-                            instance_, nullptr);
-  SendMessageW(status_, WM_SETFONT, font, TRUE);
-  for (int i = 0; i < kPanelCount; ++i) {
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = status_;
-    tool.uId = static_cast<UINT_PTR>(i + 1);
-    tool.lpszText = const_cast<wchar_t*>(kPanelTips[i]);
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
-  LayoutStatusBar();
+  status_.Create(hwnd_, instance_, IDC_STATUSBAR1, ui_font_.get(), tooltip_);
 }
 
 void Form1::OnSize(WPARAM kind) {
-  if (!status_) return;
-  SendMessageW(status_, WM_SIZE, 0, 0);
-  LayoutStatusBar();
+  if (!status_.hwnd()) return;
+  SendMessageW(status_.hwnd(), WM_SIZE, 0, 0);
+  status_.Layout();
   Layout();
   if (model_ready_) model_->OnResize(kind == SIZE_RESTORED);
 }
@@ -264,7 +238,7 @@ void Form1::OnSize(WPARAM kind) {
 void Form1::Layout() {
   RECT client, status;
   GetClientRect(hwnd_, &client);
-  GetWindowRect(status_, &status);
+  GetWindowRect(status_.hwnd(), &status);
   LayoutInput in;
   in.inner_width = client.right;
   in.inner_height = client.bottom;
@@ -295,65 +269,17 @@ void Form1::Layout() {
   }
 }
 
-void Form1::LayoutStatusBar() {
-  RECT bar;
-  GetClientRect(status_, &bar);
-  const int dpi = ScreenDpi();
-  int right[kPanelCount];
-  int x = 0;
-  // Panels have their design width and grow to show their whole text.
-  {
-    const WindowDc dc(status_);
-    const SelectGuard font(dc.get(), ui_font_.get());
-    for (int i = 0; i < kPanelCount - 1; ++i) {
-      const std::wstring text = Widen(panel_text_[static_cast<size_t>(i)]);
-      SIZE extent{};
-      if (dc) GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
-      x += std::max(MulDiv(kPanelHimetric[i], dpi, 2540), static_cast<int>(extent.cx) + 12);
-      right[i] = x;
-    }
-  }
-  const int et = std::max<int>(bar.right - x, MulDiv(kEtMinimumHimetric, dpi, 2540));
-  right[kEtPanel] = x + et;
-  SendMessageW(status_, SB_SETPARTS, kPanelCount, reinterpret_cast<LPARAM>(right));
-  for (int i = 0; i < kPanelCount; ++i) {
-    SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(i) | SBT_OWNERDRAW,
-                 static_cast<LPARAM>(i));
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = status_;
-    tool.uId = static_cast<UINT_PTR>(i + 1);
-    SendMessageW(status_, SB_GETRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool.rect));
-    SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
-}
-
 void Form1::SetPanelText(Panel panel, const std::string& text) {
-  const auto i = static_cast<size_t>(panel);
-  if (panel_text_[i] == text) return;
-  const bool relayout = panel_text_[i].size() != text.size();
-  panel_text_[i] = text;
-  if (relayout) LayoutStatusBar();
-  RECT r;
-  SendMessageW(status_, SB_GETRECT, i, reinterpret_cast<LPARAM>(&r));
-  InvalidateRect(status_, &r, TRUE);
+  status_.SetText(static_cast<int>(panel), text);
 }
 
 void Form1::SetPanelEnabled(Panel panel, bool enabled) {
-  const auto i = static_cast<size_t>(panel);
-  if (panel_enabled_[i] == enabled) return;
-  panel_enabled_[i] = enabled;
-  RECT r;
-  SendMessageW(status_, SB_GETRECT, i, reinterpret_cast<LPARAM>(&r));
-  InvalidateRect(status_, &r, TRUE);
+  status_.SetEnabled(static_cast<int>(panel), enabled);
 }
 
 LRESULT Form1::OnNotify(const NMHDR& header) {
-  if (header.hwndFrom == status_ && header.code == NM_CLICK) {
-    const auto& mouse = reinterpret_cast<const NMMOUSE&>(header);
-    if (mouse.dwItemSpec < static_cast<DWORD_PTR>(kPanelCount))
-      model_->OnPanelClick(static_cast<Panel>(mouse.dwItemSpec), KeyDown(VK_SHIFT));
-  }
+  if (const std::optional<int> panel = status_.ClickedPanel(header))
+    model_->OnPanelClick(static_cast<Panel>(*panel), KeyDown(VK_SHIFT));
   return 0;
 }
 
@@ -362,17 +288,7 @@ void Form1::OnDrawItem(const DRAWITEMSTRUCT& item) {
     DrawSendButton(item);
     return;
   }
-  if (item.hwndItem != status_) return;
-  const int panel = static_cast<int>(item.itemData);
-  if (panel < 0 || panel >= kPanelCount) return;
-  RECT r = item.rcItem;
-  r.left += 4;
-  const std::wstring text = Widen(panel_text_[panel]);
-  SetBkMode(item.hDC, TRANSPARENT);
-  SetTextColor(item.hDC, GetSysColor(panel_enabled_[panel] ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-  const SelectGuard font(item.hDC, ui_font_.get());
-  DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
-            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  status_.Draw(item);
 }
 
 void Form1::DrawSendButton(const DRAWITEMSTRUCT& item) {
@@ -671,13 +587,7 @@ void Form1::SetStationTrouble(const std::string& text) {
   // The title says why the station does not answer; so does the mode panel's tip.
   const std::wstring title = text.empty() ? kTitle : std::wstring(kTitle) + L": " + Widen(text);
   SetWindowTextW(hwnd_, title.c_str());
-  std::wstring tip = text.empty() ? kPanelTips[kPskPanel] : Widen(text);
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = status_;
-  tool.uId = static_cast<UINT_PTR>(kPskPanel + 1);
-  tool.lpszText = tip.data();
-  SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  status_.SetTip(kPskPanel, text);
 }
 
 void Form1::ApplyTypingFont(const FontSpec& font) {

@@ -17,6 +17,7 @@
 #include "log.h"
 #include "lu_result.h"
 #include "macros.h"
+#include "status_bar.h"
 #include "win32_log_file.h"
 #include "win32_lookups.h"
 #include "window_base.h"
@@ -120,7 +121,6 @@ class Form1 : public WindowBase,
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
-  static constexpr int kPanelCount = 6;
 
   LRESULT OnCreate();
   void OnSize(WPARAM kind);
@@ -143,7 +143,6 @@ class Form1 : public WindowBase,
 
   void CreateChildren();
   void Layout();
-  void LayoutStatusBar();
   void RefreshPskMenus();
   void DetachPskMenus();
   void CopySelection();
@@ -169,7 +168,7 @@ class Form1 : public WindowBase,
   HINSTANCE instance_ = nullptr;
   HWND text1_ = nullptr;
   std::array<HWND, 6> buttons_{};
-  HWND status_ = nullptr;
+  StatusBar status_;
   HWND tooltip_ = nullptr;
   HMENU menubar_ = nullptr;
   UniqueMenu psk31_, psk31a_, context_;
@@ -186,8 +185,6 @@ class Form1 : public WindowBase,
   UniqueBrush back_brush_;
   COLORREF text_color_ = 0, back_color_ = 0xFFFFFF;
   bool custom_colors_ = false;
-  std::array<std::string, kPanelCount> panel_text_{};
-  std::array<bool, kPanelCount> panel_enabled_{};
   bool send_enabled_ = true;
   SendColour send_colour_ = SendColour::kNormal;
 };

@@ -513,6 +513,12 @@ bool frmOptions::Apply() {
     SetFocus(Item(IDC_OPT_GMT));
     return false;
   }
+  // A refused ADIF tag stores nothing either; the Logging page shows the field.
+  if (!logging_.CommitShown()) {
+    ShowPage(4);
+    SetFocus(Item(IDC_OPT_ADIFTAG));
+    return false;
+  }
   OptionsControls c;
   c.Path = TextOf(IDC_OPT_PATH);
   c.LDelay = TextOf(IDC_OPT_LDELAY);
@@ -704,6 +710,8 @@ void frmOptions::ShowField(bool enabled, const std::string& tag, const std::stri
   SetText(IDC_OPT_ADIFTAG, tag);
   SetText(IDC_OPT_ADIFCONTENT, content);
 }
+
+void frmOptions::ShowMessage(const std::string& text) { Message(text); }
 
 bool frmOptions::Confirm(const std::string& text) {
   return MessageBoxW(hwnd_, Widen(text).c_str(), L"QSOPAD", MB_OKCANCEL) == IDOK;

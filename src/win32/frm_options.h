@@ -54,6 +54,7 @@ class frmOptions : public WindowBase, private LoggingPageView {
   std::string Content() override;
   void ShowField(bool enabled, const std::string& tag, const std::string& content) override;
   bool Confirm(const std::string& text) override;
+  void ShowMessage(const std::string& text) override;
 
   LRESULT OnCreate();
   void OnCommand(int id, int code);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/error.h"
 #include "win32_text.h"
 #include "window_base.h"
@@ -22,6 +24,25 @@ class Win32LogFile : public LogFile {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file_.get(), &size)) Fail("cannot read the file's length");
     return static_cast<std::uint64_t>(size.QuadPart);
+  }
+  std::string ReadAt(std::uint64_t offset, std::size_t count) override {
+    std::string out(count, '\0');
+    std::size_t done = 0;
+    while (done < count) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(offset + done);
+      at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+      DWORD got = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 20));
+      if (!ReadFile(file_.get(), out.data() + done, chunk, &got, &at)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) break;
+        Fail("cannot read");
+      }
+      if (got == 0) break;
+      done += got;
+    }
+    out.resize(done);
+    return out;
   }
   void Append(const std::string& bytes) override {
     LARGE_INTEGER zero{};
@@ -59,12 +80,15 @@ bool Win32LogFiles::CanRead(const std::string& path) {
 }
 
 std::unique_ptr<LogFile> Win32LogFiles::OpenForAppend(const std::string& path) {
-  // Write access, not append-only: a failed record must be cut off again. Others may read
-  // the log while we hold it (a log program watching the file).
-  HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Write access, not append-only: a failed record must be cut off again; and read access,
+  // to find a record that a kill left half-written. Others may read the log while we hold
+  // it (a log program watching the file).
+  HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Fail("cannot open for appending");
   return std::make_unique<Win32LogFile>(h);
 }
+
+bool Win32LogFiles::TextIsUtf8() { return GetACP() == CP_UTF8; }
 
 }  // namespace qsopad

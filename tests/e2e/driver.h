@@ -91,7 +91,7 @@ std::string StandinExe(const std::string& name);
 std::string QsopadExe();
 std::string JoinPath(const std::string& folder, const std::string& name);
 bool FileExists(const std::string& path);
-std::string ReadFileText(const std::string& path, std::uint64_t from = 0);  // "" when unreadable
+std::string ReadFileText(const std::string& path, std::uint64_t from = 0);  // from byte `from`; "" when unreadable
 bool WriteFileText(const std::string& path, const std::string& bytes);
 // Bytes with control and non-ASCII characters as <n>, for failure messages.
 std::string Visible(const std::string& bytes);

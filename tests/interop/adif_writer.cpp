@@ -2,12 +2,15 @@
 // every record must read back as (JSON), for a reader we did not write to check.
 //   adif_writer OUTDIR
 // gives OUTDIR/mixed.adi (+ .json): built-in and custom fields, empty fields, slashed
-// zeros, "<" and ">" in values, a 300-character note, Latin-1 letters; and
-// OUTDIR/many.adi (+ .json): 300 contacts appended one after another.
+// zeros, "<" and ">" in values, a 300-character note, Latin-1 letters, and fields whose
+// tags are no field names (left out); OUTDIR/many.adi (+ .json): 300 contacts appended
+// one after another, twice after a record that a kill left torn; and OUTDIR/utf8.adi
+// (+ .json): contacts written as under a UTF-8 code page, to be read as UTF-8.
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,13 +25,18 @@ namespace {
 
 using Record = std::map<std::string, std::string>;  // lower-case tag -> value
 
+// Tags the writer must leave out: each one loses fields, or the whole file, to readers.
+const std::set<std::string> kNotFieldNames = {"A>B", "X:Y", "CALL ", "*Custom", "MY TAG", ""};
+
+bool utf8_json = false;  // bytes above 127 are UTF-8 text, not Latin-1 characters
+
 std::string Json(const std::string& bytes) {
   std::string out = "\"";
   for (unsigned char c : bytes) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7f) {
+    } else if (c < 0x20 || (c >= 0x7f && !utf8_json)) {
       char esc[8];
       std::snprintf(esc, sizeof esc, "\\u%04x", c);  // Latin-1: byte = code point
       out += esc;
@@ -49,7 +57,7 @@ Record Expected(const AdifTable& t) {
   Record r;
   for (const AdifField& f : t.fields) {
     std::string v = f.Data.empty() ? f.Val : f.Data;
-    if (!f.En || v.empty()) continue;
+    if (!f.En || v.empty() || kNotFieldNames.count(f.Tag)) continue;
     for (char& c : v)
       if (static_cast<unsigned char>(c) == 216) c = '0';
     r[Lower(f.Tag)] = v;
@@ -73,8 +81,9 @@ bool WriteJson(const std::string& path, const std::vector<Record>& records) {
   return static_cast<bool>(out);
 }
 
-bool Log(const AdifTable& t, SettingsStore& store, std::vector<Record>& expected) {
-  PosixLogFiles files;
+bool Log(const AdifTable& t, SettingsStore& store, std::vector<Record>& expected,
+         bool utf8 = false) {
+  PosixLogFiles files(utf8);
   const LogWriteResult r = WriteAdifRecord(t, store, files);
   if (r.outcome != LogWriteResult::kWritten) {
     std::fprintf(stderr, "adif_writer: record %zu not written: %s\n", expected.size() + 1,
@@ -128,6 +137,13 @@ int main(int argc, char** argv) {
   t[11].Data = "<eor> is not the end of this record";
   t[12].Data = "custom \xD8 zero";
   ok &= Log(t, store, mixed);
+  // Tags typed before they were checked, or edited into the settings file.
+  for (const std::string& tag : kNotFieldNames) {
+    t.AddCustomField(store);
+    t[t.fieldcount] = {"*Custom", tag, "abc", "", true};
+  }
+  t[1].Data = "after the bad tags";
+  ok &= Log(t, store, mixed);
   ok &= WriteJson(dir + "/mixed.json", mixed);
 
   // Hundreds of contacts appended one after another.
@@ -146,8 +162,33 @@ int main(int argc, char** argv) {
     m[4].Data = time;
     m[7].Data = i % 5 == 0 ? "" : "599";
     m[11].Data = "contact " + std::to_string(i + 1);
+    if (i == 100 || i == 200) {
+      // Killed while appending: half a record, cut inside its note (once right after an
+      // "<eor>" line there, where the file looks as if it ended with a whole record).
+      AdifTable torn = m;
+      torn[0].Data = "TORN" + std::to_string(i);
+      torn[11].Data = "torn <eor>\r\n<CALL:4>FAKE\r\n<eor>\r\n and more";
+      const std::string text = AdifRecordText(torn, true);
+      std::ofstream(dir + "/many.adi", std::ios::binary | std::ios::app)
+          << text.substr(0, text.find("FAKE") + 4 + (i == 200 ? 9 : 0));
+    }
     ok &= Log(m, store, many);
   }
   ok &= WriteJson(dir + "/many.json", many);
+
+  // Text of a UTF-8 code page, read back as UTF-8.
+  store.WriteSetting("ADIF", "File", dir + "/utf8.adi");
+  std::remove((dir + "/utf8.adi").c_str());
+  utf8_json = true;
+  AdifTable u;
+  std::vector<Record> utf8;
+  const char* notes[] = {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "Z\xC3\xBCrich 73", "\xE6\x9D\xB1\xE4\xBA\xAC <eor> \xE2\x82\xAC" "5"};
+  for (int i = 0; i < 3 && ok; ++i) {
+    u[0].Data = "SP" + std::to_string(i + 1) + "ABC";
+    u[1].Data = i == 1 ? "J\xC3\xB6rg" : "";
+    u[11].Data = notes[i];
+    ok &= Log(u, store, utf8, true);
+  }
+  ok &= WriteJson(dir + "/utf8.json", utf8);
   return ok ? 0 : 1;
 }

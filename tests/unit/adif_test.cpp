@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -157,36 +158,59 @@ TEST_F(AdifTest, TheN0CallExampleByteForByteThenAnAppendWithoutHeader) {
 
 TEST_F(AdifTest, RecordTextRules) {
   const std::string slashed = "N\xD8" "CALL";
+  const std::string lodz = "\xC5\x81\xC3\xB3" "d\xC5\xBA";  // "Łódź" in UTF-8
+  const auto custom = [](AdifTable& t, const std::string& tag) {
+    t.fields.push_back({"*Custom", tag, "", "x1", true});
+    t.fieldcount = static_cast<std::int16_t>(t.fields.size() - 1);
+  };
   struct Row {
     const char* name;
     std::function<void(AdifTable&)> fill;
-    bool noslash;
+    bool noslash, utf8;
     std::string want;
+    std::vector<std::string> left_out = {};
   } rows[] = {
-      {"all disabled", [](AdifTable& t) { for (auto& f : t.fields) f.En = false, f.Data = "x"; }, false, ""},
-      {"all empty", [](AdifTable&) {}, false, ""},
-      {"Val when Data is empty", [](AdifTable& t) { t[6].Val = "BPSK31"; }, false, "<MODE:6>BPSK31\r\n<eor>\r\n"},
-      {"Data over Val", [](AdifTable& t) { t[6].Val = "BPSK31", t[6].Data = "PSK63"; }, false,
+      {"all disabled", [](AdifTable& t) { for (auto& f : t.fields) f.En = false, f.Data = "x"; }, false, false, ""},
+      {"all empty", [](AdifTable&) {}, false, false, ""},
+      {"Val when Data is empty", [](AdifTable& t) { t[6].Val = "BPSK31"; }, false, false, "<MODE:6>BPSK31\r\n<eor>\r\n"},
+      {"Data over Val", [](AdifTable& t) { t[6].Val = "BPSK31", t[6].Data = "PSK63"; }, false, false,
        "<MODE:5>PSK63\r\n<eor>\r\n"},
-      {"slashed zeros back to 0", [&](AdifTable& t) { t[0].Data = slashed; }, true, "<CALL:6>N0CALL\r\n<eor>\r\n"},
-      {"slashed zeros kept with Zero off", [&](AdifTable& t) { t[0].Data = slashed; }, false,
+      {"slashed zeros back to 0", [&](AdifTable& t) { t[0].Data = slashed; }, true, false, "<CALL:6>N0CALL\r\n<eor>\r\n"},
+      {"slashed zeros kept with Zero off", [&](AdifTable& t) { t[0].Data = slashed; }, false, false,
        "<CALL:6>" + slashed + "\r\n<eor>\r\n"},
-      {"length of twelve", [](AdifTable& t) { t[11].Data = "twelve chars"; }, false,
+      {"length of twelve", [](AdifTable& t) { t[11].Data = "twelve chars"; }, false, false,
        "<NOTES:12>twelve chars\r\n<eor>\r\n"},
-      {"edited tag", [](AdifTable& t) { t[5].Tag = "QSL_VIA", t[5].Data = "W1AW"; }, false,
+      {"edited tag", [](AdifTable& t) { t[5].Tag = "QSL_VIA", t[5].Data = "W1AW"; }, false, false,
        "<QSL_VIA:4>W1AW\r\n<eor>\r\n"},
-      {"custom field with no tag", [](AdifTable& t) {
-         t.fields.push_back({"*Custom", "", "", "x1", true});
-         t.fieldcount = 12;
-       }, false, "<:2>x1\r\n<eor>\r\n"},
       {"disabled field skipped", [](AdifTable& t) { t[0].Data = "A1A", t[1].Data = "Bo", t[1].En = false; }, false,
-       "<CALL:3>A1A\r\n<eor>\r\n"},
+       false, "<CALL:3>A1A\r\n<eor>\r\n"},
+      // Tags that are no field names: readers lose the field, the next one or the whole file.
+      {"custom field with no tag", [&](AdifTable& t) { custom(t, ""); }, false, false, "", {""}},
+      {"tags no reader can take", [&](AdifTable& t) {
+         t[0].Data = "K1ABC";
+         for (const char* tag : {"A>B", "X:Y", "*Custom", "MY TAG", "A>B"}) custom(t, tag);
+         t[1].Tag = "CALL ", t[1].Data = "Jo";
+       }, false, false, "<CALL:5>K1ABC\r\n<eor>\r\n", {"CALL ", "A>B", "X:Y", "*Custom", "MY TAG"}},
+      // A UTF-8 file counts characters; the same bytes in a single-byte file count bytes.
+      {"UTF-8 characters", [&](AdifTable& t) { t[11].Data = lodz; }, false, true, "<NOTES:4>" + lodz + "\r\n<eor>\r\n"},
+      {"single-byte characters", [&](AdifTable& t) { t[11].Data = lodz; }, false, false,
+       "<NOTES:7>" + lodz + "\r\n<eor>\r\n"},
+      {"three- and four-byte characters", [](AdifTable& t) { t[11].Data = "\xE2\x82\xAC\xF0\x9F\x93\xBB"; }, false,
+       true, "<NOTES:2>\xE2\x82\xAC\xF0\x9F\x93\xBB\r\n<eor>\r\n"},
+      // Bytes that are not UTF-8 count as the replacement characters a decoder shows.
+      {"not UTF-8", [](AdifTable& t) { t[11].Data = "\xC5" "A\xE2\x82" "B\xFF\xED\xA0\x80"; }, false, true,
+       "<NOTES:8>\xC5" "A\xE2\x82" "B\xFF\xED\xA0\x80\r\n<eor>\r\n"},
+      // In UTF-8 text a slashed zero is a byte 216 on its own, not the start of U+0620.
+      {"slashed zero in UTF-8", [](AdifTable& t) { t[0].Data = "K\xD8" "A\xD8\xA0"; }, true, true,
+       "<CALL:4>K0A\xD8\xA0\r\n<eor>\r\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     AdifTable t;
     row.fill(t);
-    EXPECT_EQ(AdifRecordText(t, row.noslash), row.want);
+    std::vector<std::string> left_out;
+    EXPECT_EQ(AdifRecordText(t, row.noslash, row.utf8, &left_out), row.want);
+    EXPECT_EQ(left_out, row.left_out);
   }
 }
 
@@ -221,20 +245,27 @@ TEST_F(AdifTest, FileCasesNoNameNewHeaderOnlyAndAFolder) {
 }
 
 // A file that takes part of a write and then fails, as a full disk does; or cannot be
-// read although it exists.
+// read although it exists. Counts the bytes read.
 class FlakyFiles : public LogFiles {
  public:
   std::map<std::string, std::string> disk;
   std::size_t room = std::string::npos;  // bytes the disk still takes
-  bool readable = true;
+  bool readable = true, utf8 = false;
   int flushes = 0;
+  std::uint64_t read = 0;
   bool CanRead(const std::string& p) override { return readable && disk.count(p) > 0; }
+  bool TextIsUtf8() override { return utf8; }
   std::unique_ptr<LogFile> OpenForAppend(const std::string& p) override {
     struct File : LogFile {
       FlakyFiles& fs;
       std::string& bytes;
       File(FlakyFiles& f, std::string& b) : fs(f), bytes(b) {}
       std::uint64_t Size() override { return bytes.size(); }
+      std::string ReadAt(std::uint64_t at, std::size_t n) override {
+        const std::string got = bytes.substr(std::min<std::size_t>(at, bytes.size()), n);
+        fs.read += got.size();
+        return got;
+      }
       void Append(const std::string& b) override {
         const std::size_t n = std::min(b.size(), fs.room);
         bytes += b.substr(0, n);
@@ -271,6 +302,94 @@ TEST_F(AdifTest, AWriteThatFailsHalfWayLeavesTheLogAsItWasAndAllIsFlushed) {
   fs.readable = false;
   WriteAdifRecord(t, store, fs);
   EXPECT_THAT(fs.disk["log.adi"], HasSubstr("<eor>\r\nQSOPAD Log file <eoh>\r\n<CALL:5>K2XYZ"));
+}
+
+// A kill tears the record it was writing at any byte. Before the next append the log goes
+// back to its last whole record, found by the lengths of the specifiers, so that an
+// "<eor>" inside a value (here followed by the text of a whole record) fools nothing.
+TEST_F(AdifTest, ARecordTornAtAnyByteIsCutOffBeforeTheNextAppend) {
+  Adif("File", "log.adi");
+  for (const bool utf8 : {false, true}) {
+    AdifTable t;
+    t[0].Data = "W1ABC";
+    t[11].Data = "\xC5\x81\xC3\xB3" "d\xC5\xBA <eor>\r\n<CALL:2>XX\r\n<eor>\r\n";
+    const std::string header = kAdifHeader, whole = "<CALL:4>K1AB\r\n<eor>\r\n";
+    const std::string torn = AdifRecordText(t, false, utf8);
+    t[11].Data = "";
+    t[0].Data = "N0NEW";
+    const std::string next = AdifRecordText(t, false, utf8);
+    // A cut anywhere in the header or in the torn record, and the whole file.
+    const std::string full = header + whole + torn;
+    for (std::size_t cut = 1; cut <= full.size(); ++cut) {
+      if (cut > header.size() && cut < header.size() + whole.size()) continue;
+      SCOPED_TRACE((utf8 ? "UTF-8, cut at " : "cut at ") + std::to_string(cut));
+      // What a reader takes as whole: up to the last "<eor>" or "<eoh>" read in full.
+      const std::size_t keep = cut >= full.size() - 2                  ? full.size()
+                               : cut >= header.size() + whole.size() ? header.size() + whole.size()
+                               : cut >= header.size() - 2            ? header.size()
+                                                                     : 0;
+      FlakyFiles fs;
+      fs.utf8 = utf8;
+      fs.disk["log.adi"] = full.substr(0, cut);
+      // Killed after the cut, before the append: whole records are still whole.
+      fs.room = 0;
+      WriteAdifRecord(t, store, fs);
+      if (keep == header.size() + whole.size()) EXPECT_EQ(fs.disk["log.adi"], full.substr(0, keep));
+      fs.room = std::string::npos;
+      ASSERT_EQ(WriteAdifRecord(t, store, fs).outcome, LogWriteResult::kWritten);
+      EXPECT_EQ(fs.disk["log.adi"], (keep ? full.substr(0, keep) : header) + next);
+    }
+  }
+}
+
+// Whatever a reader takes for whole records, or cannot read as ADIF, stays as it is.
+TEST_F(AdifTest, WhatIsNotATornRecordIsNeverCut) {
+  Adif("File", "log.adi");
+  AdifTable t;
+  t[0].Data = "N0NEW";
+  const std::string next = AdifRecordText(t, false);
+  struct Row {
+    std::string before, between;
+  } rows[] = {
+      {"notes about my station\r\n", ""},                               // not ADIF at all
+      {"<call:4>K1AB<eor>", "\r\n"},                                      // another program's record
+      {"<CALL:4:S>K1AB <BAND:3>20m\n<EOR>\n\n", ""},                       // with a data type, LF only
+      {"<ADIF_VER:5>3.1.0<eoh>\r\n<CALL:4>K1AB\r\n<eor>\r\nmy text <CALL:3>K1", ""},  // text
+      {"<eor>\r\n<APP_LoTW_EOF>\r\n", ""},                                // a tag without a length
+      {"QSOPAD Log file <eoh>\r\n<A>B:3>abc\r\n<X:Y:3>abc\r\n<CALL:3>W1A", ""},  // bad tags of old
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.before);
+    FlakyFiles fs;
+    fs.disk["log.adi"] = r.before;
+    WriteAdifRecord(t, store, fs);
+    EXPECT_EQ(fs.disk["log.adi"], r.before + r.between + next);
+  }
+}
+
+// The first append of a run reads the log; later ones read only past their own last record,
+// and still mend a record another program left torn there.
+TEST_F(AdifTest, AppendsReadOnlyWhatCameAfterTheirOwnLastRecord) {
+  Adif("File", "log.adi");
+  AdifTable t;
+  t[0].Data = "K1ABC";
+  t[11].Data = std::string(5000, 'n');
+  FlakyFiles fs;
+  for (int i = 0; i < 20; ++i) WriteAdifRecord(t, store, fs);
+  const std::string twenty = fs.disk["log.adi"];
+  fs.read = 0;
+  WriteAdifRecord(t, store, fs);
+  EXPECT_LE(fs.read, 64u);
+  fs.disk["log.adi"] += "<CALL:5>W1ABC\r\n<NOTES:9>cut o";
+  WriteAdifRecord(t, store, fs);
+  const std::string record = AdifRecordText(t, false);
+  EXPECT_EQ(fs.disk["log.adi"], twenty + record + record);
+  // Another file under the same name: read from its start again.
+  fs.disk["log.adi"] = twenty.substr(0, twenty.size() - 3000);
+  fs.read = 0;
+  WriteAdifRecord(t, store, fs);
+  EXPECT_GT(fs.read, 64u);
+  EXPECT_EQ(fs.disk["log.adi"], twenty.substr(0, twenty.size() - record.size()) + record);
 }
 
 // ---- The log entry window ----
@@ -389,6 +508,59 @@ TEST_F(LogFormTest, PreviewClicksRoundHalvesToEvenAndInsertTimeWaitsForACommit) 
   form->InsertTime();
   EXPECT_EQ(window.edit, "1030");
   EXPECT_EQ(table[11].Data, "");
+}
+
+// "Reset All" (or a field added) in the options dialog while the window is open: the list
+// follows the new table and the contact is logged with what was typed for the fields left.
+TEST_F(LogFormTest, TheWindowFollowsATableRebuiltWhileItIsOpen) {
+  const std::function<void(LogFormModel&)> next_steps[] = {
+      [](LogFormModel& f) { f.Select(5); },                 // a field that is gone
+      [](LogFormModel& f) { f.Select(1); },                 // one that is left
+      [](LogFormModel& f) { f.PreviewClick(1300, 0, 10); },  // the preview's last line
+      [](LogFormModel& f) { f.Refresh(); },
+      [](LogFormModel&) {},
+  };
+  for (std::size_t row = 0; row < std::size(next_steps); ++row) {
+    SCOPED_TRACE("row " + std::to_string(row));
+    std::remove(path.c_str());
+    Adif("Count", "13");
+    Adif("Tag12", "SOTA_REF");
+    Adif("Tag13", "MY_RIG");
+    table.LoadAdifFields(store);
+    for (int i = 2; i <= 10; ++i) table[i].En = i == 7;
+    window = FakeLogWindow();
+    Open();  // CALL NAME RST_SENT NOTES SOTA_REF MY_RIG
+    form->Select(2);
+    window.edit = "599";
+    form->Select(3);
+    window.edit = "gm";
+    form->Select(5);
+    window.edit = "IC-706";  // typed for MY_RIG, which goes
+    store.DeleteSection("ADIF");
+    Adif("File", path);
+    table.LoadAdifFields(store);
+    next_steps[row](*form);
+    form->Ok();
+    EXPECT_EQ(Slurp(path), std::string(kAdifHeader) +
+                               "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<QSO_DATE:8>20261206\r\n<TIME_ON:4>1030\r\n"
+                               "<RST_SENT:3>599\r\n<NOTES:2>gm\r\n<eor>\r\n");
+    EXPECT_EQ(window.list.size(), 12u);
+  }
+}
+
+// A tag that is no field name, kept from an older program or a hand-edited settings file:
+// its field is left out and the operator told, once a run.
+TEST_F(LogFormTest, OkLeavesOutAFieldWhoseTagIsNoFieldNameAndSaysSoOnce) {
+  table[11].Tag = "MY NOTES";
+  table[11].Data = "gm";
+  Open();
+  form->Ok();
+  EXPECT_THAT(window.message, HasSubstr("\"MY NOTES\""));
+  EXPECT_EQ(Slurp(path), std::string(kAdifHeader) + "<CALL:6>dl1abc\r\n<NAME:4>Hans\r\n<eor>\r\n");
+  window.message.clear();
+  Open();
+  form->Ok();
+  EXPECT_EQ(window.message, "");
 }
 
 TEST_F(LogFormTest, OkWithAnUnwritableFileShowsTheErrorAndStillCloses) {

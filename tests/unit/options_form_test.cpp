@@ -200,7 +200,7 @@ class FakePage : public LoggingPageView {
  public:
   bool adif = false, enabled = false, field_en = false, answer = true;
   std::string file, tag, content;
-  std::vector<std::string> list;
+  std::vector<std::string> list, messages;
   int selection = -1;
   void SetAdifEnabled(bool c) override { adif = c; }
   void SetControlsEnabled(bool e) override { enabled = e; }
@@ -213,6 +213,7 @@ class FakePage : public LoggingPageView {
   std::string Content() override { return content; }
   void ShowField(bool e, const std::string& t, const std::string& c) override { field_en = e, tag = t, content = c; }
   bool Confirm(const std::string&) override { return answer; }
+  void ShowMessage(const std::string& t) override { messages.push_back(t); }
 };
 
 class LoggingPageTest : public fakes::MainFormTest {
@@ -241,7 +242,9 @@ TEST_F(LoggingPageTest, FillSelectCommitAndApply) {
   EXPECT_FALSE(table[1].En);
   EXPECT_EQ(page.list[1], "NAME");
   page.tag = "BAND_RX";  // shown, not committed until Apply
+  const int writes = file->replaces;
   logging.CommitAndStore(true, "d:\\new.adi");
+  EXPECT_EQ(file->replaces, writes + 1);  // the whole page in one write of the file
   EXPECT_EQ(Get("ADIF", "Tag1"), "OPERATOR");
   EXPECT_EQ(Get("ADIF", "Val1"), "Hans");
   EXPECT_EQ(Get("ADIF", "En1"), "False");
@@ -252,6 +255,44 @@ TEST_F(LoggingPageTest, FillSelectCommitAndApply) {
   logging.OnAdifEnabledClick(false);
   EXPECT_EQ(Get("ADIF", "En"), "0");
   EXPECT_FALSE(page.enabled);
+}
+
+TEST_F(LoggingPageTest, ATagThatIsNoAdifFieldNameIsRefusedAndNothingStored) {
+  struct Row {
+    std::string tag;
+    bool enabled, taken;
+  } rows[] = {
+      {"A>B", true, false},     {"X:Y", true, false},      {"CALL ", true, false},
+      {" CALL", true, false},   {"*Custom", true, false},  {"MY TAG", true, false},
+      {"", true, false},        {"QSL{1}", true, false},   {"Q,SL", true, false},
+      {"QSL_VIA", true, true},  {"app_qsopad_x9", true, true},
+      {"", false, true},  // a field switched off may stay without a tag
+      {"A>B", false, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE("\"" + r.tag + "\"");
+    table[5] = {"TX_PWR", "TX_PWR", "", "5", true};
+    logging.Fill();
+    logging.Select(5);
+    page.messages.clear();
+    page.tag = r.tag;
+    page.field_en = r.enabled;
+    EXPECT_EQ(logging.Select(7), r.taken);
+    EXPECT_EQ(table[5].Tag, r.taken ? r.tag : "TX_PWR");
+    EXPECT_EQ(page.selection, r.taken ? 7 : 5);
+    EXPECT_EQ(logging.curfield, r.taken ? 8 : 6);
+    EXPECT_EQ(page.messages.size(), r.taken ? 0u : 1u);
+  }
+  // Apply with a refused tag stores nothing.
+  page.messages.clear();
+  page.tag = "MY TAG";
+  EXPECT_FALSE(logging.CommitAndStore(true, "x.adi"));
+  ASSERT_EQ(page.messages.size(), 1u);
+  EXPECT_THAT(page.messages[0], ::testing::StartsWith("\"MY TAG\" is not an ADIF field name"));
+  EXPECT_TRUE(store.ListSection("ADIF").empty());
+  page.tag = "TX_PWR";
+  EXPECT_TRUE(logging.CommitAndStore(true, "x.adi"));
+  EXPECT_EQ(Get("ADIF", "Tag5"), "TX_PWR");
 }
 
 TEST_F(LoggingPageTest, AddCustomStoresTheCountAtOnceAndResetAllEmptiesTheSection) {

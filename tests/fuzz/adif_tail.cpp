@@ -1,0 +1,65 @@
+// The check of an ADIF log's end before an append, over any file: the first byte chooses
+// UTF-8 lengths (odd) or bytes, the rest is the log. What it keeps reads as whole (checked
+// again, it keeps all of it), and a cut ends right after an "<eor>" or "<eoh>" with its
+// line end, at 0 in a log without a header, or at 0 where only a start of our own header
+// was there.
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "adif/adif.h"
+#include "fuzz_check.h"
+
+using namespace qsopad;
+using qsopad::fuzz::PrintBytes;
+
+namespace {
+
+class MemoryLog : public LogFile {
+ public:
+  explicit MemoryLog(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::uint64_t Size() override { return bytes_.size(); }
+  std::string ReadAt(std::uint64_t at, std::size_t n) override {
+    return at >= bytes_.size() ? std::string() : bytes_.substr(static_cast<std::size_t>(at), n);
+  }
+  void Append(const std::string& b) override { bytes_ += b; }
+  void TruncateTo(std::uint64_t s) override { bytes_.resize(static_cast<std::size_t>(s)); }
+  void Flush() override {}
+
+ private:
+  std::string bytes_;
+};
+
+bool EndsWithMarker(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* end : {"<eor>", "<eor>\n", "<eor>\r\n", "<eoh>", "<eoh>\n", "<eoh>\r\n"}) {
+    const std::string e = end;
+    if (text.size() >= e.size() && text.compare(text.size() - e.size(), e.size(), e) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  const bool utf8 = data[0] & 1;
+  const std::string log(reinterpret_cast<const char*>(data) + 1, size - 1);
+  MemoryLog file(log);
+  bool line_end = false;
+  const std::uint64_t keep = AdifWholeEnd(file, 0, log.size(), utf8, line_end);
+  FUZZ_REQUIRE(keep <= log.size(), "never past the end", PrintBytes("log", log));
+  const std::string kept = log.substr(0, static_cast<std::size_t>(keep));
+  FUZZ_REQUIRE(keep == log.size() || EndsWithMarker(kept) ||
+                   (keep == 0 && (log[0] == '<' || std::string(kAdifHeader).rfind(log, 0) == 0)),
+               "a cut ends after a record or the header, or at the start of a log without one, or "
+               "removes a start of our header",
+               PrintBytes("log", log); PrintBytes("kept", kept));
+  MemoryLog again(kept);
+  bool line_end_again = false;
+  FUZZ_REQUIRE(AdifWholeEnd(again, 0, kept.size(), utf8, line_end_again) == keep,
+               "what is kept is whole", PrintBytes("log", log); PrintBytes("kept", kept));
+  return 0;
+}
