@@ -45,14 +45,12 @@ EnvList SwapEnvironment(const EnvList& changes) {
 }  // namespace
 
 std::vector<Scenario>& Registry(Kind kind) {
-  static std::vector<Scenario> lists[3];
+  static std::vector<Scenario> lists[4];
   return lists[static_cast<int>(kind)];
 }
 
-std::vector<Child>& Children() {
-  static std::vector<Child> children;
-  return children;
-}
+std::vector<std::string> childArgs;
+const std::vector<std::string>& ChildArgs() { return childArgs; }
 
 void Fail(const char* file, int line, const std::string& what) {
   ++failures;
@@ -101,7 +99,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "\\" + name;
 }
 
-std::string StandinExe(const std::string& name) { return JoinPath(BuildDir(), "tests\\standins\\" + name + ".exe"); }
 std::string QsopadExe() { return JoinPath(BuildDir(), "src\\win32\\qsopad.exe"); }
 
 bool FileExists(const std::string& path) {
@@ -133,6 +130,16 @@ bool WriteFileText(const std::string& path, const std::string& bytes) {
   const bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                                               nullptr) && written == bytes.size());
   return CloseHandle(file) && ok;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  HANDLE find = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+    if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) names.push_back(found.cFileName);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  return names;
 }
 
 std::string Visible(const std::string& bytes) {
@@ -253,7 +260,7 @@ void KillTree(DWORD root) {
 
 // ---- Windows ----
 
-std::vector<HWND> TopWindowsOf(DWORD pid) {
+static std::vector<HWND> TopWindowsOf(DWORD pid) {
   std::pair<DWORD, std::vector<HWND>> search{pid, {}};
   EnumWindows(
       [](HWND hwnd, LPARAM lp) -> BOOL {
@@ -294,7 +301,7 @@ bool Answers(HWND hwnd, int timeoutMs) {
   return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
 }
 
-HWND Shown(DWORD pid, const std::string& cls) {
+static HWND Shown(DWORD pid, const std::string& cls) {
   for (HWND w : TopWindowsOf(pid))
     if (ClassOf(w) == cls && IsWindowVisible(w)) return w;
   return nullptr;
@@ -310,13 +317,6 @@ HWND FocusOfThread(HWND hwnd) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
-bool InMenuMode(HWND hwnd) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) &&
-         (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) != 0;
 }
 
 RECT WindowRectOf(HWND hwnd) {
@@ -347,12 +347,12 @@ int ScreenDpi() {
 int TwipsToPx(long twips) { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
 long PxToTwips(int px) { return MulDiv(px, 1440, ScreenDpi()); }
 
-void PostKey(HWND hwnd, int vk) {
+static void PostKey(HWND hwnd, int vk) {
   PostMessageA(hwnd, WM_KEYDOWN, static_cast<WPARAM>(vk), 0);
   PostMessageA(hwnd, WM_KEYUP, static_cast<WPARAM>(vk), 0);
 }
 
-void TypeKeys(HWND target, const std::string& text) {
+static void TypeKeys(HWND target, const std::string& text) {
   for (const char c : text) {
     int vk = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
     if (c == ' ') vk = VK_SPACE;
@@ -541,7 +541,7 @@ int HexDigit(char c) {
 }
 }  // namespace
 
-std::string Records(const Journal& journal) {
+static std::string Records(const Journal& journal) {
   std::string out;
   for (const auto& e : Select(journal, "log", "RECORD")) {
     out.append(" ").append(e.Arg(0)).append(":");
@@ -566,7 +566,7 @@ std::string Announcements(const Journal& journal) {
 
 // ---- The settings file: "[Section]" and "key=value" lines, \\ \r \n \s escaped ----
 
-void WriteSettingsFile(const std::string& folder, const Settings& settings) {
+static void WriteSettingsFile(const std::string& folder, const Settings& settings) {
   std::vector<std::string> sections;
   for (const Setting& s : settings)
     if (std::find(sections.begin(), sections.end(), s.section) == sections.end()) sections.push_back(s.section);
@@ -591,36 +591,41 @@ void WriteSettingsFile(const std::string& folder, const Settings& settings) {
     throw std::runtime_error("cannot write the settings file in " + folder);
 }
 
-std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section, const std::string& key) {
-  auto same = [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; };
+Settings ParseSettings(const std::string& text) {
   auto trim = [](std::string t) {
     t.erase(0, t.find_first_not_of(' '));
     t.erase(t.find_last_not_of(' ') + 1);
     return t;
   };
-  std::istringstream file(ReadFileText(JoinPath(folder, "QSOPAD.ini")));
-  bool inSection = false;
+  auto unescape = [](const std::string& raw) {
+    std::string value;
+    for (size_t i = 0; i < raw.size(); ++i) {
+      char c = raw[i];
+      if (c == '\\' && i + 1 < raw.size()) {
+        c = raw[++i];
+        c = c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 's' ? ' ' : c == '0' ? '\0' : c;
+      }
+      value += c;
+    }
+    return value;
+  };
+  Settings settings;
+  std::istringstream file(text);
+  std::string section;
   for (std::string line; std::getline(file, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     line = trim(line);
-    if (!line.empty() && line.front() == '[' && line.back() == ']') {
-      inSection = same(trim(line.substr(1, line.size() - 2)), section);
-      continue;
-    }
     const size_t eq = line.find('=');
-    if (!inSection || eq == std::string::npos || !same(trim(line.substr(0, eq)), key)) continue;
-    const std::string raw = trim(line.substr(eq + 1));
-    std::string value;
-    for (size_t i = 0; i < raw.size(); ++i) {
-      if (raw[i] != '\\' || i + 1 == raw.size()) {
-        value += raw[i];
-        continue;
-      }
-      const char c = raw[++i];
-      value += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 's' ? ' ' : c == '0' ? '\0' : c;
-    }
-    return value;
+    if (!line.empty() && line.front() == '[' && line.back() == ']') section = trim(line.substr(1, line.size() - 2));
+    else if (eq != std::string::npos && line.front() != ';')
+      settings.push_back({section, unescape(trim(line.substr(0, eq))), unescape(trim(line.substr(eq + 1)))});
   }
+  return settings;
+}
+
+std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section, const std::string& key) {
+  for (const Setting& s : ParseSettings(ReadFileText(JoinPath(folder, "QSOPAD.ini"))))
+    if (lstrcmpiA(s.section.c_str(), section.c_str()) == 0 && lstrcmpiA(s.key.c_str(), key.c_str()) == 0) return s.value;
   return std::nullopt;
 }
 
@@ -648,7 +653,7 @@ bool LogCommandTo(HWND logWindow, ULONG_PTR what, const std::string& bytes) {
 }
 }  // namespace
 
-bool LogSend(HWND logWindow, unsigned code, const std::string& bytes) {
+static bool LogSend(HWND logWindow, unsigned code, const std::string& bytes) {
   return code <= 0xFFF && LogCommandTo(logWindow, 0x51000 + code, bytes);
 }
 bool LogDo(HWND logWindow, LogCommand command) { return LogCommandTo(logWindow, static_cast<ULONG_PTR>(command), ""); }
@@ -661,13 +666,13 @@ Session::Session(const char* prefix) : temp_(prefix) {
 }
 
 void Session::StartStation(const EnvList& extra) {
-  StartOptions options{StandinExe("psk31sbw"), {{"PSK31_JOURNAL", psk31Journal}}};
+  StartOptions options{JoinPath(BuildDir(), "tests\\standins\\psk31sbw.exe"), {{"PSK31_JOURNAL", psk31Journal}}};
   options.env.insert(options.env.end(), extra.begin(), extra.end());
   WaitShown(programs.Start(options), "TForm1");
 }
 
 void Session::StartLog(bool pair, const EnvList& extra) {
-  StartOptions options{StandinExe("qsolog"), {{"QSOLOG_JOURNAL", logJournal}, {"QSOLOG_NO_PAIR", pair ? "" : "1"}}};
+  StartOptions options{JoinPath(BuildDir(), "tests\\standins\\qsolog.exe"), {{"QSOLOG_JOURNAL", logJournal}, {"QSOLOG_NO_PAIR", pair ? "" : "1"}}};
   options.env.insert(options.env.end(), extra.begin(), extra.end());
   log = WaitShown(programs.Start(options), "QSOLOG_Standin");
   if (pair) REQUIRE_MSG(!WaitJournal(logJournal, "log", "PAIRED").event.empty(), "no pairing" << Dump(ReadJournal(logJournal)));
@@ -784,52 +789,29 @@ void RunStep(Session& s, const Step& step) {
       REQUIRE_MSG(LogSend(s.log, static_cast<unsigned>(step.n), step.text), "the record did not reach QSOPAD");
       return;
     case Op::kDo: step.fn(s); return;
-    case Op::kText:
-      Expect("the " + at, [&] {
-        HWND w = s.Find(step.at);
-        return w ? TextOf(w) : "(not shown)";
-      }, step.text, step.n == 1);
-      return;
-    case Op::kMemo: Expect("the station's memo got", [&] { return CharsTo(s.StationSince(), "memo"); }, step.text); return;
-    case Op::kTrail:
-      Expect("the station's " + step.text + " got", [&] { return Trail(s.StationSince(), step.text); }, step.more);
-      return;
-    case Op::kEvent:
-      Expect(step.text + " " + step.more + " entries", [&] {
-        return std::to_string(Select(s.StationSince(), step.text, step.more).size());
-      }, std::to_string(step.n));
-      return;
-    case Op::kRecords: Expect("the log program got", [&] { return Records(s.LogSince()); }, step.text); return;
-    case Op::kStored: {
-      const size_t slash = step.text.find('/');
-      Expect(step.text, [&] {
-        return ReadSetting(s.folder(), step.text.substr(0, slash), step.text.substr(slash + 1)).value_or("<absent>");
-      }, step.more);
-      return;
+    default: {
+      // An expectation: what it reads, as text beside the text it wants (in `more`).
+      const auto reading = [&]() -> std::string {
+        HWND w = step.at.cls ? s.Find(step.at) : nullptr;
+        const size_t split = step.text.find_first_of("/ ");
+        switch (step.op) {
+          case Op::kText: return w ? TextOf(w) : "(not shown)";
+          case Op::kMemo: return CharsTo(s.StationSince(), "memo");
+          case Op::kTrail: return Trail(s.StationSince(), step.text);
+          case Op::kEvent:
+            return std::to_string(Select(s.StationSince(), step.text.substr(0, split), step.text.substr(split + 1)).size());
+          case Op::kRecords: return Records(s.LogSince());
+          case Op::kStored:
+            return ReadSetting(s.folder(), step.text.substr(0, split), step.text.substr(split + 1)).value_or("<absent>");
+          case Op::kFile: return ReadFileText(step.text);
+          case Op::kShown: return w && IsWindowVisible(w) ? "shown" : "not shown";
+          case Op::kFocus: return w && FocusOfThread(w) == w ? "focused" : "not focused: " + ClassOf(FocusOfThread(w));
+          case Op::kEnabled: return w && IsWindowEnabled(w) ? "enabled" : "disabled";
+          default: return SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? "ticked" : "clear";
+        }
+      };
+      Expect(step.at.name ? "the " + at : step.text, reading, step.more, step.op == Op::kText && step.n == 1);
     }
-    case Op::kFile: Expect(step.text, [&] { return ReadFileText(step.text); }, step.more); return;
-    case Op::kShown:
-    case Op::kGone:
-      Expect("the " + at, [&] {
-        HWND w = s.Find(step.at);
-        return std::string(w && IsWindowVisible(w) ? "shown" : "not shown");
-      }, step.op == Op::kShown ? "shown" : "not shown");
-      return;
-    case Op::kFocus:
-      Expect("the focus", [&] {
-        HWND w = s.Find(step.at), focus = w ? FocusOfThread(w) : nullptr;
-        return std::string(focus == w ? "on the " + at : "on a " + ClassOf(focus) + " \"" + TextOf(focus) + "\"");
-      }, "on the " + at);
-      return;
-    case Op::kEnabled:
-      Expect("the " + at, [&] { return std::string(IsWindowEnabled(s.Find(step.at)) ? "enabled" : "disabled"); },
-             step.n ? "enabled" : "disabled");
-      return;
-    case Op::kChecked:
-      Expect("the " + at, [&] {
-        return std::string(SendMessageA(s.Find(step.at), BM_GETCHECK, 0, 0) == BST_CHECKED ? "ticked" : "clear");
-      }, step.n ? "ticked" : "clear");
-      return;
   }
 }
 
@@ -876,10 +858,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc >= 3 && std::strcmp(argv[1], "--child") == 0) {
-    for (const auto& c : Children()) {
+    childArgs.assign(argv + 3, argv + argc);
+    for (const auto& c : Registry(Kind::kChild)) {
       if (std::strcmp(c.name, argv[2]) != 0) continue;
       try {
-        return c.body(std::vector<std::string>(argv + 3, argv + argc));
+        c.body();
+        return failures == 0 ? 0 : 1;
       } catch (const std::exception& e) {
         std::fprintf(stderr, "child %s: %s\n", c.name, e.what());
         return 3;

@@ -20,7 +20,11 @@ namespace e2e {
 
 // ---- Scenarios: CHECK failures are collected and the scenario goes on, REQUIRE ends it ----
 
-enum class Kind { kTest, kBenchmark, kScreens };
+// Tests; measurements for bench/e2e_timings.sh ("--bench NAME", printing "RESULT <figure>
+// <value>"); the manual's screenshots for docs/screens.sh ("--screens NAME"); helper processes
+// that a scenario starts from the driver itself ("--child NAME ARGS...", the arguments in
+// ChildArgs(), an exception its failure).
+enum class Kind { kTest, kBenchmark, kScreens, kChild };
 struct Scenario {
   const char* name;
   std::function<void()> body;
@@ -29,17 +33,7 @@ std::vector<Scenario>& Registry(Kind kind);
 struct Registrar {
   Registrar(Kind kind, const char* name, std::function<void()> body) { Registry(kind).push_back({name, std::move(body)}); }
 };
-// Helper processes a scenario starts from the driver itself: "--child NAME ARGS...".
-struct Child {
-  const char* name;
-  std::function<int(const std::vector<std::string>&)> body;
-};
-std::vector<Child>& Children();
-struct ChildRegistrar {
-  ChildRegistrar(const char* name, std::function<int(const std::vector<std::string>&)> body) {
-    Children().push_back({name, std::move(body)});
-  }
-};
+const std::vector<std::string>& ChildArgs();
 struct Abort {};  // thrown by REQUIRE
 void Fail(const char* file, int line, const std::string& what);
 void Log(const std::string& what);  // a progress line with a timestamp
@@ -53,14 +47,9 @@ void Log(const std::string& what);  // a progress line with a timestamp
   static ::e2e::Registrar E2E_CAT(registrar_, name)(kind, #name, &E2E_CAT(scenario_, name));       \
   static void E2E_CAT(scenario_, name)()
 #define E2E_SCENARIO(name) E2E_REGISTER(::e2e::Kind::kTest, name)
-// A measurement for bench/e2e_timings.sh, run by "--bench NAME": prints "RESULT <figure> <value>".
 #define E2E_BENCHMARK(name) E2E_REGISTER(::e2e::Kind::kBenchmark, name)
-// The manual's screenshots for docs/screens.sh, run by "--screens NAME".
 #define E2E_SCREENS(name) E2E_REGISTER(::e2e::Kind::kScreens, name)
-#define E2E_CHILD(name)                                                                        \
-  static int E2E_CAT(child_, name)(const std::vector<std::string>& args);                       \
-  static ::e2e::ChildRegistrar E2E_CAT(child_registrar_, name)(#name, &E2E_CAT(child_, name)); \
-  static int E2E_CAT(child_, name)(const std::vector<std::string>& args)
+#define E2E_CHILD(name) E2E_REGISTER(::e2e::Kind::kChild, name)
 #define E2E_MSG(expr_text, extra) (std::ostringstream() << expr_text << extra).str()
 #define CHECK_MSG(cond, msg) \
   do { if (!(cond)) ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg)); } while (0)
@@ -76,23 +65,19 @@ void Log(const std::string& what);  // a progress line with a timestamp
 
 namespace e2e {
 
-// ---- Time ----
+// ---- Time, paths and files ----
 
-// The one time limit of a wait: generous for a loaded machine, and a wait that holds
-// returns at once.
+// The one time limit of a wait: generous for a loaded machine; a wait that holds returns at once.
 inline constexpr int kWaitMs = 10000;
 std::int64_t NowMs();  // the performance counter, the clock of the stand-ins' journals
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs, int pollMs = 15);
-
-// ---- Paths and files ----
-
 std::string BuildDir();  // QSOPAD_BUILD_DIR, else two levels above the driver's folder
-std::string StandinExe(const std::string& name);
 std::string QsopadExe();
 std::string JoinPath(const std::string& folder, const std::string& name);
 bool FileExists(const std::string& path);
 std::string ReadFileText(const std::string& path, std::uint64_t from = 0);  // from byte `from`; "" when unreadable
 bool WriteFileText(const std::string& path, const std::string& bytes);
+std::vector<std::string> FolderNames(const std::string& folder);  // what the folder holds
 // Bytes with control and non-ASCII characters as <n>, for failure messages.
 std::string Visible(const std::string& bytes);
 
@@ -139,13 +124,11 @@ void KillTree(DWORD pid);
 
 // ---- Windows ----
 
-std::vector<HWND> TopWindowsOf(DWORD pid);
 std::string ClassOf(HWND hwnd);
 DWORD ProcessOf(HWND hwnd);
 std::string TextOf(HWND hwnd);  // WM_GETTEXT with a time limit: a hung program gives ""
 bool Answers(HWND hwnd, int timeoutMs = 200);  // the thread answers a WM_NULL
-// The process's visible top-level window of this class; WaitShown REQUIREs it.
-HWND Shown(DWORD pid, const std::string& cls);
+// The process's visible top-level window of this class, REQUIRED.
 HWND WaitShown(DWORD pid, const std::string& cls, int timeoutMs = kWaitMs);
 HWND FocusOfThread(HWND hwnd);
 RECT WindowRectOf(HWND hwnd);
@@ -154,16 +137,11 @@ bool SameRect(const RECT& a, const RECT& b, int slack = 1);
 // Twips and pixels at the screen's resolution, as the program converts them.
 int TwipsToPx(long twips);
 long PxToTwips(int px);
-// Posted WM_KEYDOWN and WM_KEYUP, as a driving program types (no Shift, Ctrl or Alt).
-void PostKey(HWND hwnd, int vk);
-// Letters (lower case), digits, blank and backspace as posted keys.
-void TypeKeys(HWND target, const std::string& text);
 void PostCommand(HWND hwnd, int id);  // a menu item or accelerator
 void ClickButton(HWND button);        // as the button reports a click to its parent
 // Real key presses through the X server, the only way to hold Shift, Ctrl or Alt: gives the
 // window the X focus, then presses "alt+t o", "shift+F12", "BackSpace" ... REQUIREs success.
 void PressKeys(HWND top, const std::string& keys);
-bool InMenuMode(HWND hwnd);  // the window's thread tracks a menu
 
 // ---- Dialogs ("#32770": message boxes, input boxes, file dialogs) ----
 
@@ -198,8 +176,7 @@ std::string CharsTo(const Journal& journal, const std::string& role);
 // The keys and characters that reached `role`: a key sent down and up by its name ("F1",
 // "End"), a run of characters in quotes, anything else spelt out ("F2 posted", "up 13").
 std::string Trail(const Journal& journal, const std::string& role);
-// The records the log stand-in received: " <code>:<text>" each; its announcements " f:<w>,<l>".
-std::string Records(const Journal& journal);
+// The announcements the log stand-in heard: " f:<wParam>,<lParam>" each.
 std::string Announcements(const Journal& journal);
 
 // ---- The settings file beside a portable copy, written and read without the program ----
@@ -208,7 +185,8 @@ struct Setting {
   std::string section, key, value;
 };
 using Settings = std::vector<Setting>;
-void WriteSettingsFile(const std::string& folder, const Settings& settings);
+// Every "key=value" line of the file's text, in file order, escapes undone.
+Settings ParseSettings(const std::string& text);
 std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section, const std::string& key);
 
 // ---- The PSK31 stand-in's windows, found the way a driving program finds them ----
@@ -263,10 +241,9 @@ class Session {
   HWND main = nullptr, text1 = nullptr, log = nullptr;
 };
 
-// The log stand-in's commands, each a WM_COPYDATA it answers once its record has reached
-// the partner: a record of `code`, 300 bytes "ABC..." (long), lpData NULL with size 10
-// (null), size 0 (empty), the handshake again (pair).
-bool LogSend(HWND logWindow, unsigned code, const std::string& bytes);
+// The log stand-in's commands, each answered once its record has reached the partner: code
+// 1 with 300 bytes "ABC..." (long), lpData NULL with size 10 (null), code 2 with size 0
+// (empty); the handshake again (pair).
 enum class LogCommand : ULONG_PTR { kLong = 0x52000, kNull = 0x52001, kEmpty = 0x52002, kPair = 0x53000 };
 bool LogDo(HWND logWindow, LogCommand command);
 
@@ -298,12 +275,11 @@ inline constexpr Target kOptions{"QSOPAD_frmOptions", 0, "options dialog"},
     kOptionsZone{"QSOPAD_frmOptions", IDC_OPT_TZONE, "zone box"},
     kOptionsCall{"QSOPAD_frmOptions", IDC_OPT_CALLSIGN, "own call box"};
 
+// What the operator or a program does, then what must follow: an expectation waits until it
+// holds, so that a later step sees its whole effect.
 enum class Op {
-  // What the operator or a program does.
-  kKeys, kType, kPostKey, kMenu, kClick, kRightClick, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend,
-  kDo,
-  // What must follow: each waits until it holds, so a later step sees its whole effect.
-  kText, kMemo, kTrail, kEvent, kRecords, kStored, kFile, kShown, kGone, kFocus, kEnabled, kChecked,
+  kKeys, kType, kPostKey, kMenu, kClick, kRightClick, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend, kDo,
+  kText, kMemo, kTrail, kEvent, kRecords, kStored, kFile, kShown, kFocus, kEnabled, kChecked,
 };
 struct Step {
   Op op;
@@ -347,23 +323,24 @@ inline Step Box(std::string title, std::string text, int button = IDOK) {
 }
 inline Step LogSends(unsigned code, std::string text) { return {Op::kLogSend, {}, std::move(text), "", static_cast<int>(code)}; }
 inline Step Do(std::function<void(Session&)> fn) { return {Op::kDo, {}, "", "", 0, std::move(fn)}; }
-inline Step Text(const Target& at, std::string text) { return {Op::kText, at, std::move(text)}; }
-inline Step TextLike(const Target& at, std::string pattern) { return {Op::kText, at, std::move(pattern), "", 1}; }
-inline Step Memo(std::string bytes) { return {Op::kMemo, {}, std::move(bytes)}; }
+// Expectations keep what they want in `more`.
+inline Step Text(const Target& at, std::string text) { return {Op::kText, at, "", std::move(text)}; }
+inline Step TextLike(const Target& at, std::string pattern) { return {Op::kText, at, "", std::move(pattern), 1}; }
+inline Step Memo(std::string bytes) { return {Op::kMemo, {}, "the station's memo", std::move(bytes)}; }
 inline Step Station(std::string role, std::string trail) { return {Op::kTrail, {}, std::move(role), std::move(trail)}; }
 // The station's journal has had `count` entries of this role and event since the row began.
-inline Step Logged(std::string role, std::string event, int count = 1) {
-  return {Op::kEvent, {}, std::move(role), std::move(event), count};
+inline Step Logged(const std::string& role, const std::string& event, int count = 1) {
+  return {Op::kEvent, {}, role + " " + event, std::to_string(count)};
 }
-inline Step LogGot(std::string records) { return {Op::kRecords, {}, std::move(records)}; }
+inline Step LogGot(std::string records) { return {Op::kRecords, {}, "the log program's records", std::move(records)}; }
 // "Section/Key" holds the value; "<absent>" for none.
 inline Step Stored(std::string key, std::string value) { return {Op::kStored, {}, std::move(key), std::move(value)}; }
 inline Step FileHolds(std::string path, std::string bytes) { return {Op::kFile, {}, std::move(path), std::move(bytes)}; }
-inline Step IsShown(const Target& at) { return {Op::kShown, at}; }
-inline Step IsGone(const Target& at) { return {Op::kGone, at}; }
-inline Step HasFocus(const Target& at) { return {Op::kFocus, at}; }
-inline Step IsEnabled(const Target& at, bool enabled) { return {Op::kEnabled, at, "", "", enabled ? 1 : 0}; }
-inline Step IsChecked(const Target& at, bool checked) { return {Op::kChecked, at, "", "", checked ? 1 : 0}; }
+inline Step IsShown(const Target& at) { return {Op::kShown, at, "", "shown"}; }
+inline Step IsGone(const Target& at) { return {Op::kShown, at, "", "not shown"}; }
+inline Step HasFocus(const Target& at) { return {Op::kFocus, at, "", "focused"}; }
+inline Step IsEnabled(const Target& at, bool on) { return {Op::kEnabled, at, "", on ? "enabled" : "disabled"}; }
+inline Step IsChecked(const Target& at, bool on) { return {Op::kChecked, at, "", on ? "ticked" : "clear"}; }
 bool Matches(const std::string& text, const std::string& pattern);
 
 }  // namespace e2e

@@ -100,37 +100,24 @@ std::vector<std::string> ManualImages(const std::string& manual) {
 // The names in a folder, for failure messages.
 std::string Listing(const std::string& folder) {
   std::string names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return "(cannot be listed)";
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names += " " + name;
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  return names.empty() ? "(empty)" : names;
+  for (const std::string& name : FolderNames(folder)) names += " " + name;
+  return names.empty() ? " (nothing)" : names;
 }
 
-void DeleteMatching(const std::string& folder, const std::string& pattern) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(JoinPath(folder, pattern).c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(JoinPath(folder, found.cFileName).c_str());
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+void DeleteAll(const std::string& folder) {
+  for (const std::string& name : FolderNames(folder)) DeleteFileA(JoinPath(folder, name).c_str());
 }
 
 // Removes an installation, settings and logs that an earlier run may have left behind, so
 // that each scenario starts as on a machine that never had QSOPAD.
 void ClearLeftovers(const Places& p) {
-  DeleteMatching(JoinPath(p.programDir, "images"), "*");
+  DeleteAll(JoinPath(p.programDir, "images"));
   RemoveDirectoryA(JoinPath(p.programDir, "images").c_str());
-  DeleteMatching(p.programDir, "*");
+  DeleteAll(p.programDir);
   RemoveDirectoryA(p.programDir.c_str());
   DeleteFileA(p.shortcut.c_str());
   RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
-  DeleteMatching(p.settingsDir, "*");
+  DeleteAll(p.settingsDir);
   RemoveDirectoryA(p.settingsDir.c_str());
   REQUIRE_MSG(!Exists(p.programDir) && !Exists(p.shortcut) && !UninstallEntryExists() && !Exists(p.settingsDir),
               "an earlier installation could not be cleared away from " << p.programDir << ", " << p.shortcut
