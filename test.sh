@@ -110,7 +110,14 @@ mkdir -p "$WINEPREFIX/drive_c/psk31"
 cp "$BUILD/win64/tests/standins/psk31sbw.exe" "$WINEPREFIX/drive_c/psk31/psk31sbw.exe" ||
   fail_e2e "cannot install the PSK31 stand-in in the prefix"
 start_xvfb || fail_e2e "no X display"
-trap 'wineserver -k 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
+agent_pid=''; fldigi_dir=''
+# fldigi and its agent, when the fldigi scenarios left them up (an interrupted run).
+stop_fldigi() {
+  [ -z "$agent_pid" ] || kill "$agent_pid" 2>/dev/null; agent_pid=''
+  [ -z "$fldigi_dir" ] || "$ROOT/scripts/fldigi.sh" stop "$fldigi_dir"; fldigi_dir=''
+  unset QSOPAD_FLDIGI_DIR
+}
+trap 'stop_fldigi; wineserver -k 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
 driver="$BUILD/win64/tests/e2e/qsopad_e2e.exe"
 listing=$(timeout -k 5 60 wine "$driver" --list | tr -d '\r') || fail_e2e "$driver --list failed"
 mapfile -t all < <(grep -v '^$' <<<"$listing")
@@ -127,7 +134,8 @@ if [ -n "${QSOPAD_SCENARIOS:-}" ]; then
   done
 fi
 mkdir -p "$BUILD/e2e-logs"
-for s in "${scenarios[@]}"; do
+run_scenario() {
+  local s=$1 t0 rc dt
   t0=$(date +%s%N)
   timeout -k 5 "$SCENARIO_LIMIT" wine "$driver" "$s" >"$BUILD/e2e-logs/$s.log" 2>&1
   rc=$?
@@ -142,7 +150,28 @@ for s in "${scenarios[@]}"; do
   # Nothing a scenario started may outlive it.
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
+}
+fldigi_scenarios=()
+for s in "${scenarios[@]}"; do
+  if [[ $s == fldigi_* ]]; then fldigi_scenarios+=("$s"); else run_scenario "$s"; fi
 done
+# The scenarios with the real fldigi: fldigi with PulseAudio sound, and the agent that kills,
+# starts and plays into it for the driver (which cannot reach Linux processes), up around them.
+if [ ${#fldigi_scenarios[@]} -gt 0 ]; then
+  if fldigi_env=$("$ROOT/scripts/fldigi.sh" start pulse 2>"$BUILD/e2e-logs/fldigi-start.log"); then
+    fldigi_dir=$(sed -n 's/^FLDIGI_DIR=//p' <<<"$fldigi_env")
+    "$ROOT/scripts/fldigi.sh" agent "$fldigi_dir" >"$BUILD/e2e-logs/fldigi-agent.log" 2>&1 &
+    agent_pid=$!
+    export QSOPAD_FLDIGI_DIR="$fldigi_dir"
+    for s in "${fldigi_scenarios[@]}"; do run_scenario "$s"; done
+    stop_fldigi
+  else
+    for s in "${fldigi_scenarios[@]}"; do
+      e2e_failed=$((e2e_failed + 1)); failed_names+=("$s"); echo "  FAIL  $s: fldigi did not start"
+    done
+    sed 's/^/        /' "$BUILD/e2e-logs/fldigi-start.log"
+  fi
+fi
 
 elapsed=$(( $(date +%s) - started ))
 log "unit: $unit_passed passed, $unit_failed failed; end-to-end: $e2e_passed passed, $e2e_failed failed; ${elapsed}s"

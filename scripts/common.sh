@@ -97,7 +97,9 @@ start_xvfb() {
   local n
   for n in $(seq 91 140); do
     [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    # No key repeat: on a busy machine xdotool's release can come late enough for the server
+    # to repeat the key ("haaans").
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -ardelay 60000 >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
     local i; for i in $(seq 1 50); do

@@ -8,6 +8,8 @@
 #                                               FLDIGI_DISPLAY XVFB_PID [PULSE_PID PULSE_SERVER]
 #   scripts/fldigi.sh stop DIR                  stop what "start" started and remove DIR
 #   scripts/fldigi.sh selftest null|pulse       start, check fldigi's behaviour, stop
+#   scripts/fldigi.sh agent DIR                 kills, starts again and plays into the
+#                                               fldigi of DIR on request (see agent below)
 #
 # Sound: null  = fldigi's "File I/O only" device: transmission is paced in real time,
 #                receive hears silence.
@@ -21,6 +23,7 @@
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 TEMPLATES="$HERE/fldigi"
+WAVS="$HERE/../tests/data/fldigi"
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 ms() { echo $(($(date +%s%N) / 1000000)); }
@@ -66,13 +69,25 @@ start() {
   fi
 
   t0=$(ms)
-  env HOME="$dir/home" DISPLAY="$disp" "${penv[@]}" \
-    fldigi --config-dir "$dir/cfg" --home-dir "$dir/home/" >"$dir/fldigi.log" 2>&1 </dev/null &
+  launch "$dir" || { stop "$dir"; return 1; }
+  echo "FLDIGI_START_MS=$(($(ms) - t0))" >>"$dir/state"
+  cat "$dir/state"
+}
+
+# launch DIR: starts fldigi in the folder that "start" prepared (again, after a kill) and
+# waits until its port answers for it; records its process id in DIR/state.
+launch() {
+  local dir=$1 FLDIGI_PORT='' FLDIGI_DISPLAY='' PULSE_SERVER='' penv=()
+  eval "$(grep -E '^(FLDIGI_PORT|FLDIGI_DISPLAY|PULSE_SERVER)=' "$dir/state")"
+  [ -z "$PULSE_SERVER" ] || penv=(PULSE_SERVER="$PULSE_SERVER")
+  env HOME="$dir/home" DISPLAY="$FLDIGI_DISPLAY" "${penv[@]}" \
+    fldigi --config-dir "$dir/cfg" --home-dir "$dir/home/" >>"$dir/fldigi.log" 2>&1 </dev/null &
   local fpid=$!
+  sed -i '/^FLDIGI_PID=/d' "$dir/state"
   echo "FLDIGI_PID=$fpid" >>"$dir/state"
   # Ready when the port answers, and answers for this fldigi (its config folder): with a
   # busy port fldigi runs on without a server. At most 60 s.
-  if ! python3 - "$port" "$dir/cfg/" "$fpid" <<'PY'; then
+  if ! python3 - "$FLDIGI_PORT" "$dir/cfg/" "$fpid" <<'PY'; then
 import os, sys, time, xmlrpc.client
 port, cfg, pid = int(sys.argv[1]), sys.argv[2], int(sys.argv[3])
 server = xmlrpc.client.ServerProxy("http://127.0.0.1:%d/" % port)
@@ -92,10 +107,8 @@ while time.time() - start < 60:
 print("no XML-RPC answer on port %d in 60 s" % port, file=sys.stderr)
 sys.exit(1)
 PY
-    echo "fldigi did not come up (see $dir/fldigi.log)" >&2; stop "$dir"; return 1
+    echo "fldigi did not come up (see $dir/fldigi.log)" >&2; return 1
   fi
-  echo "FLDIGI_START_MS=$(($(ms) - t0))" >>"$dir/state"
-  cat "$dir/state"
 }
 
 stop() {
@@ -117,6 +130,47 @@ stop() {
   [ -n "${KEEP:-}" ] || rm -rf "$dir"
 }
 
+# agent DIR: acts for a program that cannot start or end Linux processes itself (the
+# end-to-end driver under Wine) on the fldigi that "start" made in DIR. The program writes
+# DIR/agent/request (one line "ID COMMAND [ARGUMENT]", put in place by a rename); the agent
+# takes it away, acts, and answers in DIR/agent/reply-ID with "ok PORT" or "failed: why":
+#   kill        SIGKILL to fldigi (a crash, as the station sees it)
+#   start       starts fldigi again on the same port, when it is not running
+#   freeze      SIGSTOP to fldigi (a hung fldigi); thaw: SIGCONT
+#   play FILE   plays tests/data/fldigi/FILE into fldigi's sound input (pulse only); the
+#               answer comes when it has been played
+# Runs until killed, or until DIR/state is gone.
+agent() {
+  local dir=${1:-} line id cmd arg out sig FLDIGI_PID='' FLDIGI_PORT='' PULSE_SERVER=''
+  [ -n "$dir" ] && [ -f "$dir/state" ] || { echo "usage: $0 agent DIR (no DIR/state)" >&2; return 2; }
+  mkdir -p "$dir/agent"
+  while [ -f "$dir/state" ]; do
+    if [ ! -f "$dir/agent/request" ]; then sleep 0.05; continue; fi
+    line=$(head -1 "$dir/agent/request"); rm -f "$dir/agent/request"
+    read -r id cmd arg <<<"$line" || true
+    eval "$(grep -E '^(FLDIGI_PID|FLDIGI_PORT|PULSE_SERVER)=' "$dir/state")"
+    out="ok $FLDIGI_PORT"
+    case "$cmd" in
+      kill)
+        if pid_is "$FLDIGI_PID" fldigi; then kill -9 "$FLDIGI_PID"; fi
+        for _ in $(seq 50); do pid_is "$FLDIGI_PID" fldigi || break; sleep 0.1; done
+        ! pid_is "$FLDIGI_PID" fldigi || out="failed: fldigi (pid $FLDIGI_PID) lives on" ;;
+      freeze | thaw)
+        [ "$cmd" = freeze ] && sig=STOP || sig=CONT
+        pid_is "$FLDIGI_PID" fldigi && kill -s "$sig" "$FLDIGI_PID" || out="failed: fldigi does not run" ;;
+      start)
+        pid_is "$FLDIGI_PID" fldigi || launch "$dir" 2>>"$dir/agent/log" || out="failed: fldigi did not come up" ;;
+      play)
+        if [ -z "$PULSE_SERVER" ]; then out="failed: fldigi has no PulseAudio (start it with pulse)"
+        elif [[ ! "$arg" =~ ^[A-Za-z0-9._-]+$ ]] || [ ! -f "$WAVS/$arg" ]; then out="failed: no file \"$arg\" in $WAVS"
+        else PULSE_SERVER=$PULSE_SERVER paplay -d qsonull "$WAVS/$arg" 2>>"$dir/agent/log" || out="failed: paplay $arg"
+        fi ;;
+      *) out="failed: unknown request \"$line\"" ;;
+    esac
+    echo "$out" >"$dir/agent/reply-$id.tmp" && mv "$dir/agent/reply-$id.tmp" "$dir/agent/reply-$id"
+  done
+}
+
 selftest() {
   local audio=${1:-} rc=0 out
   case "$audio" in null|pulse) ;; *) echo "usage: $0 selftest null|pulse" >&2; return 2 ;; esac
@@ -135,5 +189,6 @@ case "$cmd" in
   start) start "$@" ;;
   stop) stop "$@" ;;
   selftest) selftest "$@" ;;
-  *) sed -n '2,21p' "$0"; exit 2 ;;
+  agent) agent "$@" ;;
+  *) sed -n '2,23p' "$0"; exit 2 ;;
 esac

@@ -77,6 +77,11 @@ void FldigiStation::Call(std::string method, std::vector<XmlRpcValue> params,
   rpc_->Call(std::move(method), std::move(params), std::move(done));
 }
 
+void FldigiStation::Urgent(std::string method, std::vector<XmlRpcValue> params,
+                           RpcChannel::Done done) {
+  rpc_->CallAhead(std::move(method), std::move(params), std::move(done));
+}
+
 void FldigiStation::Pump() { rpc_->Poll(Now()); }
 
 // ---- Attaching and watching ----
@@ -155,8 +160,8 @@ void FldigiStation::Answered() {
   // What we had not yet handed over stays ours, for the operator's next Send.
   if (keyed_) {
     keyed_ = false;
-    Call("main.abort", {});
-    Call("text.clear_tx", {});
+    Urgent("main.abort", {});
+    Urgent("text.clear_tx", {});
   }
 }
 
@@ -205,7 +210,7 @@ void FldigiStation::KeyTransmitter() {
 void FldigiStation::KeyWhenReady() {
   if (!key_wanted_ || key_asked_) return;
   key_asked_ = true;
-  Call("main.get_trx_status", {}, [this](const RpcResult& r) {
+  Urgent("main.get_trx_status", {}, [this](const RpcResult& r) {
     key_asked_ = false;
     if (!key_wanted_ || r.outcome != RpcResult::Outcome::kAnswered ||
         r.value.type() != XmlRpcValue::Type::kString)
@@ -215,10 +220,10 @@ void FldigiStation::KeyWhenReady() {
       key_wanted_ = false;  // transmitting already
     } else if (status == "rx") {
       key_wanted_ = false;
-      Call("main.tx", {});
+      Urgent("main.tx", {});
     } else if (Now() - key_since_ > kStuckMs) {
       key_since_ = Now();
-      Call("main.rx", {});
+      Urgent("main.rx", {});
     }
   });
 }
@@ -277,7 +282,7 @@ void FldigiStation::HandOver() {
   hand_over_in_flight_ = true;
   std::string text = std::move(outgoing_);
   outgoing_.clear();
-  Call("text.add_tx", {XmlRpcValue::String(text)}, [this, text](const RpcResult& r) {
+  Urgent("text.add_tx", {XmlRpcValue::String(text)}, [this, text](const RpcResult& r) {
     hand_over_in_flight_ = false;
     // Not handed over: it goes again, ahead of what came since. Handed over but not
     // answered: fldigi took it (it acts on a call before answering), so it is not sent twice.
@@ -286,7 +291,8 @@ void FldigiStation::HandOver() {
 }
 
 void FldigiStation::EndTransmission(bool) {
-  key_wanted_ = false;
+  // A key still wanted stays wanted: the text and its "^r" go out once fldigi is ready (a
+  // word and Rcv typed right after Send, or a macro that does both).
   // fldigi has no command for a CW identification: with one set up in fldigi it sends it
   // at the end of every transmission itself.
   AppendControl("^r");
@@ -301,8 +307,8 @@ void FldigiStation::Abort() {
   utf8_partial_.clear();
   caret_open_ = false;
   keyed_ = false;
-  Call("main.abort", {});
-  Call("text.clear_tx", {});
+  Urgent("main.abort", {});
+  Urgent("text.clear_tx", {});
   Pump();
 }
 

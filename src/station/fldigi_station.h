@@ -105,6 +105,8 @@ class FldigiStation : public Station {
   std::int64_t Now() { return platform_.clock.NowMs(); }
   void NewChannel();
   void Call(std::string method, std::vector<XmlRpcValue> params, RpcChannel::Done done = {});
+  // Ahead of the polls: what the operator waits for.
+  void Urgent(std::string method, std::vector<XmlRpcValue> params, RpcChannel::Done done = {});
   // Moves the calls on; at most once per tick from Watch, and after queueing a hand-over.
   void Pump();
   void AskState(std::int64_t now);

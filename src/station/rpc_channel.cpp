@@ -21,11 +21,25 @@ RpcChannel::RpcChannel(NetPort& net, Settings settings) : net_(net), settings_(s
 RpcChannel::~RpcChannel() { net_.Close(); }
 
 std::uint64_t RpcChannel::Call(std::string method, std::vector<XmlRpcValue> params, Done done) {
+  return Queue(std::move(method), params, std::move(done), false);
+}
+
+std::uint64_t RpcChannel::CallAhead(std::string method, std::vector<XmlRpcValue> params, Done done) {
+  return Queue(std::move(method), params, std::move(done), true);
+}
+
+std::uint64_t RpcChannel::Queue(std::string method, const std::vector<XmlRpcValue>& params, Done done,
+                                bool ahead) {
   const std::string host = settings_.address.find(':') != std::string::npos
                                ? "[" + settings_.address + "]:" + std::to_string(settings_.port)
                                : settings_.address + ":" + std::to_string(settings_.port);
   std::string request = HttpPostRequest(host, settings_.path, XmlRpcCallBody(method, params));
-  queue_.push_back({next_id_, std::move(method), std::move(request), std::move(done)});
+  auto at = queue_.end();
+  if (ahead) {
+    at = queue_.begin() + (in_flight_ ? 1 : 0);
+    while (at != queue_.end() && at->ahead) ++at;
+  }
+  queue_.insert(at, Pending{next_id_, std::move(method), std::move(request), std::move(done), ahead});
   return next_id_++;
 }
 

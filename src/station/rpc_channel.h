@@ -60,6 +60,9 @@ class RpcChannel {
   // the result, exactly once. Throws Error when the call cannot be written (see
   // XmlRpcCallBody). Does no input or output itself.
   std::uint64_t Call(std::string method, std::vector<XmlRpcValue> params, Done done = {});
+  // The same, but ahead of the calls queued without hurry (behind the one in flight and the
+  // earlier calls made ahead): what the operator is waiting for does not wait for polls.
+  std::uint64_t CallAhead(std::string method, std::vector<XmlRpcValue> params, Done done = {});
   // Moves the calls on as far as they go without waiting and completes those that ended.
   // Callbacks may queue calls and Cancel, but not Poll.
   void Poll(std::int64_t now_ms);
@@ -80,7 +83,9 @@ class RpcChannel {
     std::uint64_t id;
     std::string method, request;
     Done done;
+    bool ahead = false;
   };
+  std::uint64_t Queue(std::string method, const std::vector<XmlRpcValue>& params, Done done, bool ahead);
   enum class Link { kNone, kConnecting, kOpen };
 
   // One step of the call in flight; false when nothing more can happen in this Poll.

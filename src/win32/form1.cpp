@@ -126,16 +126,14 @@ bool Form1::PreTranslate(MSG& msg) {
     model_->OnButtonClick(button);
     return true;
   }
-  if ((msg.message == WM_SYSKEYUP || msg.message == WM_KEYUP) && msg.wParam == VK_MENU && alt_used_) {
-    alt_used_ = false;
-    return true;
-  }
   if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
-  if (msg.wParam == VK_MENU) alt_used_ = false;
   // A shortcut of a visible, enabled menu item runs the item and goes no further.
   if (const std::optional<int> command = FindShortcut(msg)) {
     if (CommandAvailable(*command)) {
-      alt_used_ = AltHeld(msg);
+      // Wine's default procedure opens the menu bar when Alt goes up unless it saw another
+      // key go down meanwhile (after Alt+Backspace the next keys went to the menu): show it
+      // this one. Alt+F4 would close the window there.
+      if (AltHeld(msg) && msg.wParam != VK_F4) DefWindowProcW(hwnd_, msg.message, msg.wParam, msg.lParam);
       OnCommand(*command, 1, nullptr);
       return true;
     }

@@ -178,9 +178,6 @@ class Form1 : public WindowBase,
   bool find_enabled_ = true;
   std::string station_trouble_;
   bool model_ready_ = false;
-  // An Alt shortcut taken at its key: the window never saw that key go down, so releasing
-  // Alt would open the menu bar (Wine decides that in DefWindowProc).
-  bool alt_used_ = false;
   UniqueFont ui_font_, typing_font_;
   UniqueBrush back_brush_;
   COLORREF text_color_ = 0, back_color_ = 0xFFFFFF;

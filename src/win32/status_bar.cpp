@@ -67,7 +67,7 @@ void StatusBar::Layout() {
       x + std::max<int>(bar.right - x, MulDiv(kLastMinimumHimetric, dpi, 2540));
   SendMessageW(bar_, SB_SETPARTS, kPanels, reinterpret_cast<LPARAM>(right));
   for (int i = 0; i < kPanels; ++i) {
-    SendMessageW(bar_, SB_SETTEXTW, static_cast<WPARAM>(i) | SBT_OWNERDRAW, static_cast<LPARAM>(i));
+    Show(i);
     TTTOOLINFOW tool = Tool(bar_, i);
     SendMessageW(bar_, SB_GETRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tool.rect));
     SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -80,13 +80,13 @@ void StatusBar::SetText(int panel, const std::string& text) {
   const bool relayout = now.size() != text.size();
   now = text;
   if (relayout) Layout();
-  Invalidate(panel);
+  Show(panel);
 }
 
 void StatusBar::SetEnabled(int panel, bool enabled) {
   if (enabled_.at(static_cast<size_t>(panel)) == enabled) return;
   enabled_[static_cast<size_t>(panel)] = enabled;
-  Invalidate(panel);
+  Show(panel);
 }
 
 void StatusBar::SetTip(int panel, const std::string& text) {
@@ -119,10 +119,16 @@ std::optional<int> StatusBar::ClickedPanel(const NMHDR& header) const {
   return static_cast<int>(mouse.dwItemSpec);
 }
 
-void StatusBar::Invalidate(int panel) const {
-  RECT r;
-  SendMessageW(bar_, SB_GETRECT, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(&r));
-  InvalidateRect(bar_, &r, TRUE);
+// An enabled panel is a text part of the bar, which screen readers (and the end-to-end
+// driver) read with SB_GETTEXT; a greyed one is drawn here, as the bar has no grey text.
+void StatusBar::Show(int panel) const {
+  const auto i = static_cast<size_t>(panel);
+  if (enabled_[i]) {
+    const std::wstring text = Widen(text_[i]);
+    SendMessageW(bar_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(text.c_str()));
+  } else {
+    SendMessageW(bar_, SB_SETTEXTW, i | SBT_OWNERDRAW, static_cast<LPARAM>(i));
+  }
 }
 
 }  // namespace qsopad

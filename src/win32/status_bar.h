@@ -1,5 +1,5 @@
-// The main window's status bar: six owner-drawn panels that grow to show their text, each
-// with a tip, a greyed look when disabled, and a click that the main window hears.
+// The main window's status bar: six panels that grow to show their text, each with a tip,
+// a greyed look when disabled, and a click that the main window hears.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +29,7 @@ class StatusBar {
   std::optional<int> ClickedPanel(const NMHDR& header) const;
 
  private:
-  void Invalidate(int panel) const;
+  void Show(int panel) const;
 
   HWND bar_ = nullptr, tooltip_ = nullptr;
   HFONT font_ = nullptr;

@@ -352,7 +352,7 @@ static void PostKey(HWND hwnd, int vk) {
   PostMessageA(hwnd, WM_KEYUP, static_cast<WPARAM>(vk), 0);
 }
 
-static void TypeKeys(HWND target, const std::string& text) {
+void TypeKeys(HWND target, const std::string& text) {
   for (const char c : text) {
     int vk = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
     if (c == ' ') vk = VK_SPACE;
@@ -719,17 +719,17 @@ void Session::Mark() {
 
 namespace {
 
-struct RowFailed {};
 std::string currentRow;
 
 }  // namespace
 
-void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want, bool pattern) {
+void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want, bool pattern,
+            int timeoutMs) {
   std::string last;
-  if (WaitUntil([&] { return pattern ? Matches(last = got(), want) : (last = got()) == want; })) return;
-  Fail(__FILE__, __LINE__, currentRow + ": " + what + ": \"" + Visible(last) + "\", expected \"" +
+  if (WaitUntil([&] { return pattern ? Matches(last = got(), want) : (last = got()) == want; }, timeoutMs)) return;
+  Fail(__FILE__, __LINE__, (currentRow.empty() ? "" : currentRow + ": ") + what + ": \"" + Visible(last) + "\", expected \"" +
                                Visible(want) + "\"");
-  throw RowFailed{};
+  throw Abort{};
 }
 
 namespace {
@@ -834,7 +834,6 @@ void RunRows(Session& s, const std::vector<Row>& rows) {
     const int before = failures;
     try {
       for (const Step& step : row.steps) RunStep(s, step);
-    } catch (const RowFailed&) {
     } catch (const Abort&) {
     }
     // A dialog left open would take the next row's input.

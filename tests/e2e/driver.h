@@ -137,6 +137,7 @@ bool SameRect(const RECT& a, const RECT& b, int slack = 1);
 // Twips and pixels at the screen's resolution, as the program converts them.
 int TwipsToPx(long twips);
 long PxToTwips(int px);
+void TypeKeys(HWND target, const std::string& text);  // posted: letters, digits, blank, backspace
 void PostCommand(HWND hwnd, int id);  // a menu item or accelerator
 void ClickButton(HWND button);        // as the button reports a click to its parent
 // Real key presses through the X server, the only way to hold Shift, Ctrl or Alt: gives the
@@ -293,9 +294,10 @@ struct Row {
   std::vector<Step> steps;
 };
 // Waits until `got` (read again and again) equals `want` (matches it as a pattern, in which
-// "*" stands for any text); otherwise fails the row, naming `what` and the last value read.
+// "*" stands for any text); otherwise fails, naming `what` and the last value read, and ends
+// the row (the scenario, outside rows) as REQUIRE does.
 void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want,
-            bool pattern = false);
+            bool pattern = false, int timeoutMs = kWaitMs);
 // Runs the rows in order on one session: each row is logged by name, its journals start
 // where it begins, and a row that fails is left at its first failing step. Between rows no
 // dialog may be left open.

@@ -23,8 +23,8 @@ struct FakeWindow {
   bool enabled = true, minimised = false, alive = true;
   ScreenRect rect;
   std::uint32_t thread = 0, process = 0;
-  // The next `hang_sends` sends end with `hang_status` instead of `answer` (they still
-  // reach the journal).
+  // The next `hang_sends` sends end with `hang_status` instead of `answer`; they are
+  // journalled all the same.
   int hang_sends = 0;
   SendStatus hang_status = SendStatus::kTimedOut;
   std::intptr_t answer = 0;
@@ -36,15 +36,12 @@ struct Call {
   Kind kind = Kind::kNote;
   WindowHandle window = 0;
   unsigned message = 0;
-  std::uintptr_t wparam = 0;  // copy data: the sender
-  std::intptr_t lparam = 0;   // copy data: the code
+  // Copy data: the sender; pause: the milliseconds; attach: the thread; start: the mode.
+  std::uintptr_t wparam = 0;
+  std::intptr_t lparam = 0;  // copy data: the code
   unsigned wait_ms = 0;
-  SendStatus status = SendStatus::kFailed;  // what a send was answered
-  ScreenRect rect;                          // moves
-  std::string text;  // starts: command line; copy data: the bytes; notes: the note
-  StartMode mode = StartMode::kNormalFocused;
-  unsigned ms = 0;           // pauses
-  std::uint32_t thread = 0;  // attach
+  ScreenRect rect;  // moves
+  std::string text;  // start: the command line; copy data: the bytes; note: the note
 };
 
 class FakeWindowSystem : public WindowSystem {
@@ -52,27 +49,22 @@ class FakeWindowSystem : public WindowSystem {
   WindowHandle AddTopLevel(std::string_view window_class, std::string_view caption) {
     return AddChild(0, window_class, caption);
   }
-  WindowHandle AddChild(WindowHandle parent, std::string_view window_class,
-                        std::string_view caption = {}) {
+  WindowHandle AddChild(WindowHandle parent, std::string_view window_class, std::string_view caption = {}) {
     // Spaced like real handles, so that an index mistaken for a handle finds nothing.
     const WindowHandle handle = 0x10000 + 4 * windows_.size();
-    FakeWindow window;
-    window.parent = parent, window.window_class = window_class, window.caption = caption;
+    FakeWindow w;
+    w.parent = parent, w.window_class = window_class, w.caption = caption;
     if (parent != 0) {
       FakeWindow& owner = windows_.at(parent);
-      window.thread = owner.thread, window.process = owner.process;
-      owner.children.push_back(handle);
+      w.thread = owner.thread, w.process = owner.process, owner.children.push_back(handle);
     }
-    windows_.emplace(handle, std::move(window));
+    windows_.emplace(handle, std::move(w));
     return handle;
   }
   FakeWindow& Window(WindowHandle handle) { return windows_.at(handle); }
 
-  // What StartProgram does: the launched program's windows appear here.
-  std::function<void(FakeWindowSystem&)> on_start;
-  // What StartProgram returns; nullopt makes the start fail.
-  std::optional<std::uint32_t> start_pid = 1000;
-
+  std::function<void(FakeWindowSystem&)> on_start;  // the launched program's windows appear
+  std::optional<std::uint32_t> start_pid = 1000;    // nullopt: the start fails
   std::vector<Call> journal;
 
   void Note(std::string text) { Record(Call::Kind::kNote).text = std::move(text); }
@@ -81,15 +73,14 @@ class FakeWindowSystem : public WindowSystem {
     for (const Call& call : journal) if (call.kind == kind) found.push_back(call);
     return found;
   }
-  // Sends, notifications and posts to one window as (message, wparam), in order; the
-  // guarded sender's WM_NULL probes are left out.
+  // Sends, notifications and posts to one window as (message, wparam), in order, without
+  // the guarded sender's WM_NULL probes.
   std::vector<std::pair<unsigned, std::uintptr_t>> MessagesTo(WindowHandle window) const {
     std::vector<std::pair<unsigned, std::uintptr_t>> found;
-    for (const Call& c : journal) {
-      const bool message = c.kind == Call::Kind::kSend || c.kind == Call::Kind::kPost ||
-                           c.kind == Call::Kind::kNotify;
-      if (message && c.window == window && c.message != kWmNull) found.emplace_back(c.message, c.wparam);
-    }
+    for (const Call& c : journal)
+      if ((c.kind == Call::Kind::kSend || c.kind == Call::Kind::kPost || c.kind == Call::Kind::kNotify) &&
+          c.window == window && c.message != kWmNull)
+        found.emplace_back(c.message, c.wparam);
     return found;
   }
 
@@ -100,12 +91,11 @@ class FakeWindowSystem : public WindowSystem {
   }
   WindowHandle FindChild(WindowHandle parent, std::string_view window_class,
                          std::optional<std::string_view> caption) override {
-    const FakeWindow* owner = Find(parent);
-    if (owner == nullptr) return 0;
-    for (const WindowHandle child : owner->children) {
-      const FakeWindow& w = windows_.at(child);
-      if (w.alive && w.window_class == window_class && (!caption || w.caption == *caption)) return child;
-    }
+    if (const FakeWindow* owner = Find(parent))
+      for (const WindowHandle child : owner->children) {
+        const FakeWindow& w = windows_.at(child);
+        if (w.alive && w.window_class == window_class && (!caption || w.caption == *caption)) return child;
+      }
     return 0;
   }
   std::string GetText(WindowHandle h) override { return Find(h) ? Find(h)->caption : ""; }
@@ -115,9 +105,9 @@ class FakeWindowSystem : public WindowSystem {
   std::optional<ScreenRect> GetRect(WindowHandle h) override {
     return Find(h) ? std::optional(Find(h)->rect) : std::nullopt;
   }
-  SendResult Send(WindowHandle handle, unsigned message, std::uintptr_t wparam,
-                  std::intptr_t lparam, unsigned wait_ms) override {
-    return Answer(Record(Call::Kind::kSend, handle, message, wparam, lparam), wait_ms);
+  SendResult Send(WindowHandle h, unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
+                  unsigned wait_ms) override {
+    return Answer(Record(Call::Kind::kSend, h, message, wparam, lparam), wait_ms);
   }
   bool Post(WindowHandle h, unsigned message, std::uintptr_t wparam, std::intptr_t lparam) override {
     return Record(Call::Kind::kPost, h, message, wparam, lparam), Find(h) != nullptr;
@@ -125,24 +115,20 @@ class FakeWindowSystem : public WindowSystem {
   bool Notify(WindowHandle h, unsigned message, std::uintptr_t wparam, std::intptr_t lparam) override {
     return Record(Call::Kind::kNotify, h, message, wparam, lparam), Find(h) != nullptr;
   }
-  void Move(WindowHandle handle, const ScreenRect& rect) override {
-    Record(Call::Kind::kMove, handle).rect = rect;
-    if (FakeWindow* window = Find(handle)) window->rect = rect;
+  void Move(WindowHandle h, const ScreenRect& rect) override {
+    Record(Call::Kind::kMove, h).rect = rect;
+    if (FakeWindow* window = Find(h)) window->rect = rect;
   }
-  void SetFocus(WindowHandle handle) override { Record(Call::Kind::kSetFocus, handle); }
-  void SetForeground(WindowHandle handle) override { Record(Call::Kind::kSetForeground, handle); }
-  std::optional<std::uint32_t> StartProgram(std::string_view command_line,
-                                            StartMode mode) override {
-    Call& call = Record(Call::Kind::kStart);
-    call.text = command_line, call.mode = mode;
+  void SetFocus(WindowHandle h) override { Record(Call::Kind::kSetFocus, h); }
+  void SetForeground(WindowHandle h) override { Record(Call::Kind::kSetForeground, h); }
+  std::optional<std::uint32_t> StartProgram(std::string_view command_line, StartMode mode) override {
+    Record(Call::Kind::kStart, 0, 0, static_cast<std::uintptr_t>(mode)).text = command_line;
     if (start_pid && on_start) on_start(*this);
     return start_pid;
   }
-  void Pause(unsigned milliseconds) override { Record(Call::Kind::kPause).ms = milliseconds; }
-  Owner OwnerOf(WindowHandle h) override {
-    return Find(h) ? Owner{Find(h)->thread, Find(h)->process} : Owner{};
-  }
-  void AttachInputTo(std::uint32_t thread) override { Record(Call::Kind::kAttach).thread = thread; }
+  void Pause(unsigned ms) override { Record(Call::Kind::kPause, 0, 0, ms); }
+  Owner OwnerOf(WindowHandle h) override { return Find(h) ? Owner{Find(h)->thread, Find(h)->process} : Owner{}; }
+  void AttachInputTo(std::uint32_t thread) override { Record(Call::Kind::kAttach, 0, 0, thread); }
   unsigned RegisterMessage(std::string_view name) override {
     return registered_.try_emplace(std::string(name), 0xC000 + registered_.size()).first->second;
   }
@@ -152,17 +138,17 @@ class FakeWindowSystem : public WindowSystem {
       if (window.parent == 0 && window.alive) found.push_back(handle);
     return found;
   }
-  SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code,
-                          std::string_view text, unsigned wait_ms) override {
+  SendResult SendCopyData(WindowHandle target, WindowHandle sender, std::uintptr_t code, std::string_view text,
+                          unsigned wait_ms) override {
     Call& call = Record(Call::Kind::kCopyData, target, kWmCopyData, sender, static_cast<std::intptr_t>(code));
     return call.text = text, Answer(call, wait_ms);
   }
 
  private:
-  Call& Record(Call::Kind kind, WindowHandle handle = 0, unsigned message = 0,
-               std::uintptr_t wparam = 0, std::intptr_t lparam = 0) {
+  Call& Record(Call::Kind kind, WindowHandle h = 0, unsigned message = 0, std::uintptr_t wparam = 0,
+               std::intptr_t lparam = 0) {
     Call& call = journal.emplace_back();
-    call.kind = kind, call.window = handle, call.message = message, call.wparam = wparam, call.lparam = lparam;
+    call.kind = kind, call.window = h, call.message = message, call.wparam = wparam, call.lparam = lparam;
     return call;
   }
   SendResult Answer(Call& call, unsigned wait_ms) {
@@ -171,7 +157,6 @@ class FakeWindowSystem : public WindowSystem {
     if (FakeWindow* w = Find(call.window))
       result = w->hang_sends > 0 ? (--w->hang_sends, SendResult{w->hang_status})
                                  : SendResult{SendStatus::kDone, w->answer};
-    call.status = result.status;
     return result;
   }
   // A window is gone when it or any ancestor is gone: children die with their parent.

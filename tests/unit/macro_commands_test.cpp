@@ -1,61 +1,101 @@
-// Sending macros and files, Repeat Last, time and serial-number commands, own call.
+// Sending macros and files, paste, Repeat Last, time and serial-number commands, own call.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <tuple>
 
+#include "common/error.h"
+#include "macros/text_file.h"
 #include "main_form_fixture.h"
 #include "temp_folder.h"
 
 namespace qsopad {
 namespace {
 
+using namespace std::string_literals;
 using fakes::MainFormTest;
 using MacroCommands = MainFormTest;
+using Texts = std::vector<std::string>;
 
 void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
+// Each line is expanded and queued with a carriage return; blank lines too.
 TEST_F(MacroCommands, AtMacroSendsTheFileLineByLineOrShowsTheFileError) {
   testing::TempFolder folder;
-  const std::string path = folder.File("qso.txt");
-  WriteFile(path, "first\r\nsecond\nthird ^M");
+  WriteFile(folder.File("qso.txt"), "first\r\n\r\nsecond\n\nd\xE9j\xE0 ^M");
+  WriteFile(folder.File("empty.txt"), "");
   Set("Call", "MyCall", "ZX0AB");
   Started();
-  Set("Macro", "10", "@" + path);
-  Model().OnKeyDown(kVkF1, 0);
-  EXPECT_EQ(std::tuple(Model().sendbuf, view.text1, view.messages.size()),
-            std::tuple("first\rsecond\rthird ZX0AB\r", "first\r\nsecond\r\nthird ZX0AB\r\n", 0u))
-      << "CR LF and LF alike";
-  Model().sendbuf.clear();
-
-  // File problems show the file error.
-  Set("Macro", "10", "@");
-  Model().SendMacro(10);
-  EXPECT_THAT(view.messages, fakes::ElementsAre(fakes::StartsWith("Error: File Error: ")));
-  Set("Macro", "11", "@" + folder.File("missing.txt"));
-  Model().SendMacro(11);
-  EXPECT_THAT(view.messages,
-              fakes::ElementsAre(fakes::StartsWith("Error: File Error: "), fakes::HasSubstr("missing.txt")));
-  EXPECT_EQ(Model().sendbuf, "");
+  const struct { std::string macro, queued; const char* message; } rows[] = {
+      {"@" + folder.File("qso.txt"), "first\r\rsecond\r\rd\xE9j\xE0 ZX0AB\r", nullptr},
+      {"@" + folder.File("empty.txt"), "", nullptr},
+      {"@", "", "Error: File Error: cannot open \"\": "},
+      {"@" + folder.File("missing.txt"), "", "Error: File Error: cannot open \""},
+      {"@" + folder.File(""), "", "Error: File Error: cannot read \""},  // a folder
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.macro);
+    Model().sendbuf.clear(), view.text1.clear(), view.messages.clear();
+    Set("Macro", "10", row.macro);
+    Model().OnKeyDown(kVkF1, 0);
+    EXPECT_EQ(Model().sendbuf, row.queued);
+    if (row.message) {
+      EXPECT_THAT(view.messages, fakes::ElementsAre(fakes::StartsWith(row.message)));
+    } else {
+      EXPECT_EQ(view.messages, Texts{});
+    }
+  }
   EXPECT_TRUE(reporter.reports.empty()) << "a file error is expected, not unexpected";
-
-  WriteFile(folder.File("empty.txt"), "");
-  Set("Macro", "12", "@" + folder.File("empty.txt"));
-  Model().SendMacro(12);
-  EXPECT_EQ(std::tuple(view.messages.size(), Model().sendbuf), std::tuple(2u, ""))
-      << "an empty file sends nothing and says nothing";
+  Set("Macro", "10", "@" + folder.File("qso.txt"));
+  view.text1.clear();
+  Model().SendMacro(10);
+  EXPECT_EQ(view.text1, "first\r\n\r\nsecond\r\n\r\nd\xE9j\xE0 ZX0AB\r\n");
 }
 
-TEST_F(MacroCommands, XmitFileAsksForATextFile) {
-  testing::TempFolder folder;
-  WriteFile(folder.File("a.txt"), "73");
+TEST(TextFile, LinesReadBeforeAFailureAreKept) {
+  int calls = 0;
+  const TextLines out = SplitLines([&](char* buffer, std::size_t size) -> std::size_t {
+    if (++calls == 2) throw Error("cannot read \"x.txt\": Input/output error");
+    EXPECT_GE(size, 12u);
+    return "one\r\ntwo\nthr"s.copy(buffer, 12);
+  });
+  EXPECT_EQ(std::pair(out.lines, out.error),
+            std::pair(Texts{"one", "two"}, "cannot read \"x.txt\": Input/output error"s));
+  const std::pair<std::string, Texts> rows[] = {
+      {"a\r\n\r\nb", {"a", "", "b"}}, {"a\n", {"a"}}, {"\n", {""}}, {"", {}}, {"a\rb\r", {"a\rb"}},
+      {"\r\n\r\n", {"", ""}}};
+  for (const auto& [bytes, lines] : rows) {
+    const TextLines whole = SplitLines([&, done = false](char* buffer, std::size_t) mutable {
+      return std::exchange(done, true) ? 0 : bytes.copy(buffer, bytes.size());
+    });
+    EXPECT_EQ(std::pair(whole.lines, whole.error), std::pair(lines, ""s)) << ::testing::PrintToString(bytes);
+  }
+}
+
+TEST_F(MacroCommands, StoredMacrosWinOverDefaultsAndPasteIsExpanded) {
+  Set("Call", "MyCall", "ZX0AB");
   Started();
-  Model().mnuXFile_Click();
-  EXPECT_EQ(view.prompts, std::vector<std::string>{"Select File [Text Files|*.txt]"});
-  EXPECT_EQ(Model().sendbuf, "") << "cancelled: nothing sent";
-  view.open_file = folder.File("a.txt");
-  Model().mnuXFile_Click();
-  EXPECT_EQ(Model().sendbuf, "73\r");
+  Model().ocall = "ZX9YZ";
+  Model().SendMacro(10);
+  EXPECT_EQ(Model().sendbuf, " ZX9YZ de ZX0AB ") << "the default of F1";
+  Model().sendbuf.clear();
+  Set("Macro", "10", "");
+  Model().SendMacro(10);
+  EXPECT_EQ(Model().sendbuf, "") << "a stored empty macro sends nothing";
+  desktop.clipboard = "de ^M";
+  Model().PasteText();
+  desktop.clipboard = "";
+  Model().PasteText();
+  desktop.clipboard.reset();
+  Model().PasteText();
+  EXPECT_EQ(Model().sendbuf, "de ZX0AB");
+  Model().sendbuf.clear();
+  Set("Opt", "Zero", "True");
+  Set("Macro", "12", "rst 509 ^0");
+  Model().SendMacro(12);
+  // Zeros are slashed before expansion: the text keeps its slashed zero, and ^0 becomes
+  // the slashed-zero receive code.
+  EXPECT_EQ(Model().sendbuf, "rst 5\xD8" "9 \0"s);
 }
 
 TEST_F(MacroCommands, RepeatLastExpandsALiteralCaretCodeTheSecondTime) {
@@ -63,31 +103,29 @@ TEST_F(MacroCommands, RepeatLastExpandsALiteralCaretCodeTheSecondTime) {
   Started();
   Model().SendNKCharNB("^9pse ^^M^0");
   Ticks(10);
-  EXPECT_EQ(std::pair(MemoChars(), Model().lastxmit), std::pair(std::string("pse ^M"), std::string("pse ^M")));
+  EXPECT_EQ(std::pair(MemoChars(), Model().lastxmit), std::pair("pse ^M"s, "pse ^M"s));
   Model().mnuXRpt_Click();
-  EXPECT_EQ(std::tuple(Model().txmode, Model().sendbuf, Model().lastxmit),
-            std::tuple(1, std::string("pse ZX0AB\0", 10), ""))
+  EXPECT_EQ(std::tuple(Model().txmode, Model().sendbuf, Model().lastxmit), std::tuple(1, "pse ZX0AB\0"s, ""))
       << "the transmit code empties lastxmit";
 }
 
+// (The captions after each command and the number sent as a word are checked end to end.)
 TEST_F(MacroCommands, SerialNumberCommandsAndCaptions) {
-  Set("Opt", "SerialNo", "9");
+  Set("Opt", {{"SerialNo", "9"}, {"Zero", "True"}});
   Started();
-  Model().mnuXSerial_Click();
-  EXPECT_EQ(Model().sendbuf, " 0009 ");
   Model().mnuIncr_Click();
-  EXPECT_EQ(std::tuple(Get("Opt", "SerialNo"), view.caption[6], palette.rebuilds), std::tuple("10", "S/&N: 0010", 1))
-      << "the menu increment puts a space after the colon";
-  Model().SendNKCharNB("^+");
-  EXPECT_EQ(view.caption[6], "S/&N:0011") << "the code does not";
-
-  const struct {
-    const char *answer, *caption;
-    long serial;
-    bool invalid;
-  } rows[] = {{"12.5", "S/&N:0012", 12, false}, {"13.5", "S/&N:0014", 14, false},
-              {"-7", "S/&N:-0007", -7, false},  {"abc", "S/&N:-0007", -7, true},
-              {"", "S/&N:-0007", -7, false},    {"99999999999", "S/&N:-0007", -7, true}};
+  EXPECT_EQ(std::tuple(Get("Opt", "SerialNo"), view.caption[6], palette.seen),
+            std::tuple("10", "S/&N: 0010", Texts{"||10"}))
+      << "the palette rebuilds with the new number; the caption has no slashed zeros";
+  Model().OnButtonClick(6);
+  EXPECT_EQ(Model().sendbuf, " \xD8\xD8" "1\xD8 ");
+  const struct { const char *answer, *caption; long serial; bool invalid; } rows[] = {
+      {"12.5", "S/&N:0012", 12, false},           {"13.5", "S/&N:0014", 14, false},
+      {"-7", "S/&N:-0007", -7, false},            {"abc", "S/&N:-0007", -7, true},
+      {"", "S/&N:-0007", -7, false},              {"2147483647", "S/&N:2147483647", 2147483647, false},
+      {"2147483648", "S/&N:2147483647", 2147483647, true}, {"-2147483648", "S/&N:-2147483648", -2147483648L, false},
+      {"-2147483649", "S/&N:-2147483648", -2147483648L, true}, {"1e3", "S/&N:-2147483648", -2147483648L, true},
+  };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.answer);
     view.messages.clear();
@@ -95,8 +133,7 @@ TEST_F(MacroCommands, SerialNumberCommandsAndCaptions) {
     Model().mnuSetSerial_Click();
     EXPECT_EQ(std::tuple(Model().serialno, view.caption[6], Get("Opt", "SerialNo")),
               std::tuple(row.serial, row.caption, std::to_string(row.serial)));
-    EXPECT_EQ(view.messages, row.invalid ? std::vector<std::string>{"QSOPAD: Invalid Number"}
-                                         : std::vector<std::string>{});
+    EXPECT_EQ(view.messages, row.invalid ? Texts{"QSOPAD: Invalid Number"} : Texts{});
   }
   EXPECT_EQ(view.prompts.back(), "Serial Number?");
 }
@@ -108,31 +145,6 @@ TEST_F(MacroCommands, IncrementAtTheLargestSerialIsAnErrorAndChangesNothing) {
   EXPECT_THAT(reporter.reports, fakes::ElementsAre(fakes::StartsWith("mnuIncr_Click: ")));
   EXPECT_EQ(std::tuple(Model().serialno, Get("Opt", "SerialNo"), view.caption[6], palette.rebuilds),
             std::tuple(2147483647L, "2147483647", "", 0));
-}
-
-TEST_F(MacroCommands, SerialAndTimeAreSentAsWords) {
-  Set("Opt", {{"Zero", "True"}, {"SerialNo", "10"}});
-  Started();
-  Model().mnuXSerial_Click();
-  EXPECT_EQ(Model().sendbuf, " \xD8\xD8" "1\xD8 ");
-  Model().sendbuf.clear();
-  Set("Opt", "Zero", "False");
-  Model().OnButtonClick(5);
-  EXPECT_EQ(Model().sendbuf, " 06 Dec 2026 10:30z ");
-}
-
-TEST_F(MacroCommands, ButtonRightClicksSetOwnCallAndSerial) {
-  Started();
-  view.answers = {"ZX0NEW"};
-  Model().OnButtonRightClick(3);
-  EXPECT_EQ(view.prompts.back(), "Set your call sign");
-  EXPECT_EQ(std::tuple(Model().mycall, Get("Call", "MyCall"), view.caption[3]),
-            std::tuple("ZX0NEW", "ZX0NEW", "ZX0NEW"));
-  Model().OnButtonRightClick(3);  // cancelled
-  EXPECT_EQ(Model().mycall, "ZX0NEW");
-  view.answers = {"41"};
-  Model().OnButtonRightClick(6);
-  EXPECT_EQ(Model().serialno, 41);
 }
 
 }  // namespace

@@ -23,13 +23,12 @@ using ::testing::ElementsAre, ::testing::HasSubstr, ::testing::StartsWith;
 
 class RecordingView : public MainView {
  public:
-  std::vector<std::string> calls;  // the calls that start-up orders
+  std::vector<std::string> calls;  // the calls whose order start-up fixes
   MainForm* model = nullptr;       // to play the resize that the real window reports
   TwipsRect window{0, 0, 7000, 5000};
   bool normal = true;
   std::optional<FontSpec> font;
   std::array<std::string, 7> caption{};  // Command1..Command6
-  std::optional<bool> buttons_visible;
   bool menu_visible[2] = {true, false}, menu_enabled[2] = {true, true};  // PSK31, PSK31a
   bool find_enabled = true;
   std::string text1;  // the typing area
@@ -39,8 +38,9 @@ class RecordingView : public MainView {
   SendColour send_colour = SendColour::kNormal;
   std::vector<std::string> messages;  // "title: text"
   std::vector<std::string> prompts;
-  std::vector<std::string> answers;      // what input boxes answer, in turn
-  std::optional<std::string> open_file;  // what the open-file dialog answers
+  std::vector<std::string> answers;          // what input boxes answer, in turn; none: cancelled
+  std::vector<std::string> callsign_window;  // what reached the call sign and result windows
+  FakeWindowSystem* journal = nullptr;       // where focus and message boxes are noted too
 
   void SetMenuVisible(Menu m, bool v) override {
     menu_visible[m == Menu::kPsk31a] = v;
@@ -58,9 +58,7 @@ class RecordingView : public MainView {
   void SetButtonCaption(int b, const std::string& c) override {
     caption.at(static_cast<std::size_t>(b)) = c, calls.push_back("caption " + std::to_string(b));
   }
-  void SetButtonsVisible(bool v) override {
-    buttons_visible = v, calls.push_back(v ? "buttons shown" : "buttons hidden");
-  }
+  void SetButtonsVisible(bool v) override { calls.push_back(v ? "buttons shown" : "buttons hidden"); }
   void Show() override { calls.push_back("show"); }
   void MoveTwips(long left, long top) override {
     window.left = left, window.top = top, calls.push_back("move " + std::to_string(left) + " " + std::to_string(top));
@@ -70,11 +68,11 @@ class RecordingView : public MainView {
     if (width != window.width || height != window.height) UserResize(width, height);
   }
   TwipsRect ScreenTwips() override { return {0, 0, 19200, 14400}; }
-  std::optional<TwipsRect> NormalPlacementTwips() override {
-    return normal ? std::optional(window) : std::nullopt;
+  std::optional<TwipsRect> NormalPlacementTwips() override { return normal ? std::optional(window) : std::nullopt; }
+  void FocusTypingArea() override { calls.push_back("focus"), journal ? journal->Note("focus") : void(); }
+  void ShowMessage(const std::string& t, const std::string& title) override {
+    messages.push_back(title + ": " + t), journal ? journal->Note("box") : void();
   }
-  void FocusTypingArea() override { calls.push_back("focus"); }
-  void ShowMessage(const std::string& t, const std::string& title) override { messages.push_back(title + ": " + t); }
   std::optional<std::string> AskText(const std::string& prompt) override {
     prompts.push_back(prompt);
     if (answers.empty()) return std::nullopt;
@@ -84,20 +82,18 @@ class RecordingView : public MainView {
   void AppendTypingText(const std::string& t) override { text1 += t; }
   void MoveTypingCaretToEnd() override {}
   void ClearTypingText() override { text1.clear(); }
-  void SetPanelText(Panel p, const std::string& t) override { panels[static_cast<int>(p)] = t; }
-  void SetPanelEnabled(Panel p, bool e) override { panel_enabled[static_cast<int>(p)] = e; }
+  void SetPanelText(Panel p, const std::string& t) override { panels.at(static_cast<std::size_t>(p)) = t; }
+  void SetPanelEnabled(Panel p, bool e) override { panel_enabled.at(static_cast<std::size_t>(p)) = e; }
   void SetSendButton(bool e, SendColour c) override { send_enabled = e, send_colour = c; }
   WindowHandle Handle() override { return 0x7000; }
-  void OpenCallsignWindow(bool name_first) override { callsign_window.push_back(name_first ? "open name first" : "open"); }
-  // What reached the call sign and lookup result windows, in order.
-  std::vector<std::string> callsign_window;
+  void OpenCallsignWindow(bool name_first) override {
+    callsign_window.push_back(name_first ? "open name first" : "open");
+  }
   void SetCallsignWindowCall(const std::string& c) override { callsign_window.push_back("call " + c); }
   void SetCallsignWindowName(const std::string& n) override { callsign_window.push_back("name " + n); }
   void ShowLookupResultWindow() override { callsign_window.push_back("show result"); }
   void UnloadOwnedWindows() override { callsign_window.push_back("unload"); }
-  std::optional<std::string> AskOpenFile(const std::string& title, const std::string& filter) override {
-    return prompts.push_back(title + " [" + filter + "]"), open_file;
-  }
+  std::optional<std::string> AskOpenFile(const std::string&, const std::string&) override { return std::nullopt; }
 
   // The window's size changes (the operator drags the border, or a resize took effect).
   void UserResize(long width, long height) { window.width = width, window.height = height, model->OnResize(normal); }
@@ -114,19 +110,31 @@ class FakeDesktop : public Desktop {
   std::optional<std::string> ClipboardText() override { return clipboard; }
 };
 
+// Records what the model held when it asked for a rebuild: the list shows that state.
 class CountingPalette : public MacroPalette {
  public:
   int rebuilds = 0;
+  const MainForm* model = nullptr;
+  std::vector<std::string> seen;  // "ocall|namebuf|serialno" at each rebuild
   std::function<void()> on_unload;
-  void InitList() override { ++rebuilds; }
+  void InitList() override {
+    ++rebuilds;
+    if (model) seen.push_back(model->ocall + "|" + model->namebuf + "|" + std::to_string(model->serialno));
+  }
   void ShowPalette() override {}
   void UnloadPalette() override { on_unload ? on_unload() : void(); }
 };
 
+// Notes each report in the window journal, so that its order against what reached the
+// other programs shows.
 class RecordingReporter : public ErrorReporter {
  public:
+  explicit RecordingReporter(FakeWindowSystem& w) : windows(w) {}
+  FakeWindowSystem& windows;
   std::vector<std::string> reports;
-  void Report(const std::string& proc, const std::string& what) override { reports.push_back(proc + ": " + what); }
+  void Report(const std::string& proc, const std::string& what) override {
+    reports.push_back(proc + ": " + what), windows.Note("report " + proc);
+  }
 };
 
 class MainFormTest : public ::testing::Test {
@@ -143,7 +151,7 @@ class MainFormTest : public ::testing::Test {
   // Attached to a running PSK31 program, start-up done, journal cleared.
   void Started() { AddPsk31(), Model().Load(), windows.journal.clear(); }
   // A fresh window tree, view and model, for the next row of a table.
-  void Reset() { windows = FakeWindowSystem(), view = RecordingView(), model.reset(); }
+  void Reset() { windows = FakeWindowSystem(), view = RecordingView(), model.reset(), reporter.reports.clear(); }
   // The characters typed into the memo so far.
   std::string MemoChars() const {
     std::string out;
@@ -173,7 +181,7 @@ class MainFormTest : public ::testing::Test {
   MainForm& Model() {
     if (!model) {
       model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette, stations);
-      view.model = model.get();
+      view.model = model.get(), view.journal = &windows, palette.model = model.get();
     }
     return *model;
   }
@@ -187,7 +195,7 @@ class MainFormTest : public ::testing::Test {
   SettingsStore store;
   FakeWindowSystem windows;
   RecordingView view;
-  RecordingReporter reporter;
+  RecordingReporter reporter{windows};
   FakeDesktop desktop;
   CountingPalette palette;
   Psk31Stations stations{windows, store};

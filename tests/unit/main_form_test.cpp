@@ -1,10 +1,9 @@
 // The main window's model: start-up and shutdown sequences, size saving, font options,
-// slashed zeros and the attachment watch, against a recording view and a fake window tree.
+// slashed zeros, the attachment watch, the layout rule and window placement.
 #include "app/main_form.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <tuple>
 
 #include "app/layout.h"
@@ -16,38 +15,52 @@ namespace {
 
 using fakes::Call;
 using fakes::MainFormTest;
+using Texts = std::vector<std::string>;
 
-// The Aux program starts only when set.
-TEST_F(MainFormTest, FreshStartPlacesHalfScreenAtTopLeftAndWritesNothing) {
-  AddPsk31();
-  Model().Load();
-  EXPECT_EQ(view.window, (TwipsRect{0, 0, 9600, 7200}));
-  EXPECT_EQ(view.buttons_visible, true);
-  EXPECT_FALSE(view.font.has_value()) << "no FontName: the designed font stays";
-  EXPECT_TRUE(view.messages.empty());
-  EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_EQ(file->replaces, 0) << "start-up stores nothing";
-  EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
-  EXPECT_EQ(static_cast<Psk31Station&>(Model().station()).link.formwnd, form);
+// Start-up runs its steps in order, skips the ones that fail and writes nothing.
+TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
+  using Stored = std::vector<std::array<const char*, 3>>;
+  const struct {
+    const char* name;
+    Stored stored;
+    Texts calls;
+    TwipsRect window;
+    const char* call;
+    long serial;
+    bool wordbreak = false;
+  } rows[] = {
+      {"fresh", {}, {"menu 0 shown", "menu 1 hidden", "focus", "caption 3", "buttons shown", "show", "move 0 0",
+                     "resize 9600 7200"}, {0, 0, 9600, 7200}, "", 1},
+      {"stored", {{"Win", "Top", "300"}, {"Win", "Left", "450"}, {"Win", "Width", "8000"}, {"Win", "Height", "6000"},
+                  {"Call", "MyCall", "ZX0AB"}, {"Opt", "Buttons", "False"}, {"Opt", "FontName", "Courier New"},
+                  {"Opt", "Retro", "1"}, {"Opt", "SerialNo", "7.5"}},
+       {"menu 0 hidden", "menu 1 shown", "focus", "font", "caption 3", "buttons hidden", "show", "move 450 300",
+        "resize 8000 6000"}, {450, 300, 8000, 6000}, "ZX0AB", 8},
+      {"bad values", {{"Opt", "Retro", "perhaps"}, {"Opt", "SerialNo", "2147483648"}, {"Win", "Top", "high"},
+                      {"Call", "MyCall", "ZX0AB"}, {"Opt", "WordBK", "True"}},
+       {"focus", "caption 3", "buttons shown", "show"}, {0, 0, 7000, 5000}, "ZX0AB", 1, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset();
+    for (const char* section : {"Win", "Call", "Opt"}) store.DeleteSection(section);
+    for (const auto& [section, key, value] : row.stored) Set(section, key, value);
+    AddPsk31();
+    const int writes = file->replaces;
+    Model().Load();
+    EXPECT_EQ(std::tuple(view.calls, view.window, view.caption[3], Model().serialno),
+              std::tuple(row.calls, row.window, row.call, row.serial));
+    EXPECT_EQ(std::tuple(Model().wordbreak, view.messages, reporter.reports, file->replaces),
+              std::tuple(row.wordbreak, Texts{}, Texts{}, writes)) << "start-up stores nothing";
+    EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
+  }
   EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).empty()) << "no Aux program set";
   Set("Opt", "Aux", "c:\\logger\\log.exe /quiet");
   Model().Load();
   const auto starts = windows.CallsOf(Call::Kind::kStart);
   ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(std::tuple(starts[0].text, starts[0].mode),
-            std::tuple("c:\\logger\\log.exe /quiet", StartMode::kNormalFocused));
-}
-
-TEST_F(MainFormTest, StartUpRunsItsStepsInOrder) {
-  AddPsk31();
-  Set("Win", {{"Top", "300"}, {"Left", "450"}, {"Width", "8000"}, {"Height", "6000"}});
-  Set("Call", "MyCall", "ZX0AB");
-  Set("Opt", {{"Buttons", "False"}, {"FontName", "Courier New"}});
-  Model().Load();
-  EXPECT_EQ(view.calls, (std::vector<std::string>{
-                            "menu 0 shown", "menu 1 hidden", "focus", "font", "caption 3",
-                            "buttons hidden", "show", "move 450 300", "resize 8000 6000"}));
-  EXPECT_EQ(view.caption[3], "ZX0AB");
+  EXPECT_EQ(std::tuple(starts[0].text, starts[0].wparam),
+            std::tuple("c:\\logger\\log.exe /quiet", static_cast<std::uintptr_t>(StartMode::kNormalFocused)));
 }
 
 TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
@@ -71,49 +84,39 @@ TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
   EXPECT_EQ(Get("Win", "Width"), "8000");
 }
 
-TEST_F(MainFormTest, FailingStepsAreSkipped) {
-  AddPsk31();
-  Set("Opt", {{"Retro", "perhaps"}, {"SerialNo", "many"}, {"WordBK", "True"}});
-  Set("Win", "Top", "high");
-  Set("Call", "MyCall", "ZX0AB");
-  Model().Load();
-  EXPECT_EQ(std::tuple(view.caption[3], Model().serialno, Model().wordbreak), std::tuple("ZX0AB", 1, true))
-      << "steps after the failing ones still ran";
-  EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "show"), 1);
-  EXPECT_TRUE(reporter.reports.empty());
-}
-
 TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
   Set("Opt", {{"FontName", "Lucida Console"}, {"FontSize", "8.25"}, {"FontBold", "True"}, {"FontUnderline", "1"},
               {"FontColor", "255"}, {"BackColor", "65280"}});
   Model().SetRegFont();
   EXPECT_EQ(view.font, (FontSpec{"Lucida Console", 8.25, true, false, false, true, 255, 65280}));
-
   view.font.reset();
   Set("Opt", "FontSize", "large");
   Model().SetRegFont();
-  EXPECT_THAT(reporter.reports,
-              fakes::ElementsAre(::testing::AllOf(fakes::StartsWith("SetRegFont: "), fakes::HasSubstr("FontSize"),
-                                                  fakes::HasSubstr("large"))));
+  EXPECT_THAT(reporter.reports, fakes::ElementsAre(::testing::AllOf(fakes::StartsWith("SetRegFont: "),
+                                                                    fakes::HasSubstr("\"FontSize\" holds \"large\""))));
   EXPECT_FALSE(view.font.has_value());
 }
 
 TEST_F(MainFormTest, SlashedZerosFollowTheOption) {
-  std::string call = "ZX0A00";
-  Model().Zeros(call);
-  EXPECT_EQ(call, "ZX0A00");
-  Set("Opt", "Zero", "True");
-  Model().Zeros(call);
-  EXPECT_EQ(call, "ZX\xD8" "A\xD8\xD8");
-  EXPECT_EQ(Model().Noslash(call), "ZX0A00");
+  const struct { const char *zero, *in, *zeros, *noslash; } rows[] = {
+      {"False", "ZX0A00\xD8", "ZX0A00\xD8", "ZX0A00\xD8"},
+      {"True", "\xD8\xE9o O/0 00", "\xD8\xE9o O/\xD8 \xD8\xD8", "0\xE9o O/0 00"}};  // only "0" and 216 change
+  for (const auto& row : rows) {
+    Set("Opt", "Zero", row.zero);
+    std::string s = row.in;
+    Model().Zeros(s);
+    EXPECT_EQ(s, row.zeros) << row.zero;
+    EXPECT_EQ(Model().Noslash(s), row.noslash) << row.zero;
+  }
   Set("Call", "MyCall", "ZX0AB");
   Model().Load();
   EXPECT_EQ(view.caption[3], "ZX\xD8" "AB");
 }
 
 // Announce, tell the paired log program, save the window setup, unload the palette, close
-// the PSK31 program when "Close" asks for it: in that order.
-TEST_F(MainFormTest, ShutdownRunsItsStepsInOrder) {
+// the PSK31 program when "Close" asks for it: in that order, and once however the window
+// goes (the session ends, then the window is closed).
+TEST_F(MainFormTest, ShutdownRunsItsStepsInOrderOnce) {
   for (const bool close : {false, true}) {
     SCOPED_TRACE(close ? "Close True" : "Close False");
     Reset();
@@ -123,55 +126,69 @@ TEST_F(MainFormTest, ShutdownRunsItsStepsInOrder) {
     Model().Load();
     Model().logwnd = 0x5000;
     windows.journal.clear();
-    palette.on_unload = [&] {
-      windows.Note(Get("Win", "Left") == "<absent>" ? "palette, setup unsaved" : "palette");
-    };
+    palette.on_unload = [&] { windows.Note(Get("Win", "Left") == "<absent>" ? "palette, setup unsaved" : "palette"); };
     Model().Unload();
-
-    std::vector<std::string> steps;
+    Model().Unload();
+    Texts steps;
     for (const Call& c : windows.journal) {
       if (c.kind == Call::Kind::kNote) steps.push_back(c.text);
-      if (c.kind == Call::Kind::kCopyData && c.wparam == 0x7000)
-        steps.push_back("record " + std::to_string(c.lparam) + " " + c.text);
-      if (c.message == Model().funcmsg && steps.empty())
+      if (c.kind == Call::Kind::kCopyData) steps.push_back("record " + std::to_string(c.lparam) + " " + c.text);
+      if (c.message == Model().funcmsg && c.window == app)
         steps.push_back("announce " + std::to_string(c.wparam) + " " + std::to_string(c.lparam));
-      if (c.message == kWmClose && c.window == form) steps.push_back("close");
+      if (c.message == kWmClose) steps.push_back(c.window == form ? "close" : "close elsewhere");
     }
-    std::vector<std::string> expected{"announce 1 0", "record 0 x", "palette"};
+    Texts expected{"announce 1 0", "record 0 x", "palette"};
     if (close) expected.push_back("close");
     EXPECT_EQ(steps, expected);
+    EXPECT_EQ(view.callsign_window, Texts{"unload"});
   }
 }
 
-TEST_F(MainFormTest, RetroChoosesThePsk31MenuAtStartAndAttachmentWatchFollowsTheForm) {
+TEST_F(MainFormTest, AttachmentWatchFollowsTheFormAndRetro) {
   AddPsk31();
-  Set("Opt", "Retro", "True");
   Model().Load();
-  EXPECT_EQ(std::pair(view.menu_visible[0], view.menu_visible[1]), std::pair(false, true));
-  EXPECT_TRUE(Model().WatchAttachment());
   using Menus = std::tuple<bool, bool, bool>;  // find window, PSK31, PSK31a enabled
-  EXPECT_EQ(Menus(view.find_enabled, view.menu_enabled[0], view.menu_enabled[1]), Menus(false, false, true));
-  Set("Opt", "Retro", "False");
-  Model().WatchAttachment();
-  EXPECT_EQ(Menus(view.find_enabled, view.menu_enabled[0], view.menu_enabled[1]), Menus(false, true, false));
-  windows.Window(form).alive = false;
-  EXPECT_FALSE(Model().WatchAttachment());
-  EXPECT_EQ(Menus(view.find_enabled, view.menu_enabled[0], view.menu_enabled[1]), Menus(true, false, false));
+  const struct { const char* retro; bool alive; Menus menus; } rows[] = {
+      {"True", true, {false, false, true}}, {"False", true, {false, true, false}},
+      {"True", false, {true, false, false}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.retro) + (row.alive ? " attached" : " gone"));
+    Set("Opt", "Retro", row.retro);
+    windows.Window(form).alive = row.alive;
+    EXPECT_EQ(Model().WatchAttachment(), row.alive);
+    EXPECT_EQ(Menus(view.find_enabled, view.menu_enabled[0], view.menu_enabled[1]), row.menus);
+  }
+}
+
+// CSPAL and LPAL open their window at start-up when their number equals 1.
+TEST_F(MainFormTest, CallsignWindowsFollowStartUpThePartnerAndShutdown) {
+  for (const char* pal : {"0", "2", "1"}) {
+    Reset();
+    Set("Opt", {{"CSPAL", pal}, {"LPAL", pal}});
+    Started();
+    EXPECT_EQ(view.callsign_window, (*pal == '1' ? Texts{"open", "show result"} : Texts{})) << pal;
+  }
+  Model().OnPanelClick(MainView::Panel::kOcall, false);
+  Model().OnPanelClick(MainView::Panel::kQName, false);
+  Model().OnButtonRightClick(4);
+  Model().ocall = "K1ABC", Model().namebuf = "Jo";
+  Model().SetOcall(false);
+  Model().SetNamebuf(false);
+  Model().Unload();
+  EXPECT_EQ(view.callsign_window,
+            (Texts{"open", "show result", "open", "open name first", "open", "call K1ABC", "name Jo", "unload"}));
 }
 
 TEST(Layout, ButtonsSitOnTheStatusBarAndTypingAreaFillsTheRest) {
   LayoutInput in;
   in.inner_width = 600, in.inner_height = 400, in.status_height = 22;
   in.buttons.fill({73, 25});
-  in.buttons[2] = {80, 30};
-  LayoutResult out = ComputeLayout(in);
+  in.buttons[2] = {81, 30};
+  const LayoutResult out = ComputeLayout(in);
   ASSERT_TRUE(out.heights_set && out.widths_set);
-  EXPECT_EQ(std::pair(out.text_width, out.text_height), std::pair(600, 400 - 22 - 25));
-  EXPECT_EQ(out.buttons[0], (Position{600 - 183, 378 - 25}));  // 2.5 x 73 = 182.5
-  EXPECT_EQ(out.buttons[1], (Position{600 - 73, 353}));
-  EXPECT_EQ(out.buttons[2], (Position{0, 378 - 30}));
-  EXPECT_EQ(out.buttons[5].left, 360);
-
+  EXPECT_EQ(std::pair(out.text_width, out.text_height), std::pair(600, 353));
+  const std::array<Position, 6> buttons{{{417, 353}, {527, 353}, {0, 348}, {122, 353}, {243, 353}, {365, 353}}};
+  EXPECT_EQ(out.buttons, buttons);  // 2.5 x 73 = 182.5; 1.5 x 81 = 121.5; 4.5 x 81 = 364.5
   in.command1_visible = false;
   EXPECT_EQ(ComputeLayout(in).text_height, 378) << "hidden buttons: typing area to the bar";
   in.inner_height = 0;  // minimised
@@ -190,42 +207,22 @@ class FakePlaced : public PlacedWindow {
 
 TEST(WinPlacement, RestoresDefaultsAndSavesOnlyVisibleNormalWindows) {
   SettingsStore store(std::make_unique<MemoryStoreFile>());
-  FakePlaced w;
+  FakePlaced w, other, untouched;
   RestoreWinPos(w, store, "Lg", 100, 200, 3000, 4000);
   EXPECT_EQ(w.rect, (TwipsRect{200, 100, 3000, 4000}));
-  for (const auto& [visible, normal] : {std::pair{false, true}, std::pair{true, false}}) {
-    w.visible = visible, w.normal = normal;
+  for (const auto& [visible, normal] : {std::pair{false, true}, std::pair{true, false}, std::pair{true, true}}) {
+    w.visible = visible, w.normal = normal, w.rect = {1, -2, 3, 4};
     SaveWinPos(w, store, "Lg");
-    EXPECT_TRUE(store.ListSection("Win").empty());
+    EXPECT_EQ(store.ListSection("Win").size(), visible && normal ? 4u : 0u);
   }
-  w.normal = true, w.rect = {1, 2, 3, 4};
-  SaveWinPos(w, store, "Lg");
-  EXPECT_EQ(store.ReadSetting("Win", "LgLeft", "") + store.ReadSetting("Win", "LgHeight", ""), "14");
-  FakePlaced other;
+  EXPECT_EQ(store.ListSection("Win"), (std::vector<std::pair<std::string, std::string>>{
+                                          {"LgTop", "-2"}, {"LgLeft", "1"}, {"LgWidth", "3"}, {"LgHeight", "4"}}));
+  store.WriteSetting("Win", "LgWidth", "2.5");
   RestoreWinPos(other, store, "Lg", 0, 0, 0, 0);
-  EXPECT_EQ(other.rect, (TwipsRect{1, 2, 3, 4}));
+  EXPECT_EQ(other.rect, (TwipsRect{1, -2, 3, 4}));
   store.WriteSetting("Win", "LgWidth", "wide");
-  FakePlaced untouched;
   RestoreWinPos(untouched, store, "Lg", 0, 0, 0, 0);
   EXPECT_EQ(untouched.rect, (TwipsRect{10, 20, 30, 40})) << "a bad value leaves it alone";
-}
-
-TEST_F(MainFormTest, CallsignWindowsFollowStartUpThePartnerAndShutdown) {
-  Set("Opt", "CSPAL", "1");
-  Set("Opt", "LPAL", "1");
-  Started();
-  EXPECT_EQ(view.callsign_window, (std::vector<std::string>{"open", "show result"}));
-  view.callsign_window.clear();
-  Model().OnPanelClick(MainView::Panel::kOcall, false);
-  Model().OnPanelClick(MainView::Panel::kQName, false);
-  Model().OnButtonRightClick(4);
-  Model().ocall = "K1ABC";
-  Model().SetOcall(false);
-  Model().namebuf = "Jo";
-  Model().SetNamebuf(false);
-  Model().Unload();
-  EXPECT_EQ(view.callsign_window, (std::vector<std::string>{"open", "open name first", "open", "call K1ABC",
-                                                             "name Jo", "unload"}));
 }
 
 }  // namespace

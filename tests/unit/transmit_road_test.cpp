@@ -10,6 +10,7 @@
 namespace qsopad {
 namespace {
 
+using namespace std::string_literals;
 using fakes::Call;
 using fakes::MainFormTest;
 using TransmitRoad = MainFormTest;
@@ -17,113 +18,90 @@ using Announced = std::vector<std::pair<std::uintptr_t, std::intptr_t>>;
 using Keys = std::vector<unsigned>;
 using Colour = MainView::SendColour;
 
-// A slashed zero shows as 216 and leaves as zero.
-TEST_F(TransmitRoad, TypedTextWaitsForSendThenGoesOutOnePerTick) {
-  Set("Opt", {{"SendCR", "1"}, {"Zero", "True"}});
-  Started();
-  Type("cq c");
-  EXPECT_EQ(Model().OnKeyPress('0'), 216);
-  Ticks(5);
-  EXPECT_EQ(MemoChars(), "") << "nothing leaves in receive mode";
-  Model().OnButtonClick(1);
-  EXPECT_EQ(std::tuple(Model().txmode, view.send_colour, view.send_enabled), std::tuple(1, Colour::kRed, false));
-  for (std::size_t i = 1; i <= 6; ++i) {
-    Model().Tick();
-    EXPECT_EQ(MemoChars().size(), i) << "one character per tick";
-  }
-  Ticks(3);
-  EXPECT_EQ(std::pair(MemoChars(), Model().lastxmit), std::pair(std::string("cq c0\r"), std::string("cq c0\r")))
-      << "the carriage return of SendCR follows the queue";
-}
-
+// In transmit mode with word break on, a character leaves only while a word end (blank,
+// tab, return, receive marker) is queued behind it; a backspace leaves at once itself.
 TEST_F(TransmitRoad, WordBreakHoldsAWordUntilItsEndIsQueued) {
-  Set("Opt", "WordBK", "True");
-  Started();
-  Model().OnButtonClick(1);
-  Type("hello");
-  Ticks(10);
-  EXPECT_EQ(MemoChars(), "");
-  Type("\b");
-  EXPECT_EQ(Model().sendbuf, "hell") << "the held word stays editable";
-  Type(" ");
-  Ticks(4);
-  EXPECT_EQ(MemoChars(), "hell");
-  Model().Tick();
-  EXPECT_EQ(MemoChars(), "hell ");
-  // Either receive marker ends a word too.
-  Model().SendNKCharNB("ab^.");
-  Ticks(3);
-  Model().SendNKCharNB("^9cd^0");
-  Ticks(3);
-  EXPECT_EQ(MemoChars(), "hell abcd");
-  EXPECT_EQ(PanelKeys(), (Keys{kVkF6, kVkF5}));
+  const struct { std::string queued, sent, left; Keys keys = {}; } rows[] = {
+      {"hello", "", "hello"},
+      {"hello ", "hello ", ""},
+      {"ab\tc", "ab\t", "c"},
+      {"ab\rc", "ab\r", "c"},
+      {"ab\0cd"s, "ab", "cd", {kVkF5}},
+      {"ab\x01" "cd", "ab", "cd", {kVkF6}},
+      {"\bab", "\b", "ab"},
+      {"ab\bc", "", "ab\bc"},
+      {"a\nb", "", "a\nb"},
+      {"\xE9t\xE9 x", "\xE9t\xE9 ", "x"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.queued));
+    Reset();
+    Set("Opt", "WordBK", "True");
+    Started();
+    Model().OnButtonClick(1);
+    Model().sendbuf += row.queued;
+    Ticks(12);
+    EXPECT_EQ(std::tuple(MemoChars(), Model().sendbuf, PanelKeys()), std::tuple(row.sent, row.left, row.keys));
+  }
+  windows.journal.clear(), Model().sendbuf = "hell";
+  Type("\b ");
+  Ticks(5);
+  EXPECT_EQ(MemoChars(), "hel ") << "the held word stays editable";
 }
 
-// Right after a receive marker has gone, a backspace on an empty queue would reach into
-// the received text: it is swallowed. Once more text has gone, it is queued again.
+// A line end goes in one backspace. Right after a receive marker has gone, a backspace on an
+// empty queue would reach into the received text: it is swallowed until more text has gone.
 TEST_F(TransmitRoad, BackspaceEditsTheQueueThenTheMemoButNotTheReceivedText) {
   Started();
-  Type("ab");
-  EXPECT_EQ(Model().OnKeyPress('\b'), '\b') << "the typing area deletes the shown letter";
-  EXPECT_EQ(Model().sendbuf, "a");
-  Model().OnKeyPress('\b');
-  // Nothing queued and no receive marker processed: the backspace is queued for the memo.
-  EXPECT_EQ(Model().OnKeyPress('\b'), '\b');
-  EXPECT_EQ(Model().sendbuf, "\b");
-  Model().sendbuf = "x\r\n";
-  Model().OnKeyPress('\b');
-  EXPECT_EQ(Model().sendbuf, "x") << "a line end goes in one backspace";
-  Model().sendbuf = "\n";
-  Model().OnKeyPress('\b');
-  EXPECT_EQ(Model().sendbuf, "") << "a lone line feed must not underflow";
-  EXPECT_TRUE(reporter.reports.empty());
-
+  const std::pair<std::string, std::string> rows[] = {{"x\r\n", "x"}, {"\n", ""}, {"ab", "a"}, {"", "\b"}};
+  for (const auto& [queued, left] : rows) {
+    Model().sendbuf = queued;
+    EXPECT_EQ(Model().OnKeyPress('\b'), '\b');
+    EXPECT_EQ(Model().sendbuf, left) << ::testing::PrintToString(queued);
+  }
   Model().SendNKCharNB("^9a^0");
-  Ticks(2);
-  ASSERT_EQ(PanelKeys(), Keys{kVkF5});
+  Ticks(3);
+  ASSERT_EQ(std::pair(MemoChars(), PanelKeys()), std::pair("\ba"s, Keys{kVkF5}));
   EXPECT_EQ(Model().OnKeyPress('\b'), 0);
   EXPECT_EQ(Model().sendbuf, "");
   Type("b");
   Model().OnButtonClick(1);
   Ticks(2);
-  ASSERT_EQ(MemoChars(), "ab");
+  ASSERT_EQ(MemoChars(), "\bab");
   EXPECT_EQ(Model().OnKeyPress('\b'), '\b');
-  EXPECT_EQ(Model().sendbuf, "\b");
+  Set("Opt", "Zero", "True");
+  EXPECT_EQ(Model().OnKeyPress('0'), 216) << "a typed zero shows slashed";
+  EXPECT_EQ(Model().sendbuf, "\b\xD8"s) << "and is queued slashed";
+  EXPECT_TRUE(reporter.reports.empty());
 }
 
-TEST_F(TransmitRoad, ReceiveCodePressesF5RightAfterTheLastCharacter) {
-  Started();
-  Model().SendNKCharNB("^9ab^0");
-  EXPECT_EQ(view.text1, "ab\\");
-  Ticks(2);
-  EXPECT_TRUE(PanelKeys().empty()) << "not before the last character has gone";
-  Model().Tick();
-  EXPECT_EQ(std::pair(Model().txmode, view.send_colour), std::pair(0, Colour::kLightRed));
-  // The key-down follows the last character directly in what the PSK31 program sees.
-  std::vector<unsigned> seen;
-  for (const Call& c : windows.CallsOf(Call::Kind::kSend))
-    if (c.window == memo || c.window == panel) seen.push_back(c.message);
-  EXPECT_EQ(seen, (std::vector<unsigned>{kWmChar, kWmChar, kWmKeyDown, kWmKeyUp}));
-  EXPECT_EQ(PanelKeys(), Keys{kVkF5});
-}
-
-TEST_F(TransmitRoad, MarkersChooseTxOffOrCwId) {
-  const struct { const char *cwid, *cw1, *macro; Keys keys; std::string memo; } rows[] = {
-      {"False", "1", "^9a^0", {kVkF5}, "a"},
-      {"True", "1", "^9a^0", {kVkF6}, "a"},
-      {"False", "1", "^9a^.", {kVkF6}, "a"},
-      {"False", "0", "^9a^.", {}, std::string("a\x01", 2)},
+// A receive marker ends the transmission in the tick after the last character before it:
+// with TX off (F5), or CW ID (F6) for character 1 or with "CWID"; character 1 is a marker
+// only while "CW1" equals 1.
+TEST_F(TransmitRoad, MarkersEndTheTransmissionRightAfterTheLastCharacter) {
+  const struct { const char *cwid, *cw1, *macro; std::vector<std::string> seen; } rows[] = {
+      {"False", "1", "^9ab^0", {"a", "b", "key 116", "up 116"}},
+      {"True", "1", "^9ab^0", {"a", "b", "key 117", "up 117"}},
+      {"False", "1", "^9ab^.", {"a", "b", "key 117", "up 117"}},
+      {"False", "0", "^9ab^.", {"a", "b", "\x01"}}, {"False", "2", "^9ab^.", {"a", "b", "\x01"}},
+      {"True", "0", "^9ab^.", {"a", "b", "\x01"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.macro) + " CWID " + row.cwid + " CW1 " + row.cw1);
     Reset();
-    Set("Opt", "CWID", row.cwid);
-    Set("Opt", "CW1", row.cw1);
+    Set("Opt", {{"CWID", row.cwid}, {"CW1", row.cw1}});
     Started();
     Model().SendNKCharNB(row.macro);
-    Ticks(4);
-    EXPECT_EQ(PanelKeys(), row.keys);
-    EXPECT_EQ(MemoChars(), row.memo);
+    EXPECT_EQ(view.text1, "ab\\");
+    Ticks(3);
+    std::vector<std::string> seen;  // what the PSK31 program saw, in order
+    for (const Call& c : windows.CallsOf(Call::Kind::kSend)) {
+      if (c.window == memo) seen.push_back(std::string(1, static_cast<char>(c.wparam)));
+      if (c.window == panel) seen.push_back((c.message == kWmKeyDown ? "key " : "up ") + std::to_string(c.wparam));
+    }
+    EXPECT_EQ(seen, row.seen);
+    EXPECT_EQ(std::pair(Model().txmode, view.send_colour),
+              row.seen.size() == 4 ? std::pair(0, Colour::kLightRed) : std::pair(1, Colour::kRed));
   }
 }
 
@@ -133,7 +111,7 @@ TEST_F(TransmitRoad, FullStopEmptiesEverythingAndPressesTxOffTwice) {
   Type("long text");
   Model().Tick();
   Model().FullStop();
-  EXPECT_EQ(std::tuple(Model().sendbuf, view.text1, Model().txmode), std::tuple("", "", 0));
+  EXPECT_EQ(std::tuple(Model().sendbuf, view.text1, Model().txmode, Model().lastxmit), std::tuple("", "", 0, "l"));
   EXPECT_EQ(PanelKeys(), (Keys{kVkF5, kVkF5}));
   Ticks(3);
   EXPECT_EQ(MemoChars(), "l");
@@ -146,50 +124,35 @@ TEST_F(TransmitRoad, XmitAndPskPanelsActAsSendRcvAndTheModeKey) {
     Reset();
     Started();
     Model().OnPanelClick(MainView::Panel::kXmit, shift);
-    EXPECT_EQ(std::pair(Model().txmode, Model().sendbuf), std::pair(1, std::string())) << "in receive: Send";
+    EXPECT_EQ(std::pair(Model().txmode, Model().sendbuf), std::pair(1, ""s)) << "in receive: Send";
     Model().OnPanelClick(MainView::Panel::kXmit, shift);
-    EXPECT_EQ(Model().sendbuf, std::string(1, '\0')) << "transmitting: Rcv";
+    EXPECT_EQ(Model().sendbuf, "\0"s) << "transmitting: Rcv";
     Model().OnPanelClick(MainView::Panel::kPsk, shift);
     EXPECT_EQ(PanelKeys(), Keys{kVkF1});
   }
 }
 
-TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWay) {
+TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWayBeforeTheFirstCharacter) {
   Started();
+  Type("ab");
   Ticks(3);
-  EXPECT_TRUE(Announcements().empty());
-  Model().OnButtonClick(1);  // empty queue: the command alone counts as transmitting
+  EXPECT_EQ(std::pair(Announcements().size(), MemoChars()), std::pair(std::size_t{0}, ""s)) << "receiving";
+  Model().OnButtonClick(1);
   Model().Tick();
-  EXPECT_EQ(Announcements(), (Announced{{0, 1}}));
-  // The PSK31 program transmits (Tune disabled) after our receive marker went out.
+  std::vector<std::string> order;
+  for (const Call& c : windows.CallsOf(Call::Kind::kSend)) {
+    if (c.window == app && c.message == Model().funcmsg) order.push_back("announce " + std::to_string(c.lparam));
+    if (c.window == memo) order.push_back(std::string(1, static_cast<char>(c.wparam)));
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"announce 1", "a"})) << "announced first; one character per tick";
+  // The PSK31 program still transmits (Tune disabled) after our receive marker went out.
   Model().SendNKCharNB("^0");
   windows.Window(tune).enabled = false;
   Ticks(5);
-  EXPECT_EQ(Model().txmode, 0);
-  EXPECT_EQ(Announcements(), (Announced{{0, 1}})) << "still transmitting";
+  EXPECT_EQ(std::pair(Model().txmode, Announcements()), std::pair(0, Announced{{0, 1}})) << "still transmitting";
   windows.Window(tune).enabled = true;
   Ticks(3);
   EXPECT_EQ(Announcements(), (Announced{{0, 1}, {0, 0}}));
-}
-
-TEST_F(TransmitRoad, AHungProgramOnTheDesktopCostsOneWaitNotOneEachAnnouncement) {
-  const WindowHandle hung = windows.AddTopLevel("Hung", "not answering");
-  windows.Window(hung).hang_sends = 1000;
-  Started();
-  Model().OnButtonClick(1);
-  Model().Tick();
-  Model().FullStop();
-  Ticks(2);
-  EXPECT_EQ(Announcements().size(), 2u) << "the others still hear every change";
-  unsigned waited = 0;
-  int notified = 0;
-  for (const Call& c : windows.journal) {
-    if (c.window != hung) continue;
-    if (c.kind == Call::Kind::kSend) waited += c.wait_ms;
-    if (c.kind == Call::Kind::kNotify && c.message == Model().funcmsg) ++notified;
-  }
-  EXPECT_EQ(waited, 2 * GuardedSender::kHungWaitMs) << "only probes: the full wait was at start-up";
-  EXPECT_EQ(notified, 2) << "handed over, to arrive when it answers again";
 }
 
 // A form that closes ends the transmit state with one announcement; a missing Tune button
@@ -203,7 +166,6 @@ TEST_F(TransmitRoad, TransmitStateFollowsTheProgramsWindows) {
   Ticks(5);
   EXPECT_EQ(Announcements(), (Announced{{0, 0}}));
   EXPECT_EQ(std::pair(Model().txmode, Model().txon), std::pair(0, false));
-
   Reset();
   AddPsk31();
   windows.Window(tune).alive = false;
@@ -212,14 +174,17 @@ TEST_F(TransmitRoad, TransmitStateFollowsTheProgramsWindows) {
   EXPECT_TRUE(Model().txon);
 }
 
-TEST_F(TransmitRoad, StatusBarShowsTimeModeAndElapsedTime) {
+TEST_F(TransmitRoad, StatusBarShowsTimeModeAndElapsedTimeEvery21Ticks) {
   for (const bool tod : {true, false}) {
     SCOPED_TRACE(tod ? "TOD True" : "TOD False");
     Reset();
     Set("Opt", "TOD", tod ? "True" : "False");
     desktop.now = {2026, 12, 6, 10, 30, 0};
     Started();
+    Model().Tick();
     windows.Window(form).caption = "PSK31 SB [QPSK]";
+    Ticks(20);
+    EXPECT_EQ(view.panels[4], "BPSK") << "no refresh for 20 ticks";
     Model().Tick();
     EXPECT_EQ(std::tuple(view.panels[0], view.panels[4]), std::tuple(" 06 Dec 2026 10:30z ", "QPSK"));
     EXPECT_EQ(std::pair(view.panel_enabled[3], view.panel_enabled[5]), std::pair(false, false));
@@ -229,53 +194,52 @@ TEST_F(TransmitRoad, StatusBarShowsTimeModeAndElapsedTime) {
     EXPECT_EQ(std::pair(view.panel_enabled[3], view.panel_enabled[5]), std::pair(true, true));
     EXPECT_EQ(view.panels[5], tod ? " 00:01:05 " : "") << "with TOD off the text stays";
   }
-  windows.Window(form).caption = "PSK31 SB [BPSK]";
+  windows.Window(form).caption = "PSK31 SB [QPSK]x";
   Model().txmode = 0;
   Ticks(21);
   EXPECT_EQ(std::tuple(view.panels[4], view.panel_enabled[5], view.send_colour, view.send_enabled),
             std::tuple("BPSK", false, Colour::kNormal, true));
 }
 
-// Insert and Delete are checked with their modifiers among the faults found in use.
+// Macro n holds "m<n>", so what is queued names the macro a key ran.
 TEST_F(TransmitRoad, KeyRulesRouteFunctionKeysAndFrequencyKeys) {
-  Set("Call", "MyCall", "ZX0AB");
+  constexpr unsigned kF1 = kVkF1, kF10 = kVkF10, kF11 = kVkF10 + 1, kHome = 36;
+  constexpr int kShift = kShiftBit, kCtrl = kCtrlBit;
+  const struct {
+    unsigned vk;
+    int shift;
+    bool retro, retro_a, swallowed;
+    const char* queued;
+    Keys memo = {};
+  } rows[] = {
+      {kF1, 0, false, false, true, "m10"},           {kF10, 0, false, false, true, "m19"},
+      {kF11, 0, false, false, false, ""},            {kF1, kShift, false, false, true, "m0"},
+      {kF10, kShift, false, false, true, "m9"},      {kF1, kCtrl, false, false, false, ""},
+      {kF1, kAltBit, false, false, false, ""},       {kF1, kShift | kCtrl, false, false, false, ""},
+      {kF1, kCtrl, true, false, true, "m10"},        {kF10, kCtrl, true, false, true, "m19"},
+      {kF1, kShift, true, false, true, "m0"},        {kF1, kShift | kCtrl, true, false, false, ""},
+      {'A', 0, false, false, false, ""},             {kVkLeft, 0, false, false, false, ""},
+      {kVkLeft, 0, false, true, true, "", {kVkLeft}}, {kVkDown, 0, false, true, true, "", {kVkDown}},
+      {kHome, 0, false, true, false, ""},            {kVkDown + 1, 0, false, true, false, ""},
+      {kVkUp, kShift, false, true, false, ""},       {kVkInsert, 0, false, false, true, "", {kVkRight}},
+      {kVkDelete, 0, false, false, true, "", {kVkLeft}}, {kVkInsert, kShift, false, false, true, ""},
+      {kVkDelete, kCtrl, false, false, true, ""},    {kVkInsert, kShift | kCtrl, false, false, true, ""},
+  };
   Started();
-  Model().ocall = "ZX9YZ";
-  EXPECT_TRUE(Model().OnKeyDown(kVkF1, 0));
-  EXPECT_EQ(Model().sendbuf, " ZX9YZ de ZX0AB ");
-  Model().sendbuf.clear();
-  EXPECT_TRUE(Model().OnKeyDown(kVkF1, kShiftBit)) << "Shift+F1: macro 0, empty by default";
-  EXPECT_EQ(Model().sendbuf, "");
-  EXPECT_FALSE(Model().OnKeyDown(kVkF1, kCtrlBit)) << "Ctrl+F1 is the menu's without Retro";
-  EXPECT_FALSE(Model().OnKeyDown('A', 0));
-  EXPECT_FALSE(Model().OnKeyDown(kVkLeft, 0)) << "arrows stay in the typing area";
-  Set("Opt", "RetroA", "True");
-  EXPECT_TRUE(Model().OnKeyDown(kVkUp, 0));
-  EXPECT_EQ(windows.MessagesTo(memo).back().second, kVkUp);
-  Set("Opt", "Retro", "True");
-  EXPECT_TRUE(Model().OnKeyDown(kVkF1, kCtrlBit)) << "with Retro Ctrl+F1 runs macro 10";
-  EXPECT_EQ(Model().sendbuf, " ZX9YZ de ZX0AB ");
-  EXPECT_EQ(std::pair(view.menu_visible[0], view.menu_visible[1]), std::pair(false, true));
-}
-
-TEST_F(TransmitRoad, StoredMacrosWinOverDefaultsAndPasteIsExpanded) {
-  Set("Call", "MyCall", "ZX0AB");
-  Started();
-  Set("Macro", "10", "");
-  EXPECT_TRUE(Model().OnKeyDown(kVkF1, 0));
-  EXPECT_EQ(Model().sendbuf, "") << "a stored empty macro sends nothing";
-  desktop.clipboard = "de ^M";
-  Model().PasteText();
-  desktop.clipboard.reset();
-  Model().PasteText();
-  EXPECT_EQ(Model().sendbuf, "de ZX0AB");
-  Model().sendbuf.clear();
-  Set("Opt", "Zero", "True");
-  Set("Macro", "12", "rst 509 ^0");
-  Model().OnKeyDown(kVkF1 + 2, 0);
-  // Zeros are slashed before expansion: the text keeps its slashed zero, and ^0 becomes
-  // the slashed-zero receive code.
-  EXPECT_EQ(Model().sendbuf, std::string("rst 5\xD8" "9 \0", 9));
+  for (int n = 0; n < 20; ++n) Set("Macro", std::to_string(n), "m" + std::to_string(n));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.vk) + " shift " + std::to_string(row.shift) + (row.retro ? " Retro" : "") +
+                 (row.retro_a ? " RetroA" : ""));
+    Set("Opt", {{"Retro", row.retro ? "True" : "False"}, {"RetroA", row.retro_a ? "True" : "False"}});
+    Model().sendbuf.clear(), windows.journal.clear();
+    view.menu_visible[0] = true, view.menu_visible[1] = false;
+    EXPECT_EQ(Model().OnKeyDown(row.vk, row.shift), row.swallowed);
+    Keys memo_keys;
+    for (const auto& [message, wparam] : windows.MessagesTo(memo))
+      if (message == kWmKeyDown) memo_keys.push_back(static_cast<unsigned>(wparam));
+    EXPECT_EQ(std::tuple(Model().sendbuf, memo_keys, view.menu_visible[1]),
+              std::tuple(row.queued, row.memo, row.retro));
+  }
 }
 
 TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
@@ -283,7 +247,7 @@ TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
   AddPsk31();
   Model().OnCopyData(1, "EARLY");  // before start-up has ended: left alone
   Model().OnRegisteredMessage(0xC001, 0, 0x5000);
-  EXPECT_EQ(std::pair(Model().ocall, Model().logwnd), std::pair(std::string(), WindowHandle{0}));
+  EXPECT_EQ(std::pair(Model().ocall, Model().logwnd), std::pair(""s, WindowHandle{0}));
   Model().Load();
   windows.journal.clear();
   const unsigned logmsg = Model().logmsg;
@@ -300,35 +264,33 @@ TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
   EXPECT_EQ(std::tuple(view.caption[4], view.panels[1]), std::tuple("ZX\xD8" "CALL", " ZX\xD8" "CALL"));
   Model().OnCopyData(2, "Ann");
   EXPECT_EQ(view.panels[2], " Ann");
-  EXPECT_EQ(palette.rebuilds, 2);
   Model().OnCopyData(3, "ignored");
   EXPECT_EQ(Model().namebuf, "Ann");
+  EXPECT_EQ(palette.seen, (std::vector<std::string>{"ZX\xD8" "CALL||1", "ZX\xD8" "CALL|Ann|1"}))
+      << "the palette rebuilds from the published values";
   EXPECT_TRUE(windows.CallsOf(Call::Kind::kCopyData).empty()) << "incoming values are not echoed";
 
   Model().ocall = "ZX0NEW";
   Model().SetOcall();
   Model().OnPanelClick(MainView::Panel::kOcall, true);
+  for (const std::size_t size : {255u, 256u}) {
+    Model().namebuf = std::string(size - 1, 'n') + "\xE9";
+    Model().SetNamebuf();
+  }
   std::vector<std::pair<std::intptr_t, std::string>> records;
   for (const Call& c : windows.CallsOf(Call::Kind::kCopyData)) records.emplace_back(c.lparam, c.text);
-  EXPECT_EQ(records, (std::vector<std::pair<std::intptr_t, std::string>>{{1, "ZX0NEW"}, {1, ""}, {2, ""}}))
-      << "slashed zeros undone for the log program; Shift+click clears call and name";
-
-  Model().namebuf = std::string(300, 'n');
-  Model().SetNamebuf();
-  EXPECT_EQ(windows.CallsOf(Call::Kind::kCopyData).back().text.size(), 255u) << "long texts are cut";
-}
-
-TEST(LogRecords, DecodeCutsAt255BytesOrTheFirstNul) {
-  const std::string big(300, 'a');
-  EXPECT_EQ(DecodeRecordText(big.data(), big.size()).size(), 255u);
-  EXPECT_EQ(DecodeRecordText(nullptr, 10), "");
-  EXPECT_EQ(DecodeRecordText("ab\0cd", 5), "ab");
+  EXPECT_EQ(records, (std::vector<std::pair<std::intptr_t, std::string>>{
+                         {1, "ZX0NEW"}, {1, ""}, {2, ""}, {2, std::string(254, 'n') + "\xE9"},
+                         {2, std::string(255, 'n')}}))
+      << "slashed zeros undone for the log program; Shift+click clears call and name; 255 bytes at most";
 }
 
 TEST(Elapsed, FormatsWithinOneDay) {
-  EXPECT_EQ(FormatElapsed(3725.9), " 01:02:05 ");
-  EXPECT_EQ(FormatElapsed(86400 + 61), " 00:01:01 ");
+  const std::pair<double, const char*> rows[] = {
+      {0, " 00:00:00 "}, {3725.9, " 01:02:05 "}, {86399.99, " 23:59:59 "}, {86400 + 61, " 00:01:01 "}};
+  for (const auto& [seconds, text] : rows) EXPECT_EQ(FormatElapsed(seconds), text) << seconds;
   EXPECT_DOUBLE_EQ(LocalSeconds({2027, 1, 1, 0, 0, 0}) - LocalSeconds({2026, 12, 31, 23, 59, 59}), 1.0);
+  EXPECT_DOUBLE_EQ(LocalSeconds({2024, 3, 1, 0, 0, 0}) - LocalSeconds({2024, 2, 28, 0, 0, 0}), 2 * 86400.0);
 }
 
 }  // namespace
