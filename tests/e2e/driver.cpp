@@ -158,16 +158,12 @@ std::string Visible(const std::string& bytes) {
 }
 
 TempFolder::TempFolder(const std::string& prefix) {
-  char temp[MAX_PATH] = {};
-  const std::string base(temp, GetTempPathA(MAX_PATH, temp));
-  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    const std::string candidate = JoinPath(base, prefix + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                                     std::to_string(NowMs() % 100000) + "-" + std::to_string(attempt));
-    if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
-    else if (GetLastError() != ERROR_ALREADY_EXISTS)
-      throw std::runtime_error("cannot create " + candidate + ": " + SystemError(GetLastError()));
-  }
-  if (path_.empty()) throw std::runtime_error("cannot create a temporary folder in " + base);
+  char temp[MAX_PATH] = {}, name[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  // A name the system makes unique (as an empty file), taken over by a folder.
+  if (!GetTempFileNameA(temp, prefix.c_str(), 0, name) || !DeleteFileA(name) || !CreateDirectoryA(name, nullptr))
+    throw std::runtime_error("cannot create a folder in " + std::string(temp) + ": " + SystemError(GetLastError()));
+  path_ = name;
 }
 
 TempFolder::~TempFolder() {
@@ -207,16 +203,19 @@ DWORD Programs::Start(const StartOptions& options) {
   return pi.dwProcessId;
 }
 
-bool Programs::WaitExit(DWORD pid, int timeoutMs) const {
+HANDLE Programs::Handle(DWORD pid) const {
   for (const auto& [id, process] : started_)
-    if (id == pid) return WaitForSingleObject(process, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
-  return false;
+    if (id == pid) return process;
+  return nullptr;
+}
+
+bool Programs::WaitExit(DWORD pid, int timeoutMs) const {
+  return Handle(pid) && WaitForSingleObject(Handle(pid), static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
 }
 
 DWORD Programs::ExitCode(DWORD pid) const {
   DWORD code = STILL_ACTIVE;
-  for (const auto& [id, process] : started_)
-    if (id == pid) GetExitCodeProcess(process, &code);
+  if (Handle(pid)) GetExitCodeProcess(Handle(pid), &code);
   return code;
 }
 
@@ -533,27 +532,13 @@ std::string Trail(const Journal& journal, const std::string& role) {
   return out;
 }
 
-namespace {
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
-}  // namespace
-
 static std::string Records(const Journal& journal) {
   std::string out;
   for (const auto& e : Select(journal, "log", "RECORD")) {
     out.append(" ").append(e.Arg(0)).append(":");
-    const std::string word = e.Arg(3);  // bytes with %XX escapes
-    for (size_t i = 0; i < word.size(); ++i) {
-      if (word[i] == '%' && i + 2 < word.size() && HexDigit(word[i + 1]) >= 0 && HexDigit(word[i + 2]) >= 0) {
-        out += static_cast<char>(HexDigit(word[i + 1]) * 16 + HexDigit(word[i + 2]));
-        i += 2;
-      } else {
-        out += word[i];
-      }
-    }
+    const std::string word = e.Arg(3);  // the bytes, "%XX" for those below 33 or above 126 and "%"
+    for (size_t i = 0; i < word.size(); ++i)
+      out += word[i] == '%' ? static_cast<char>(std::stoi(word.substr((i += 2) - 1, 2), nullptr, 16)) : word[i];
   }
   return out;
 }
@@ -852,41 +837,28 @@ void RunRows(Session& s, const std::vector<Row>& rows) {
 
 int main(int argc, char** argv) {
   using namespace e2e;
-  if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
+  const std::string mode = argc >= 2 ? argv[1] : "";
+  if (argc == 2 && mode == "--list") {
     for (const auto& s : Registry(Kind::kTest)) std::printf("%s\n", s.name);
     return 0;
   }
-  if (argc >= 3 && std::strcmp(argv[1], "--child") == 0) {
-    childArgs.assign(argv + 3, argv + argc);
-    for (const auto& c : Registry(Kind::kChild)) {
-      if (std::strcmp(c.name, argv[2]) != 0) continue;
-      try {
-        c.body();
-        return failures == 0 ? 0 : 1;
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "child %s: %s\n", c.name, e.what());
-        return 3;
-      }
-    }
-    return 2;
-  }
-  const bool bench = argc == 3 && std::strcmp(argv[1], "--bench") == 0;
-  const bool screens = argc == 3 && std::strcmp(argv[1], "--screens") == 0;
-  if (argc != 2 && !bench && !screens) {
-    std::fprintf(stderr, "usage: qsopad_e2e --list | SCENARIO | --bench MEASUREMENT | --screens SET\n");
-    return 2;
-  }
-  for (const auto& s : Registry(bench ? Kind::kBenchmark : screens ? Kind::kScreens : Kind::kTest)) {
-    if (std::strcmp(s.name, argv[argc - 1]) != 0) continue;
+  const Kind kind = mode == "--bench"     ? Kind::kBenchmark
+                    : mode == "--screens" ? Kind::kScreens
+                    : mode == "--child"   ? Kind::kChild
+                                          : Kind::kTest;
+  const char* name = kind == Kind::kTest ? (argc == 2 ? argv[1] : "") : (argc >= 3 ? argv[2] : "");
+  if (kind == Kind::kChild) childArgs.assign(argv + 3, argv + argc);
+  for (const auto& s : Registry(kind)) {
+    if (std::strcmp(s.name, name) != 0) continue;
     try {
       s.body();
     } catch (const Abort&) {
     } catch (const std::exception& e) {
       Fail(__FILE__, __LINE__, std::string("exception: ") + e.what());
     }
-    std::printf("%s: %s\n", s.name, failures == 0 ? "PASS" : "FAIL");
+    if (kind != Kind::kChild) std::printf("%s: %s\n", s.name, failures == 0 ? "PASS" : "FAIL");
     return failures == 0 ? 0 : 1;
   }
-  std::fprintf(stderr, "no scenario named %s\n", argv[argc - 1]);
+  std::fprintf(stderr, "usage: qsopad_e2e --list | SCENARIO | --bench NAME | --screens SET | --child NAME ARGS\n");
   return 2;
 }

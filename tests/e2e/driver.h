@@ -115,6 +115,7 @@ class Programs {
   DWORD Start(const StartOptions& options);
   bool WaitExit(DWORD pid, int timeoutMs = kWaitMs) const;
   DWORD ExitCode(DWORD pid) const;  // STILL_ACTIVE while it runs
+  HANDLE Handle(DWORD pid) const;
   void KillAll();
 
  private:

@@ -221,15 +221,6 @@ class KillRun {
     random_.seed(seed_);
     Log("seed " + std::to_string(seed_));
   }
-  ~KillRun() {
-    for (Writer& w : writers_) {
-      if (!w.process) continue;
-      TerminateProcess(w.process, 1);
-      WaitForSingleObject(w.process, 5000);
-      CloseHandle(w.process);
-    }
-  }
-
   Figures Run() {
     for (;;) {
       bool all_done = true;
@@ -256,21 +247,7 @@ class KillRun {
   void Start(Writer& w) {
     char exe[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string line = std::string("\"") + exe + "\" --child " + w.args(w.done);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    // Starting a process right after another ended now and then fails with 1359 under Wine.
-    for (int attempt = 0; attempt < 2 && !pi.hProcess; ++attempt) {
-      if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        const DWORD error = GetLastError();
-        REQUIRE_MSG(error == ERROR_INTERNAL_ERROR && attempt == 0,
-                    "cannot start " << w.label << ": error " << error << " (" << line << ")");
-        Sleep(200);
-      }
-    }
-    CloseHandle(pi.hThread);
-    w.process = pi.hProcess;
+    w.process = programs_.Handle(programs_.Start({exe, {}, "", "--child " + w.args(w.done)}));
     w.startedMs = w.progressMs = NowMs();
     w.reportedAtStart = w.done;
     // Now and then a kill while the writer starts up and makes its first write, otherwise
@@ -343,7 +320,6 @@ class KillRun {
   }
 
   void Finish(Writer& w) {
-    CloseHandle(w.process);
     w.process = nullptr;
     // The report counts each write once, in order.
     const std::vector<int> listed = ReadReport(w.report);
@@ -352,6 +328,7 @@ class KillRun {
       REQUIRE_MSG(listed[i] == static_cast<int>(i), w.report << " line " << i + 1 << " reads " << listed[i]);
   }
 
+  Programs programs_;  // the runs, each ended at the latest with the test
   std::vector<Writer>& writers_;
   std::function<int()> check_;
   int writesPerRun_;

@@ -25,9 +25,23 @@ std::string TimeWord(SYSTEMTIME local) {
   return word;
 }
 
+std::int64_t sendAt = 0;  // when Send was last clicked: nothing may reach the memo before
+Step SendNow() {
+  return Do([](Session& s) {
+    sendAt = NowMs();
+    ClickButton(s.Require(kSend));
+  });
+}
+Step NothingBeforeSend() {
+  return Do([](Session& s) {
+    const Journal chars = Select(s.StationSince(), "memo", "WM_CHAR");
+    CHECK_MSG(chars.empty() || chars[0].ms >= sendAt, "sent before Send" << Dump(chars));
+  });
+}
+
 // Send, then Rcv queued behind the text: the station's F5 ends what went out.
 std::vector<Step> Transmit(const std::string& memo) {
-  return {Click(kSend), Click(kRcv), Station("panel", "F5"), Memo(memo)};
+  return {SendNow(), Click(kRcv), Station("panel", "F5"), Memo(memo), NothingBeforeSend()};
 }
 
 Row operator+(Row row, const std::vector<Step>& more) {
@@ -130,8 +144,8 @@ E2E_SCENARIO(main_window_session) {
       // After a transmission a backspace on an empty queue is swallowed; a letter typed and
       // taken back goes from the screen and the queue.
       {"typed text waits for Send, and backspace edits what has not gone",
-       {Menu(IDM_CLEAR), Type("\b"), Type("cq 10x\b"), Text(kText1, "cq 10"), Click(kSend), IsEnabled(kSend, false),
-        Memo("cq 10"), Click(kRcv), Text(kText1, "cq 10\\"), Station("panel", "F5"), Type("\b"), Click(kSend),
+       {Menu(IDM_CLEAR), Type("\b"), Type("cq 10x\b"), Text(kText1, "cq 10"), SendNow(), IsEnabled(kSend, false),
+        Memo("cq 10"), NothingBeforeSend(), Click(kRcv), Text(kText1, "cq 10\\"), Station("panel", "F5"), Type("\b"), Click(kSend),
         Type("y"), Text(kText1, "cq 10\\y"), Click(kRcv), Station("panel", "F5 F5"), Memo("cq 10y")}},
       {"the log program hears the start-up and follows the transmit state; its records set the partner",
        {Do([](Session& s) {
