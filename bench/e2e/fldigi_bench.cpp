@@ -15,11 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver.h"
-#include "e2e.h"
 #include "fldigi_driver.h"
-#include "resource.h"
-#include "road_driver.h"
 
 using namespace e2e;
 using qsopad::XmlRpcValue;
@@ -181,26 +177,26 @@ E2E_BENCHMARK(fldigi_latency) {
   Fldigi f(agent.port());
   f.Reset();
   Relay relay(agent.port());
-  RoadSession s;
+  Session s("bench");
   s.StartQsopad({{"Opt", "Station", "fldigi"}, {"Opt", "FldigiPort", std::to_string(relay.port())}});
   WaitHeard(f, s.main);
   // Send: fldigi transmits idles, after its preamble.
-  ClickButton(s.main, IDC_COMMAND1);
+  ClickButton(GetDlgItem(s.main, IDC_COMMAND1));
   REQUIRE_MSG(f.WaitState("TX", 5000), "Send did not key fldigi");
-  Pause(1500);
+  Sleep(1500);
   const std::string letters = "etaoinshrdlucmfwypvbgkqjxz";
   std::vector<double> toFldigi, toAir, direct;
   unsigned seed = 12345;
   for (int i = 0; i < 60; ++i) {
     const char c = letters[static_cast<size_t>(i) % letters.size()];
-    Pause(static_cast<int>((seed = seed * 1103515245 + 12345) >> 16) % 150);  // any phase of the idles
+    Sleep(static_cast<int>((seed = seed * 1103515245 + 12345) >> 16) % 150);  // any phase of the idles
     const std::int64_t t0 = NowMs();
     TypeKeys(s.text1, std::string(1, c));
     toAir.push_back(static_cast<double>(WaitOnAir(f) - t0));
     toFldigi.push_back(static_cast<double>(relay.AddedAt(c, t0) - t0));
   }
   for (int i = 0; i < 60; ++i) {
-    Pause(static_cast<int>((seed = seed * 1103515245 + 12345) >> 16) % 150);
+    Sleep(static_cast<int>((seed = seed * 1103515245 + 12345) >> 16) % 150);
     const std::int64_t t0 = NowMs();
     f.Call("text.add_tx", {XmlRpcValue::String(std::string(1, letters[static_cast<size_t>(i) % letters.size()]))});
     direct.push_back(static_cast<double>(WaitOnAir(f) - t0));
@@ -211,7 +207,7 @@ E2E_BENCHMARK(fldigi_latency) {
   std::sort(toAir.begin(), toAir.end());
   std::sort(direct.begin(), direct.end());
   Result("key_to_sent_minus_fldigi_median_ms", toAir[toAir.size() / 2] - direct[direct.size() / 2]);
-  ClickButton(s.main, IDC_COMMAND2);
+  ClickButton(GetDlgItem(s.main, IDC_COMMAND2));
 }
 
 // One text sent through QSOPAD (typed, Send, Rcv) and the same handed to fldigi directly
@@ -220,9 +216,9 @@ E2E_BENCHMARK(fldigi_throughput) {
   const std::string text = "cq cq cq de n0call n0call pse k";
   FldigiSession s;
   TypeKeys(s.road.text1, text);
-  REQUIRE(WaitText(s.road.text1, text, 5000));
-  ClickButton(s.road.main, IDC_COMMAND1);
-  ClickButton(s.road.main, IDC_COMMAND2);
+  REQUIRE(WaitUntil([&] { return TextOf(s.road.text1) == text; }));
+  ClickButton(GetDlgItem(s.road.main, IDC_COMMAND1));
+  ClickButton(GetDlgItem(s.road.main, IDC_COMMAND2));
   const Timed ours = TimeTransmission(s.fldigi, text.size());
   REQUIRE(WaitUntil([&] { return s.fldigi.Str("main.get_trx_status") == "rx"; }, 5000));
   s.fldigi.Call("text.add_tx", {XmlRpcValue::String(text + "^r")});
@@ -240,17 +236,17 @@ E2E_BENCHMARK(fldigi_throughput) {
 // QSOPAD attached to fldigi and left alone for 30 s: its polling's share of one core; and
 // the same attached to the PSK31 stand-in, for comparison.
 E2E_BENCHMARK(fldigi_idle_cpu) {
-  auto idle = [](RoadSession& road) {
-    Pause(3000);  // start-up over
-    const std::int64_t cpu0 = LinuxCpuMs(road.temp().path()), t0 = NowMs();
-    Pause(30000);
-    return 100.0 * static_cast<double>(LinuxCpuMs(road.temp().path()) - cpu0) / static_cast<double>(NowMs() - t0);
+  auto idle = [](Session& road) {
+    Sleep(3000);  // start-up over
+    const std::int64_t cpu0 = LinuxCpuMs(road.folder()), t0 = NowMs();
+    Sleep(30000);
+    return 100.0 * static_cast<double>(LinuxCpuMs(road.folder()) - cpu0) / static_cast<double>(NowMs() - t0);
   };
   {
     FldigiSession s;
     Result("idle_cpu_percent", idle(s.road));
   }
-  RoadSession road;
+  Session road("bench");
   road.StartStation();
   road.StartQsopad({});
   Result("idle_cpu_percent_psk31_standin", idle(road));

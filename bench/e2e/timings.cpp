@@ -1,19 +1,10 @@
 // Measurements of the real qsopad.exe under Wine, built into the end-to-end driver and run
 // by bench/e2e_timings.sh (never by test.sh). Each run prints "RESULT <figure> <value>"
 // lines; the script takes the medians over several runs.
-#include <windows.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "driver.h"
-#include "e2e.h"
-#include "qsopad_driver.h"
-#include "resource.h"
-#include "road_driver.h"
 
 using namespace e2e;
 
@@ -25,7 +16,7 @@ struct Spacing {
   std::int64_t median = 0;   // median gap, ms
 };
 
-Spacing SpacingOf(const std::vector<StampedChar>& chars) {
+Spacing SpacingOf(const Journal& chars) {
   Spacing s;
   if (chars.size() < 2) return s;
   std::vector<std::int64_t> gaps;
@@ -77,33 +68,34 @@ void Result(const char* figure, double value) {
 
 // From process creation to a visible main window, with the station already running.
 E2E_BENCHMARK(startup) {
-  RoadSession s;
+  Session s("bench");
   s.StartStation();
   s.StartQsopad({});
-  Result("startup_ms", static_cast<double>(NowMs() - s.qsopad.startedMs));
+  Result("startup_ms", static_cast<double>(NowMs() - s.startedMs));
 }
 
 // 400 characters pasted and sent to a fast station, then back to receive: the pace of the
 // pump, the spread of the intervals, and how soon F5 follows the last character.
 E2E_BENCHMARK(pump) {
   constexpr size_t kCount = 400;
-  RoadSession s;
+  Session s("bench");
   s.StartStation({{"PSK31_CPS", "1000"}});
   s.StartQsopad({});
   std::string text;
   for (size_t i = 0; i < kCount; ++i) text.push_back(static_cast<char>('a' + i % 26));
   REQUIRE_MSG(PutClipboardText(text), "the clipboard refused the text");
   PostCommand(s.main, IDM_PASTE);
-  REQUIRE_MSG(WaitText(s.text1, text, 5000), "the paste did not fill the typing area");
-  const std::int64_t cpu0 = CpuTime(s.qsopad.pid);
-  ClickButton(s.main, IDC_COMMAND1);
-  ClickButton(s.main, IDC_COMMAND2);  // queued behind the text
-  const std::vector<StampedChar> chars = WaitMemoChars(s.psk31Journal, kCount, 60000);
+  REQUIRE_MSG(WaitUntil([&] { return TextOf(s.text1) == text; }), "the paste did not fill the typing area");
+  const std::int64_t cpu0 = CpuTime(s.pid);
+  ClickButton(GetDlgItem(s.main, IDC_COMMAND1));
+  ClickButton(GetDlgItem(s.main, IDC_COMMAND2));  // queued behind the text
+  Journal chars;
+  WaitUntil([&] { return (chars = Select(ReadJournal(s.psk31Journal), "memo", "WM_CHAR")).size() >= kCount; }, 60000);
   REQUIRE_MSG(chars.size() == kCount, chars.size() << " of " << kCount << " characters arrived");
-  const JournalEntry f5 = WaitJournal(s.psk31Journal, "panel", "WM_KEYDOWN", 5000,
+  const JournalEntry f5 = WaitJournal(s.psk31Journal, "panel", "WM_KEYDOWN",
                                       [](const JournalEntry& e) { return e.Num(0) == VK_F5; });
   REQUIRE_MSG(!f5.event.empty(), "no F5 after the text");
-  const std::int64_t cpu1 = CpuTime(s.qsopad.pid);
+  const std::int64_t cpu1 = CpuTime(s.pid);
 
   std::vector<std::int64_t> gaps;
   for (size_t i = 1; i < chars.size(); ++i) gaps.push_back(chars[i].ms - chars[i - 1].ms);

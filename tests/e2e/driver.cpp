@@ -1,28 +1,36 @@
-// Driver helpers for the end-to-end scenarios.
+// The end-to-end toolkit and the driver's entry: "--list" names the scenarios, a name runs
+// one, "--bench NAME" a measurement, "--screens SET" the manual's screenshots, "--child NAME
+// ARGS" a helper process that a scenario starts.
 #include "driver.h"
 
 #include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <sstream>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace e2e {
 
 namespace {
 
+int failures = 0;
+const auto started = std::chrono::steady_clock::now();
+
 std::string SystemError(DWORD code) {
   char buffer[512] = {};
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
                            sizeof buffer, nullptr);
   std::string text(buffer, n);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
   return "error " + std::to_string(code) + ": " + text;
 }
 
-// Applies the changes to the driver's own environment, which a program started next
-// inherits, and hands back what it replaced.
+// Applies the changes to the driver's environment, which a program started next inherits,
+// and hands back what they replaced.
 EnvList SwapEnvironment(const EnvList& changes) {
   EnvList previous;
   for (const auto& [name, value] : changes) {
@@ -34,33 +42,32 @@ EnvList SwapEnvironment(const EnvList& changes) {
   return previous;
 }
 
-std::vector<DWORD> Descendants(DWORD root) {
-  std::vector<std::pair<DWORD, DWORD>> links;  // (pid, parent)
-  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap != INVALID_HANDLE_VALUE) {
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL ok = Process32FirstW(snap, &entry); ok; ok = Process32NextW(snap, &entry))
-      links.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
-    CloseHandle(snap);
-  }
-  std::vector<DWORD> tree{root};
-  for (size_t i = 0; i < tree.size(); ++i) {
-    for (const auto& [pid, parent] : links) {
-      if (parent == tree[i] && pid != root && std::find(tree.begin(), tree.end(), pid) == tree.end())
-        tree.push_back(pid);
-    }
-  }
-  return tree;
+}  // namespace
+
+std::vector<Scenario>& Registry(Kind kind) {
+  static std::vector<Scenario> lists[4];
+  return lists[static_cast<int>(kind)];
 }
 
-}  // namespace
+std::vector<std::string> childArgs;
+const std::vector<std::string>& ChildArgs() { return childArgs; }
+
+void Fail(const char* file, int line, const std::string& what) {
+  ++failures;
+  std::printf("FAIL %s:%d: %s\n", file, line, what.c_str());
+  std::fflush(stdout);
+}
+
+void Log(const std::string& what) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  std::printf("[%6lld ms] %s\n", static_cast<long long>(ms.count()), what.c_str());
+  std::fflush(stdout);
+}
 
 // ---- Time ----
 
 std::int64_t NowMs() {
-  LARGE_INTEGER freq;
-  LARGE_INTEGER count;
+  LARGE_INTEGER freq, count;
   QueryPerformanceFrequency(&freq);
   QueryPerformanceCounter(&count);
   return count.QuadPart / freq.QuadPart * 1000 + count.QuadPart % freq.QuadPart * 1000 / freq.QuadPart;
@@ -75,8 +82,6 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
   }
 }
 
-void Pause(int ms) { Sleep(static_cast<DWORD>(ms)); }
-
 // ---- Paths and files ----
 
 std::string BuildDir() {
@@ -84,8 +89,8 @@ std::string BuildDir() {
   DWORD n = GetEnvironmentVariableA("QSOPAD_BUILD_DIR", value, MAX_PATH);
   if (n > 0 && n < MAX_PATH) return std::string(value, n);
   n = GetModuleFileNameA(nullptr, value, MAX_PATH);
-  std::string dir(value, n);  // <build>\tests\e2e\qsopad_e2e.exe
-  for (int up = 0; up < 3; ++up) dir = dir.substr(0, dir.find_last_of("\\/"));
+  std::string dir(value, n);
+  for (int up = 0; up < 3; ++up) dir = dir.substr(0, dir.find_last_of("\\/"));  // e2e, tests, build
   return dir;
 }
 
@@ -94,14 +99,10 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "\\" + name;
 }
 
-std::string StandinExe(const std::string& name) {
-  return JoinPath(BuildDir(), "tests\\standins\\" + name + ".exe");
-}
-
 std::string QsopadExe() { return JoinPath(BuildDir(), "src\\win32\\qsopad.exe"); }
 
 bool FileExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -126,31 +127,46 @@ bool WriteFileText(const std::string& path, const std::string& bytes) {
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                              written == bytes.size());
+  const bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                              nullptr) && written == bytes.size());
   return CloseHandle(file) && ok;
 }
 
-TempFolder::TempFolder(const std::string& prefix) {
-  char temp[MAX_PATH] = {};
-  DWORD n = GetTempPathA(MAX_PATH, temp);
-  std::string base(temp, n);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = JoinPath(base, prefix + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                               std::to_string(NowMs() % 100000) + "-" + std::to_string(attempt));
-    if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-      path_ = candidate;
-      return;
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  HANDLE find = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+    if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) names.push_back(found.cFileName);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  return names;
+}
+
+std::string Visible(const std::string& bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 32 && b < 127) {
+      out += c;
+    } else {
+      out += '<';  // piecewise: GCC 12 warns falsely on "literal" + string
+      out += std::to_string(b);
+      out += '>';
     }
-    if (GetLastError() != ERROR_ALREADY_EXISTS)
-      throw std::runtime_error("cannot create " + candidate + ": " + SystemError(GetLastError()));
   }
-  throw std::runtime_error("cannot create a temporary folder in " + base);
+  return out;
+}
+
+TempFolder::TempFolder(const std::string& prefix) {
+  char temp[MAX_PATH] = {}, name[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  // A name the system makes unique (as an empty file), taken over by a folder.
+  if (!GetTempFileNameA(temp, prefix.c_str(), 0, name) || !DeleteFileA(name) || !CreateDirectoryA(name, nullptr))
+    throw std::runtime_error("cannot create a folder in " + std::string(temp) + ": " + SystemError(GetLastError()));
+  path_ = name;
 }
 
 TempFolder::~TempFolder() {
-  if (path_.empty()) return;
-  // The folder with everything in it; whatever is still open stays behind.
   const std::string from = path_ + '\0';  // a list of names, ended by two NULs
   SHFILEOPSTRUCTA op{};
   op.wFunc = FO_DELETE;
@@ -160,8 +176,6 @@ TempFolder::~TempFolder() {
 }
 
 // ---- Processes ----
-
-Programs::~Programs() { KillAll(); }
 
 DWORD Programs::Start(const StartOptions& options) {
   const std::string command = "\"" + options.exe + "\"" + (options.args.empty() ? "" : " " + options.args);
@@ -174,7 +188,7 @@ DWORD Programs::Start(const StartOptions& options) {
   const EnvList previous = SwapEnvironment(options.env);
   // Starting a program right after another ended now and then fails with 1359 under Wine.
   for (int attempt = 0; attempt < 2 && !pi.hProcess; ++attempt) {
-    std::string line = command;  // CreateProcessA may write into the command line
+    std::string line = command;  // CreateProcessA may write into it
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         options.dir.empty() ? nullptr : options.dir.c_str(), &si, &pi)) {
       error = GetLastError();
@@ -185,50 +199,53 @@ DWORD Programs::Start(const StartOptions& options) {
   SwapEnvironment(previous);
   if (!pi.hProcess) throw std::runtime_error("cannot start " + options.exe + ": " + SystemError(error));
   CloseHandle(pi.hThread);
-  started_.push_back({pi.dwProcessId, pi.hProcess});
+  started_.emplace_back(pi.dwProcessId, pi.hProcess);
   return pi.dwProcessId;
 }
 
-HANDLE Programs::HandleOf(DWORD pid) const {
-  for (const auto& e : started_)
-    if (e.pid == pid) return e.process;
+HANDLE Programs::Handle(DWORD pid) const {
+  for (const auto& [id, process] : started_)
+    if (id == pid) return process;
   return nullptr;
 }
 
 bool Programs::WaitExit(DWORD pid, int timeoutMs) const {
-  HANDLE process = HandleOf(pid);
-  if (!process) return !ProcessAlive(pid);
-  return WaitForSingleObject(process, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+  return Handle(pid) && WaitForSingleObject(Handle(pid), static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
 }
 
 DWORD Programs::ExitCode(DWORD pid) const {
   DWORD code = STILL_ACTIVE;
-  HANDLE process = HandleOf(pid);
-  if (process) GetExitCodeProcess(process, &code);
+  if (Handle(pid)) GetExitCodeProcess(Handle(pid), &code);
   return code;
 }
 
 void Programs::KillAll() {
-  // Newest first: a program started later may depend on an earlier one being there.
+  // Newest first: a program started later may depend on an earlier one.
   for (auto it = started_.rbegin(); it != started_.rend(); ++it) {
-    if (WaitForSingleObject(it->process, 0) == WAIT_TIMEOUT) KillTree(it->pid);
-    CloseHandle(it->process);
+    if (WaitForSingleObject(it->second, 0) == WAIT_TIMEOUT) KillTree(it->first);
+    CloseHandle(it->second);
   }
   started_.clear();
 }
 
-bool ProcessAlive(DWORD pid) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  if (!process) return false;
-  bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-  CloseHandle(process);
-  return alive;
-}
-
-void KillTree(DWORD pid) {
+void KillTree(DWORD root) {
   // The whole tree is listed before anything ends, while the parent links still hold.
+  std::vector<std::pair<DWORD, DWORD>> links;  // (pid, parent)
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap != INVALID_HANDLE_VALUE) {
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Process32FirstW(snap, &entry); ok; ok = Process32NextW(snap, &entry))
+      links.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    CloseHandle(snap);
+  }
+  std::vector<DWORD> tree{root};
+  for (size_t i = 0; i < tree.size(); ++i)
+    for (const auto& [pid, parent] : links)
+      if (parent == tree[i] && pid != root && std::find(tree.begin(), tree.end(), pid) == tree.end())
+        tree.push_back(pid);
   std::vector<HANDLE> ending;
-  for (DWORD member : Descendants(pid)) {
+  for (DWORD member : tree) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, member);
     if (!process) continue;
     TerminateProcess(process, 1);
@@ -242,29 +259,21 @@ void KillTree(DWORD pid) {
 
 // ---- Windows ----
 
-HWND FindChild(HWND parent, const char* cls, const char* caption) {
-  if (!parent) return nullptr;
-  return FindWindowExA(parent, nullptr, cls, caption);
-}
-
-std::vector<HWND> TopWindowsOf(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    std::vector<HWND> found;
-  } search{pid, {}};
+static std::vector<HWND> TopWindowsOf(DWORD pid) {
+  std::pair<DWORD, std::vector<HWND>> search{pid, {}};
   EnumWindows(
       [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        if (ProcessOf(hwnd) == s->pid) s->found.push_back(hwnd);
+        auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lp);
+        if (ProcessOf(hwnd) == s->first) s->second.push_back(hwnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return search.second;
 }
 
 std::string ClassOf(HWND hwnd) {
   char name[256] = {};
-  int n = GetClassNameA(hwnd, name, sizeof name);
+  const int n = GetClassNameA(hwnd, name, sizeof name);
   return std::string(name, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
@@ -274,14 +283,13 @@ DWORD ProcessOf(HWND hwnd) {
   return pid;
 }
 
-std::string TextOf(HWND hwnd, int timeoutMs) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &length))
+std::string TextOf(HWND hwnd) {
+  DWORD_PTR length = 0, got = 0;
+  if (!hwnd || !SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &length))
     return std::string();
   std::string text(length + 1, '\0');
-  DWORD_PTR got = 0;
   if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                           static_cast<UINT>(timeoutMs), &got))
+                           1000, &got))
     return std::string();
   text.resize(std::min<size_t>(got, length));
   return text;
@@ -292,108 +300,148 @@ bool Answers(HWND hwnd, int timeoutMs) {
   return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
 }
 
-void PostKey(HWND hwnd, int vk) {
+static HWND Shown(DWORD pid, const std::string& cls) {
+  for (HWND w : TopWindowsOf(pid))
+    if (ClassOf(w) == cls && IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+HWND WaitShown(DWORD pid, const std::string& cls, int timeoutMs) {
+  HWND w = nullptr;
+  REQUIRE_MSG(WaitUntil([&] { return (w = Shown(pid, cls)) != nullptr; }, timeoutMs), "no visible window of class " << cls);
+  return w;
+}
+
+HWND FocusOfThread(HWND hwnd) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+RECT WindowRectOf(HWND hwnd) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  return r;
+}
+
+std::string RectText(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+         std::to_string(r.bottom - r.top);
+}
+
+bool SameRect(const RECT& a, const RECT& b, int slack) {
+  auto within = [slack](LONG x, LONG y) { return x - y <= slack && y - x <= slack; };
+  return within(a.left, b.left) && within(a.top, b.top) && within(a.right, b.right) && within(a.bottom, b.bottom);
+}
+
+namespace {
+int ScreenDpi() {
+  HDC dc = GetDC(nullptr);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 0;
+  if (dc) ReleaseDC(nullptr, dc);
+  return dpi > 0 ? dpi : 96;
+}
+}  // namespace
+
+int TwipsToPx(long twips) { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
+long PxToTwips(int px) { return MulDiv(px, 1440, ScreenDpi()); }
+
+static void PostKey(HWND hwnd, int vk) {
   PostMessageA(hwnd, WM_KEYDOWN, static_cast<WPARAM>(vk), 0);
   PostMessageA(hwnd, WM_KEYUP, static_cast<WPARAM>(vk), 0);
 }
 
+void TypeKeys(HWND target, const std::string& text) {
+  for (const char c : text) {
+    int vk = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+    if (c == ' ') vk = VK_SPACE;
+    else if (c == '\b') vk = VK_BACK;
+    else if (!(c >= 'a' && c <= 'z') && !(c >= '0' && c <= '9'))
+      throw std::invalid_argument("TypeKeys cannot type byte " + std::to_string(static_cast<unsigned char>(c)));
+    PostKey(target, vk);
+  }
+}
+
 void PostCommand(HWND hwnd, int id) { PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
-// ---- Message boxes ----
+void ClickButton(HWND button) {
+  PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
+}
+
+// xdotool is a Linux program, which Wine starts from its Unix path but without a process
+// handle to wait on or its output on our pipes: /bin/sh writes xdotool's output and status
+// to files under /tmp (drive Z:), and the status file's arrival ends the wait.
+void PressKeys(HWND top, const std::string& keys) {
+  // Set by Wine's X11 driver on each top-level window it maps.
+  const auto window = reinterpret_cast<ULONG_PTR>(GetPropA(top, "__wine_x11_whole_window"));
+  REQUIRE_MSG(window != 0, "pressing " << keys << ": the window has no X window");
+  static int calls = 0;
+  const std::string base = "/tmp/qsopad-xkeys-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
+  std::string command = "Z:\\bin\\sh -c \"timeout 10 xdotool windowfocus --sync " + std::to_string(window) +
+                        " key --delay 40 " + keys + " >" + base + ".out 2>&1; echo $? >" + base + ".tmp; mv " +
+                        base + ".tmp " + base + ".rc\"";
+  // Wine hands X key events to the focus of its own foreground window, which need not be the
+  // X window that has the focus.
+  SetForegroundWindow(top);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  REQUIRE_MSG(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                             &si, &pi),
+              "pressing " << keys << ": cannot start /bin/sh: " << SystemError(GetLastError()));
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  std::string rcFile = "Z:" + base + ".rc", outFile = "Z:" + base + ".out";
+  std::replace(rcFile.begin(), rcFile.end(), '/', '\\');
+  std::replace(outFile.begin(), outFile.end(), '/', '\\');
+  REQUIRE_MSG(WaitUntil([&] { return FileExists(rcFile); }, kWaitMs, 10), "pressing " << keys << ": xdotool did not end");
+  const std::string rc = ReadFileText(rcFile), out = ReadFileText(outFile);
+  DeleteFileA(rcFile.c_str());
+  DeleteFileA(outFile.c_str());
+  REQUIRE_MSG(rc == "0\n", "pressing " << keys << ": xdotool exit status " << rc << ": " << out);
+}
+
+// ---- Dialogs ----
 
 HWND FindMessageBox(const std::string& title, DWORD pid) {
   for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", title.c_str()); box;
-       box = FindWindowExA(nullptr, box, "#32770", title.c_str())) {
-    if (IsWindowVisible(box) && (pid == 0 || ProcessOf(box) == pid)) return box;
-  }
+       box = FindWindowExA(nullptr, box, "#32770", title.c_str()))
+    if (IsWindowVisible(box) && ProcessOf(box) == pid) return box;
   return nullptr;
 }
 
-MessageBoxInfo WaitMessageBox(const std::string& title, int timeoutMs, DWORD pid) {
+MessageBoxInfo WaitMessageBox(const std::string& title, DWORD pid) {
   MessageBoxInfo info;
-  if (WaitUntil([&] { return (info.hwnd = FindMessageBox(title, pid)) != nullptr; }, timeoutMs)) {
-    info.title = title;
-    // The text static may be filled a moment after the dialog shows.
-    WaitUntil([&] { return !(info.text = MessageBoxText(info.hwnd)).empty(); }, 1000);
-  }
+  if (!WaitUntil([&] { return (info.hwnd = FindMessageBox(title, pid)) != nullptr; })) return info;
+  // The message is the first non-empty static (the icon is an empty one), filled a moment
+  // after the box shows.
+  WaitUntil([&] {
+    for (HWND s = FindWindowExA(info.hwnd, nullptr, "Static", nullptr); s && info.text.empty();
+         s = FindWindowExA(info.hwnd, s, "Static", nullptr))
+      info.text = TextOf(s);
+    return !info.text.empty();
+  }, 1000);
   return info;
 }
 
-std::string MessageBoxText(HWND box) {
-  for (HWND child = FindWindowExA(box, nullptr, "Static", nullptr); child;
-       child = FindWindowExA(box, child, "Static", nullptr)) {
-    std::string text = TextOf(child);
-    if (!text.empty()) return text;
-  }
-  return std::string();
-}
-
-void PressButton(HWND box, int id) {
+bool PressAndWaitClosed(HWND box, int id) {
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+  return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
 }
 
-bool PressAndWaitClosed(HWND box, int id, int timeoutMs) {
-  PressButton(box, id);
-  return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, timeoutMs);
-}
-
-bool SaveWindowImage(HWND hwnd, const std::string& path) {
-  // The client area: under Wine without a window manager the frame is not drawn.
-  RECT r{};
-  if (!GetClientRect(hwnd, &r)) return false;
-  MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  // With the menu bar, which is drawn (a one-line bar: the menu of another process cannot
-  // be measured from here).
-  if (GetMenu(hwnd)) r.top -= GetSystemMetrics(SM_CYMENU) + 1;
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  if (w <= 0 || h <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;  // bottom-up, as BMP files store it
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = bitmap != nullptr;
-  if (ok) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    ok = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
-    GdiFlush();
-    SelectObject(memory, old);
-  }
-  if (ok) {
-    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(h);
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-    bytes.append(static_cast<const char*>(bits), stride * static_cast<DWORD>(h));
-    ok = WriteFileText(path, bytes);
-  }
-  if (bitmap) DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return ok;
-}
-
-bool PickFile(const std::string& title, const std::string& path, DWORD pid, int timeoutMs) {
+bool PickFile(const std::string& title, const std::string& path, DWORD pid) {
   HWND dialog = nullptr;
-  if (!WaitUntil([&] { return (dialog = FindMessageBox(title, pid)) != nullptr; }, timeoutMs)) return false;
-  constexpr int kFileNameCombo = 0x47c, kFileNameEdit = 0x480;
-  HWND name = GetDlgItem(dialog, kFileNameCombo);
-  if (!name) name = GetDlgItem(dialog, kFileNameEdit);
+  if (!WaitUntil([&] { return (dialog = FindMessageBox(title, pid)) != nullptr; })) return false;
+  // The file name box: a combo box in the Explorer style, an edit in the old one.
+  HWND name = GetDlgItem(dialog, 0x47c);
+  if (!name) name = GetDlgItem(dialog, 0x480);
   if (!name) return false;
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-  return PressAndWaitClosed(dialog, IDOK, timeoutMs);
+  return PressAndWaitClosed(dialog, IDOK);
 }
 
-// ---- Journal ----
+// ---- Journals ----
 
 long long JournalEntry::Num(size_t i) const {
   const std::string a = Arg(i);
@@ -401,20 +449,17 @@ long long JournalEntry::Num(size_t i) const {
   return std::stoll(a);
 }
 
-Journal ReadJournal(const std::string& path) {
+Journal ReadJournal(const std::string& path, size_t fromEntry) {
   Journal journal;
-  const std::string text = ReadFileText(path);
-  size_t pos = 0;
-  for (;;) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) break;  // an unfinished last line is read next time
-    std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
+  std::istringstream text(ReadFileText(path));
+  size_t index = 0;
+  for (std::string line; std::getline(text, line);) {
+    if (text.eof()) break;  // a line still being written is read next time
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::istringstream words(line);
     JournalEntry entry;
     entry.line = line;
-    if (!(words >> entry.ms >> entry.role >> entry.event)) continue;
+    if (!(words >> entry.ms >> entry.role >> entry.event) || index++ < fromEntry) continue;
     for (std::string arg; words >> arg;) entry.args.push_back(arg);
     journal.push_back(std::move(entry));
   }
@@ -428,32 +473,21 @@ Journal Select(const Journal& journal, const std::string& role, const std::strin
   return picked;
 }
 
-size_t Count(const Journal& journal, const std::string& role, const std::string& event) {
-  return Select(journal, role, event).size();
-}
-
-int IndexOf(const Journal& journal, const std::string& role, const std::string& event, size_t from) {
-  for (size_t i = from; i < journal.size(); ++i)
-    if ((role.empty() || journal[i].role == role) && (event.empty() || journal[i].event == event))
-      return static_cast<int>(i);
-  return -1;
-}
-
 JournalEntry WaitJournal(const std::string& path, const std::string& role, const std::string& event,
-                         int timeoutMs, const std::function<bool(const JournalEntry&)>& match) {
+                         const std::function<bool(const JournalEntry&)>& match) {
   JournalEntry hit;
-  WaitUntil(
-      [&] {
-        for (const auto& e : Select(ReadJournal(path), role, event)) {
-          if (!match || match(e)) {
-            hit = e;
-            return true;
-          }
-        }
-        return false;
-      },
-      timeoutMs);
+  WaitUntil([&] {
+    for (const auto& e : Select(ReadJournal(path), role, event))
+      if (!match || match(e)) return hit = e, true;
+    return false;
+  });
   return hit;
+}
+
+std::string Dump(const Journal& journal) {
+  std::string text;
+  for (const auto& e : journal) text += "\n  " + e.line;
+  return text;
 }
 
 std::string CharsTo(const Journal& journal, const std::string& role) {
@@ -463,41 +497,368 @@ std::string CharsTo(const Journal& journal, const std::string& role) {
   return bytes;
 }
 
-std::string Dump(const Journal& journal) {
-  std::string text;
-  for (const auto& e : journal) text += "\n  " + e.line;
-  return text;
+std::string Trail(const Journal& journal, const std::string& role) {
+  static const std::pair<int, const char*> kNames[] = {{VK_RETURN, "Return"}, {VK_END, "End"}, {VK_LEFT, "Left"},
+                                                       {VK_RIGHT, "Right"}, {VK_UP, "Up"},    {VK_DOWN, "Down"}};
+  auto name = [](long long vk) {
+    if (vk >= VK_F1 && vk <= VK_F12) return "F" + std::to_string(vk - VK_F1 + 1);
+    for (const auto& [code, text] : kNames)
+      if (code == vk) return std::string(text);
+    return std::to_string(vk);
+  };
+  std::string out, run;  // run: characters sent one after the other
+  auto add = [&](const std::string& word) {
+    if (!run.empty()) out.append(out.empty() ? "'" : " '").append(run).append("'");
+    run.clear();
+    if (!word.empty()) out += (out.empty() ? "" : " ") + word;
+  };
+  const Journal keys = Select(journal, role, "");
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const JournalEntry& e = keys[i];
+    const std::string how = e.Arg(1) == "sent" ? "" : std::string(" ").append(e.Arg(1));
+    if (e.event == "WM_CHAR" && how.empty()) {
+      run += static_cast<char>(e.Num(0));
+    } else if (e.event == "WM_CHAR") {
+      add("char " + e.Arg(0) + how);
+    } else if (e.event == "WM_KEYDOWN" && i + 1 < keys.size() && keys[i + 1].event == "WM_KEYUP" &&
+               keys[i + 1].Arg(0) == e.Arg(0) && keys[i + 1].Arg(1) == e.Arg(1)) {
+      add(name(e.Num(0)) + how);
+      ++i;
+    } else if (e.event == "WM_KEYDOWN" || e.event == "WM_KEYUP") {
+      add((e.event == "WM_KEYDOWN" ? "down " : "up ") + name(e.Num(0)) + how);
+    }
+  }
+  add("");
+  return out;
 }
 
-// ---- The PSK31 stand-in ----
+static std::string Records(const Journal& journal) {
+  std::string out;
+  for (const auto& e : Select(journal, "log", "RECORD")) {
+    out.append(" ").append(e.Arg(0)).append(":");
+    const std::string word = e.Arg(3);  // the bytes, "%XX" for those below 33 or above 126 and "%"
+    for (size_t i = 0; i < word.size(); ++i)
+      out += word[i] == '%' ? static_cast<char>(std::stoi(word.substr((i += 2) - 1, 2), nullptr, 16)) : word[i];
+  }
+  return out;
+}
+
+std::string Announcements(const Journal& journal) {
+  std::string out;
+  for (const auto& e : Select(journal, "log", "FUNC")) out += " f:" + e.Arg(0) + "," + e.Arg(1);
+  return out;
+}
+
+// ---- The settings file: "[Section]" and "key=value" lines, \\ \r \n \s escaped ----
+
+static void WriteSettingsFile(const std::string& folder, const Settings& settings) {
+  std::vector<std::string> sections;
+  for (const Setting& s : settings)
+    if (std::find(sections.begin(), sections.end(), s.section) == sections.end()) sections.push_back(s.section);
+  std::string text = "; QSOPAD settings\r\n";
+  for (const std::string& section : sections) {
+    text += "[" + section + "]\r\n";
+    for (const Setting& s : settings) {
+      if (s.section != section) continue;
+      text += s.key + "=";
+      for (size_t i = 0; i < s.value.size(); ++i) {
+        const char c = s.value[i];
+        if (c == '\\') text += "\\\\";
+        else if (c == '\r') text += "\\r";
+        else if (c == '\n') text += "\\n";
+        else if (c == ' ' && (i == 0 || i + 1 == s.value.size())) text += "\\s";
+        else text += c;
+      }
+      text += "\r\n";
+    }
+  }
+  if (!WriteFileText(JoinPath(folder, "QSOPAD.ini"), text))
+    throw std::runtime_error("cannot write the settings file in " + folder);
+}
+
+Settings ParseSettings(const std::string& text) {
+  auto trim = [](std::string t) {
+    t.erase(0, t.find_first_not_of(' '));
+    t.erase(t.find_last_not_of(' ') + 1);
+    return t;
+  };
+  auto unescape = [](const std::string& raw) {
+    std::string value;
+    for (size_t i = 0; i < raw.size(); ++i) {
+      char c = raw[i];
+      if (c == '\\' && i + 1 < raw.size()) {
+        c = raw[++i];
+        c = c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 's' ? ' ' : c == '0' ? '\0' : c;
+      }
+      value += c;
+    }
+    return value;
+  };
+  Settings settings;
+  std::istringstream file(text);
+  std::string section;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    line = trim(line);
+    const size_t eq = line.find('=');
+    if (!line.empty() && line.front() == '[' && line.back() == ']') section = trim(line.substr(1, line.size() - 2));
+    else if (eq != std::string::npos && line.front() != ';')
+      settings.push_back({section, unescape(trim(line.substr(0, eq))), unescape(trim(line.substr(eq + 1)))});
+  }
+  return settings;
+}
+
+std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section, const std::string& key) {
+  for (const Setting& s : ParseSettings(ReadFileText(JoinPath(folder, "QSOPAD.ini"))))
+    if (lstrcmpiA(s.section.c_str(), section.c_str()) == 0 && lstrcmpiA(s.key.c_str(), key.c_str()) == 0) return s.value;
+  return std::nullopt;
+}
+
+// ---- The stand-ins ----
 
 Psk31Windows FindPsk31() {
   Psk31Windows w;
   w.app = FindWindowA("TApplication", "PSK31 for Windows on the Soundcard");
   w.form = FindWindowA("TForm1", "PSK31 SB [BPSK]");
   if (!w.form) w.form = FindWindowA("TForm1", "PSK31 SB [QPSK]");
-  w.panel = FindChild(w.form, "TPanel", nullptr);
-  w.tune = FindChild(w.panel, "TButton", "Tune");
-  w.memo = FindChild(w.panel, "TMemo", nullptr);
-  w.rxBox = FindChild(FindChild(w.panel, "TGroupBox", "Rx Freq Hz"), "TEdit", nullptr);
+  w.panel = w.form ? FindWindowExA(w.form, nullptr, "TPanel", nullptr) : nullptr;
+  w.memo = w.panel ? FindWindowExA(w.panel, nullptr, "TMemo", nullptr) : nullptr;
+  HWND group = w.panel ? FindWindowExA(w.panel, nullptr, "TGroupBox", "Rx Freq Hz") : nullptr;
+  w.rxBox = group ? FindWindowExA(group, nullptr, "TEdit", nullptr) : nullptr;
   return w;
 }
 
-DWORD StartPsk31(Programs& programs, const std::string& journalPath, const EnvList& extra) {
-  StartOptions options;
-  options.exe = StandinExe("psk31sbw");
-  options.env = {{"PSK31_JOURNAL", journalPath}};
+namespace {
+bool LogCommandTo(HWND logWindow, ULONG_PTR what, const std::string& bytes) {
+  COPYDATASTRUCT command{what, static_cast<DWORD>(bytes.size()), bytes.empty() ? nullptr : const_cast<char*>(bytes.data())};
+  DWORD_PTR result = 0;
+  // Not SMTO_BLOCK: a record to a partner window of this thread is delivered while we wait.
+  return SendMessageTimeoutA(logWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&command),
+                             SMTO_NORMAL | SMTO_ABORTIFHUNG, kWaitMs, &result) && result == 1;
+}
+}  // namespace
+
+static bool LogSend(HWND logWindow, unsigned code, const std::string& bytes) {
+  return code <= 0xFFF && LogCommandTo(logWindow, 0x51000 + code, bytes);
+}
+bool LogDo(HWND logWindow, LogCommand command) { return LogCommandTo(logWindow, static_cast<ULONG_PTR>(command), ""); }
+
+// ---- Sessions ----
+
+Session::Session(const char* prefix) : temp_(prefix) {
+  psk31Journal = temp_.File("psk31.log");
+  logJournal = temp_.File("qsolog.log");
+}
+
+void Session::StartStation(const EnvList& extra) {
+  StartOptions options{JoinPath(BuildDir(), "tests\\standins\\psk31sbw.exe"), {{"PSK31_JOURNAL", psk31Journal}}};
   options.env.insert(options.env.end(), extra.begin(), extra.end());
-  DWORD pid = programs.Start(options);
-  bool up = WaitUntil(
-      [&] {
-        for (HWND w : TopWindowsOf(pid))
-          if (ClassOf(w) == "TForm1" && IsWindowVisible(w)) return true;
-        return false;
-      },
-      10000);
-  if (!up) throw std::runtime_error("the PSK31 stand-in (pid " + std::to_string(pid) + ") showed no form");
-  return pid;
+  WaitShown(programs.Start(options), "TForm1");
+}
+
+void Session::StartLog(bool pair, const EnvList& extra) {
+  StartOptions options{JoinPath(BuildDir(), "tests\\standins\\qsolog.exe"), {{"QSOLOG_JOURNAL", logJournal}, {"QSOLOG_NO_PAIR", pair ? "" : "1"}}};
+  options.env.insert(options.env.end(), extra.begin(), extra.end());
+  log = WaitShown(programs.Start(options), "QSOLOG_Standin");
+  if (pair) REQUIRE_MSG(!WaitJournal(logJournal, "log", "PAIRED").event.empty(), "no pairing" << Dump(ReadJournal(logJournal)));
+}
+
+void Session::StartQsopad(const Settings& settings, bool wait) {
+  const std::string exe = File("qsopad.exe");
+  if (!FileExists(exe) && !CopyFileA(QsopadExe().c_str(), exe.c_str(), FALSE))
+    throw std::runtime_error("cannot copy " + QsopadExe() + ": " + SystemError(GetLastError()));
+  WriteSettingsFile(folder(), settings);
+  Restart(wait);
+}
+
+void Session::Restart(bool wait) {
+  startedMs = NowMs();
+  // A PSK31 program that QSOPAD launches inherits the journal's name.
+  pid = programs.Start({File("qsopad.exe"), {{"PSK31_JOURNAL", psk31Journal}}, folder()});
+  if (!wait) return;
+  main = WaitShown(pid, "QSOPAD_Form1", 2 * kWaitMs);  // a start under Wine on a busy machine
+  text1 = GetDlgItem(main, IDC_TEXT1);
+}
+
+HWND Session::Find(const Target& target) const {
+  for (HWND w : TopWindowsOf(pid)) {
+    if (ClassOf(w) != target.cls || !IsWindowVisible(w)) continue;
+    if (target.id == 0) return w;
+    if (HWND child = GetDlgItem(w, target.id)) return child;
+  }
+  return nullptr;
+}
+
+HWND Session::Require(const Target& target) const {
+  HWND w = nullptr;
+  REQUIRE_MSG(WaitUntil([&] { return (w = Find(target)) != nullptr; }), "no " << target.name << " shown");
+  return w;
+}
+
+void Session::Mark() {
+  stationMark = ReadJournal(psk31Journal).size();
+  logMark = ReadJournal(logJournal).size();
+}
+
+// ---- Rows ----
+
+namespace {
+
+std::string currentRow;
+
+}  // namespace
+
+void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want, bool pattern,
+            int timeoutMs) {
+  std::string last;
+  if (WaitUntil([&] { return pattern ? Matches(last = got(), want) : (last = got()) == want; }, timeoutMs)) return;
+  Fail(__FILE__, __LINE__, (currentRow.empty() ? "" : currentRow + ": ") + what + ": \"" + Visible(last) + "\", expected \"" +
+                               Visible(want) + "\"");
+  throw Abort{};
+}
+
+namespace {
+
+void RunStep(Session& s, const Step& step) {
+  const std::string at = step.at.name ? step.at.name : "";
+  switch (step.op) {
+    case Op::kKeys: PressKeys(GetAncestor(s.Require(step.at), GA_ROOT), step.text); return;
+    case Op::kType: TypeKeys(s.Require(step.at), step.text); return;
+    case Op::kPostKey: PostKey(s.Require(step.at), step.n); return;
+    case Op::kMenu: PostCommand(s.main, step.n); return;
+    case Op::kClick:
+      if (step.n == 0) {
+        ClickButton(s.Require(step.at));
+      } else {
+        PostMessageA(s.Require(step.at), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        PostMessageA(s.Require(step.at), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+      }
+      return;
+    case Op::kRightClick: {
+      HWND button = s.Require(step.at);
+      PostMessageA(button, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
+      PostMessageA(button, WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
+      return;
+    }
+    case Op::kSetText:
+      SendMessageA(s.Require(step.at), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.text.c_str()));
+      return;
+    case Op::kChoose: {
+      HWND list = s.Require(step.at);
+      SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(step.n), 0);
+      SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(step.at.id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+      return;
+    }
+    case Op::kTick:
+      SendMessageA(s.Require(step.at), BM_SETCHECK, step.n ? BST_CHECKED : BST_UNCHECKED, 0);
+      ClickButton(s.Require(step.at));
+      return;
+    case Op::kClose: PostMessageA(s.Require(step.at), WM_CLOSE, 0, 0); return;
+    case Op::kAnswer: {
+      const Target prompt{"#32770", IDC_INPUT_PROMPT, "input box"};
+      Expect("the input box asks", [&] { return TextOf(s.Find(prompt)); }, step.text);
+      HWND box = GetParent(s.Find(prompt));
+      SendMessageA(GetDlgItem(box, IDC_INPUT_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.more.c_str()));
+      REQUIRE_MSG(PressAndWaitClosed(box, step.n), "the input box stayed open");
+      return;
+    }
+    case Op::kBox: {
+      const MessageBoxInfo box = WaitMessageBox(step.text, s.pid);
+      Expect("a box \"" + step.text + "\"", [&] { return box.hwnd ? box.text : "(none)"; }, step.more, true);
+      REQUIRE_MSG(PressAndWaitClosed(box.hwnd, step.n), "the box \"" << box.text << "\" stayed open");
+      // Closing a dialog stalls the thread a while under Wine with no window manager.
+      REQUIRE_MSG(WaitUntil([&] { return Answers(s.main); }), "QSOPAD does not answer after the box");
+      return;
+    }
+    case Op::kLogSend:
+      REQUIRE_MSG(LogSend(s.log, static_cast<unsigned>(step.n), step.text), "the record did not reach QSOPAD");
+      return;
+    case Op::kDo: step.fn(s); return;
+    default: {
+      // An expectation: what it reads, as text beside the text it wants (in `more`).
+      const auto reading = [&]() -> std::string {
+        HWND w = step.at.cls ? s.Find(step.at) : nullptr;
+        const size_t split = step.text.find_first_of("/ ");
+        switch (step.op) {
+          case Op::kText: return w ? TextOf(w) : "(not shown)";
+          case Op::kMemo: return CharsTo(s.StationSince(), "memo");
+          case Op::kTrail: return Trail(s.StationSince(), step.text);
+          case Op::kEvent:
+            return std::to_string(Select(s.StationSince(), step.text.substr(0, split), step.text.substr(split + 1)).size());
+          case Op::kRecords: return Records(s.LogSince());
+          case Op::kStored:
+            return ReadSetting(s.folder(), step.text.substr(0, split), step.text.substr(split + 1)).value_or("<absent>");
+          case Op::kFile: return ReadFileText(step.text);
+          case Op::kShown: return w && IsWindowVisible(w) ? "shown" : "not shown";
+          case Op::kFocus: return w && FocusOfThread(w) == w ? "focused" : "not focused: " + ClassOf(FocusOfThread(w));
+          case Op::kEnabled: return w && IsWindowEnabled(w) ? "enabled" : "disabled";
+          default: return SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? "ticked" : "clear";
+        }
+      };
+      Expect(step.at.name ? "the " + at : step.text, reading, step.more, step.op == Op::kText && step.n == 1);
+    }
+  }
+}
+
+}  // namespace
+
+bool Matches(const std::string& text, const std::string& pattern) {
+  const size_t star = pattern.find('*');
+  if (star == std::string::npos) return text == pattern;
+  if (text.compare(0, star, pattern, 0, star) != 0) return false;
+  for (size_t at = star; at <= text.size(); ++at)
+    if (Matches(text.substr(at), pattern.substr(star + 1))) return true;
+  return false;
+}
+
+void RunRows(Session& s, const std::vector<Row>& rows) {
+  for (const Row& row : rows) {
+    Log(row.name);
+    currentRow = row.name;
+    s.Mark();
+    const int before = failures;
+    try {
+      for (const Step& step : row.steps) RunStep(s, step);
+    } catch (const Abort&) {
+    }
+    // A dialog left open would take the next row's input.
+    for (HWND w : TopWindowsOf(s.pid)) {
+      if (ClassOf(w) != "#32770" || !IsWindowVisible(w)) continue;
+      if (failures == before) Fail(__FILE__, __LINE__, row.name + ": a dialog \"" + TextOf(w) + "\" was left open");
+      PressAndWaitClosed(w, IDCANCEL);
+    }
+    if (failures > before) Log("FAILED: " + row.name);
+    if (s.programs.ExitCode(s.pid) == STILL_ACTIVE)
+      REQUIRE_MSG(WaitUntil([&] { return Answers(s.main); }), "QSOPAD stopped answering after " << row.name);
+  }
 }
 
 }  // namespace e2e
+
+int main(int argc, char** argv) {
+  using namespace e2e;
+  const std::string mode = argc >= 2 ? argv[1] : "";
+  if (argc == 2 && mode == "--list") {
+    for (const auto& s : Registry(Kind::kTest)) std::printf("%s\n", s.name);
+    return 0;
+  }
+  const Kind kind = mode == "--bench"     ? Kind::kBenchmark
+                    : mode == "--screens" ? Kind::kScreens
+                    : mode == "--child"   ? Kind::kChild
+                                          : Kind::kTest;
+  const char* name = kind == Kind::kTest ? (argc == 2 ? argv[1] : "") : (argc >= 3 ? argv[2] : "");
+  if (kind == Kind::kChild) childArgs.assign(argv + 3, argv + argc);
+  for (const auto& s : Registry(kind)) {
+    if (std::strcmp(s.name, name) != 0) continue;
+    try {
+      s.body();
+    } catch (const Abort&) {
+    } catch (const std::exception& e) {
+      Fail(__FILE__, __LINE__, std::string("exception: ") + e.what());
+    }
+    if (kind != Kind::kChild) std::printf("%s: %s\n", s.name, failures == 0 ? "PASS" : "FAIL");
+    return failures == 0 ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: qsopad_e2e --list | SCENARIO | --bench NAME | --screens SET | --child NAME ARGS\n");
+  return 2;
+}

@@ -1,42 +1,87 @@
-// Helpers for scenarios that drive QSOPAD and the stand-ins from outside: starting and
-// ending programs, finding and reading windows, typing, message boxes, the PSK31
-// stand-in's journal, temporary folders and files. Strings are ANSI, as the programs see them.
+// The end-to-end toolkit: every scenario drives QSOPAD and the stand-ins from outside with
+// these helpers (programs, windows, keys, waits, files, journals, the settings file) and,
+// where scenarios are alike, as rows of steps read by one runner. Strings are ANSI, as the
+// programs see them. Every wait ends at kWaitMs: a hang fails instead of blocking.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "resource.h"
+
 namespace e2e {
 
-// ---- Time ----
+// ---- Scenarios: CHECK failures are collected and the scenario goes on, REQUIRE ends it ----
 
-// Milliseconds on the performance counter: the clock of the stand-in's journal.
-std::int64_t NowMs();
-// Polls `done` every pollMs until it holds or timeoutMs has passed; true when it held.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 15);
-void Pause(int ms);
+// Tests; measurements for bench/e2e_timings.sh ("--bench NAME", printing "RESULT <figure>
+// <value>"); the manual's screenshots for docs/screens.sh ("--screens NAME"); helper processes
+// that a scenario starts from the driver itself ("--child NAME ARGS...", the arguments in
+// ChildArgs(), an exception its failure).
+enum class Kind { kTest, kBenchmark, kScreens, kChild };
+struct Scenario {
+  const char* name;
+  std::function<void()> body;
+};
+std::vector<Scenario>& Registry(Kind kind);
+struct Registrar {
+  Registrar(Kind kind, const char* name, std::function<void()> body) { Registry(kind).push_back({name, std::move(body)}); }
+};
+const std::vector<std::string>& ChildArgs();
+struct Abort {};  // thrown by REQUIRE
+void Fail(const char* file, int line, const std::string& what);
+void Log(const std::string& what);  // a progress line with a timestamp
 
-// ---- Paths and files ----
+}  // namespace e2e
 
-// QSOPAD_BUILD_DIR when set (a Windows path), else two levels above the driver's folder.
-std::string BuildDir();
-std::string StandinExe(const std::string& name);  // <build>\tests\standins\<name>.exe
-std::string QsopadExe();                          // <build>\src\win32\qsopad.exe
+#define E2E_CAT2(a, b) a##b
+#define E2E_CAT(a, b) E2E_CAT2(a, b)
+#define E2E_REGISTER(kind, name)                                                                   \
+  static void E2E_CAT(scenario_, name)();                                                          \
+  static ::e2e::Registrar E2E_CAT(registrar_, name)(kind, #name, &E2E_CAT(scenario_, name));       \
+  static void E2E_CAT(scenario_, name)()
+#define E2E_SCENARIO(name) E2E_REGISTER(::e2e::Kind::kTest, name)
+#define E2E_BENCHMARK(name) E2E_REGISTER(::e2e::Kind::kBenchmark, name)
+#define E2E_SCREENS(name) E2E_REGISTER(::e2e::Kind::kScreens, name)
+#define E2E_CHILD(name) E2E_REGISTER(::e2e::Kind::kChild, name)
+#define E2E_MSG(expr_text, extra) (std::ostringstream() << expr_text << extra).str()
+#define CHECK_MSG(cond, msg) \
+  do { if (!(cond)) ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg)); } while (0)
+#define CHECK(cond) CHECK_MSG(cond, "")
+#define REQUIRE_MSG(cond, msg)                                                  \
+  do {                                                                          \
+    if (!(cond)) {                                                              \
+      ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg));                \
+      throw ::e2e::Abort{};                                                     \
+    }                                                                           \
+  } while (0)
+#define REQUIRE(cond) REQUIRE_MSG(cond, "")
+
+namespace e2e {
+
+// ---- Time, paths and files ----
+
+// The one time limit of a wait: generous for a loaded machine; a wait that holds returns at once.
+inline constexpr int kWaitMs = 10000;
+std::int64_t NowMs();  // the performance counter, the clock of the stand-ins' journals
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs, int pollMs = 15);
+std::string BuildDir();  // QSOPAD_BUILD_DIR, else two levels above the driver's folder
+std::string QsopadExe();
 std::string JoinPath(const std::string& folder, const std::string& name);
-
 bool FileExists(const std::string& path);
-// The file's bytes from byte `from` on, "" when it cannot be read.
-std::string ReadFileText(const std::string& path, std::uint64_t from = 0);
-// Replaces the file with exactly these bytes.
+std::string ReadFileText(const std::string& path, std::uint64_t from = 0);  // from byte `from`; "" when unreadable
 bool WriteFileText(const std::string& path, const std::string& bytes);
+std::vector<std::string> FolderNames(const std::string& folder);  // what the folder holds
+// Bytes with control and non-ASCII characters as <n>, for failure messages.
+std::string Visible(const std::string& bytes);
 
-// A fresh folder under the Wine prefix's temporary folder, removed with its contents at
-// scope end. Declare it before the Programs guard so that programs end before it goes.
+// A fresh folder in the temporary folder, removed with its contents at scope end.
 class TempFolder {
  public:
   explicit TempFolder(const std::string& prefix = "e2e");
@@ -52,132 +97,253 @@ class TempFolder {
 
 // ---- Processes ----
 
-// Environment changes: a name with value "" is removed, any other is set.
-using EnvList = std::vector<std::pair<std::string, std::string>>;
-
+using EnvList = std::vector<std::pair<std::string, std::string>>;  // "" removes a variable
 struct StartOptions {
   std::string exe;
-  EnvList env;
-  std::string dir;   // working folder; "" keeps the driver's
-  std::string args;  // the command line after the (quoted) program name
+  EnvList env = {};
+  std::string dir = {};   // working folder; "" keeps the driver's
+  std::string args = {};  // after the quoted program name
 };
-
-// Scoped guard: every program started through it, and every program those started, is
-// terminated when the guard ends (or at KillAll).
+// Every program started through it, and every program those started, ends with it.
 class Programs {
  public:
   Programs() = default;
   Programs(const Programs&) = delete;
   Programs& operator=(const Programs&) = delete;
-  ~Programs();
-
-  // Starts the program and returns its process id; throws std::runtime_error with the
-  // system error number and text on failure. Error 1359 is retried once.
+  ~Programs() { KillAll(); }
+  // Throws std::runtime_error naming the system error; error 1359 is retried once.
   DWORD Start(const StartOptions& options);
-  bool WaitExit(DWORD pid, int timeoutMs) const;
-  // Exit code of an ended program; STILL_ACTIVE while it runs.
-  DWORD ExitCode(DWORD pid) const;
+  bool WaitExit(DWORD pid, int timeoutMs = kWaitMs) const;
+  DWORD ExitCode(DWORD pid) const;  // STILL_ACTIVE while it runs
+  HANDLE Handle(DWORD pid) const;
   void KillAll();
 
  private:
-  struct Entry {
-    DWORD pid;
-    HANDLE process;
-  };
-  HANDLE HandleOf(DWORD pid) const;
-  std::vector<Entry> started_;
+  std::vector<std::pair<DWORD, HANDLE>> started_;
 };
-
-bool ProcessAlive(DWORD pid);
-// Terminates the process and all its descendants and waits (briefly) for them to end.
 void KillTree(DWORD pid);
 
 // ---- Windows ----
 
-// The first child of this class and caption (nullptr matches any); null for a null parent.
-HWND FindChild(HWND parent, const char* cls, const char* caption);
-// Visible and hidden top-level windows belonging to the process.
-std::vector<HWND> TopWindowsOf(DWORD pid);
 std::string ClassOf(HWND hwnd);
 DWORD ProcessOf(HWND hwnd);
-// WM_GETTEXT with a time limit, so that a hung program does not hang the driver.
-std::string TextOf(HWND hwnd, int timeoutMs = 1000);
-// Whether the window's thread answers a WM_NULL within timeoutMs.
-bool Answers(HWND hwnd, int timeoutMs = 200);
+std::string TextOf(HWND hwnd);  // WM_GETTEXT with a time limit: a hung program gives ""
+bool Answers(HWND hwnd, int timeoutMs = 200);  // the thread answers a WM_NULL
+// The process's visible top-level window of this class, REQUIRED.
+HWND WaitShown(DWORD pid, const std::string& cls, int timeoutMs = kWaitMs);
+HWND FocusOfThread(HWND hwnd);
+RECT WindowRectOf(HWND hwnd);
+std::string RectText(const RECT& r);  // "left,top widthxheight"
+bool SameRect(const RECT& a, const RECT& b, int slack = 1);
+// Twips and pixels at the screen's resolution, as the program converts them.
+int TwipsToPx(long twips);
+long PxToTwips(int px);
+void TypeKeys(HWND target, const std::string& text);  // posted: letters, digits, blank, backspace
+void PostCommand(HWND hwnd, int id);  // a menu item or accelerator
+void ClickButton(HWND button);        // as the button reports a click to its parent
+// Real key presses through the X server, the only way to hold Shift, Ctrl or Alt: gives the
+// window the X focus, then presses "alt+t o", "shift+F12", "BackSpace" ... REQUIREs success.
+void PressKeys(HWND top, const std::string& keys);
 
-// Key input queued as a driving program posts it: WM_KEYDOWN then WM_KEYUP, lParam 0.
-void PostKey(HWND hwnd, int vk);
-void PostCommand(HWND hwnd, int id);  // WM_COMMAND as a menu item or accelerator sends it
-
-// Saves what the screen shows of the window's client area as a 24-bit BMP file. False when it could not be read or written.
-bool SaveWindowImage(HWND hwnd, const std::string& path);
-
-// ---- Message boxes ("#32770" dialogs) ----
+// ---- Dialogs ("#32770": message boxes, input boxes, file dialogs) ----
 
 struct MessageBoxInfo {
   HWND hwnd = nullptr;
-  std::string title;
-  std::string text;
+  std::string text;  // the first non-empty static: the message
 };
-// A visible dialog with this title; pid 0 means any process.
-HWND FindMessageBox(const std::string& title, DWORD pid = 0);
-// hwnd stays null when none appeared in time.
-MessageBoxInfo WaitMessageBox(const std::string& title, int timeoutMs, DWORD pid = 0);
-// The message: the first non-empty "Static" child's text (the icon is an empty static).
-std::string MessageBoxText(HWND box);
-// Presses a button (IDOK, IDCANCEL, IDYES ...) by posting the dialog its WM_COMMAND.
-void PressButton(HWND box, int id = IDOK);
-// Waits for the box to close after pressing; true when it did.
-bool PressAndWaitClosed(HWND box, int id, int timeoutMs);
-// A file dialog of the common dialogs with this title: puts the full name into its file
-// name box and presses OK. False when none came in time or it did not close.
-bool PickFile(const std::string& title, const std::string& path, DWORD pid, int timeoutMs);
+HWND FindMessageBox(const std::string& title, DWORD pid);
+MessageBoxInfo WaitMessageBox(const std::string& title, DWORD pid);
+// Posts the button's click and waits for the dialog to go.
+bool PressAndWaitClosed(HWND box, int id);
+// Types the full name into the file dialog of this title and presses OK.
+bool PickFile(const std::string& title, const std::string& path, DWORD pid);
 
-// ---- The PSK31 stand-in's journal ----
+// ---- Journals of the stand-ins: "<ms> <role> <event> [args...]" ----
 
 struct JournalEntry {
   std::int64_t ms = 0;
-  std::string role;
-  std::string event;
+  std::string role, event, line;
   std::vector<std::string> args;
-  std::string line;
-
   std::string Arg(size_t i) const { return i < args.size() ? args[i] : std::string(); }
-  // The argument as a number, -1 when it is missing or not a number.
-  long long Num(size_t i) const;
+  long long Num(size_t i) const;  // -1 when missing or not a number
 };
 using Journal = std::vector<JournalEntry>;
-
-// Whole lines of the journal file; a line still being written is left out.
-Journal ReadJournal(const std::string& path);
-// Entries with this role and event; "" matches any.
+Journal ReadJournal(const std::string& path, size_t fromEntry = 0);  // whole lines only
 Journal Select(const Journal& journal, const std::string& role, const std::string& event);
-size_t Count(const Journal& journal, const std::string& role, const std::string& event);
-// The first entry with this role and event at index >= from, or -1.
-int IndexOf(const Journal& journal, const std::string& role, const std::string& event, size_t from = 0);
-// Waits until the journal holds an entry with this role and event for which `match`
-// (when given) holds; returns that entry, or one with an empty event on timeout.
 JournalEntry WaitJournal(const std::string& path, const std::string& role, const std::string& event,
-                         int timeoutMs, const std::function<bool(const JournalEntry&)>& match = {});
-// The bytes of the WM_CHAR entries to `role` (memo, rxbox ...), in order.
-std::string CharsTo(const Journal& journal, const std::string& role);
-// The journal as text, for failure messages.
+                         const std::function<bool(const JournalEntry&)>& match = {});
 std::string Dump(const Journal& journal);
+// The bytes of the WM_CHAR entries to `role`.
+std::string CharsTo(const Journal& journal, const std::string& role);
+// The keys and characters that reached `role`: a key sent down and up by its name ("F1",
+// "End"), a run of characters in quotes, anything else spelt out ("F2 posted", "up 13").
+std::string Trail(const Journal& journal, const std::string& role);
+// The announcements the log stand-in heard: " f:<wParam>,<lParam>" each.
+std::string Announcements(const Journal& journal);
+
+// ---- The settings file beside a portable copy, written and read without the program ----
+
+struct Setting {
+  std::string section, key, value;
+};
+using Settings = std::vector<Setting>;
+// Every "key=value" line of the file's text, in file order, escapes undone.
+Settings ParseSettings(const std::string& text);
+std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section, const std::string& key);
 
 // ---- The PSK31 stand-in's windows, found the way a driving program finds them ----
 
 struct Psk31Windows {
-  HWND app = nullptr;
-  HWND form = nullptr;
-  HWND panel = nullptr;
-  HWND tune = nullptr;
-  HWND memo = nullptr;
-  HWND rxBox = nullptr;
+  HWND app = nullptr, form = nullptr, panel = nullptr, memo = nullptr, rxBox = nullptr;
 };
 Psk31Windows FindPsk31();
 
-// Starts the stand-in with the journal at journalPath (none when "") and waits for its
-// form; returns the process id. Throws std::runtime_error when the form does not appear.
-DWORD StartPsk31(Programs& programs, const std::string& journalPath, const EnvList& extra = {});
+// ---- A session: the stand-ins and one QSOPAD in a folder of their own ----
+
+// A window of QSOPAD: the visible top-level window of the class, or its child `id` (a
+// dialog of class "#32770" is the one that has such a child).
+struct Target {
+  const char* cls;
+  int id;
+  const char* name;
+};
+
+class Session {
+ private:
+  TempFolder temp_;  // first: removed after the programs have ended
+
+ public:
+  explicit Session(const char* prefix = "session");
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  std::string File(const std::string& name) const { return temp_.File(name); }
+  const std::string& folder() const { return temp_.path(); }
+  // The PSK31 stand-in (journal psk31.log) and the log stand-in (qsolog.log, handshake at
+  // its start when `pair`).
+  void StartStation(const EnvList& extra = {});
+  void StartLog(bool pair, const EnvList& extra = {});
+  // QSOPAD as a portable copy in the folder (qsopad.exe is copied unless one is there) with
+  // these settings; waits for its main window unless told not to. Restart keeps the
+  // settings file as it is.
+  void StartQsopad(const Settings& settings, bool wait = true);
+  void Restart(bool wait = true);
+  HWND Find(const Target& target) const;  // null when not shown
+  HWND Require(const Target& target) const;
+  // The journals since the current row began.
+  Journal StationSince() const { return ReadJournal(psk31Journal, stationMark); }
+  Journal LogSince() const { return ReadJournal(logJournal, logMark); }
+  void Mark();
+
+  Programs programs;
+  std::string psk31Journal, logJournal;
+  size_t stationMark = 0, logMark = 0;
+  DWORD pid = 0;  // QSOPAD's
+  std::int64_t startedMs = 0;
+  HWND main = nullptr, text1 = nullptr, log = nullptr;
+};
+
+// The log stand-in's commands, each answered once its record has reached the partner: code
+// 1 with 300 bytes "ABC..." (long), lpData NULL with size 10 (null), code 2 with size 0
+// (empty); the handshake again (pair).
+enum class LogCommand : ULONG_PTR { kLong = 0x52000, kNull = 0x52001, kEmpty = 0x52002, kPair = 0x53000 };
+bool LogDo(HWND logWindow, LogCommand command);
+
+// ---- Scenarios as rows of steps ----
+
+inline constexpr Target kMain{"QSOPAD_Form1", 0, "main window"}, kText1{"QSOPAD_Form1", IDC_TEXT1, "typing area"},
+    kSend{"QSOPAD_Form1", IDC_COMMAND1, "Send"}, kRcv{"QSOPAD_Form1", IDC_COMMAND2, "Rcv"},
+    kOwnCall{"QSOPAD_Form1", IDC_COMMAND3, "own call button"}, kPartner{"QSOPAD_Form1", IDC_COMMAND4, "partner button"},
+    kSerial{"QSOPAD_Form1", IDC_COMMAND6, "serial number button"};
+inline constexpr Target kPalette{"QSOPAD_Macros", 0, "palette"}, kPaletteList{"QSOPAD_Macros", IDC_MPAL_LIST1, "list"},
+    kPaletteLabel{"QSOPAD_Macros", IDC_MPAL_LABEL1, "label"}, kPaletteEdit{"QSOPAD_Macros", IDC_MPAL_TEXT1, "edit box"},
+    kPaletteSend{"QSOPAD_Macros", IDC_MPAL_COMMAND1, "palette Send"},
+    kPalettePrint{"QSOPAD_Macros", IDC_MPAL_COMMAND2, "Print"},
+    kPaletteAuto{"QSOPAD_Macros", IDC_MPAL_CHECK1, "Auto Show"}, kPaletteExpand{"QSOPAD_Macros", IDC_MPAL_CHECK2, "Expand"};
+inline constexpr Target kCallsign{"QSOPAD_CallsignForm", 0, "call sign window"},
+    kCallsignCall{"QSOPAD_CallsignForm", IDC_CSF_CALLSIGN, "call sign box"},
+    kCallsignName{"QSOPAD_CallsignForm", IDC_CSF_NAMEFIELD, "name box"},
+    kCallsignOk{"QSOPAD_CallsignForm", IDOK, "OK"}, kCallsignCancel{"QSOPAD_CallsignForm", IDCANCEL, "Cancel"},
+    kCallsignNow{"QSOPAD_CallsignForm", IDC_CSF_COMMAND1, "Lookup Now"},
+    kCallsignData{"QSOPAD_CallsignForm", IDC_CSF_COMMAND2, "Lookup Data"},
+    kCallsignMore{"QSOPAD_CallsignForm", IDC_CSF_COMMAND3, "More"},
+    kCallsignLookup{"QSOPAD_CallsignForm", IDC_CSF_CHECK1, "Lookup box"};
+inline constexpr Target kResult{"QSOPAD_LUResult", 0, "result window"}, kResultText{"QSOPAD_LUResult", 100, "result text"};
+inline constexpr Target kSource{"#32770", IDC_LURL_TEXT1, "lookup source"}, kSourceList{"#32770", IDC_LURL_LIST1, "sources"};
+inline constexpr Target kLogWindow{"QSOPAD_Log", 0, "log window"}, kLogList{"QSOPAD_Log", IDC_LOG_LIST1, "field list"},
+    kLogValue{"QSOPAD_Log", IDC_LOG_TEXT1, "value box"}, kLogPreview{"QSOPAD_Log", IDC_LOG_LABEL1, "preview"};
+inline constexpr Target kDialogOk{"#32770", IDOK, "dialog's OK"}, kDialogCancel{"#32770", IDCANCEL, "dialog's Cancel"};
+inline constexpr Target kOptions{"QSOPAD_frmOptions", 0, "options dialog"},
+    kOptionsZone{"QSOPAD_frmOptions", IDC_OPT_TZONE, "zone box"},
+    kOptionsCall{"QSOPAD_frmOptions", IDC_OPT_CALLSIGN, "own call box"};
+
+// What the operator or a program does, then what must follow: an expectation waits until it
+// holds, so that a later step sees its whole effect.
+enum class Op {
+  kKeys, kType, kPostKey, kMenu, kClick, kRightClick, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend, kDo,
+  kText, kMemo, kTrail, kEvent, kRecords, kStored, kFile, kShown, kFocus, kEnabled, kChecked,
+};
+struct Step {
+  Op op;
+  Target at{};
+  std::string text = {}, more = {};
+  int n = 0;
+  std::function<void(Session&)> fn = {};
+};
+struct Row {
+  std::string name;
+  std::vector<Step> steps;
+};
+// Waits until `got` (read again and again) equals `want` (matches it as a pattern, in which
+// "*" stands for any text); otherwise fails, naming `what` and the last value read, and ends
+// the row (the scenario, outside rows) as REQUIRE does.
+void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want,
+            bool pattern = false, int timeoutMs = kWaitMs);
+// Runs the rows in order on one session: each row is logged by name, its journals start
+// where it begins, and a row that fails is left at its first failing step. Between rows no
+// dialog may be left open.
+void RunRows(Session& s, const std::vector<Row>& rows);
+
+inline Step Keys(const Target& top, std::string keys) { return {Op::kKeys, top, std::move(keys)}; }
+inline Step Type(std::string text) { return {Op::kType, kText1, std::move(text)}; }
+inline Step PostKeyTo(const Target& at, int vk) { return {Op::kPostKey, at, "", "", vk}; }
+inline Step Menu(int id) { return {Op::kMenu, kMain, "", "", id}; }
+inline Step Click(const Target& button) { return {Op::kClick, button}; }
+inline Step RightClick(const Target& button) { return {Op::kRightClick, button}; }
+inline Step SetText(const Target& at, std::string text) { return {Op::kSetText, at, std::move(text)}; }
+inline Step Choose(const Target& list, int line) { return {Op::kChoose, list, "", "", line}; }
+inline Step Tick(const Target& box, bool on) { return {Op::kTick, box, "", "", on ? 1 : 0}; }
+inline Step Close(const Target& at) { return {Op::kClose, at}; }
+// A click into the box gives it the keyboard, as the operator's would.
+inline Step ClickInto(const Target& box) { return {Op::kClick, box, "", "", 1}; }
+// The input box asking `prompt` gets `answer` and the button.
+inline Step Answer(std::string prompt, std::string answer, int button = IDOK) {
+  return {Op::kAnswer, {}, std::move(prompt), std::move(answer), button};
+}
+// A message box of this title whose text matches (a "*" stands for any text) gets the button.
+inline Step Box(std::string title, std::string text, int button = IDOK) {
+  return {Op::kBox, {}, std::move(title), std::move(text), button};
+}
+inline Step LogSends(unsigned code, std::string text) { return {Op::kLogSend, {}, std::move(text), "", static_cast<int>(code)}; }
+inline Step Do(std::function<void(Session&)> fn) { return {Op::kDo, {}, "", "", 0, std::move(fn)}; }
+// Expectations keep what they want in `more`.
+inline Step Text(const Target& at, std::string text) { return {Op::kText, at, "", std::move(text)}; }
+inline Step TextLike(const Target& at, std::string pattern) { return {Op::kText, at, "", std::move(pattern), 1}; }
+inline Step Memo(std::string bytes) { return {Op::kMemo, {}, "the station's memo", std::move(bytes)}; }
+inline Step Station(std::string role, std::string trail) { return {Op::kTrail, {}, std::move(role), std::move(trail)}; }
+// The station's journal has had `count` entries of this role and event since the row began.
+inline Step Logged(const std::string& role, const std::string& event, int count = 1) {
+  return {Op::kEvent, {}, role + " " + event, std::to_string(count)};
+}
+inline Step LogGot(std::string records) { return {Op::kRecords, {}, "the log program's records", std::move(records)}; }
+// "Section/Key" holds the value; "<absent>" for none.
+inline Step Stored(std::string key, std::string value) { return {Op::kStored, {}, std::move(key), std::move(value)}; }
+inline Step FileHolds(std::string path, std::string bytes) { return {Op::kFile, {}, std::move(path), std::move(bytes)}; }
+inline Step IsShown(const Target& at) { return {Op::kShown, at, "", "shown"}; }
+inline Step IsGone(const Target& at) { return {Op::kShown, at, "", "not shown"}; }
+inline Step HasFocus(const Target& at) { return {Op::kFocus, at, "", "focused"}; }
+inline Step IsEnabled(const Target& at, bool on) { return {Op::kEnabled, at, "", on ? "enabled" : "disabled"}; }
+inline Step IsChecked(const Target& at, bool on) { return {Op::kChecked, at, "", on ? "ticked" : "clear"}; }
+bool Matches(const std::string& text, const std::string& pattern);
 
 }  // namespace e2e

@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "driver.h"
-
 namespace e2e {
 
 using qsopad::RpcResult;
@@ -128,7 +126,7 @@ std::string FldigiSession::TroubleTitle() const {
 
 std::string PanelText(HWND main, int panel) {
   // SB_GETTEXT writes into a buffer of the program's own.
-  HWND bar = FindChild(main, STATUSCLASSNAMEA, nullptr);
+  HWND bar = FindWindowExA(main, nullptr, STATUSCLASSNAMEA, nullptr);
   HANDLE process =
       bar ? OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, ProcessOf(main)) : nullptr;
   if (!process) throw std::runtime_error("cannot reach QSOPAD's status bar (error " + std::to_string(GetLastError()) + ")");

@@ -4,13 +4,9 @@
 // QSOPAD_FLDIGI_DIR), QSOPAD started as fldigi's console, and its status panels.
 #pragma once
 
-#include <windows.h>
-
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "road_driver.h"
+#include "driver.h"
 #include "station/rpc_channel.h"
 #include "win32_net.h"
 
@@ -65,7 +61,7 @@ struct FldigiSession {
 
   FldigiAgent agent;
   Fldigi fldigi{agent.port()};
-  RoadSession road;
+  Session road{"fldigi"};
 };
 
 // Waits until QSOPAD shows fldigi's mode as fldigi changes it: it has found fldigi.

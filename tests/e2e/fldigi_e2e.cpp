@@ -2,73 +2,39 @@
 // did read back through its XML-RPC interface (what it transmitted, its modem, carrier and
 // log fields); a transmission started in fldigi, fldigi hung and killed mid-transmission,
 // and a recording played into its sound input. test.sh runs them with fldigi and its agent.
-#include <windows.h>
-
 #include <algorithm>
 #include <atomic>
-#include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "driver.h"
-#include "e2e.h"
 #include "fldigi_driver.h"
-#include "qsolog_driver.h"
-#include "resource.h"
-#include "road_driver.h"
-#include "xkeys.h"
 
 using namespace e2e;
 using qsopad::XmlRpcValue;
 
 namespace {
 
-constexpr int kWait = 5000;
 constexpr int kCallPanel = 1, kNamePanel = 2, kTxPanel = 3, kModePanel = 4;
 
 XmlRpcValue S(const std::string& text) { return XmlRpcValue::String(text); }
 
-void Keys(HWND top, const std::vector<std::string>& keys) {
-  std::string error;
-  REQUIRE_MSG(PressKeys(top, keys, &error), error);
-}
-
 // xdotool's names for the keys that type the text.
-std::vector<std::string> KeysOf(const std::string& text) {
-  std::vector<std::string> keys;
-  for (const char c : text) keys.push_back(c == ' ' ? "space" : std::string(1, c));
+std::string KeysOf(const std::string& text) {
+  std::string keys;
+  for (const char c : text) keys += c == ' ' ? " space" : std::string(" ") + c;
   return keys;
 }
 
 // Alt+S once the Send button takes it (greyed until QSOPAD has seen the last transmission
 // end), then the keys.
-void Send(HWND main, std::vector<std::string> keys) {
-  REQUIRE_MSG(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(main, IDC_COMMAND1)) != FALSE; }, kWait),
-              "Send stays greyed");
-  keys.insert(keys.begin(), "alt+s");
-  Keys(main, keys);
-}
-
-// Waits until `actual` says `want`; fails naming `what` and what it said last.
-void Expect(const std::string& what, const std::function<std::string()>& actual, const std::string& want,
-            int timeoutMs = kWait) {
-  std::string last;
-  CHECK_MSG(WaitUntil([&] { return (last = actual()) == want; }, timeoutMs),
-            what << " is \"" << Visible(last) << "\", not \"" << Visible(want) << "\"");
+void Send(HWND main, const std::string& keys) {
+  REQUIRE_MSG(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(main, IDC_COMMAND1)) != FALSE; }), "Send stays greyed");
+  PressKeys(main, "alt+s " + keys);
 }
 
 // What went out is the start of the text, and not all of it.
 void ExpectCutShort(const std::string& sent, const std::string& text) {
   CHECK_MSG(sent.size() < text.size() && text.compare(0, sent.size(), sent) == 0,
             "fldigi sent \"" << Visible(sent) << "\" of \"" << text << "\"");
-}
-
-HWND CallsignWindow() {
-  HWND w = nullptr;
-  REQUIRE_MSG(WaitUntil([&] { return (w = FindWindowA("QSOPAD_CallsignForm", nullptr)) && IsWindowVisible(w); }, kWait),
-              "no call sign window");
-  return w;
 }
 
 // Asks the window for an answer every 50 ms, from a thread of its own, until stopped.
@@ -102,8 +68,8 @@ E2E_SCENARIO(fldigi_transmit_road_in_order) {
   // An operator's "^r" must not end the transmission (fldigi sends the doubled caret as it
   // stands); F1 runs the macro, whose Latin-1 letter goes out as UTF-8; Rcv returns to
   // receive once everything has gone.
-  Send(main, {"c", "q", "space", "asciicircum", "r", "space", "F1", "alt+r"});
-  REQUIRE_MSG(f.WaitState("TX", kWait), "fldigi did not transmit after Send");
+  Send(main, "c q space asciicircum r space F1 alt+r");
+  REQUIRE_MSG(f.WaitState("TX", kWaitMs), "fldigi did not transmit after Send");
   Expect("the TX panel", txPanel, "TX");
   CHECK_MSG(f.CollectUntilReceive(60000), "fldigi did not return to receive");
   CHECK_MSG(f.sent == "cq ^^r \xC3\xA9 de k1abc", "fldigi sent \"" << Visible(f.sent) << "\"");
@@ -114,16 +80,16 @@ E2E_SCENARIO(fldigi_transmit_road_in_order) {
   f.sent.clear();
   Send(main, KeysOf(text));
   REQUIRE_MSG(f.CollectAtLeast(5, 20000), "fldigi sent only \"" << Visible(f.sent) << "\"");
-  Keys(main, {"alt+BackSpace"});
+  PressKeys(main, "alt+BackSpace");
   const std::int64_t stop = NowMs();
   CHECK_MSG(f.WaitState("RX", 1500), "fldigi still transmits 1.5 s after Full Stop");
   Log("fldigi in receive " + std::to_string(NowMs() - stop) + " ms after Full Stop");
-  f.CollectUntilReceive(kWait);
+  f.CollectUntilReceive(kWaitMs);
   ExpectCutShort(f.sent, text);
   // Nothing of the dropped rest comes back with the next transmission.
   f.sent.clear();
-  Send(main, {"k", "alt+r"});
-  REQUIRE_MSG(f.WaitState("TX", kWait), "fldigi did not transmit after Full Stop and Send");
+  Send(main, "k alt+r");
+  REQUIRE_MSG(f.WaitState("TX", kWaitMs), "fldigi did not transmit after Full Stop and Send");
   CHECK(f.CollectUntilReceive(30000));
   CHECK_MSG(f.sent == "k", "fldigi sent \"" << Visible(f.sent) << "\"");
 }
@@ -132,66 +98,66 @@ E2E_SCENARIO(fldigi_modem_partner_and_receive) {
   FldigiSession s;
   Fldigi& f = s.fldigi;
   HWND main = s.road.main;
-  s.road.StartLog();
+  s.road.StartLog(false);
 
   // A recording played into fldigi is decoded while QSOPAD polls it.
   s.agent.Request("play bpsk31-cq.wav");
-  CHECK_MSG(WaitUntil([&] { return f.Received().find("cq cq de k1abc") != std::string::npos; }, kWait),
+  CHECK_MSG(WaitUntil([&] { return f.Received().find("cq cq de k1abc") != std::string::npos; }, kWaitMs),
             "fldigi decoded \"" << Visible(f.Received()) << "\"");
 
   // BPSK/QPSK from QSOPAD; the panel shows what fldigi runs, also when changed there.
   auto modem = [&] { return f.Str("modem.get_name"); };
   auto modePanel = [&] { return PanelText(main, kModePanel); };
-  Keys(main, {"ctrl+F1"});
+  PressKeys(main, "ctrl+F1");
   Expect("fldigi's modem", modem, "QPSK31");
   Expect("the mode panel", modePanel, "QPSK");
   f.Call("modem.set_by_name", {S("BPSK31")});
   Expect("the mode panel", modePanel, "BPSK");
   f.Call("modem.set_by_name", {S("QPSK31")});
   Expect("the mode panel", modePanel, "QPSK");
-  Keys(main, {"ctrl+F1"});
+  PressKeys(main, "ctrl+F1");
   Expect("fldigi's modem", modem, "BPSK31");
 
   // The receive frequency: F11 asks, Insert and Delete step.
   auto carrier = [&] { return std::to_string(f.Int("modem.get_carrier")); };
   Expect("fldigi's carrier after the mode changes", carrier, "1000");
-  Keys(main, {"F11"});
+  PressKeys(main, "F11");
   HWND box = nullptr;
-  auto asked = [&] { return (box = FindMessageBox("QSOPAD", s.road.qsopad.pid)) && GetDlgItem(box, IDC_INPUT_EDIT); };
-  REQUIRE_MSG(WaitUntil(asked, kWait), "no input box after F11");
+  auto asked = [&] { return (box = FindMessageBox("QSOPAD", s.road.pid)) && GetDlgItem(box, IDC_INPUT_EDIT); };
+  REQUIRE_MSG(WaitUntil(asked, kWaitMs), "no input box after F11");
   SendMessageA(GetDlgItem(box, IDC_INPUT_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("1234"));
-  REQUIRE(PressAndWaitClosed(box, IDOK, kWait));
+  REQUIRE(PressAndWaitClosed(box, IDOK));
   Expect("fldigi's carrier", carrier, "1234");
-  Keys(main, {"Insert", "Insert", "Delete"});
+  PressKeys(main, "Insert Insert Delete");
   Expect("fldigi's carrier", carrier, "1235");
 
   // A transmission started in fldigi shows in the status bar and reaches the log program.
   const std::int64_t t0 = NowMs();
   auto broadcasts = [&] {
-    std::string text;
-    for (const LogFunc& x : LogFuncs(ReadJournal(s.road.logJournal)))
-      if (x.ms >= t0) text += std::to_string(x.wparam) + "," + std::to_string(x.lparam) + ";";
-    return text;
+    Journal since;
+    for (const JournalEntry& e : ReadJournal(s.road.logJournal))
+      if (e.ms >= t0) since.push_back(e);
+    return Announcements(since);
   };
   f.Call("main.tx");
   Expect("the TX panel", [&] { return PanelText(main, kTxPanel); }, "TX");
-  Expect("the broadcasts", broadcasts, "0,1;");
+  Expect("the broadcasts", broadcasts, " f:0,1");
   f.Call("main.abort");
   Expect("the TX panel", [&] { return PanelText(main, kTxPanel); }, "");
-  Expect("the broadcasts", broadcasts, "0,1;0,0;");
+  Expect("the broadcasts", broadcasts, " f:0,1 f:0,0");
 
   // The partner set in QSOPAD fills fldigi's log fields, and one picked in fldigi becomes
   // QSOPAD's partner.
-  Keys(main, {"F12"});
-  Keys(CallsignWindow(), {"d", "l", "1", "a", "b", "c", "Tab", "h", "a", "n", "s", "Return"});
+  PressKeys(main, "F12");
+  PressKeys(WaitShown(s.road.pid, "QSOPAD_CallsignForm"), "d l 1 a b c Tab h a n s Return");
   Expect("fldigi's log fields", [&] { return f.Str("log.get_call") + "/" + f.Str("log.get_name"); }, "DL1ABC/hans");
   f.Call("log.set_call", {S("K9XYZ")});
   f.Call("log.set_name", {S("Bob")});
   Expect("the partner panels", [&] { return PanelText(main, kCallPanel) + "/" + PanelText(main, kNamePanel); },
          " K9XYZ/ Bob");
   CHECK_MSG(TextOf(GetDlgItem(main, IDC_COMMAND4)) == "K9XYZ", TextOf(GetDlgItem(main, IDC_COMMAND4)));
-  Keys(main, {"F12"});
-  HWND w = CallsignWindow();
+  PressKeys(main, "F12");
+  HWND w = WaitShown(s.road.pid, "QSOPAD_CallsignForm");
   Expect("the call sign window", [&] {
     return TextOf(GetDlgItem(w, IDC_CSF_CALLSIGN)) + "/" + TextOf(GetDlgItem(w, IDC_CSF_NAMEFIELD));
   }, "K9XYZ/Bob");
@@ -208,11 +174,11 @@ E2E_SCENARIO(fldigi_hung_and_killed_mid_transmission) {
   REQUIRE_MSG(s.fldigi.CollectAtLeast(4, 20000), "fldigi sent only \"" << Visible(s.fldigi.sent) << "\"");
   AnswerWatch watch(main);
   s.agent.Request("freeze");
-  Expect("the title", troubled, "trouble", 10000);
+  Expect("the title", troubled, "trouble", false, 10000);
   s.agent.Request("thaw");
-  Expect("the title", title, "QSOPAD", 15000);
+  Expect("the title", title, "QSOPAD", false, 15000);
   CHECK_MSG(s.fldigi.WaitState("RX", 3000), "QSOPAD left fldigi transmitting");
-  s.fldigi.CollectUntilReceive(kWait);
+  s.fldigi.CollectUntilReceive(kWaitMs);
   ExpectCutShort(s.fldigi.sent, "hello world again");
 
   // Killed mid-transmission: the title says so, what is typed meanwhile waits and goes
@@ -222,13 +188,13 @@ E2E_SCENARIO(fldigi_hung_and_killed_mid_transmission) {
   Send(main, KeysOf("abcdefgh"));
   REQUIRE_MSG(s.fldigi.CollectAtLeast(2, 20000), "fldigi sent only \"" << Visible(s.fldigi.sent) << "\"");
   s.agent.Request("kill");
-  Expect("the title", troubled, "trouble", 10000);
+  Expect("the title", troubled, "trouble", false, 10000);
   Expect("the TX panel", [&] { return PanelText(main, kTxPanel); }, "");
-  Keys(main, {"m", "o", "r", "e"});
+  PressKeys(main, "m o r e");
   auto typed = [&] { const std::string t = TextOf(s.road.text1); return t.size() < 4 ? t : t.substr(t.size() - 4); };
   Expect("the end of the typing area", typed, "more");
   s.agent.Request("start");
-  Expect("the title", title, "QSOPAD", 15000);
+  Expect("the title", title, "QSOPAD", false, 15000);
   watch.Stop();
   // A window waiting for fldigi would not answer for as long as fldigi was away.
   CHECK_MSG(watch.missed == 0, "the window did not answer within 3 s " << watch.missed << " times");
@@ -241,8 +207,8 @@ E2E_SCENARIO(fldigi_hung_and_killed_mid_transmission) {
   Expect("the mode panel", [&] { return PanelText(main, kModePanel); }, "QPSK");
   CHECK_MSG(f.Str("main.get_trx_state") == "RX", "fldigi is in " << f.Str("main.get_trx_state"));
   CHECK_MSG(f.Call("tx.get_data").AsBytes().empty(), "fldigi sent before Send");
-  Send(main, {"alt+r"});
-  REQUIRE_MSG(f.WaitState("TX", kWait), "fldigi did not transmit after Send");
+  Send(main, "alt+r");
+  REQUIRE_MSG(f.WaitState("TX", kWaitMs), "fldigi did not transmit after Send");
   CHECK(f.CollectUntilReceive(30000));
   CHECK_MSG(f.sent == "more", "fldigi sent \"" << Visible(f.sent) << "\"");
 }

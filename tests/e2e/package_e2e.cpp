@@ -3,26 +3,18 @@
 // default path, and the uninstaller, silent (the settings and logs stay) and on its page
 // with "Also remove my settings" ticked (the settings go, the logs stay). Each scenario
 // starts by clearing what an earlier, interrupted run may have left in the prefix.
-#include <windows.h>
 #include <objidl.h>
 #include <shlobj.h>
 
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "driver.h"
-#include "e2e.h"
-#include "qsopad_driver.h"
-#include "resource.h"
 
 using namespace e2e;
 
 namespace {
 
-constexpr int kInstallMs = 60000;
-constexpr int kShowMs = 15000;
-constexpr int kWaitMs = 5000;
+constexpr int kInstallMs = 6 * kWaitMs;
 constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QSOPAD";
 constexpr char kStation[] = "C:\\psk31\\psk31sbw.exe";
 // What the installer puts into the program folder, besides images\.
@@ -108,37 +100,24 @@ std::vector<std::string> ManualImages(const std::string& manual) {
 // The names in a folder, for failure messages.
 std::string Listing(const std::string& folder) {
   std::string names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return "(cannot be listed)";
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names += " " + name;
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  return names.empty() ? "(empty)" : names;
+  for (const std::string& name : FolderNames(folder)) names += " " + name;
+  return names.empty() ? " (nothing)" : names;
 }
 
-void DeleteMatching(const std::string& folder, const std::string& pattern) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(JoinPath(folder, pattern).c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(JoinPath(folder, found.cFileName).c_str());
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+void DeleteAll(const std::string& folder) {
+  for (const std::string& name : FolderNames(folder)) DeleteFileA(JoinPath(folder, name).c_str());
 }
 
 // Removes an installation, settings and logs that an earlier run may have left behind, so
 // that each scenario starts as on a machine that never had QSOPAD.
 void ClearLeftovers(const Places& p) {
-  DeleteMatching(JoinPath(p.programDir, "images"), "*");
+  DeleteAll(JoinPath(p.programDir, "images"));
   RemoveDirectoryA(JoinPath(p.programDir, "images").c_str());
-  DeleteMatching(p.programDir, "*");
+  DeleteAll(p.programDir);
   RemoveDirectoryA(p.programDir.c_str());
   DeleteFileA(p.shortcut.c_str());
   RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
-  DeleteMatching(p.settingsDir, "*");
+  DeleteAll(p.settingsDir);
   RemoveDirectoryA(p.settingsDir.c_str());
   REQUIRE_MSG(!Exists(p.programDir) && !Exists(p.shortcut) && !UninstallEntryExists() && !Exists(p.settingsDir),
               "an earlier installation could not be cleared away from " << p.programDir << ", " << p.shortcut
@@ -194,27 +173,24 @@ void RunInstalledQsopad(const Places& p) {
   const std::string journal = temp.File("psk31.journal");
   const DWORD pid =
       programs.Start({JoinPath(p.programDir, "qsopad.exe"), {{"PSK31_JOURNAL", journal}}, p.programDir, ""});
-  const HWND main = WaitMainWindow(pid, kShowMs);
-  REQUIRE_MSG(main, "the installed QSOPAD showed no main window");
-  const MessageBoxInfo error = WaitMessageBox("Error", 1000, pid);
-  CHECK_MSG(!error.hwnd, "the installed QSOPAD reported: " << error.text);
-  REQUIRE_MSG(!WaitJournal(journal, "app", "START", kShowMs).event.empty(),
-              "the installed QSOPAD launched no station: " << Dump(ReadJournal(journal)));
+  const HWND main = WaitShown(pid, "QSOPAD_Form1");
+  // Attaching reports trouble before the window shows.
+  CHECK_MSG(!FindMessageBox("Error", pid), "the installed QSOPAD reported: " << WaitMessageBox("Error", pid).text);
+  REQUIRE_MSG(!WaitJournal(journal, "app", "START").event.empty(), "the installed QSOPAD launched no station");
   // F2 of the PSK31 menu reaches the station's panel: QSOPAD found the station's windows.
   PostCommand(main, IDM_PSK_1 + 1);
-  CHECK_MSG(!WaitJournal(journal, "panel", "WM_KEYUP", kWaitMs, [](const JournalEntry& e) { return e.Num(0) == VK_F2; })
-                 .event.empty(),
+  CHECK_MSG(!WaitJournal(journal, "panel", "WM_KEYUP", [](const JournalEntry& e) { return e.Num(0) == VK_F2; }).event.empty(),
             "F2 did not reach the station: " << Dump(ReadJournal(journal)));
   PostCommand(main, IDM_SAVEWIN);
-  CHECK_MSG(WaitUntil([&] { return ReadSetting(p.settingsDir, "Win", "Left").has_value(); }, kWaitMs),
+  CHECK_MSG(WaitUntil([&] { return ReadSetting(p.settingsDir, "Win", "Left").has_value(); }),
             "the window setup did not reach " << p.settings << ":\n" << ReadFileText(p.settings));
   PostCommand(main, IDM_EXIT);
-  CHECK_MSG(programs.WaitExit(pid, 10000), "QSOPAD did not end");
+  CHECK_MSG(programs.WaitExit(pid), "QSOPAD did not end");
   // The station QSOPAD launched works in the program folder, which it would keep from
   // being removed.
   const Psk31Windows station = FindPsk31();
   if (station.form) KillTree(ProcessOf(station.form));
-  CHECK_MSG(WaitUntil([] { return !FindPsk31().form; }, kWaitMs), "the station did not end");
+  CHECK_MSG(WaitUntil([] { return !FindPsk31().form; }), "the station did not end");
 }
 
 void InstallRunUninstallSilently(const std::string& arch) {
@@ -285,10 +261,10 @@ E2E_SCENARIO(package_uninstaller_removes_settings_when_ticked_and_keeps_logs) {
   StartUninstaller(programs, "");
   const std::string title = "QSOPAD " QSOPAD_VERSION_TEXT " Uninstall";
   HWND page = nullptr;
-  REQUIRE_MSG(WaitUntil([&] { return (page = FindWindowA("#32770", title.c_str())) != nullptr; }, kShowMs),
+  REQUIRE_MSG(WaitUntil([&] { return (page = FindWindowA("#32770", title.c_str())) != nullptr; }),
               "no window \"" << title << "\"");
   HWND box = nullptr;
-  REQUIRE_MSG(WaitUntil([&] { return (box = FindButton(page, "Also remove my settings")) != nullptr; }, kWaitMs),
+  REQUIRE_MSG(WaitUntil([&] { return (box = FindButton(page, "Also remove my settings")) != nullptr; }),
               "the uninstaller shows no box \"Also remove my settings\"");
   CHECK_MSG(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "the box is ticked before the user ticks it");
   SendMessageA(box, BM_CLICK, 0, 0);
@@ -301,7 +277,7 @@ E2E_SCENARIO(package_uninstaller_removes_settings_when_ticked_and_keeps_logs) {
   CHECK_MSG(WaitUntil([&] { return TextOf(next) == "&Close" && IsWindowEnabled(next); }, kInstallMs, 100),
             "the uninstaller did not finish; its button reads \"" << TextOf(next) << "\"");
   PostMessageA(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(next));
-  CHECK_MSG(WaitUntil([&] { return !IsWindow(page); }, kWaitMs), "the uninstaller did not close");
+  CHECK_MSG(WaitUntil([&] { return !IsWindow(page); }), "the uninstaller did not close");
 
   CHECK_MSG(!Exists(p.settings) && !Exists(p.settings + ".lock"), "the settings in " << p.settingsDir << " were kept");
   CHECK_MSG(!Exists(JoinPath(p.programDir, "QSOPAD.ini")), "the settings beside the program were kept");
