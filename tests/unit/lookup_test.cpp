@@ -11,13 +11,9 @@
 namespace qsopad {
 namespace {
 
-TEST(Lookup, SourceGrammar) {
+TEST(Lookup, SourceGrammarAndResultTitle) {
   using K = LookupKind;
-  const struct {
-    const char* source;
-    LookupKind kind;
-    const char* parameter;
-  } rows[] = {
+  const struct { const char* source; LookupKind kind; const char* parameter; } rows[] = {
       {"*QRZ", K::kQrz, ""},        {"*QRZ DRIVE=E:\\", K::kQrz, ""},  // nothing after the prefix counts
       {"*QR", K::kWeb, "*QR"},      {" *QRZ", K::kWeb, " *QRZ"},        {"*qrz", K::kWeb, "*qrz"},
       {"*FLY", K::kFly, "d:\\"},    {"*FLY=", K::kFly, ""},             {"*FLYX=a=b c ", K::kFly, "a=b c "},
@@ -25,66 +21,50 @@ TEST(Lookup, SourceGrammar) {
       {"*FCC", K::kFcc, "*FCC"},    {"*FCC=", K::kFcc, ""},             {"*FCC PATH=C:\\A.DAT", K::kFcc, "C:\\A.DAT"},
       {"", K::kWeb, ""},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(ParseLookupSource(row.source), (LookupSource{row.kind, row.parameter})) << row.source;
-  }
+  for (const auto& row : rows) EXPECT_EQ(ParseLookupSource(row.source), (LookupSource{row.kind, row.parameter})) << row.source;
+  const std::pair<const char*, const char*> titles[] = {
+      {"DL1ABC Hans Meier\r\nBerlin", "Callsign Lookup: DL1ABC"}, {"Error!", "Callsign Lookup: "},  // no space
+      {"", "Callsign Lookup: "}, {" DL1ABC", "Callsign Lookup: "}, {"A{B C", "Callsign Lookup: A{B"},
+      {"{NOT FOUND}", "Callsign Lookup"}, {"{", "Callsign Lookup"}};
+  for (const auto& [text, title] : titles) EXPECT_EQ(LookupResultTitle(text), title) << text;
 }
 
-// One journal of the lookups and the host, with what the name box held when the result
-// window showed.
+// One journal of the lookups and the host, with what the name box held when the result showed.
 class RecordingLookups : public LocalLookups, public LookupHost {
  public:
-  std::string journal;
-  const std::string* name_box = nullptr;
+  std::string journal, *name_box = nullptr;
   std::string Answer(const std::string& what, const std::string& call, std::string& name, bool fill) {
     journal += what + " " + call + (fill ? " fill; " : "; ");
     if (fill) name = call == "K0NAME" ? "" : "John";
     return "K1ABC John Doe";
   }
   std::string QRZLookup(const std::string& c, std::string& n, bool f) override { return Answer("qrz", c, n, f); }
-  std::string FLYLookup(const std::string& c, std::string& n, bool f, const std::string& d) override {
-    return Answer("fly " + d, c, n, f);
-  }
-  std::string BuckLookup(const std::string& c, std::string& n, bool f, const std::string& d) override {
-    return Answer("buck " + d, c, n, f);
-  }
-  std::string FCCLookup(const std::string& c, std::string& n, bool f, const std::string& p) override {
-    return Answer("fcc " + p, c, n, f);
-  }
+  std::string FLYLookup(const std::string& c, std::string& n, bool f, const std::string& d) override { return Answer("fly " + d, c, n, f); }
+  std::string BuckLookup(const std::string& c, std::string& n, bool f, const std::string& d) override { return Answer("buck " + d, c, n, f); }
+  std::string FCCLookup(const std::string& c, std::string& n, bool f, const std::string& p) override { return Answer("fcc " + p, c, n, f); }
   void OpenAddress(const std::string& a) override { journal += "open " + a + "; "; }
-  void ShowLookupResult(const std::string& t) override { journal += "show " + t + " with name \"" + *name_box + "\"; "; }
+  void ShowLookupResult(const std::string& t) override { journal += "show " + t + " with \"" + *name_box + "\"; "; }
   void FocusCallsign() override { journal += "focus"; }
 };
 
 TEST(Lookup, DoLookupDispatches) {
-  const char* const shown = "show K1ABC John Doe with name \"\"; focus";
-  const char* const shown_john = "show K1ABC John Doe with name \"John\"; focus";
-  const struct {
-    const char* source;  // nullptr: none stored
-    const char* callsign;
-    const char* name;  // the name box before
-    bool fill_box;
-    std::string journal;
-    const char* name_after;
-  } rows[] = {
+  const std::string shown = "show K1ABC John Doe with \"\"; focus", john = "show K1ABC John Doe with \"John\"; focus";
+  // source nullptr: none stored; name: the box before.
+  const struct { const char *source, *callsign, *name; bool fill_box; std::string journal; const char* name_after; } rows[] = {
       {nullptr, "K1ABC", "", false, "open " + std::string(DefaultLookupSource()) + "K1ABC; ", ""},
       {"http://x/?c=", "DL1ABC/P", "", true, "open http://x/?c=DL1ABC; ", ""},
-      {"http://x/?c=", "", "", false, "open http://x/?c=; ", ""},
       {"http://x/?c=", "/P", "", false, "open http://x/?c=; ", ""},
-      // A call set by another program is one query value, nothing more: all but letters,
-      // digits and "-._~" encoded, bytes above 127 too.
-      {"http://x/?c=", "AZaz09-._~@[`{:\x7F\xE9 &=", "", false,
-       "open http://x/?c=AZaz09-._~%40%5B%60%7B%3A%7F%E9%20%26%3D; ", ""},
-      // A slashed zero (option "Zero", 216) is looked up as the zero it stands for; its
-      // neighbours and the small o with stroke are no zeros.
+      // A call set by another program is one query value: all but letters, digits and "-._~"
+      // encoded, bytes above 127 too.
+      {"http://x/?c=", "AZaz09-._~@[`{:\x7F\xE9 &=", "", false, "open http://x/?c=AZaz09-._~%40%5B%60%7B%3A%7F%E9%20%26%3D; ", ""},
+      // A slashed zero (216) is looked up as a zero; its neighbours and small o with stroke are none.
       {"http://x/?c=", "DL\xD8" "A\xD7\xD9\xF8/P", "", false, "open http://x/?c=DL0A%D7%D9%F8; ", ""},
-      {"*FCC", "W\xD8" "XYZ", "", false, std::string("fcc *FCC W0XYZ; ") + shown, ""},
-      {"*QRZ", "EA/DL1ABC", "", true, std::string("qrz EA fill; ") + shown_john, "John"},
-      {"*QRZ", "K1ABC", "Hans", true, "qrz K1ABC; show K1ABC John Doe with name \"Hans\"; focus", "Hans"},  // typed: kept
-      {"*QRZ", "K1ABC", " ", true, "qrz K1ABC; show K1ABC John Doe with name \" \"; focus", " "},  // a blank is a name
-      {"*QRZ", "K0NAME", "", true, std::string("qrz K0NAME fill; ") + shown, ""},     // found without a name
-      {"*FLY=E:\\", "K1ABC", "", false, std::string("fly E:\\ K1ABC; ") + shown, ""},
-      {"*BUCK", "K1ABC", "", true, std::string("buck d:\\ K1ABC fill; ") + shown_john, "John"},
+      {"*FCC", "W\xD8" "XYZ", "", false, "fcc *FCC W0XYZ; " + shown, ""},
+      {"*QRZ", "EA/DL1ABC", "", true, "qrz EA fill; " + john, "John"},
+      {"*QRZ", "K1ABC", " ", true, "qrz K1ABC; show K1ABC John Doe with \" \"; focus", " "},  // typed, even a blank: kept
+      {"*QRZ", "K0NAME", "", true, "qrz K0NAME fill; " + shown, ""},  // found without a name
+      {"*FLY=E:\\", "K1ABC", "", false, "fly E:\\ K1ABC; " + shown, ""},
+      {"*BUCK", "K1ABC", "", true, "buck d:\\ K1ABC fill; " + john, "John"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.source ? row.source : "none") + " " + row.callsign);
@@ -97,17 +77,6 @@ TEST(Lookup, DoLookupDispatches) {
     EXPECT_EQ(fake.journal, row.journal);
     EXPECT_EQ(name, row.name_after);
   }
-}
-
-TEST(Lookup, ResultTitle) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"DL1ABC Hans Meier\r\nBerlin", "Callsign Lookup: DL1ABC"},
-      {"Error!", "Callsign Lookup: "},  // no space, no first word
-      {"", "Callsign Lookup: "},           {" DL1ABC", "Callsign Lookup: "},
-      {"A{B C", "Callsign Lookup: A{B"},   {"{NOT FOUND}", "Callsign Lookup"},
-      {"{", "Callsign Lookup"},
-  };
-  for (const auto& [text, title] : rows) EXPECT_EQ(LookupResultTitle(text), title) << text;
 }
 
 }  // namespace
