@@ -83,7 +83,7 @@ TEST(Callbook, CallsOutcomesNamesAndMessages) {
       {kFly, "W1AW", "d:\\", false, 0, kFlyFound, "", "FLY d:\\|w1aw|0", "Error!", "Flying Horse DLL not found", ""},
       {kBuck, "w1aw\xE9", "D:\\HAM0", true, 3, 0, "W1AW" + H(4) + "HIRAM\0"s, "BUCK D:\\HAM0\\|W1AW\xE9|1024",  // "\\" added
        "W1AW HIRAM  \r\n\r\n,  \r\nLat:  Long:  ()\r\n   ", "", "HIRAM"},
-      {kBuck, "", "", false, 0, 0, "", "BUCK \\||1024", "Error!", "HamCal32.DLL not found or Buck error", nullptr},
+      {kBuck, "", "Q:\\", false, 0, 0, "", "BUCK Q:\\||1024", "Error!", "HamCal32.DLL not found or Buck error", nullptr},
   };
   for (const auto& row : rows) for (const bool fill : {true, false}) {
     SCOPED_TRACE(row.library_call + (fill ? ", fill" : ", no fill"));
