@@ -130,9 +130,8 @@ TEST(FccLookup, BuiltIndexReachesEveryCallAndOnlyThose) {
     for (const auto& key : sorted) {
       const FCCAnswer answer = db.Find(key);
       const std::string call = key.substr(0, key.find_last_not_of(' ') + 1);
-      if (answer.outcome != FCCOutcome::kFound || answer.text.rfind(call + " JOHN DOE\r\n", 0) != 0) {
-        if (++missed <= 5) ADD_FAILURE() << "\"" << key << "\" not found: " << answer.failure;
-      }
+      if ((answer.outcome != FCCOutcome::kFound || !answer.text.starts_with(call + " JOHN DOE\r\n")) && ++missed <= 5)
+        ADD_FAILURE() << "\"" << key << "\" not found: " << answer.failure;
     }
     EXPECT_EQ(missed, 0);
     // Keys below, between and above the calls.
@@ -148,11 +147,9 @@ TEST(FccLookup, EntriesZeroAndLastBoundTheSearch) {
   const auto keyed = db.WriteData(NumberedLines(10000));
   // The index leaves out the first line and everything after line 8000; entry 1 is W00004.
   db.WriteIndex(FccIndexBytes({keyed.begin() + 1, keyed.begin() + 8001}));
-  EXPECT_FALSE(db.Found("W00000"));  // below entry 0
-  EXPECT_TRUE(db.Found("W00001"));   // entry 0
-  EXPECT_TRUE(db.Found("W00002"));   // between entries 0 and 1, read from entry 0
-  EXPECT_TRUE(db.Found("W08000"));   // the last entry
-  EXPECT_FALSE(db.Found("W08001"));  // above the last reachable key
+  // Below entry 0; entry 0; between entries 0 and 1, read from entry 0; the last entry; above it.
+  for (const auto& [call, found] : {std::pair{"W00000", false}, {"W00001", true}, {"W00002", true}, {"W08000", true}, {"W08001", false}})
+    EXPECT_EQ(db.Found(call), found) << call;
 }
 
 TEST(FccLookup, DamagedIndexEndsAsNotFound) {
@@ -170,10 +167,9 @@ TEST(FccLookup, DamagedIndexEndsAsNotFound) {
       {"absent entry 1536, upper half", absent, "W03000", false},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
     db.WriteIndex(row.bytes);
     const FCCAnswer answer = db.Find(row.call);
-    EXPECT_EQ(answer.outcome, row.found ? FCCOutcome::kFound : FCCOutcome::kNotFound) << answer.failure;
+    EXPECT_EQ(answer.outcome, row.found ? FCCOutcome::kFound : FCCOutcome::kNotFound) << row.what << ": " << answer.failure;
   }
 }
 
