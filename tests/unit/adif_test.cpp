@@ -22,12 +22,10 @@ using ::testing::HasSubstr;
 using ::testing::ThrowsMessage;
 using testing::ReadBytes;
 
-class AdifTest : public fakes::MainFormTest {
- protected:
+struct AdifTest : fakes::MainFormTest {
   AdifTable Loaded() {
     AdifTable t;
-    t.LoadAdifFields(store);
-    return t;
+    return t.LoadAdifFields(store), t;
   }
   testing::TempFolder folder;
   std::string path = folder.File("log.adi");
@@ -319,8 +317,7 @@ struct FakeLogWindow : LogView, LogPartner {
   std::string NameFieldText() override { return name; }
 };
 
-class LogFormTest : public AdifTest {
- protected:
+struct LogFormTest : AdifTest {
   LogFormTest() {
     Set("ADIF", "File", path);
     for (int i = 0; i <= 11; ++i) table[i].En = i == 0 || i == 1 || i == 11;
