@@ -162,7 +162,8 @@ TEST(SExpand, ActionCodesAndTheirAliases) {
   for (const auto& [code, calls] :
        {std::pair{'X', tx}, {'x', tx}, {'9', tx}, {'+', up}, {'6', up}, {'G', beep}, {'g', beep}}) {
     RecordingContext c;
-    EXPECT_EQ(std::pair(Expand(c, "a^"s + code + "b").transmit, c.calls), std::pair("ab"s, calls)) << code;
+    const std::string sent = Expand(c, "a^"s + code + "b").transmit;
+    EXPECT_EQ(std::pair(sent, c.calls), std::pair("ab"s, calls)) << code;
   }
 }
 

@@ -46,7 +46,8 @@ TEST_F(TransmitRoad, BackspaceEditsTheQueueThenTheMemoButNotTheReceivedText) {
   }
   Model().SendNKCharNB("^9a^0"), Ticks(3);
   ASSERT_EQ(std::pair(MemoChars(), PanelKeys()), std::pair("\ba"s, Keys{kVkF5}));
-  EXPECT_EQ(std::pair(Model().OnKeyPress('\b'), Model().sendbuf), std::pair(0, ""s));
+  EXPECT_EQ(Model().OnKeyPress('\b'), 0);
+  EXPECT_EQ(Model().sendbuf, "");
   Type("b"), Model().OnButtonClick(1), Ticks(2);
   ASSERT_EQ(MemoChars(), "\bab");
   EXPECT_EQ(Model().OnKeyPress('\b'), '\b');
@@ -80,16 +81,23 @@ TEST_F(TransmitRoad, MarkersEndTheTransmissionRightAfterTheLastCharacter) {
   }
 }
 
+// (Full stop while nothing is transmitted: end to end.)
+TEST_F(TransmitRoad, FullStopEmptiesEverythingAndPressesTxOffTwice) {
+  Started(), Model().OnButtonClick(1), Type("long text"), Model().Tick(), Model().FullStop();
+  EXPECT_EQ(std::tuple(Model().sendbuf, view.text1, Model().txmode, Model().lastxmit, PanelKeys()),
+            std::tuple("", "", 0, "l", Keys{kVkF5, kVkF5}));
+  Ticks(3);
+  EXPECT_EQ(MemoChars(), "l");
+}
+
 // The status-bar panels "Xmit" and "PSK" are shortcuts, the same with Shift held.
 TEST_F(TransmitRoad, XmitAndPskPanelsActAsSendRcvAndTheModeKey) {
   for (const bool shift : {false, true}) {
     SCOPED_TRACE(shift ? "Shift held" : "plain click");
     Reset(), Started(), Model().OnPanelClick(MainView::Panel::kXmit, shift);
     EXPECT_EQ(std::pair(Model().txmode, Model().sendbuf), std::pair(1, ""s)) << "in receive: Send";
-    Model().OnPanelClick(MainView::Panel::kXmit, shift);
-    EXPECT_EQ(Model().sendbuf, "\0"s) << "transmitting: Rcv";
-    Model().OnPanelClick(MainView::Panel::kPsk, shift);
-    EXPECT_EQ(PanelKeys(), Keys{kVkF1});
+    Model().OnPanelClick(MainView::Panel::kXmit, shift), Model().OnPanelClick(MainView::Panel::kPsk, shift);
+    EXPECT_EQ(std::pair(Model().sendbuf, PanelKeys()), std::pair("\0"s, Keys{kVkF1})) << "transmitting: Rcv; the mode key";
   }
 }
 
