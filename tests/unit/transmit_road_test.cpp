@@ -165,7 +165,7 @@ TEST_F(TransmitRoad, KeyRulesRouteFunctionKeysAndFrequencyKeys) {
   Started();
   for (int n = 0; n < 20; ++n) Set("Macro", std::to_string(n), "m" + std::to_string(n));
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::to_string(row.vk) + "/" + std::to_string(row.shift) + "/" + std::to_string(row.retro) + std::to_string(row.retro_a));
+    SCOPED_TRACE(::testing::Message() << row.vk << " shift " << row.shift << " Retro " << row.retro << row.retro_a);
     Set("Opt", {{"Retro", row.retro ? "True" : "False"}, {"RetroA", row.retro_a ? "True" : "False"}});
     Model().sendbuf.clear(), windows.journal.clear(), view.menu_visible[0] = true, view.menu_visible[1] = false;
     EXPECT_EQ(Model().OnKeyDown(row.vk, row.shift), row.swallowed);
