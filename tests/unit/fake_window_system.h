@@ -3,13 +3,10 @@
 // their own events to the same journal with Note() to show the order across ports.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "link/window_system.h"
@@ -23,16 +20,13 @@ struct FakeWindow {
   bool enabled = true, minimised = false, alive = true;
   ScreenRect rect;
   std::uint32_t thread = 0, process = 0;
-  // The next `hang_sends` sends end with `hang_status` instead of `answer`; they are
-  // journalled all the same.
-  int hang_sends = 0;
+  int hang_sends = 0;  // the next sends end with `hang_status` instead of `answer`, journalled all the same
   SendStatus hang_status = SendStatus::kTimedOut;
   std::intptr_t answer = 0;
 };
 
 struct Call {
-  enum class Kind { kSend, kPost, kNotify, kMove, kSetFocus, kSetForeground, kStart, kPause,
-                    kAttach, kCopyData, kNote };
+  enum class Kind { kSend, kPost, kNotify, kMove, kSetFocus, kSetForeground, kStart, kPause, kAttach, kCopyData, kNote };
   Kind kind = Kind::kNote;
   WindowHandle window = 0;
   unsigned message = 0;
@@ -46,9 +40,7 @@ struct Call {
 
 class FakeWindowSystem : public WindowSystem {
  public:
-  WindowHandle AddTopLevel(std::string_view window_class, std::string_view caption) {
-    return AddChild(0, window_class, caption);
-  }
+  WindowHandle AddTopLevel(std::string_view window_class, std::string_view caption) { return AddChild(0, window_class, caption); }
   WindowHandle AddChild(WindowHandle parent, std::string_view window_class, std::string_view caption = {}) {
     // Spaced like real handles, so that an index mistaken for a handle finds nothing.
     const WindowHandle handle = 0x10000 + 4 * windows_.size();
@@ -89,8 +81,7 @@ class FakeWindowSystem : public WindowSystem {
       if (windows_.at(h).window_class == window_class && windows_.at(h).caption == caption) return h;
     return 0;
   }
-  WindowHandle FindChild(WindowHandle parent, std::string_view window_class,
-                         std::optional<std::string_view> caption) override {
+  WindowHandle FindChild(WindowHandle parent, std::string_view window_class, std::optional<std::string_view> caption) override {
     if (const FakeWindow* owner = Find(parent))
       for (const WindowHandle child : owner->children) {
         const FakeWindow& w = windows_.at(child);
@@ -102,11 +93,8 @@ class FakeWindowSystem : public WindowSystem {
   bool IsAlive(WindowHandle h) override { return Find(h) != nullptr; }
   bool IsEnabled(WindowHandle h) override { return Find(h) && Find(h)->enabled; }
   bool IsMinimised(WindowHandle h) override { return Find(h) && Find(h)->minimised; }
-  std::optional<ScreenRect> GetRect(WindowHandle h) override {
-    return Find(h) ? std::optional(Find(h)->rect) : std::nullopt;
-  }
-  SendResult Send(WindowHandle h, unsigned message, std::uintptr_t wparam, std::intptr_t lparam,
-                  unsigned wait_ms) override {
+  std::optional<ScreenRect> GetRect(WindowHandle h) override { return Find(h) ? std::optional(Find(h)->rect) : std::nullopt; }
+  SendResult Send(WindowHandle h, unsigned message, std::uintptr_t wparam, std::intptr_t lparam, unsigned wait_ms) override {
     return Answer(Record(Call::Kind::kSend, h, message, wparam, lparam), wait_ms);
   }
   bool Post(WindowHandle h, unsigned message, std::uintptr_t wparam, std::intptr_t lparam) override {
@@ -145,19 +133,15 @@ class FakeWindowSystem : public WindowSystem {
   }
 
  private:
-  Call& Record(Call::Kind kind, WindowHandle h = 0, unsigned message = 0, std::uintptr_t wparam = 0,
-               std::intptr_t lparam = 0) {
+  Call& Record(Call::Kind kind, WindowHandle h = 0, unsigned message = 0, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) {
     Call& call = journal.emplace_back();
-    call.kind = kind, call.window = h, call.message = message, call.wparam = wparam, call.lparam = lparam;
-    return call;
+    return call.kind = kind, call.window = h, call.message = message, call.wparam = wparam, call.lparam = lparam, call;
   }
   SendResult Answer(Call& call, unsigned wait_ms) {
     call.wait_ms = wait_ms;
-    SendResult result;
-    if (FakeWindow* w = Find(call.window))
-      result = w->hang_sends > 0 ? (--w->hang_sends, SendResult{w->hang_status})
-                                 : SendResult{SendStatus::kDone, w->answer};
-    return result;
+    FakeWindow* w = Find(call.window);
+    if (!w) return SendResult{};
+    return w->hang_sends > 0 ? (--w->hang_sends, SendResult{w->hang_status}) : SendResult{SendStatus::kDone, w->answer};
   }
   // A window is gone when it or any ancestor is gone: children die with their parent.
   FakeWindow* Find(WindowHandle handle) {

@@ -1,16 +1,12 @@
 // The operator road with fldigi as the station: the main window's model over a fake fldigi
 // that answers XML-RPC requests from a little model of its own state, tick by tick on a
-// fake clock. What reached "fldigi" is read from that model, never from the station.
-// (The transmit state, modem, carrier and partner both ways, and fldigi hung and killed
-// mid-transmission, are the end-to-end scenarios' with the real fldigi.)
+// fake clock. (Modem, carrier and partner, and fldigi hung and killed mid-transmission:
+// end to end with the real fldigi.)
 #include "station/fldigi_station.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "main_form_fixture.h"
 
@@ -18,17 +14,14 @@ namespace qsopad {
 namespace {
 
 using Strings = std::vector<std::string>;
+using namespace std::string_literals;
 
 // fldigi's state as the requests change it.
 struct Fldigi {
-  std::string trx = "RX", modem = "BPSK31", call, name, tx_text;
-  int carrier = 1000;
-  bool refuse = false;  // killed: connections reset, nothing listens on the port
-  bool silent = false;  // takes requests and never answers
-  // Still finishing a transmission after saying RX: main.tx is lost until main.rx.
-  bool stuck = false;
-  int answer_ms = 0;  // how long an answer takes
-  Strings calls;  // "method arg", in the order fldigi took them
+  std::string trx = "RX", tx_text;
+  bool stuck = false;  // still finishing a transmission after saying RX: main.tx is lost until main.rx
+  int answer_ms = 0;   // how long an answer takes
+  Strings calls;       // "method arg", in the order fldigi took them
 };
 
 std::string Unescape(std::string s) {
@@ -53,27 +46,20 @@ class FakeNet : public NetPort {
  public:
   FakeNet(Fldigi& f, const FakeClock& clock) : f_(f), clock_(clock) {}
   NetResult StartConnect(const std::string&, std::uint16_t) override {
-    request_.clear(), inbox_.clear(), answers_.clear();
-    return f_.refuse ? NetResult::Failed(111, "Connection refused") : NetResult::Done();
+    return request_.clear(), inbox_.clear(), answers_.clear(), NetResult::Done();
   }
   NetResult PollConnect() override { return NetResult::Done(); }
   NetResult Send(std::string_view bytes) override {
-    if (f_.refuse) return NetResult::Failed(104, "Connection reset by peer");
     request_.append(bytes);
-    const std::size_t end = request_.find("</methodCall>\n");
-    if (end != std::string::npos) {
-      const std::string body = request_.substr(0, end);
+    if (const std::size_t end = request_.find("</methodCall>\n"); end != std::string::npos) {
+      answers_.push_back({clock_.now + f_.answer_ms, Http(Handle(request_.substr(0, end)))});
       request_.erase(0, end + 14);
-      if (!f_.silent) answers_.push_back({clock_.now + f_.answer_ms, Http(Handle(body))});
     }
     return NetResult::Done(bytes.size());
   }
   NetResult Receive(char* buffer, std::size_t size) override {
-    if (f_.refuse) return NetResult::Closed();
-    while (!answers_.empty() && answers_.front().first <= clock_.now) {
-      inbox_ += answers_.front().second;
-      answers_.erase(answers_.begin());
-    }
+    while (!answers_.empty() && answers_.front().first <= clock_.now)
+      inbox_ += answers_.front().second, answers_.erase(answers_.begin());
     if (inbox_.empty()) return NetResult::WouldBlock();
     const std::size_t n = std::min(size, inbox_.size());
     inbox_.copy(buffer, n);
@@ -98,18 +84,13 @@ class FakeNet : public NetPort {
     if (method == "main.get_trx_status") return str(f_.stuck || f_.trx == "TX" ? "tx" : "rx");
     if (method == "main.rx") f_.stuck = false, f_.trx = "RX";
     if (method == "main.tx" && f_.stuck) return "<nil/>";
-    if (method == "modem.get_name") return str(f_.modem);
-    if (method == "modem.get_carrier") return "<i4>" + std::to_string(f_.carrier) + "</i4>";
-    if (method == "log.get_call") return str(f_.call);
-    if (method == "log.get_name") return str(f_.name);
+    if (method == "modem.get_name") return str("BPSK31");
+    if (method == "modem.get_carrier") return "<i4>1000</i4>";
+    if (method == "log.get_call" || method == "log.get_name") return str("");
     if (method == "text.add_tx") f_.tx_text += text;
     if (method == "text.clear_tx") f_.tx_text.clear();
     if (method == "main.tx") f_.trx = "TX";
     if (method == "main.abort") f_.trx = "RX";
-    if (method == "modem.set_by_name") f_.modem = text, f_.carrier = 1500;  // the sweet spot
-    if (method == "modem.set_carrier") f_.carrier = std::stoi(number);
-    if (method == "log.set_call") f_.call = text;
-    if (method == "log.set_name") f_.name = text;
     return "<nil/>";
   }
   Fldigi& f_;
@@ -140,8 +121,7 @@ class FldigiRoad : public fakes::MainFormTest {
   MainForm& Road() {
     if (!model) {
       model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette, fldigi_stations);
-      view.model = model.get();
-      model->Load();
+      view.model = model.get(), model->Load();
     }
     return *model;
   }
@@ -156,53 +136,32 @@ class FldigiRoad : public fakes::MainFormTest {
 };
 
 TEST_F(FldigiRoad, TypedTextGoesOverAsTypedThenReturnsToReceive) {
-  Set("Opt", "Zero", "True");
-  Run(4);
-  Road().OnButtonClick(1);  // Send
+  Set("Opt", "Zero", "True"), Run(4), Road().OnButtonClick(1);  // Send
   // "^r" typed by the operator, a Latin-1 letter, a slashed zero, a line end, and a "^"
   // that the return to receive must not pair with.
-  Type("cq ^r \xe9""0\r^");
-  Run(2);
+  Type("cq ^r \xe9""0\r^"), Run(2);
   EXPECT_EQ(fldigi.trx, "TX") << "Send keys the transmitter";
-  Run(20);
-  Road().OnButtonClick(2);  // Rcv
-  Run(10);
-  EXPECT_EQ(fldigi.tx_text, "cq ^^r \xc3\xa9" "0\n^ ^r");
-  EXPECT_EQ(Road().sendbuf, "");
+  Run(20), Road().OnButtonClick(2), Run(10);  // Rcv
+  EXPECT_EQ(std::pair(fldigi.tx_text, Road().sendbuf), std::pair("cq ^^r \xc3\xa9" "0\n^ ^r"s, ""s));
 }
 
 TEST_F(FldigiRoad, FullStopAbortsAtOnceAndTheNextSendKeysAFldigiStillFinishing) {
-  Run(4);
-  Road().OnButtonClick(1);
-  Type("a long text");
-  Run(3);
-  Road().FullStop();
+  Run(4), Road().OnButtonClick(1), Type("a long text"), Run(3), Road().FullStop();
   EXPECT_EQ(Road().sendbuf, "");
   Run(1);
-  EXPECT_EQ(fldigi.trx, "RX");
-  EXPECT_EQ(fldigi.tx_text, "");
-  EXPECT_EQ(fldigi.calls.back(), "text.clear_tx");
-  fldigi.stuck = true;
-  Road().OnButtonClick(1);
-  Run(100);
+  EXPECT_EQ(std::tuple(fldigi.trx, fldigi.tx_text, fldigi.calls.back()), std::tuple("RX", "", "text.clear_tx"));
+  fldigi.stuck = true, Road().OnButtonClick(1), Run(100);
   EXPECT_EQ(fldigi.trx, "TX") << "main.tx was sent once fldigi was nudged back to receive";
 }
 
 TEST_F(FldigiRoad, RcvRightAfterSendStillKeysFldigiWhoseAnswersTakeTime) {
   // A word typed and Rcv before fldigi has said it is ready: the text still goes out.
-  fldigi.answer_ms = 30;
-  Run(40);
-  Road().OnButtonClick(1);
-  Type("k");
-  Road().OnButtonClick(2);
-  Run(40);
-  EXPECT_EQ(fldigi.trx, "TX");
-  EXPECT_EQ(fldigi.tx_text, "k^r");
+  fldigi.answer_ms = 30, Run(40), Road().OnButtonClick(1), Type("k"), Road().OnButtonClick(2), Run(40);
+  EXPECT_EQ(std::pair(fldigi.trx, fldigi.tx_text), std::pair("TX"s, "k^r"s));
 }
 
 TEST_F(FldigiRoad, APortThatIsNoNumberIsNamedAndTheUsualOneTried) {
-  Set("Opt", "FldigiPort", "73620");
-  Run(30);
+  Set("Opt", "FldigiPort", "73620"), Run(30);
   EXPECT_NE(view.trouble.find("\"73620\""), std::string::npos) << view.trouble;
 }
 

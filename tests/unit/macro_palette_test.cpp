@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "main_form_fixture.h"
 
 namespace qsopad {
@@ -23,9 +21,7 @@ class FakePaletteView : public PaletteView {
   std::vector<int> replaced;
 
   void SetLines(const std::vector<PaletteLine>& l) override { lines = l, selected = -1, ++full_rebuilds; }
-  void SetLine(int index, const std::string& text) override {
-    lines.at(static_cast<std::size_t>(index)).text = text, replaced.push_back(index);
-  }
+  void SetLine(int i, const std::string& text) override { lines.at(std::size_t(i)).text = text, replaced.push_back(i); }
   void SelectLine(int index) override { selected = index; }
   void SetEditText(const std::string& text) override { Type(text); }
   void SetEditLabel(const std::string& l) override { label = l; }
@@ -63,27 +59,16 @@ TEST(MacroPaletteLabels, EditLabelsAndLineEnds) {
   }
 }
 
-// The default macros and the key labels are what the operator sees: one literal check.
-// With Retro the function keys' labels start with a caret instead of the blank.
+// Function keys first; a stored empty macro does not fall back to its default; with Retro
+// the function keys' labels start with a caret. (The order and the defaults: end to end.)
 TEST_F(MacroPaletteTest, ListsTwentyLinesFunctionKeysFirstWithDefaultsAndStoredTexts) {
-  const std::vector<std::string> expected{
-      " F1 :  ^3 de ^2 ", " F2 : ", " F3 : ^3 ", " F4 : ^4 ", " F5 : ^5 ", " F6 : ^6", " F7 : ^? ", " F8 : ",
-      " F9 : ^9", " F10: ^\\", "SF1 : ", "SF2 : ", "SF3 : ", "SF4 : cq cq", "SF5 : ", "SF6 : ", "SF7 : ", "SF8 : ",
-      "SF9 : ", "SF10: "};
-  Set("Macro", "3", "cq cq");
-  Set("Macro", "11", "");  // a stored empty macro does not fall back to the default
-  Set("Opt", "MacPalX", "0");
+  Set("Macro", "3", "cq cq"), Set("Macro", "11", ""), Set("Opt", "MacPalX", "0");
   for (const bool retro : {false, true}) {
-    Set("Opt", "Retro", retro ? "True" : "False");
-    Palette().InitList();
-    std::vector<std::string> shown;
-    for (int i = 0; i < 20; ++i) {
-      EXPECT_EQ(list.lines[static_cast<std::size_t>(i)].n, (i + 10) % 20);
-      shown.push_back(Line(i));
-      if (retro && i < 10) shown.back().replace(0, 1, " ");
-    }
-    EXPECT_EQ(shown, expected);
-    EXPECT_EQ(Line(0)[0], retro ? '^' : ' ');
+    Set("Opt", "Retro", retro ? "True" : "False"), Palette().InitList();
+    const std::string f = retro ? "^" : " ";
+    EXPECT_EQ((std::vector<std::string>{Line(0), Line(1), Line(9), Line(10), Line(13), Line(19)}),
+              (std::vector<std::string>{f + "F1 :  ^3 de ^2 ", f + "F2 : ", f + "F10: ^\\", "SF1 : ", "SF4 : cq cq", "SF10: "}));
+    EXPECT_EQ(std::pair(list.lines.size(), list.lines[19].n), std::pair(std::size_t{20}, 9));
   }
 }
 
@@ -98,33 +83,26 @@ TEST_F(MacroPaletteTest, PreviewShowsExpansionUnlessFileMacroOrBlank) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.stored);
-    Set("Opt", "RXCHAR", row.rxchar);
-    Set("Macro", "0", row.stored);
-    Palette().InitList();
+    Set("Opt", "RXCHAR", row.rxchar), Set("Macro", "0", row.stored), Palette().InitList();
     EXPECT_EQ(Line(10), std::string("SF1 : ") + row.shown);
   }
 }
 
 TEST_F(MacroPaletteTest, PreviewHasNoEffectsAndReportsADamagedOptionAsTheExpansions) {
-  Set("Macro", "0", "^X^+^Ghi^R");
-  Set("Opt", "SendCR", "1");
-  Palette();
+  Set("Macro", "0", "^X^+^Ghi^R"), Set("Opt", "SendCR", "1"), Palette();
   EXPECT_EQ(Line(10), "SF1 : ^X^+^Ghi\\");
   EXPECT_EQ(std::tuple(Model().txmode, Model().serialno, desktop.beeps, Model().sendbuf), std::tuple(0, 1, 0, ""));
-  Set("Opt", "GMT", "soon");
-  Set("Macro", "0", "at ^T");
+  Set("Opt", "GMT", "soon"), Set("Macro", "0", "at ^T");
   EXPECT_THROW(Palette().InitList(), Reported);
   EXPECT_THAT(reporter.reports, fakes::ElementsAre(fakes::StartsWith("SExpand: ")));
 }
 
 // Loading a macro is no edit; an edit is stored under its own macro when another line is
-// selected, and only its line is rebuilt; Esc restores the stored text and stores nothing.
-// (Enter, Esc and storing on selection are driven through the real window end to end.)
+// selected, and only its line is rebuilt. (Enter, Esc and storing on selection: end to end.)
 TEST_F(MacroPaletteTest, SelectingLoadsStoredTextAndStoresAPendingEditUnderItsOwnMacro) {
   Palette();
-  EXPECT_FALSE(list.editor);
-  EXPECT_FALSE(Palette().OnKey(MacroPaletteModel::Key::kEscape));  // no edit box yet
-  EXPECT_FALSE(Palette().OnKey(MacroPaletteModel::Key::kEnter));
+  EXPECT_FALSE(list.editor || Palette().OnKey(MacroPaletteModel::Key::kEscape) ||
+               Palette().OnKey(MacroPaletteModel::Key::kEnter)) << "no edit box yet";
   list.Click(0);
   EXPECT_EQ(std::tuple(list.editor, list.label, list.edit_text, Palette().editdirty()),
             std::tuple(true, "F1", " ^3 de ^2 ", false));  // unexpanded
@@ -134,21 +112,17 @@ TEST_F(MacroPaletteTest, SelectingLoadsStoredTextAndStoresAPendingEditUnderItsOw
   const int rebuilds = list.full_rebuilds;
   list.Click(3);  // F4, macro 13
   EXPECT_EQ(Get("Macro", "2") + "|" + Get("Macro", "13"), "^2 test^N|<absent>");
-  EXPECT_EQ(std::tuple(list.replaced, list.full_rebuilds, Line(12)), std::tuple(std::vector<int>{12}, rebuilds,
-                                                                               "SF3 : DL1ABC test^N"));
+  EXPECT_EQ(std::tuple(list.replaced, list.full_rebuilds, Line(12)),
+            std::tuple(std::vector<int>{12}, rebuilds, "SF3 : DL1ABC test^N"));
   list.Type("oops");
   EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEscape));
-  EXPECT_EQ(std::tuple(list.edit_text, Palette().editdirty(), Get("Macro", "13"), list.replaced.size()),
-            std::tuple("^4 ", false, "<absent>", 1u));
-  Set("Macro", "13", "changed elsewhere");
-  Palette().OnKey(MacroPaletteModel::Key::kEnter);
-  EXPECT_EQ(Get("Macro", "13"), "changed elsewhere") << "nothing left to store";
+  EXPECT_EQ(std::tuple(list.edit_text, Get("Macro", "13"), list.replaced.size()), std::tuple("^4 ", "<absent>", 1u));
+  Set("Macro", "13", "changed elsewhere"), Palette().OnKey(MacroPaletteModel::Key::kEnter);
+  EXPECT_EQ(Get("Macro", "13"), "changed elsewhere") << "Esc left nothing to store";
 }
 
 TEST_F(MacroPaletteTest, RebuildKeepsEditBoxAndEscapeReloadsItsEntry) {
-  Palette();
-  list.Click(5);  // F6, macro 15
-  list.Type("half done");
+  Palette(), list.Click(5), list.Type("half done");  // F6, macro 15
   Palette().InitList();  // e.g. the serial number went up
   EXPECT_EQ(std::pair(list.selected, Palette().selection()), std::pair(-1, std::optional<int>()));
   EXPECT_EQ(std::tuple(list.edit_text, Palette().editindex(), Palette().editdirty()), std::tuple("half done", 5, true));
@@ -156,16 +130,13 @@ TEST_F(MacroPaletteTest, RebuildKeepsEditBoxAndEscapeReloadsItsEntry) {
   EXPECT_TRUE(Palette().OnKey(MacroPaletteModel::Key::kEscape));
   EXPECT_EQ(std::tuple(list.edit_text, list.selected, Get("Macro", "15")), std::tuple("^6", 5, "<absent>"));
   // A pending edit across a rebuild is stored under its own macro by Enter.
-  list.Type("kept");
-  Palette().InitList();
-  Palette().OnKey(MacroPaletteModel::Key::kEnter);
+  list.Type("kept"), Palette().InitList(), Palette().OnKey(MacroPaletteModel::Key::kEnter);
   EXPECT_EQ(std::pair(Get("Macro", "15"), Line(5)), std::pair(std::string("kept"), std::string(" F6 : kept")));
   EXPECT_EQ(Palette().Send(), std::nullopt) << "the rebuild cleared the selection: nothing to send";
 }
 
 TEST_F(MacroPaletteTest, PrintPageHasHeadingRulesAndLinesAsShown) {
-  Set("Macro", "0", "a^Nb");
-  Palette();
+  Set("Macro", "0", "a^Nb"), Palette();
   EXPECT_EQ(std::pair(Line(0), Line(10)), std::pair(std::string(" F1 :  K1XYZ de DL1ABC "), std::string("SF1 : a^Nb")));
   std::vector<std::string> page{"Macros for DL1ABC 06 Dec 2026 10:30z", std::string(80, '_'), ""};
   for (const PaletteLine& line : list.lines) page.push_back(line.text);

@@ -7,9 +7,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "app/main_form.h"
 #include "fake_window_system.h"
@@ -50,9 +47,7 @@ class RecordingView : public MainView {
   void SetFindWindowEnabled(bool e) override { find_enabled = e; }
   std::array<std::string, 9> station_keys{};  // "" offered, else why not
   std::string trouble;
-  void SetStationKey(int k, bool offered, const std::string& why) override {
-    station_keys.at(static_cast<std::size_t>(k)) = offered ? "" : why;
-  }
+  void SetStationKey(int k, bool offered, const std::string& why) override { station_keys.at(std::size_t(k)) = offered ? "" : why; }
   void SetStationTrouble(const std::string& t) override { trouble = t; }
   void ApplyTypingFont(const FontSpec& f) override { font = f, calls.push_back("font"); }
   void SetButtonCaption(int b, const std::string& c) override {
@@ -86,9 +81,7 @@ class RecordingView : public MainView {
   void SetPanelEnabled(Panel p, bool e) override { panel_enabled.at(static_cast<std::size_t>(p)) = e; }
   void SetSendButton(bool e, SendColour c) override { send_enabled = e, send_colour = c; }
   WindowHandle Handle() override { return 0x7000; }
-  void OpenCallsignWindow(bool name_first) override {
-    callsign_window.push_back(name_first ? "open name first" : "open");
-  }
+  void OpenCallsignWindow(bool name_first) override { callsign_window.push_back(name_first ? "open name first" : "open"); }
   void SetCallsignWindowCall(const std::string& c) override { callsign_window.push_back("call " + c); }
   void SetCallsignWindowName(const std::string& n) override { callsign_window.push_back("name " + n); }
   void ShowLookupResultWindow() override { callsign_window.push_back("show result"); }
@@ -125,8 +118,7 @@ class CountingPalette : public MacroPalette {
   void UnloadPalette() override { on_unload ? on_unload() : void(); }
 };
 
-// Notes each report in the window journal, so that its order against what reached the
-// other programs shows.
+// Notes each report in the window journal, to show its order against the other programs.
 class RecordingReporter : public ErrorReporter {
  public:
   explicit RecordingReporter(FakeWindowSystem& w) : windows(w) {}
@@ -152,25 +144,20 @@ class MainFormTest : public ::testing::Test {
   void Started() { AddPsk31(), Model().Load(), windows.journal.clear(); }
   // A fresh window tree, view and model, for the next row of a table.
   void Reset() { windows = FakeWindowSystem(), view = RecordingView(), model.reset(), reporter.reports.clear(); }
-  // The characters typed into the memo so far.
+  // The characters typed into the memo, and the keys pressed on the panel (key-down messages).
   std::string MemoChars() const {
     std::string out;
-    for (const auto& [message, wparam] : windows.MessagesTo(memo))
-      if (message == kWmChar) out += static_cast<char>(wparam);
+    for (const auto& [message, wparam] : windows.MessagesTo(memo)) out += message == kWmChar ? std::string(1, char(wparam)) : "";
     return out;
   }
-  // The keys pressed on the PSK31 panel (key-down messages).
   std::vector<unsigned> PanelKeys() const {
     std::vector<unsigned> out;
-    for (const auto& [message, wparam] : windows.MessagesTo(panel))
-      if (message == kWmKeyDown) out.push_back(static_cast<unsigned>(wparam));
+    for (const auto& [message, wparam] : windows.MessagesTo(panel)) if (message == kWmKeyDown) out.push_back(unsigned(wparam));
     return out;
   }
-  void Type(const std::string& keys) {
-    for (const char c : keys) Model().OnKeyPress(static_cast<unsigned char>(c));
-  }
-  // The announcements (wparam, lparam) that reached the PSK31 program's application
-  // window, which stands for any program on the desktop.
+  void Type(const std::string& keys) { for (const char c : keys) Model().OnKeyPress(static_cast<unsigned char>(c)); }
+  // The announcements (wparam, lparam) that reached the PSK31 program's application window,
+  // which stands for any program on the desktop.
   std::vector<std::pair<std::uintptr_t, std::intptr_t>> Announcements() const {
     std::vector<std::pair<std::uintptr_t, std::intptr_t>> out;
     for (const Call& c : windows.CallsOf(Call::Kind::kSend))

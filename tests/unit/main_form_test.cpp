@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "app/layout.h"
 #include "app/win_placement.h"
 #include "main_form_fixture.h"
@@ -16,19 +14,13 @@ namespace {
 using fakes::Call;
 using fakes::MainFormTest;
 using Texts = std::vector<std::string>;
+using namespace std::string_literals;
 
 // Start-up runs its steps in order, skips the ones that fail and writes nothing.
 TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
   using Stored = std::vector<std::array<const char*, 3>>;
-  const struct {
-    const char* name;
-    Stored stored;
-    Texts calls;
-    TwipsRect window;
-    const char* call;
-    long serial;
-    bool wordbreak = false;
-  } rows[] = {
+  const struct { const char* name; Stored stored; Texts calls; TwipsRect window; const char* call; long serial;
+                 bool wordbreak = false; } rows[] = {
       {"fresh", {}, {"menu 0 shown", "menu 1 hidden", "focus", "caption 3", "buttons shown", "show", "move 0 0",
                      "resize 9600 7200"}, {0, 0, 9600, 7200}, "", 1},
       {"stored", {{"Win", "Top", "300"}, {"Win", "Left", "450"}, {"Win", "Width", "8000"}, {"Win", "Height", "6000"},
@@ -55,12 +47,11 @@ TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
     EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
   }
   EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).empty()) << "no Aux program set";
-  Set("Opt", "Aux", "c:\\logger\\log.exe /quiet");
-  Model().Load();
+  Set("Opt", "Aux", "c:\\logger\\log.exe /quiet"), Model().Load();
   const auto starts = windows.CallsOf(Call::Kind::kStart);
   ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(std::tuple(starts[0].text, starts[0].wparam),
-            std::tuple("c:\\logger\\log.exe /quiet", static_cast<std::uintptr_t>(StartMode::kNormalFocused)));
+  EXPECT_EQ(std::pair(starts[0].text, starts[0].wparam),
+            std::pair("c:\\logger\\log.exe /quiet"s, static_cast<std::uintptr_t>(StartMode::kNormalFocused)));
 }
 
 TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
@@ -68,19 +59,15 @@ TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
   // first resize the operator makes is saved either way.
   for (const bool stored : {true, false}) {
     SCOPED_TRACE(stored ? "stored size equals the window's" : "nothing stored");
-    Reset();
-    store.DeleteSection("Win");
+    Reset(), store.DeleteSection("Win");
     if (stored) Set("Win", {{"Width", "7000"}, {"Height", "5000"}});
     Model().Load();
     EXPECT_EQ(Get("Win", "Width"), stored ? "7000" : "<absent>");
     view.UserResize(8000, 6000);
     EXPECT_EQ(Get("Win", "Width") + "x" + Get("Win", "Height"), "8000x6000");
   }
-  view.normal = false;  // minimised or maximised
-  view.UserResize(100, 100);
-  view.normal = true;
-  Model().nopossave = true;
-  view.UserResize(5000, 4000);
+  view.normal = false, view.UserResize(100, 100);  // minimised or maximised
+  view.normal = true, Model().nopossave = true, view.UserResize(5000, 4000);
   EXPECT_EQ(Get("Win", "Width"), "8000");
 }
 
@@ -89,9 +76,7 @@ TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
               {"FontColor", "255"}, {"BackColor", "65280"}});
   Model().SetRegFont();
   EXPECT_EQ(view.font, (FontSpec{"Lucida Console", 8.25, true, false, false, true, 255, 65280}));
-  view.font.reset();
-  Set("Opt", "FontSize", "large");
-  Model().SetRegFont();
+  view.font.reset(), Set("Opt", "FontSize", "large"), Model().SetRegFont();
   EXPECT_THAT(reporter.reports, fakes::ElementsAre(::testing::AllOf(fakes::StartsWith("SetRegFont: "),
                                                                     fakes::HasSubstr("\"FontSize\" holds \"large\""))));
   EXPECT_FALSE(view.font.has_value());
@@ -105,11 +90,9 @@ TEST_F(MainFormTest, SlashedZerosFollowTheOption) {
     Set("Opt", "Zero", row.zero);
     std::string s = row.in;
     Model().Zeros(s);
-    EXPECT_EQ(s, row.zeros) << row.zero;
-    EXPECT_EQ(Model().Noslash(s), row.noslash) << row.zero;
+    EXPECT_EQ(std::pair(s, Model().Noslash(s)), std::pair(std::string(row.zeros), std::string(row.noslash))) << row.zero;
   }
-  Set("Call", "MyCall", "ZX0AB");
-  Model().Load();
+  Set("Call", "MyCall", "ZX0AB"), Model().Load();
   EXPECT_EQ(view.caption[3], "ZX\xD8" "AB");
 }
 
@@ -119,16 +102,10 @@ TEST_F(MainFormTest, SlashedZerosFollowTheOption) {
 TEST_F(MainFormTest, ShutdownRunsItsStepsInOrderOnce) {
   for (const bool close : {false, true}) {
     SCOPED_TRACE(close ? "Close True" : "Close False");
-    Reset();
-    store.DeleteSection("Win");
-    AddPsk31();
-    Set("Opt", "Close", close ? "True" : "False");
-    Model().Load();
+    Reset(), store.DeleteSection("Win"), Set("Opt", "Close", close ? "True" : "False"), Started();
     Model().logwnd = 0x5000;
-    windows.journal.clear();
     palette.on_unload = [&] { windows.Note(Get("Win", "Left") == "<absent>" ? "palette, setup unsaved" : "palette"); };
-    Model().Unload();
-    Model().Unload();
+    Model().Unload(), Model().Unload();
     Texts steps;
     for (const Call& c : windows.journal) {
       if (c.kind == Call::Kind::kNote) steps.push_back(c.text);
@@ -137,24 +114,21 @@ TEST_F(MainFormTest, ShutdownRunsItsStepsInOrderOnce) {
         steps.push_back("announce " + std::to_string(c.wparam) + " " + std::to_string(c.lparam));
       if (c.message == kWmClose) steps.push_back(c.window == form ? "close" : "close elsewhere");
     }
-    Texts expected{"announce 1 0", "record 0 x", "palette"};
-    if (close) expected.push_back("close");
-    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(steps, (close ? Texts{"announce 1 0", "record 0 x", "palette", "close"}
+                            : Texts{"announce 1 0", "record 0 x", "palette"}));
     EXPECT_EQ(view.callsign_window, Texts{"unload"});
   }
 }
 
 TEST_F(MainFormTest, AttachmentWatchFollowsTheFormAndRetro) {
-  AddPsk31();
-  Model().Load();
+  AddPsk31(), Model().Load();
   using Menus = std::tuple<bool, bool, bool>;  // find window, PSK31, PSK31a enabled
   const struct { const char* retro; bool alive; Menus menus; } rows[] = {
       {"True", true, {false, false, true}}, {"False", true, {false, true, false}},
       {"True", false, {true, false, false}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.retro) + (row.alive ? " attached" : " gone"));
-    Set("Opt", "Retro", row.retro);
-    windows.Window(form).alive = row.alive;
+    Set("Opt", "Retro", row.retro), windows.Window(form).alive = row.alive;
     EXPECT_EQ(Model().WatchAttachment(), row.alive);
     EXPECT_EQ(Menus(view.find_enabled, view.menu_enabled[0], view.menu_enabled[1]), row.menus);
   }
@@ -163,27 +137,19 @@ TEST_F(MainFormTest, AttachmentWatchFollowsTheFormAndRetro) {
 // CSPAL and LPAL open their window at start-up when their number equals 1.
 TEST_F(MainFormTest, CallsignWindowsFollowStartUpThePartnerAndShutdown) {
   for (const char* pal : {"0", "2", "1"}) {
-    Reset();
-    Set("Opt", {{"CSPAL", pal}, {"LPAL", pal}});
-    Started();
+    Reset(), Set("Opt", {{"CSPAL", pal}, {"LPAL", pal}}), Started();
     EXPECT_EQ(view.callsign_window, (*pal == '1' ? Texts{"open", "show result"} : Texts{})) << pal;
   }
-  Model().OnPanelClick(MainView::Panel::kOcall, false);
-  Model().OnPanelClick(MainView::Panel::kQName, false);
+  Model().OnPanelClick(MainView::Panel::kOcall, false), Model().OnPanelClick(MainView::Panel::kQName, false);
   Model().OnButtonRightClick(4);
-  Model().ocall = "K1ABC", Model().namebuf = "Jo";
-  Model().SetOcall(false);
-  Model().SetNamebuf(false);
-  Model().Unload();
+  Model().ocall = "K1ABC", Model().namebuf = "Jo", Model().SetOcall(false), Model().SetNamebuf(false), Model().Unload();
   EXPECT_EQ(view.callsign_window,
             (Texts{"open", "show result", "open", "open name first", "open", "call K1ABC", "name Jo", "unload"}));
 }
 
 TEST(Layout, ButtonsSitOnTheStatusBarAndTypingAreaFillsTheRest) {
   LayoutInput in;
-  in.inner_width = 600, in.inner_height = 400, in.status_height = 22;
-  in.buttons.fill({73, 25});
-  in.buttons[2] = {81, 30};
+  in.inner_width = 600, in.inner_height = 400, in.status_height = 22, in.buttons.fill({73, 25}), in.buttons[2] = {81, 30};
   const LayoutResult out = ComputeLayout(in);
   ASSERT_TRUE(out.heights_set && out.widths_set);
   EXPECT_EQ(std::pair(out.text_width, out.text_height), std::pair(600, 353));
@@ -217,12 +183,10 @@ TEST(WinPlacement, RestoresDefaultsAndSavesOnlyVisibleNormalWindows) {
   }
   EXPECT_EQ(store.ListSection("Win"), (std::vector<std::pair<std::string, std::string>>{
                                           {"LgTop", "-2"}, {"LgLeft", "1"}, {"LgWidth", "3"}, {"LgHeight", "4"}}));
-  store.WriteSetting("Win", "LgWidth", "2.5");
-  RestoreWinPos(other, store, "Lg", 0, 0, 0, 0);
-  EXPECT_EQ(other.rect, (TwipsRect{1, -2, 3, 4}));
-  store.WriteSetting("Win", "LgWidth", "wide");
-  RestoreWinPos(untouched, store, "Lg", 0, 0, 0, 0);
-  EXPECT_EQ(untouched.rect, (TwipsRect{10, 20, 30, 40})) << "a bad value leaves it alone";
+  store.WriteSetting("Win", "LgWidth", "2.5"), RestoreWinPos(other, store, "Lg", 0, 0, 0, 0);
+  store.WriteSetting("Win", "LgWidth", "wide"), RestoreWinPos(untouched, store, "Lg", 0, 0, 0, 0);
+  EXPECT_EQ(std::pair(other.rect, untouched.rect), std::pair(TwipsRect{1, -2, 3, 4}, TwipsRect{10, 20, 30, 40}))
+      << "a bad value leaves the window alone";
 }
 
 }  // namespace

@@ -1,17 +1,14 @@
-// The settings store: the file's exact text, names, order, merging between processes,
-// failed and refused writes, damaged content.
+// The settings store: exact file text, names, order, merging, failed and refused writes.
 #include "options/settings_store.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "common/error.h"
 #include "options/memory_store_file.h"
 #include "options/store_file_posix.h"
 #include "temp_folder.h"
+#include "test_files.h"
 
 namespace qsopad {
 namespace {
@@ -34,10 +31,7 @@ TEST(SettingsStore, AwkwardNamesAndValuesAreWrittenAsThisTextAndReadBack) {
     for (const auto& [key, value] : opt) store.WriteSetting("Opt", key, value);
     store.WriteSetting("W]in ", "Top", "1");
   }
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  EXPECT_EQ(bytes.str(),
+  EXPECT_EQ(testing::ReadBytes(path),
             "; QSOPAD settings\r\n\r\n[Opt]\r\nPath=c:\\\\psk31\\\\psk31sbw.exe\r\na\\=b==x=\r\n\\[x]=[Opt]\r\n"
             "x[y]=v\r\n\\; k=; v\r\n\\slead=trail\\s\r\ntab=\\tx\\t\r\ncrlf=a\\r\\nb\r\nnul=\\0\r\n"
             "bs=\\\\n\\\\\r\nhigh=\xE9\xD8\xFF\r\nmid=a  b\r\nblank=\\s\r\nempty=\r\n\r\n[W\\]in\\s]\r\nTop=1\r\n");
@@ -73,20 +67,18 @@ TEST(SettingsStore, NamesDifferingInCaseMeetAndKeepTheirFirstSpellingAndOrder) {
     SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
     store.WriteSetting("Opt", "WordBk", "True");
     EXPECT_EQ(store.ReadSetting("Opt", "WordBK", "False"), "True");
-    store.WriteSetting("OPT", "WORDBK", "False");
-    store.WriteSetting("Opt", "luname", "0");
-    store.WriteSetting("ADIF", "File", "log.adi");
-    store.WriteSetting("Adif", "En", "1");
-    store.WriteSetting("ADif", "EN", "0");
     // Folding covers ASCII letters only; other bytes are distinct names.
-    store.WriteSetting("Opt", "\xC4", "upper");
-    store.WriteSetting("Opt", "\xE4", "lower");
+    for (const SettingWrite& w : std::vector<SettingWrite>{{"OPT", "WORDBK", "False"}, {"Opt", "luname", "0"},
+                                                           {"ADIF", "File", "log.adi"}, {"Adif", "En", "1"},
+                                                           {"ADif", "EN", "0"}, {"Opt", "\xC4", "upper"},
+                                                           {"Opt", "\xE4", "lower"}})
+      store.WriteSetting(w.section, w.key, w.value);
   }
   SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
   EXPECT_EQ(store.ListSection("opt"),
             (Pairs{{"WordBk", "False"}, {"luname", "0"}, {"\xC4", "upper"}, {"\xE4", "lower"}}));
-  EXPECT_EQ(store.ListSection("Adif"), (Pairs{{"File", "log.adi"}, {"En", "0"}}));
-  EXPECT_EQ(store.ReadSetting("adif", "FILE", ""), "log.adi");
+  EXPECT_EQ(std::pair(store.ListSection("Adif"), store.ReadSetting("adif", "FILE", "")),
+            std::pair(Pairs{{"File", "log.adi"}, {"En", "0"}}, "log.adi"s));
   EXPECT_EQ(file.Bytes()->find("[Adif]"), std::string::npos) << "one section, first spelling";
 }
 
@@ -111,8 +103,7 @@ TEST(SettingsStore, DeleteSectionRemovesAllKeysAndAFailedWriteChangesNothing) {
   EXPECT_THROW(store.DeleteSection("Win"), Error);
   EXPECT_EQ(std::tuple(store.ReadSetting("Win", "Left", ""), store.ListSection("New"), file.Bytes()),
             std::tuple("5", Pairs{}, bytes));
-  file.SetFailReplace(false);
-  store.WriteSetting("Win", "Left", "7");
+  file.SetFailReplace(false), store.WriteSetting("Win", "Left", "7");
   EXPECT_EQ(store.ReadSetting("Win", "Left", ""), "7");
 }
 
@@ -164,12 +155,10 @@ TEST(SettingsStore, AReadOnlyFileKeepsWritesInMemoryOnTopOfOtherCopiesChanges) {
     EXPECT_FALSE(file.locked) << "the notice came while the lock was held";
     notices.push_back(message);
   });
-  store.WriteSettings({{"Opt", "Zone", "old"}, {"Gone", "k", "v"}});
-  file.read_only = true;
+  store.WriteSettings({{"Opt", "Zone", "old"}, {"Gone", "k", "v"}}), file.read_only = true;
   store.WriteSettings({{"Opt", "Zone", "new"}, {"Opt", "Path", "p"}});
   store.DeleteSection("Gone");
-  ASSERT_EQ(notices.size(), 1u);
-  EXPECT_THAT(notices[0], HasSubstr("\"x.ini\" is read-only"));
+  EXPECT_THAT(notices, ::testing::ElementsAre(HasSubstr("\"x.ini\" is read-only")));
   // Another copy's change (the flag was cleared, it wrote, the flag came back): reloaded,
   // with our writes still on top.
   SettingsStore(std::make_unique<MemoryStoreFile>(disk.SharedState()))
@@ -177,15 +166,13 @@ TEST(SettingsStore, AReadOnlyFileKeepsWritesInMemoryOnTopOfOtherCopiesChanges) {
   EXPECT_TRUE(store.Refresh());
   const Pairs ours{{"Zone", "new"}, {"Other", "x"}, {"Path", "p"}};
   EXPECT_EQ(std::pair(store.ListSection("Opt"), store.ListSection("Gone")), std::pair(ours, Pairs{}));
-  file.read_only = false;
-  store.WriteSetting("Win", "Top", "1");
+  file.read_only = false, store.WriteSetting("Win", "Top", "1");
   EXPECT_EQ(SettingsStore(std::make_unique<MemoryStoreFile>(disk.SharedState())).ListSection("Opt"), ours);
   // Nothing kept any more: a reload shows the file alone; a new spell is told again.
   SettingsStore(std::make_unique<MemoryStoreFile>(disk.SharedState())).WriteSetting("Opt", "Zone", "later");
   EXPECT_TRUE(store.Refresh());
   EXPECT_EQ(store.ReadSetting("Opt", "Zone", ""), "later");
-  file.read_only = true;
-  store.WriteSetting("Opt", "Zone", "again");
+  file.read_only = true, store.WriteSetting("Opt", "Zone", "again");
   EXPECT_EQ(notices.size(), 2u);
 }
 

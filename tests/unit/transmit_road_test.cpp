@@ -1,9 +1,6 @@
-// The road of a character: key rules, the send queue and its pump, the timer's transmit
-// state and announcements, the status bar, the partner state and the log program's
-// messages.
+// The road of a character: key rules, the send queue and its pump, the transmit state and
+// its announcements, the status bar, the partner state and the log program's messages.
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 #include "main_form_fixture.h"
 
@@ -22,30 +19,18 @@ using Colour = MainView::SendColour;
 // tab, return, receive marker) is queued behind it; a backspace leaves at once itself.
 TEST_F(TransmitRoad, WordBreakHoldsAWordUntilItsEndIsQueued) {
   const struct { std::string queued, sent, left; Keys keys = {}; } rows[] = {
-      {"hello", "", "hello"},
-      {"hello ", "hello ", ""},
-      {"ab\tc", "ab\t", "c"},
-      {"ab\rc", "ab\r", "c"},
-      {"ab\0cd"s, "ab", "cd", {kVkF5}},
-      {"ab\x01" "cd", "ab", "cd", {kVkF6}},
-      {"\bab", "\b", "ab"},
-      {"ab\bc", "", "ab\bc"},
-      {"a\nb", "", "a\nb"},
+      {"hello", "", "hello"},   {"hello ", "hello ", ""},        {"ab\tc", "ab\t", "c"},
+      {"ab\rc", "ab\r", "c"},    {"ab\0cd"s, "ab", "cd", {kVkF5}}, {"ab\x01" "cd", "ab", "cd", {kVkF6}},
+      {"\bab", "\b", "ab"},      {"ab\bc", "", "ab\bc"},           {"a\nb", "", "a\nb"},
       {"\xE9t\xE9 x", "\xE9t\xE9 ", "x"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.queued));
-    Reset();
-    Set("Opt", "WordBK", "True");
-    Started();
-    Model().OnButtonClick(1);
-    Model().sendbuf += row.queued;
-    Ticks(12);
+    Reset(), Set("Opt", "WordBK", "True"), Started();
+    Model().OnButtonClick(1), Model().sendbuf += row.queued, Ticks(12);
     EXPECT_EQ(std::tuple(MemoChars(), Model().sendbuf, PanelKeys()), std::tuple(row.sent, row.left, row.keys));
   }
-  windows.journal.clear(), Model().sendbuf = "hell";
-  Type("\b ");
-  Ticks(5);
+  windows.journal.clear(), Model().sendbuf = "hell", Type("\b "), Ticks(5);
   EXPECT_EQ(MemoChars(), "hel ") << "the held word stays editable";
 }
 
@@ -59,14 +44,11 @@ TEST_F(TransmitRoad, BackspaceEditsTheQueueThenTheMemoButNotTheReceivedText) {
     EXPECT_EQ(Model().OnKeyPress('\b'), '\b');
     EXPECT_EQ(Model().sendbuf, left) << ::testing::PrintToString(queued);
   }
-  Model().SendNKCharNB("^9a^0");
-  Ticks(3);
+  Model().SendNKCharNB("^9a^0"), Ticks(3);
   ASSERT_EQ(std::pair(MemoChars(), PanelKeys()), std::pair("\ba"s, Keys{kVkF5}));
   EXPECT_EQ(Model().OnKeyPress('\b'), 0);
   EXPECT_EQ(Model().sendbuf, "");
-  Type("b");
-  Model().OnButtonClick(1);
-  Ticks(2);
+  Type("b"), Model().OnButtonClick(1), Ticks(2);
   ASSERT_EQ(MemoChars(), "\bab");
   EXPECT_EQ(Model().OnKeyPress('\b'), '\b');
   Set("Opt", "Zero", "True");
@@ -80,18 +62,12 @@ TEST_F(TransmitRoad, BackspaceEditsTheQueueThenTheMemoButNotTheReceivedText) {
 // only while "CW1" equals 1.
 TEST_F(TransmitRoad, MarkersEndTheTransmissionRightAfterTheLastCharacter) {
   const struct { const char *cwid, *cw1, *macro; std::vector<std::string> seen; } rows[] = {
-      {"False", "1", "^9ab^0", {"a", "b", "key 116", "up 116"}},
-      {"True", "1", "^9ab^0", {"a", "b", "key 117", "up 117"}},
-      {"False", "1", "^9ab^.", {"a", "b", "key 117", "up 117"}},
-      {"False", "0", "^9ab^.", {"a", "b", "\x01"}}, {"False", "2", "^9ab^.", {"a", "b", "\x01"}},
-      {"True", "0", "^9ab^.", {"a", "b", "\x01"}},
-  };
+      {"False", "1", "^9ab^0", {"a", "b", "key 116", "up 116"}}, {"True", "1", "^9ab^0", {"a", "b", "key 117", "up 117"}},
+      {"False", "1", "^9ab^.", {"a", "b", "key 117", "up 117"}}, {"False", "0", "^9ab^.", {"a", "b", "\x01"}},
+      {"False", "2", "^9ab^.", {"a", "b", "\x01"}},             {"True", "0", "^9ab^.", {"a", "b", "\x01"}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.macro) + " CWID " + row.cwid + " CW1 " + row.cw1);
-    Reset();
-    Set("Opt", {{"CWID", row.cwid}, {"CW1", row.cw1}});
-    Started();
-    Model().SendNKCharNB(row.macro);
+    Reset(), Set("Opt", {{"CWID", row.cwid}, {"CW1", row.cw1}}), Started(), Model().SendNKCharNB(row.macro);
     EXPECT_EQ(view.text1, "ab\\");
     Ticks(3);
     std::vector<std::string> seen;  // what the PSK31 program saw, in order
@@ -105,14 +81,11 @@ TEST_F(TransmitRoad, MarkersEndTheTransmissionRightAfterTheLastCharacter) {
   }
 }
 
+// (Full stop while nothing is transmitted: end to end.)
 TEST_F(TransmitRoad, FullStopEmptiesEverythingAndPressesTxOffTwice) {
-  Started();
-  Model().OnButtonClick(1);
-  Type("long text");
-  Model().Tick();
-  Model().FullStop();
-  EXPECT_EQ(std::tuple(Model().sendbuf, view.text1, Model().txmode, Model().lastxmit), std::tuple("", "", 0, "l"));
-  EXPECT_EQ(PanelKeys(), (Keys{kVkF5, kVkF5}));
+  Started(), Model().OnButtonClick(1), Type("long text"), Model().Tick(), Model().FullStop();
+  EXPECT_EQ(std::tuple(Model().sendbuf, view.text1, Model().txmode, Model().lastxmit, PanelKeys()),
+            std::tuple("", "", 0, "l", Keys{kVkF5, kVkF5}));
   Ticks(3);
   EXPECT_EQ(MemoChars(), "l");
 }
@@ -121,24 +94,17 @@ TEST_F(TransmitRoad, FullStopEmptiesEverythingAndPressesTxOffTwice) {
 TEST_F(TransmitRoad, XmitAndPskPanelsActAsSendRcvAndTheModeKey) {
   for (const bool shift : {false, true}) {
     SCOPED_TRACE(shift ? "Shift held" : "plain click");
-    Reset();
-    Started();
-    Model().OnPanelClick(MainView::Panel::kXmit, shift);
+    Reset(), Started(), Model().OnPanelClick(MainView::Panel::kXmit, shift);
     EXPECT_EQ(std::pair(Model().txmode, Model().sendbuf), std::pair(1, ""s)) << "in receive: Send";
-    Model().OnPanelClick(MainView::Panel::kXmit, shift);
-    EXPECT_EQ(Model().sendbuf, "\0"s) << "transmitting: Rcv";
-    Model().OnPanelClick(MainView::Panel::kPsk, shift);
-    EXPECT_EQ(PanelKeys(), Keys{kVkF1});
+    Model().OnPanelClick(MainView::Panel::kXmit, shift), Model().OnPanelClick(MainView::Panel::kPsk, shift);
+    EXPECT_EQ(std::pair(Model().sendbuf, PanelKeys()), std::pair("\0"s, Keys{kVkF1})) << "transmitting: Rcv; the mode key";
   }
 }
 
 TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWayBeforeTheFirstCharacter) {
-  Started();
-  Type("ab");
-  Ticks(3);
+  Started(), Type("ab"), Ticks(3);
   EXPECT_EQ(std::pair(Announcements().size(), MemoChars()), std::pair(std::size_t{0}, ""s)) << "receiving";
-  Model().OnButtonClick(1);
-  Model().Tick();
+  Model().OnButtonClick(1), Model().Tick();
   std::vector<std::string> order;
   for (const Call& c : windows.CallsOf(Call::Kind::kSend)) {
     if (c.window == app && c.message == Model().funcmsg) order.push_back("announce " + std::to_string(c.lparam));
@@ -146,93 +112,62 @@ TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWayBeforeTheFirstCharacter)
   }
   EXPECT_EQ(order, (std::vector<std::string>{"announce 1", "a"})) << "announced first; one character per tick";
   // The PSK31 program still transmits (Tune disabled) after our receive marker went out.
-  Model().SendNKCharNB("^0");
-  windows.Window(tune).enabled = false;
-  Ticks(5);
+  Model().SendNKCharNB("^0"), windows.Window(tune).enabled = false, Ticks(5);
   EXPECT_EQ(std::pair(Model().txmode, Announcements()), std::pair(0, Announced{{0, 1}})) << "still transmitting";
-  windows.Window(tune).enabled = true;
-  Ticks(3);
+  windows.Window(tune).enabled = true, Ticks(3);
   EXPECT_EQ(Announcements(), (Announced{{0, 1}, {0, 0}}));
 }
 
 // A form that closes ends the transmit state with one announcement; a missing Tune button
 // leaves it on.
 TEST_F(TransmitRoad, TransmitStateFollowsTheProgramsWindows) {
-  Started();
-  Model().OnButtonClick(1);
-  Ticks(2);
-  windows.journal.clear();
-  windows.Window(form).alive = false;
-  Ticks(5);
-  EXPECT_EQ(Announcements(), (Announced{{0, 0}}));
-  EXPECT_EQ(std::pair(Model().txmode, Model().txon), std::pair(0, false));
-  Reset();
-  AddPsk31();
-  windows.Window(tune).alive = false;
-  Model().Load();
-  Ticks(2);
+  Started(), Model().OnButtonClick(1), Ticks(2);
+  windows.journal.clear(), windows.Window(form).alive = false, Ticks(5);
+  EXPECT_EQ(std::tuple(Announcements(), Model().txmode, Model().txon), std::tuple(Announced{{0, 0}}, 0, false));
+  Reset(), AddPsk31(), windows.Window(tune).alive = false, Model().Load(), Ticks(2);
   EXPECT_TRUE(Model().txon);
 }
 
 TEST_F(TransmitRoad, StatusBarShowsTimeModeAndElapsedTimeEvery21Ticks) {
   for (const bool tod : {true, false}) {
     SCOPED_TRACE(tod ? "TOD True" : "TOD False");
-    Reset();
-    Set("Opt", "TOD", tod ? "True" : "False");
-    desktop.now = {2026, 12, 6, 10, 30, 0};
-    Started();
-    Model().Tick();
-    windows.Window(form).caption = "PSK31 SB [QPSK]";
-    Ticks(20);
+    Reset(), Set("Opt", "TOD", tod ? "True" : "False"), desktop.now = {2026, 12, 6, 10, 30, 0};
+    Started(), Model().Tick(), windows.Window(form).caption = "PSK31 SB [QPSK]", Ticks(20);
     EXPECT_EQ(view.panels[4], "BPSK") << "no refresh for 20 ticks";
     Model().Tick();
     EXPECT_EQ(std::tuple(view.panels[0], view.panels[4]), std::tuple(" 06 Dec 2026 10:30z ", "QPSK"));
     EXPECT_EQ(std::pair(view.panel_enabled[3], view.panel_enabled[5]), std::pair(false, false));
-    Model().OnButtonClick(1);
-    desktop.now.minute = 31, desktop.now.second = 5;
-    Ticks(21);
+    Model().OnButtonClick(1), desktop.now.minute = 31, desktop.now.second = 5, Ticks(21);
     EXPECT_EQ(std::pair(view.panel_enabled[3], view.panel_enabled[5]), std::pair(true, true));
     EXPECT_EQ(view.panels[5], tod ? " 00:01:05 " : "") << "with TOD off the text stays";
   }
-  windows.Window(form).caption = "PSK31 SB [QPSK]x";
-  Model().txmode = 0;
-  Ticks(21);
+  windows.Window(form).caption = "PSK31 SB [QPSK]x", Model().txmode = 0, Ticks(21);
   EXPECT_EQ(std::tuple(view.panels[4], view.panel_enabled[5], view.send_colour, view.send_enabled),
             std::tuple("BPSK", false, Colour::kNormal, true));
 }
 
-// Macro n holds "m<n>", so what is queued names the macro a key ran.
+// Macro n holds "m<n>", so what is queued names the macro a key ran. (Plain and Shift F1
+// and F10, Insert and Delete: end to end.)
 TEST_F(TransmitRoad, KeyRulesRouteFunctionKeysAndFrequencyKeys) {
   constexpr unsigned kF1 = kVkF1, kF10 = kVkF10, kF11 = kVkF10 + 1, kHome = 36;
   constexpr int kShift = kShiftBit, kCtrl = kCtrlBit;
-  const struct {
-    unsigned vk;
-    int shift;
-    bool retro, retro_a, swallowed;
-    const char* queued;
-    Keys memo = {};
-  } rows[] = {
-      {kF1, 0, false, false, true, "m10"},           {kF10, 0, false, false, true, "m19"},
-      {kF11, 0, false, false, false, ""},            {kF1, kShift, false, false, true, "m0"},
-      {kF10, kShift, false, false, true, "m9"},      {kF1, kCtrl, false, false, false, ""},
+  const struct { unsigned vk; int shift; bool retro, retro_a, swallowed; const char* queued; Keys memo = {}; } rows[] = {
+      {kF11, 0, false, false, false, ""},            {kF1, kCtrl, false, false, false, ""},
       {kF1, kAltBit, false, false, false, ""},       {kF1, kShift | kCtrl, false, false, false, ""},
       {kF1, kCtrl, true, false, true, "m10"},        {kF10, kCtrl, true, false, true, "m19"},
       {kF1, kShift, true, false, true, "m0"},        {kF1, kShift | kCtrl, true, false, false, ""},
       {'A', 0, false, false, false, ""},             {kVkLeft, 0, false, false, false, ""},
       {kVkLeft, 0, false, true, true, "", {kVkLeft}}, {kVkDown, 0, false, true, true, "", {kVkDown}},
       {kHome, 0, false, true, false, ""},            {kVkDown + 1, 0, false, true, false, ""},
-      {kVkUp, kShift, false, true, false, ""},       {kVkInsert, 0, false, false, true, "", {kVkRight}},
-      {kVkDelete, 0, false, false, true, "", {kVkLeft}}, {kVkInsert, kShift, false, false, true, ""},
+      {kVkUp, kShift, false, true, false, ""},       {kVkInsert, kShift, false, false, true, ""},
       {kVkDelete, kCtrl, false, false, true, ""},    {kVkInsert, kShift | kCtrl, false, false, true, ""},
   };
   Started();
   for (int n = 0; n < 20; ++n) Set("Macro", std::to_string(n), "m" + std::to_string(n));
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::to_string(row.vk) + " shift " + std::to_string(row.shift) + (row.retro ? " Retro" : "") +
-                 (row.retro_a ? " RetroA" : ""));
+    SCOPED_TRACE(::testing::Message() << row.vk << " shift " << row.shift << " Retro " << row.retro << row.retro_a);
     Set("Opt", {{"Retro", row.retro ? "True" : "False"}, {"RetroA", row.retro_a ? "True" : "False"}});
-    Model().sendbuf.clear(), windows.journal.clear();
-    view.menu_visible[0] = true, view.menu_visible[1] = false;
+    Model().sendbuf.clear(), windows.journal.clear(), view.menu_visible[0] = true, view.menu_visible[1] = false;
     EXPECT_EQ(Model().OnKeyDown(row.vk, row.shift), row.swallowed);
     Keys memo_keys;
     for (const auto& [message, wparam] : windows.MessagesTo(memo))
@@ -243,13 +178,10 @@ TEST_F(TransmitRoad, KeyRulesRouteFunctionKeysAndFrequencyKeys) {
 }
 
 TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
-  Set("Opt", "Zero", "True");
-  AddPsk31();
-  Model().OnCopyData(1, "EARLY");  // before start-up has ended: left alone
-  Model().OnRegisteredMessage(0xC001, 0, 0x5000);
+  Set("Opt", "Zero", "True"), AddPsk31();
+  Model().OnCopyData(1, "EARLY"), Model().OnRegisteredMessage(0xC001, 0, 0x5000);  // before start-up has ended
   EXPECT_EQ(std::pair(Model().ocall, Model().logwnd), std::pair(""s, WindowHandle{0}));
-  Model().Load();
-  windows.journal.clear();
+  Model().Load(), windows.journal.clear();
   const unsigned logmsg = Model().logmsg;
   Model().OnRegisteredMessage(logmsg, 255, 0x5000);
   EXPECT_EQ(Model().logwnd, 0u) << "our own answer coming back is ignored";
@@ -259,24 +191,16 @@ TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(std::tuple(posts[0].window, posts[0].message, posts[0].wparam, posts[0].lparam),
             std::tuple(WindowHandle{0x5000}, logmsg, std::uintptr_t{255}, std::intptr_t{0x7000}));
-
   Model().OnCopyData(1, "ZX0CALL");
   EXPECT_EQ(std::tuple(view.caption[4], view.panels[1]), std::tuple("ZX\xD8" "CALL", " ZX\xD8" "CALL"));
-  Model().OnCopyData(2, "Ann");
-  EXPECT_EQ(view.panels[2], " Ann");
-  Model().OnCopyData(3, "ignored");
-  EXPECT_EQ(Model().namebuf, "Ann");
+  Model().OnCopyData(2, "Ann"), Model().OnCopyData(3, "ignored");
+  EXPECT_EQ(std::pair(view.panels[2], Model().namebuf), std::pair(" Ann"s, "Ann"s));
   EXPECT_EQ(palette.seen, (std::vector<std::string>{"ZX\xD8" "CALL||1", "ZX\xD8" "CALL|Ann|1"}))
       << "the palette rebuilds from the published values";
   EXPECT_TRUE(windows.CallsOf(Call::Kind::kCopyData).empty()) << "incoming values are not echoed";
 
-  Model().ocall = "ZX0NEW";
-  Model().SetOcall();
-  Model().OnPanelClick(MainView::Panel::kOcall, true);
-  for (const std::size_t size : {255u, 256u}) {
-    Model().namebuf = std::string(size - 1, 'n') + "\xE9";
-    Model().SetNamebuf();
-  }
+  Model().ocall = "ZX0NEW", Model().SetOcall(), Model().OnPanelClick(MainView::Panel::kOcall, true);
+  for (const std::size_t size : {255u, 256u}) Model().namebuf = std::string(size - 1, 'n') + "\xE9", Model().SetNamebuf();
   std::vector<std::pair<std::intptr_t, std::string>> records;
   for (const Call& c : windows.CallsOf(Call::Kind::kCopyData)) records.emplace_back(c.lparam, c.text);
   EXPECT_EQ(records, (std::vector<std::pair<std::intptr_t, std::string>>{
