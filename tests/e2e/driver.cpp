@@ -166,14 +166,16 @@ TempFolder::TempFolder(const std::string& prefix) {
   path_ = name;
 }
 
-TempFolder::~TempFolder() {
-  const std::string from = path_ + '\0';  // a list of names, ended by two NULs
+void RemoveTree(const std::string& path) {
+  const std::string from = path + '\0';  // a list of names, ended by two NULs
   SHFILEOPSTRUCTA op{};
   op.wFunc = FO_DELETE;
   op.pFrom = from.c_str();
   op.fFlags = FOF_NO_UI;
   SHFileOperationA(&op);
 }
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
 
 // ---- Processes ----
 

@@ -28,11 +28,6 @@ void Install(const Session& s, const std::string& exe) {
   }
 }
 
-Row operator+(Row row, const std::vector<Step>& more) {
-  row.steps.insert(row.steps.end(), more.begin(), more.end());
-  return row;
-}
-
 // The lookup source typed into the Lookup Data dialog.
 std::vector<Step> Source(const std::string& source) {
   return {Click(kCallsignData), SetText(kSource, source), Click(kDialogOk), IsGone(kSource),

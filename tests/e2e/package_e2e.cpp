@@ -54,10 +54,8 @@ std::string UninstallValue(const char* name) {
 }
 
 bool UninstallEntryExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+  return RegGetValueA(HKEY_CURRENT_USER, kUninstallKey, nullptr, RRF_RT_ANY, nullptr, nullptr, nullptr) !=
+         ERROR_FILE_NOT_FOUND;
 }
 
 // The program a shortcut starts; "" when the shortcut cannot be read.
@@ -97,28 +95,11 @@ std::vector<std::string> ManualImages(const std::string& manual) {
   return images;
 }
 
-// The names in a folder, for failure messages.
-std::string Listing(const std::string& folder) {
-  std::string names;
-  for (const std::string& name : FolderNames(folder)) names += " " + name;
-  return names.empty() ? " (nothing)" : names;
-}
-
-void DeleteAll(const std::string& folder) {
-  for (const std::string& name : FolderNames(folder)) DeleteFileA(JoinPath(folder, name).c_str());
-}
-
 // Removes an installation, settings and logs that an earlier run may have left behind, so
 // that each scenario starts as on a machine that never had QSOPAD.
 void ClearLeftovers(const Places& p) {
-  DeleteAll(JoinPath(p.programDir, "images"));
-  RemoveDirectoryA(JoinPath(p.programDir, "images").c_str());
-  DeleteAll(p.programDir);
-  RemoveDirectoryA(p.programDir.c_str());
-  DeleteFileA(p.shortcut.c_str());
+  for (const std::string& path : {p.programDir, p.shortcut, p.settingsDir}) RemoveTree(path);
   RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
-  DeleteAll(p.settingsDir);
-  RemoveDirectoryA(p.settingsDir.c_str());
   REQUIRE_MSG(!Exists(p.programDir) && !Exists(p.shortcut) && !UninstallEntryExists() && !Exists(p.settingsDir),
               "an earlier installation could not be cleared away from " << p.programDir << ", " << p.shortcut
                                                                         << ", " << p.settingsDir);
@@ -210,7 +191,7 @@ void InstallRunUninstallSilently(const std::string& arch) {
   StartUninstaller(programs, "/S");
   // The uninstaller hands over to a copy of itself and ends at once: wait for its work.
   CHECK_MSG(WaitUntil([&] { return !Exists(p.programDir); }, kInstallMs, 100),
-            p.programDir << " is still there after the uninstaller, holding" << Listing(p.programDir));
+            p.programDir << " is still there after the uninstaller, holding " << FolderNames(p.programDir).size() << " names");
   for (const char* name : kProgramFiles)
     CHECK_MSG(!Exists(JoinPath(p.programDir, name)), name << " was not removed");
   CHECK_MSG(!Exists(p.shortcut), "the Start-menu entry " << p.shortcut << " was not removed");
@@ -220,23 +201,6 @@ void InstallRunUninstallSilently(const std::string& arch) {
   CHECK_MSG(FileExists(log), "the log " << log << " was not kept");
   programs.KillAll();
   ClearLeftovers(p);
-}
-
-HWND FindButton(HWND top, const std::string& caption) {
-  struct Search {
-    std::string caption;
-    HWND found;
-  } search{caption, nullptr};
-  EnumChildWindows(
-      top,
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        if (ClassOf(hwnd) != "Button" || TextOf(hwnd) != s->caption) return TRUE;
-        s->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 }  // namespace
@@ -264,7 +228,12 @@ E2E_SCENARIO(package_uninstaller_removes_settings_when_ticked_and_keeps_logs) {
   REQUIRE_MSG(WaitUntil([&] { return (page = FindWindowA("#32770", title.c_str())) != nullptr; }),
               "no window \"" << title << "\"");
   HWND box = nullptr;
-  REQUIRE_MSG(WaitUntil([&] { return (box = FindButton(page, "Also remove my settings")) != nullptr; }),
+  // The page's controls are on a dialog inside the window.
+  REQUIRE_MSG(WaitUntil([&] {
+                for (HWND inner = nullptr; !box && (inner = FindWindowExA(page, inner, "#32770", nullptr));)
+                  box = FindWindowExA(inner, nullptr, "Button", "Also remove my settings");
+                return box != nullptr;
+              }),
               "the uninstaller shows no box \"Also remove my settings\"");
   CHECK_MSG(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "the box is ticked before the user ticks it");
   SendMessageA(box, BM_CLICK, 0, 0);
