@@ -104,6 +104,7 @@ struct StartOptions {
   EnvList env = {};
   std::string dir = {};   // working folder; "" keeps the driver's
   std::string args = {};  // after the quoted program name
+  std::string output = {};  // a file for its standard output and error; "" keeps the driver's
 };
 // Every program started through it, and every program those started, ends with it.
 class Programs {
