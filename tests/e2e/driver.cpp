@@ -407,9 +407,9 @@ void PressKeys(HWND top, const std::string& keys) {
               "pressing " << keys << ": cannot start /bin/sh: " << SystemError(GetLastError()));
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
-  std::string rcFile = "Z:" + base + ".rc", outFile = "Z:" + base + ".out";
-  std::replace(rcFile.begin(), rcFile.end(), '/', '\\');
-  std::replace(outFile.begin(), outFile.end(), '/', '\\');
+  std::string dosBase = "Z:" + base;
+  std::replace(dosBase.begin(), dosBase.end(), '/', '\\');
+  const std::string rcFile = dosBase + ".rc", outFile = dosBase + ".out";
   REQUIRE_MSG(WaitUntil([&] { return FileExists(rcFile); }, kWaitMs, 10), "pressing " << keys << ": xdotool did not end");
   const std::string rc = ReadFileText(rcFile), out = ReadFileText(outFile);
   DeleteFileA(rcFile.c_str());
