@@ -6,6 +6,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "driver.h"
@@ -38,10 +39,7 @@ struct Places {
 };
 
 std::string Installer(const std::string& arch) {
-  const std::string name = BuildDir() + "\\..\\dist\\qsopad-" QSOPAD_VERSION_TEXT "-" + arch + "-setup.exe";
-  char full[MAX_PATH] = {};
-  const DWORD n = GetFullPathNameA(name.c_str(), MAX_PATH, full, nullptr);
-  return n > 0 && n < MAX_PATH ? std::string(full, n) : name;
+  return BuildDir() + "\\..\\dist\\qsopad-" QSOPAD_VERSION_TEXT "-" + arch + "-setup.exe";
 }
 
 // A string value of the uninstall entry; "" when the entry or the value is missing.
@@ -119,8 +117,7 @@ void InstallSilently(Programs& programs, const Places& p, const std::string& arc
   const std::vector<std::string> images = ManualImages(JoinPath(p.programDir, "manual.htm"));
   CHECK_MSG(!images.empty(), "the installed manual shows no picture");
   for (std::string image : images) {
-    for (char& c : image)
-      if (c == '/') c = '\\';
+    std::replace(image.begin(), image.end(), '/', '\\');
     CHECK_MSG(FileExists(JoinPath(p.programDir, image)), "the manual's " << image << " was not installed");
   }
   // An installed QSOPAD keeps its settings in the user's application data, not beside it.
