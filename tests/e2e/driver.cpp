@@ -166,14 +166,16 @@ TempFolder::TempFolder(const std::string& prefix) {
   path_ = name;
 }
 
-TempFolder::~TempFolder() {
-  const std::string from = path_ + '\0';  // a list of names, ended by two NULs
+void RemoveTree(const std::string& path) {
+  const std::string from = path + '\0';  // a list of names, ended by two NULs
   SHFILEOPSTRUCTA op{};
   op.wFunc = FO_DELETE;
   op.pFrom = from.c_str();
   op.fFlags = FOF_NO_UI;
   SHFileOperationA(&op);
 }
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
 
 // ---- Processes ----
 
@@ -184,12 +186,20 @@ DWORD Programs::Start(const StartOptions& options) {
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION pi{};
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE out = options.output.empty() ? INVALID_HANDLE_VALUE
+                                      : CreateFileA(options.output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                                    CREATE_ALWAYS, 0, nullptr);
+  if (out != INVALID_HANDLE_VALUE) {
+    si.dwFlags |= STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = out;
+  }
   DWORD error = 0;
   const EnvList previous = SwapEnvironment(options.env);
   // Starting a program right after another ended now and then fails with 1359 under Wine.
   for (int attempt = 0; attempt < 2 && !pi.hProcess; ++attempt) {
     std::string line = command;  // CreateProcessA may write into it
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE, 0, nullptr,
                         options.dir.empty() ? nullptr : options.dir.c_str(), &si, &pi)) {
       error = GetLastError();
       if (error != ERROR_INTERNAL_ERROR) break;
@@ -197,6 +207,7 @@ DWORD Programs::Start(const StartOptions& options) {
     }
   }
   SwapEnvironment(previous);
+  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (!pi.hProcess) throw std::runtime_error("cannot start " + options.exe + ": " + SystemError(error));
   CloseHandle(pi.hThread);
   started_.emplace_back(pi.dwProcessId, pi.hProcess);
@@ -300,9 +311,13 @@ bool Answers(HWND hwnd, int timeoutMs) {
   return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
 }
 
-static HWND Shown(DWORD pid, const std::string& cls) {
-  for (HWND w : TopWindowsOf(pid))
-    if (ClassOf(w) == cls && IsWindowVisible(w)) return w;
+// The process's visible top-level window of the class, or its child `id`.
+static HWND Shown(DWORD pid, const std::string& cls, int id = 0) {
+  for (HWND w : TopWindowsOf(pid)) {
+    if (ClassOf(w) != cls || !IsWindowVisible(w)) continue;
+    if (id == 0) return w;
+    if (HWND child = GetDlgItem(w, id)) return child;
+  }
   return nullptr;
 }
 
@@ -392,9 +407,9 @@ void PressKeys(HWND top, const std::string& keys) {
               "pressing " << keys << ": cannot start /bin/sh: " << SystemError(GetLastError()));
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
-  std::string rcFile = "Z:" + base + ".rc", outFile = "Z:" + base + ".out";
-  std::replace(rcFile.begin(), rcFile.end(), '/', '\\');
-  std::replace(outFile.begin(), outFile.end(), '/', '\\');
+  std::string dosBase = "Z:" + base;
+  std::replace(dosBase.begin(), dosBase.end(), '/', '\\');
+  const std::string rcFile = dosBase + ".rc", outFile = dosBase + ".out";
   REQUIRE_MSG(WaitUntil([&] { return FileExists(rcFile); }, kWaitMs, 10), "pressing " << keys << ": xdotool did not end");
   const std::string rc = ReadFileText(rcFile), out = ReadFileText(outFile);
   DeleteFileA(rcFile.c_str());
@@ -680,14 +695,7 @@ void Session::Restart(bool wait) {
   text1 = GetDlgItem(main, IDC_TEXT1);
 }
 
-HWND Session::Find(const Target& target) const {
-  for (HWND w : TopWindowsOf(pid)) {
-    if (ClassOf(w) != target.cls || !IsWindowVisible(w)) continue;
-    if (target.id == 0) return w;
-    if (HWND child = GetDlgItem(w, target.id)) return child;
-  }
-  return nullptr;
-}
+HWND Session::Find(const Target& target) const { return Shown(pid, target.cls, target.id); }
 
 HWND Session::Require(const Target& target) const {
   HWND w = nullptr;

@@ -78,6 +78,7 @@ bool FileExists(const std::string& path);
 std::string ReadFileText(const std::string& path, std::uint64_t from = 0);  // from byte `from`; "" when unreadable
 bool WriteFileText(const std::string& path, const std::string& bytes);
 std::vector<std::string> FolderNames(const std::string& folder);  // what the folder holds
+void RemoveTree(const std::string& path);  // a file or a folder with its contents
 // Bytes with control and non-ASCII characters as <n>, for failure messages.
 std::string Visible(const std::string& bytes);
 
@@ -103,6 +104,7 @@ struct StartOptions {
   EnvList env = {};
   std::string dir = {};   // working folder; "" keeps the driver's
   std::string args = {};  // after the quoted program name
+  std::string output = {};  // a file for its standard output and error; "" keeps the driver's
 };
 // Every program started through it, and every program those started, ends with it.
 class Programs {
@@ -303,6 +305,11 @@ void Expect(const std::string& what, const std::function<std::string()>& got, co
 // where it begins, and a row that fails is left at its first failing step. Between rows no
 // dialog may be left open.
 void RunRows(Session& s, const std::vector<Row>& rows);
+
+inline Row operator+(Row row, const std::vector<Step>& more) {
+  row.steps.insert(row.steps.end(), more.begin(), more.end());
+  return row;
+}
 
 inline Step Keys(const Target& top, std::string keys) { return {Op::kKeys, top, std::move(keys)}; }
 inline Step Type(std::string text) { return {Op::kType, kText1, std::move(text)}; }

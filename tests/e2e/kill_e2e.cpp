@@ -45,11 +45,7 @@ int Number(const std::string& text) {
   return static_cast<int>(n);
 }
 
-std::string Key(const std::string& prefix, int i) {
-  std::string key = prefix;
-  key += std::to_string(i);
-  return key;
-}
+std::string Key(const std::string& prefix, int i) { return prefix + std::to_string(i); }
 
 // Write i of a settings writer: every few writes two keys at once, the "Last" key with
 // it, so that a torn batch shows as a key without its "Last".
@@ -96,30 +92,20 @@ std::uint64_t FileSize(const std::string& path) {
 
 // Appends a line per returned write. One WriteFile each, no buffer of our own: what was
 // written is the system's once the call returns, and a kill cannot take it back.
-class Report {
- public:
+// The handle is the child's until it ends, killed or not.
+struct Report {
+  HANDLE file;
   explicit Report(const std::string& path)
-      : file_(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    if (file_ == INVALID_HANDLE_VALUE) {
-      throw qsopad::Error("cannot open the report " + path + ": error " + std::to_string(GetLastError()));
-    }
+      : file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    if (file == INVALID_HANDLE_VALUE) throw qsopad::Error("cannot open the report " + path);
   }
-  ~Report() { CloseHandle(file_); }
-  Report(const Report&) = delete;
-  Report& operator=(const Report&) = delete;
-
   void Returned(int i) {
     const std::string line = std::to_string(i) + "\n";
     DWORD written = 0;
-    if (!WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
-        written != line.size()) {
+    if (!WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) || written != line.size())
       throw qsopad::Error("cannot write the report: error " + std::to_string(GetLastError()));
-    }
   }
-
- private:
-  HANDLE file_;
 };
 
 // The writes a report lists, in order. A line without its line end is a report cut by a
@@ -272,10 +258,7 @@ class KillRun {
     }
     const std::int64_t now = NowMs();
     if (WaitForSingleObject(w.process, 0) == WAIT_OBJECT_0) {
-      DWORD code = 0;
-      GetExitCodeProcess(w.process, &code);
-      Finish(w);
-      REQUIRE_MSG(code == 0, w.label << " ended with exit code " << code << " (see its message above)");
+      Finish(w, 0);
       REQUIRE_MSG(w.done == w.target,
                   w.label << " ended normally after " << w.done << " of " << w.target << " writes");
       return;
@@ -302,13 +285,7 @@ class KillRun {
 
     TerminateProcess(w.process, 99);
     REQUIRE_MSG(WaitForSingleObject(w.process, 10000) == WAIT_OBJECT_0, w.label << " outlived its kill");
-    DWORD code = 0;
-    GetExitCodeProcess(w.process, &code);
-    Finish(w);
-    if (code != 99) {  // it had ended by itself just before
-      REQUIRE_MSG(code == 0, w.label << " ended with exit code " << code << " (see its message above)");
-      return;
-    }
+    if (!Finish(w, 99)) return;  // it had ended by itself just before
     ++figures_.kills;
     if (w.done == w.reportedAtStart) ++figures_.startupKills;
     w.inFlight.insert(w.done);
@@ -319,13 +296,18 @@ class KillRun {
                                 << w.label << " (seed " << seed_ << ")");
   }
 
-  void Finish(Writer& w) {
+  // Whether the run ended with `killed` as its exit code; any other but 0 fails.
+  bool Finish(Writer& w, DWORD killed) {
+    DWORD code = 0;
+    GetExitCodeProcess(w.process, &code);
     w.process = nullptr;
+    REQUIRE_MSG(code == 0 || code == killed, w.label << " ended with exit code " << code << " (see its message above)");
     // The report counts each write once, in order.
     const std::vector<int> listed = ReadReport(w.report);
     w.done = static_cast<int>(listed.size());
     for (std::size_t i = 0; i < listed.size(); ++i)
       REQUIRE_MSG(listed[i] == static_cast<int>(i), w.report << " line " << i + 1 << " reads " << listed[i]);
+    return code == killed;
   }
 
   Programs programs_;  // the runs, each ended at the latest with the test
@@ -362,28 +344,12 @@ int CheckSettings(const std::string& folder, std::vector<Writer>& writers, KillR
   }
 
   // Nothing but the file, its lock and at most the one temporary file of a killed write.
-  bool temp = false;
-  for (const std::string& name : FolderNames(folder)) {
-    if (name == "QSOPAD.ini.tmp") {
-      temp = true;
-      continue;
-    }
-    CHECK_MSG(name == "QSOPAD.ini" || name == "QSOPAD.ini.lock" ||
-                  (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0),
+  for (const std::string& name : FolderNames(folder))
+    CHECK_MSG(name == "QSOPAD.ini" || name == "QSOPAD.ini.lock" || name == "QSOPAD.ini.tmp" || Matches(name, "*.txt"),
               "unexpected file " << name << " beside the settings");
-  }
-  run.TempLeft(temp);
+  run.TempLeft(FileExists(path + ".tmp"));
 
-  int lost = 0;
-  if (bytes.empty()) {
-    for (std::size_t k = 0; k < writers.size(); ++k) {
-      CHECK_MSG(reported[k].empty(), "the settings file is " << (FileExists(path) ? "empty" : "missing")
-                                                             << ", yet " << writers[k].label << " reported "
-                                                             << reported[k].size() << " writes");
-      lost += static_cast<int>(reported[k].size());
-    }
-    return lost;
-  }
+  // Before the first write has returned the file may be missing or empty.
   const Settings entries = ParseSettings(bytes);
   auto valueOf = [&](const std::string& key) {
     for (const Setting& e : entries)
@@ -391,12 +357,13 @@ int CheckSettings(const std::string& folder, std::vector<Writer>& writers, KillR
     return std::string("<absent>");
   };
   const std::size_t lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-  REQUIRE_MSG(bytes.rfind("; QSOPAD settings\r\n", 0) == 0 && bytes.size() >= 2 &&
-                  bytes.compare(bytes.size() - 2, 2, "\r\n") == 0 && lines == entries.size() + 3,
+  REQUIRE_MSG(bytes.empty() || (bytes.rfind("; QSOPAD settings\r\n", 0) == 0 && bytes.size() >= 2 &&
+                                 bytes.compare(bytes.size() - 2, 2, "\r\n") == 0 && lines == entries.size() + 3),
               "the settings file is not whole: " << bytes.size() << " bytes, " << lines << " lines, "
                                                  << entries.size() << " entries; its end: \""
                                                  << bytes.substr(bytes.size() > 80 ? bytes.size() - 80 : 0)
                                                  << "\"");
+  int lost = 0;
   for (std::size_t k = 0; k < writers.size(); ++k) {
     const std::string prefix = writers[k].label;
     int batches = -1;  // the highest batch write present
@@ -436,10 +403,10 @@ void KillSettingsWriters(const std::vector<std::string>& prefixes, int count, in
     };
     writers.push_back(std::move(w));
   }
-  std::unique_ptr<KillRun> run;
-  run = std::make_unique<KillRun>(writers, [&] { return CheckSettings(folder.path(), writers, *run); },
-                                  writesPerRun);
-  const Figures f = run->Run();
+  KillRun* self = nullptr;
+  KillRun run(writers, [&] { return CheckSettings(folder.path(), writers, *self); }, writesPerRun);
+  self = &run;
+  const Figures f = run.Run();
   LogFigures(what, f);
   CHECK_MSG(f.losses == 0, f.losses << " returned writes lost");
   CHECK_MSG(f.kills >= 20, "only " << f.kills << " kills: the writers were too quick to hit");

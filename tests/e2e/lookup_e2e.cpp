@@ -28,11 +28,6 @@ void Install(const Session& s, const std::string& exe) {
   }
 }
 
-Row operator+(Row row, const std::vector<Step>& more) {
-  row.steps.insert(row.steps.end(), more.begin(), more.end());
-  return row;
-}
-
 // The lookup source typed into the Lookup Data dialog.
 std::vector<Step> Source(const std::string& source) {
   return {Click(kCallsignData), SetText(kSource, source), Click(kDialogOk), IsGone(kSource),
@@ -68,31 +63,18 @@ const char kHd[] =
     "05/09/2025|||||||||||||||\n";
 
 // Runs qsopad-fcc.exe with these arguments; its exit code, what it printed in `output`.
-DWORD RunTool(const std::string& arguments, const std::string& folder, std::string& output) {
+DWORD RunTool(Session& s, const std::string& arguments, const std::string& folder, std::string& output) {
   static int runs = 0;  // a log of its own for each run: Wine may still hold the last one
   const std::string log = JoinPath(folder, "qsopad-fcc-" + std::to_string(++runs) + ".log");
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = si.hStdError = out;
-  PROCESS_INFORMATION pi{};
-  std::string line = std::string("\"").append(JoinPath(BuildDir(), "tools\\qsopad-fcc.exe")).append("\" ") + arguments;
-  DWORD code = static_cast<DWORD>(-1);
-  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  CloseHandle(out);
+  const DWORD pid = s.programs.Start({JoinPath(BuildDir(), "tools\\qsopad-fcc.exe"), {}, "", arguments, log});
+  const DWORD code = s.programs.WaitExit(pid, 60000) ? s.programs.ExitCode(pid) : static_cast<DWORD>(-1);
   output = ReadFileText(log);
   return code;
 }
 
 // The FCC database in a folder whose name has a blank: qsopad-fcc builds it, and refuses a
 // build into one of its inputs spelt another way and a lookup in a data file not there.
-std::string BuildFccDatabase(const Session& s) {
+std::string BuildFccDatabase(Session& s) {
   const std::string folder = s.File("FCC data");
   REQUIRE(CreateDirectoryA(folder.c_str(), nullptr));
   for (const auto& [name, rows] : {std::pair{"EN.dat", kEn}, {"AM.dat", kAm}, {"HD.dat", kHd}})
@@ -100,12 +82,12 @@ std::string BuildFccDatabase(const Session& s) {
   const auto quoted = [&](const std::string& name) { return std::string("\"").append(JoinPath(folder, name)).append("\""); };
   const std::string inputs = quoted("EN.dat") + " " + quoted("AM.dat") + " " + quoted("HD.dat") + " ";
   std::string output;
-  REQUIRE_MSG(RunTool("build " + inputs + quoted("APPL.DAT"), folder, output) == 0, output);
+  REQUIRE_MSG(RunTool(s, "build " + inputs + quoted("APPL.DAT"), folder, output) == 0, output);
   CHECK_MSG(output.find("call signs written: 2") != std::string::npos, output);
   CHECK_MSG(ReadFileText(JoinPath(folder, "APPL.DAT.qpd")).size() == 20490, "the index is not 20490 bytes");
   for (const auto& [arguments, named] : {std::pair{"build " + inputs + quoted("en.DAT"), std::string("is the input")},
                                          {"lookup " + quoted("MISSING.DAT") + " KN6DQD", std::string("MISSING.DAT")}}) {
-    const DWORD code = RunTool(arguments, folder, output);
+    const DWORD code = RunTool(s, arguments, folder, output);
     CHECK_MSG(code == 2 && output.find(named) != std::string::npos, arguments << ": " << code << ": " << output);
   }
   CHECK(ReadFileText(JoinPath(folder, "EN.dat")) == kEn && !FileExists(JoinPath(folder, "MISSING.DAT.qpd")));

@@ -44,11 +44,6 @@ std::vector<Step> Transmit(const std::string& memo) {
   return {SendNow(), Click(kRcv), Station("panel", "F5"), Memo(memo), NothingBeforeSend()};
 }
 
-Row operator+(Row row, const std::vector<Step>& more) {
-  row.steps.insert(row.steps.end(), more.begin(), more.end());
-  return row;
-}
-
 }  // namespace
 
 E2E_SCENARIO(main_window_session) {

@@ -6,6 +6,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "driver.h"
@@ -38,10 +39,7 @@ struct Places {
 };
 
 std::string Installer(const std::string& arch) {
-  const std::string name = BuildDir() + "\\..\\dist\\qsopad-" QSOPAD_VERSION_TEXT "-" + arch + "-setup.exe";
-  char full[MAX_PATH] = {};
-  const DWORD n = GetFullPathNameA(name.c_str(), MAX_PATH, full, nullptr);
-  return n > 0 && n < MAX_PATH ? std::string(full, n) : name;
+  return BuildDir() + "\\..\\dist\\qsopad-" QSOPAD_VERSION_TEXT "-" + arch + "-setup.exe";
 }
 
 // A string value of the uninstall entry; "" when the entry or the value is missing.
@@ -54,10 +52,8 @@ std::string UninstallValue(const char* name) {
 }
 
 bool UninstallEntryExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+  return RegGetValueA(HKEY_CURRENT_USER, kUninstallKey, nullptr, RRF_RT_ANY, nullptr, nullptr, nullptr) !=
+         ERROR_FILE_NOT_FOUND;
 }
 
 // The program a shortcut starts; "" when the shortcut cannot be read.
@@ -97,28 +93,11 @@ std::vector<std::string> ManualImages(const std::string& manual) {
   return images;
 }
 
-// The names in a folder, for failure messages.
-std::string Listing(const std::string& folder) {
-  std::string names;
-  for (const std::string& name : FolderNames(folder)) names += " " + name;
-  return names.empty() ? " (nothing)" : names;
-}
-
-void DeleteAll(const std::string& folder) {
-  for (const std::string& name : FolderNames(folder)) DeleteFileA(JoinPath(folder, name).c_str());
-}
-
 // Removes an installation, settings and logs that an earlier run may have left behind, so
 // that each scenario starts as on a machine that never had QSOPAD.
 void ClearLeftovers(const Places& p) {
-  DeleteAll(JoinPath(p.programDir, "images"));
-  RemoveDirectoryA(JoinPath(p.programDir, "images").c_str());
-  DeleteAll(p.programDir);
-  RemoveDirectoryA(p.programDir.c_str());
-  DeleteFileA(p.shortcut.c_str());
+  for (const std::string& path : {p.programDir, p.shortcut, p.settingsDir}) RemoveTree(path);
   RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
-  DeleteAll(p.settingsDir);
-  RemoveDirectoryA(p.settingsDir.c_str());
   REQUIRE_MSG(!Exists(p.programDir) && !Exists(p.shortcut) && !UninstallEntryExists() && !Exists(p.settingsDir),
               "an earlier installation could not be cleared away from " << p.programDir << ", " << p.shortcut
                                                                         << ", " << p.settingsDir);
@@ -138,8 +117,7 @@ void InstallSilently(Programs& programs, const Places& p, const std::string& arc
   const std::vector<std::string> images = ManualImages(JoinPath(p.programDir, "manual.htm"));
   CHECK_MSG(!images.empty(), "the installed manual shows no picture");
   for (std::string image : images) {
-    for (char& c : image)
-      if (c == '/') c = '\\';
+    std::replace(image.begin(), image.end(), '/', '\\');
     CHECK_MSG(FileExists(JoinPath(p.programDir, image)), "the manual's " << image << " was not installed");
   }
   // An installed QSOPAD keeps its settings in the user's application data, not beside it.
@@ -210,7 +188,7 @@ void InstallRunUninstallSilently(const std::string& arch) {
   StartUninstaller(programs, "/S");
   // The uninstaller hands over to a copy of itself and ends at once: wait for its work.
   CHECK_MSG(WaitUntil([&] { return !Exists(p.programDir); }, kInstallMs, 100),
-            p.programDir << " is still there after the uninstaller, holding" << Listing(p.programDir));
+            p.programDir << " is still there after the uninstaller, holding " << FolderNames(p.programDir).size() << " names");
   for (const char* name : kProgramFiles)
     CHECK_MSG(!Exists(JoinPath(p.programDir, name)), name << " was not removed");
   CHECK_MSG(!Exists(p.shortcut), "the Start-menu entry " << p.shortcut << " was not removed");
@@ -220,23 +198,6 @@ void InstallRunUninstallSilently(const std::string& arch) {
   CHECK_MSG(FileExists(log), "the log " << log << " was not kept");
   programs.KillAll();
   ClearLeftovers(p);
-}
-
-HWND FindButton(HWND top, const std::string& caption) {
-  struct Search {
-    std::string caption;
-    HWND found;
-  } search{caption, nullptr};
-  EnumChildWindows(
-      top,
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        if (ClassOf(hwnd) != "Button" || TextOf(hwnd) != s->caption) return TRUE;
-        s->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 }  // namespace
@@ -264,7 +225,12 @@ E2E_SCENARIO(package_uninstaller_removes_settings_when_ticked_and_keeps_logs) {
   REQUIRE_MSG(WaitUntil([&] { return (page = FindWindowA("#32770", title.c_str())) != nullptr; }),
               "no window \"" << title << "\"");
   HWND box = nullptr;
-  REQUIRE_MSG(WaitUntil([&] { return (box = FindButton(page, "Also remove my settings")) != nullptr; }),
+  // The page's controls are on a dialog inside the window.
+  REQUIRE_MSG(WaitUntil([&] {
+                for (HWND inner = nullptr; !box && (inner = FindWindowExA(page, inner, "#32770", nullptr));)
+                  box = FindWindowExA(inner, nullptr, "Button", "Also remove my settings");
+                return box != nullptr;
+              }),
               "the uninstaller shows no box \"Also remove my settings\"");
   CHECK_MSG(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "the box is ticked before the user ticks it");
   SendMessageA(box, BM_CLICK, 0, 0);

@@ -6,6 +6,7 @@
 // tags are no field names (left out); OUTDIR/many.adi (+ .json): 300 contacts appended
 // one after another, twice after a record that a kill left torn; and OUTDIR/utf8.adi
 // (+ .json): contacts written as under a UTF-8 code page, to be read as UTF-8.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -33,23 +34,12 @@ bool utf8_json = false;  // bytes above 127 are UTF-8 text, not Latin-1 characte
 std::string Json(const std::string& bytes) {
   std::string out = "\"";
   for (unsigned char c : bytes) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || (c >= 0x7f && !utf8_json)) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);  // Latin-1: byte = code point
-      out += esc;
-    } else {
-      out += static_cast<char>(c);
-    }
+    char esc[8] = {'\\', static_cast<char>(c), '\0'};  // '"' and '\\' as they are, after a '\\'
+    if (c < 0x20 || (c >= 0x7f && !utf8_json)) std::snprintf(esc, sizeof esc, "\\u%04x", c);  // Latin-1: byte = code point
+    else if (c != '"' && c != '\\') esc[0] = static_cast<char>(c), esc[1] = '\0';
+    out += esc;
   }
   return out + "\"";
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 // What the table says the record holds: enabled fields with a value, zeros unslashed.
@@ -58,9 +48,10 @@ Record Expected(const AdifTable& t) {
   for (const AdifField& f : t.fields) {
     std::string v = f.Data.empty() ? f.Val : f.Data;
     if (!f.En || v.empty() || kNotFieldNames.count(f.Tag)) continue;
-    for (char& c : v)
-      if (static_cast<unsigned char>(c) == 216) c = '0';
-    r[Lower(f.Tag)] = v;
+    std::replace(v.begin(), v.end(), '\xD8', '0');
+    std::string tag = f.Tag;
+    for (char& c : tag) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    r[tag] = v;
   }
   return r;
 }
@@ -81,13 +72,11 @@ bool WriteJson(const std::string& path, const std::vector<Record>& records) {
   return static_cast<bool>(out);
 }
 
-bool Log(const AdifTable& t, SettingsStore& store, std::vector<Record>& expected,
-         bool utf8 = false) {
+bool Log(const AdifTable& t, SettingsStore& store, std::vector<Record>& expected, bool utf8 = false) {
   PosixLogFiles files(utf8);
   const LogWriteResult r = WriteAdifRecord(t, store, files);
   if (r.outcome != LogWriteResult::kWritten) {
-    std::fprintf(stderr, "adif_writer: record %zu not written: %s\n", expected.size() + 1,
-                 r.detail.c_str());
+    std::fprintf(stderr, "adif_writer: record %zu not written: %s\n", expected.size() + 1, r.detail.c_str());
     return false;
   }
   expected.push_back(Expected(t));
@@ -104,18 +93,18 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   SettingsStore store{std::make_unique<MemoryStoreFile>()};
   store.WriteSetting("Opt", "Zero", "True");
+  const auto logTo = [&](const std::string& name) {
+    store.WriteSetting("ADIF", "File", dir + "/" + name);
+    std::remove((dir + "/" + name).c_str());
+  };
 
   // Several kinds of record into one file.
-  store.WriteSetting("ADIF", "File", dir + "/mixed.adi");
-  std::remove((dir + "/mixed.adi").c_str());
+  logTo("mixed.adi");
   AdifTable t;
   t.AddCustomField(store);
   t.AddCustomField(store);
-  t[12].Tag = "SOTA_REF";
-  t[12].En = true;
-  t[12].Val = "W7A/MN-001";
-  t[13].Tag = "MY_RIG";  // enabled but empty: never written
-  t[13].En = true;
+  t[12] = {t[12].Name, "SOTA_REF", "", "W7A/MN-001", true};
+  t[13] = {t[13].Name, "MY_RIG", "", "", true};  // enabled but empty: never written
   t[5].Tag = "QSL_VIA";
   t[6].Val = "PSK31";
   std::vector<Record> mixed;
@@ -147,8 +136,7 @@ int main(int argc, char** argv) {
   ok &= WriteJson(dir + "/mixed.json", mixed);
 
   // Hundreds of contacts appended one after another.
-  store.WriteSetting("ADIF", "File", dir + "/many.adi");
-  std::remove((dir + "/many.adi").c_str());
+  logTo("many.adi");
   AdifTable m;
   std::vector<Record> many;
   for (int i = 0; i < 300 && ok; ++i) {
@@ -177,8 +165,7 @@ int main(int argc, char** argv) {
   ok &= WriteJson(dir + "/many.json", many);
 
   // Text of a UTF-8 code page, read back as UTF-8.
-  store.WriteSetting("ADIF", "File", dir + "/utf8.adi");
-  std::remove((dir + "/utf8.adi").c_str());
+  logTo("utf8.adi");
   utf8_json = true;
   AdifTable u;
   std::vector<Record> utf8;
