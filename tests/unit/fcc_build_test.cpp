@@ -94,14 +94,10 @@ TEST(FccBuild, GenuineRowsMakeTheLinesTheRowsSay) {
   EXPECT_EQ(db.Files(), 0u);
 }
 
-// Rows in the current layouts, fields at the FCC's positions (counted from 1); a later
-// value for a position replaces an earlier one.
-std::string Row(const char* type, std::size_t fields, const std::vector<std::pair<std::size_t, std::string>>& values) {
-  std::vector<std::string> f(fields);
-  f[0] = type;
-  for (auto& [pos, value] : values) f[pos - 1] = value;
-  std::string row;
-  for (std::size_t i = 0; i < f.size(); ++i) row += (i ? "|" : "") + f[i];
+// Rows in the current layouts, fields at the FCC's positions (counted from 1).
+std::string Row(const char* type, std::size_t fields, const std::map<std::size_t, std::string>& values) {
+  std::string row = type;
+  for (std::size_t pos = 2; pos <= fields; ++pos) row += "|" + (values.count(pos) ? values.at(pos) : "");
   return row + "\r\n";
 }
 std::string Hd(const char* usi, const char* call, const char* status, const char* grant) {
@@ -109,8 +105,8 @@ std::string Hd(const char* usi, const char* call, const char* status, const char
 }
 // An EN row of licence `usi`: the licensee's own (entity type "L") in TOWN, OH, unless the
 // values say otherwise.
-std::string En(const char* usi, std::vector<std::pair<std::size_t, std::string>> values) {
-  values.insert(values.begin(), {{2, usi}, {6, "L"}, {17, "TOWN"}, {18, "OH"}});
+std::string En(const char* usi, std::map<std::size_t, std::string> values) {
+  values.insert({{2, usi}, {6, "L"}, {17, "TOWN"}, {18, "OH"}});  // keeps the values given
   return Row("EN", 30, values);
 }
 
