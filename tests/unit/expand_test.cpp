@@ -64,23 +64,33 @@ Texts Expand(MacroContext& context, const std::string& text, bool action = true,
   return out.transmit = SExpand(context, out.display, action, disp), out;
 }
 
-// Send mode without side effects: the display text, and the transmit text when it differs.
+// Send mode over the stored `opt` settings: the display text, the transmit text when it
+// differs, and the side effects in order. A transmit code queues a return ahead of the
+// macro when SendCR is 1.
 TEST(SExpand, TextAndCodesInSendMode) {
-  const struct { std::string in, display, transmit = {}; } rows[] = {
+  const Calls tx{"txmode 1", "lastxmit cleared", "send button red"}, beep{"beep"}, cr{"txmode 1", "queue CR", tx[1], tx[2]},
+      up{"serialno 42", "caption S/&N:0042 with 42 stored", "list rebuilt"};
+  const struct { std::string in, display, transmit = {}; Calls calls = {}; std::vector<std::pair<const char*, const char*>> opt = {}; } rows[] = {
       {"cq ^M^N", "cq K1ABC\r\n"}, {"", ""}, {"^", "^"}, {"abc^", "abc^"}, {"^^", "^"}, {"^^N", "^N"},
       {"^^^N", "^\r\n"}, {"^Z^z^1^7^8", "Zz178"},
       {"^n^m^2^C^c^3^W^w^?", "\r\nK1ABCK1ABCDL2XYZDL2XYZDL2XYZHansHansHans"},
-      {"^S^s^5^#", "0041004100410041"},
       {"^H ^h|^T|^t|^4", "14:07z 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z|05 Mar 2024 14:07z"},
       {"k ^R^r^0^\\^\xD8", "k \\\\\\\\\\", "k \0\0\0\0\0"s}, {"^.", "\\", "\x01"},
       {"\xE9^\xE9^\x80\xFF^", "\xE9\xE9\x80\xFF^"}, {"^=a=^,", "=a=,"},
+      {"a^Xb", "ab", "", tx}, {"a^xb", "ab", "", tx}, {"a^9b", "ab", "", tx}, {"a^+b", "ab", "", up}, {"a^6b", "ab", "", up},
+      {"a^Gb", "ab", "", beep}, {"a^gb", "ab", "", beep}, {"^S^s^5^#", "0041004100410041"},
+      {"^Xcq^.", "cq\\", "cq\x01", cr, {{"SendCR", "1"}}}, {"^Xcq^.", "cq\\", "cq\x01", cr, {{"SendCR", "1.0"}}},
+      {"^Xcq^.", "cq\\", "cq\x01", tx, {{"SendCR", "0"}}}, {"^Xcq^.", "cq\\", "cq\x01", tx, {{"SendCR", "2"}}},
+      {"^Xcq^.", "cq\\", "cq\x01", tx, {{"SendCR", "0.9"}}}, {"a ^R", "a #", "a \0"s, {}, {{"RXCHAR", "#"}}},
+      {"a ^R", "a  ", "a \0"s, {}, {{"RXCHAR", ""}}}, {"a ^R", "a a", "a \0"s, {}, {{"RXCHAR", "ab"}}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.in);
+    SCOPED_TRACE(row.in + " " + (row.opt.empty() ? "" : row.opt[0].second));
     RecordingContext c;
+    for (const auto& [key, value] : row.opt) c.store.WriteSetting("Opt", key, value);
     const Texts out = Expand(c, row.in);
     EXPECT_EQ(std::tuple(out.display, out.transmit, c.calls),
-              std::tuple(row.display, row.transmit.empty() ? row.display : row.transmit, Calls{}));
+              std::tuple(row.display, row.transmit.empty() ? row.display : row.transmit, row.calls));
   }
 }
 
@@ -96,28 +106,15 @@ TEST(SExpand, PreviewShowsSilentCodesAsTypedAndActsOnNothing) {
   EXPECT_EQ(std::pair(sent.display, sent.transmit), std::pair(" hello \\"s, " hello \0"s));
 }
 
-TEST(SExpand, TransmitCodeQueuesReturnAheadOfMacroWhenSendCrIsOne) {
-  for (const auto& [send_cr, cr] : {std::pair{"1", true}, {"1.0", true}, {"0", false}, {"2", false}, {"0.9", false}}) {
-    SCOPED_TRACE(send_cr);
-    RecordingContext c;
-    c.store.WriteSetting("Opt", "SendCR", send_cr);
-    EXPECT_EQ(Expand(c, "^Xcq^.").transmit, "cq\x01");
-    EXPECT_EQ(c.queue, cr ? "\r" : "");
-    EXPECT_EQ(c.calls, (cr ? Calls{"txmode 1", "queue CR", "lastxmit cleared", "send button red"}
-                           : Calls{"txmode 1", "lastxmit cleared", "send button red"}));
-  }
-  RecordingContext bad;
-  bad.store.WriteSetting("Opt", "SendCR", "yes");
-  EXPECT_THROW(Expand(bad, "^X"), Reported);
-  EXPECT_THAT(bad.calls, ::testing::Contains(::testing::StartsWith("report SExpand: ")));
-}
-
 TEST(SExpand, SerialNumbers) {
   RecordingContext c;
   EXPECT_EQ(Expand(c, "^#^+^#").transmit, "00410042") << "a later code sees the increment";
   c.serialno = 2147483647L;
   EXPECT_THROW(Expand(c, "^+"), Error);
   EXPECT_EQ(std::pair(c.serialno, c.store.ReadSetting("Opt", "SerialNo", "")), std::pair(2147483647L, "42"s));
+  c.store.WriteSetting("Opt", "SendCR", "yes");
+  EXPECT_THROW(Expand(c, "^X"), Reported);
+  EXPECT_THAT(c.calls, ::testing::Contains(::testing::StartsWith("report SExpand: ")));
   const std::pair<long, std::string> rows[] = {
       {0, "0000"}, {999, "0999"}, {9999, "9999"}, {10000, "10000"}, {-7, "-0007"}, {-999, "-0999"},
       {-9999, "-9999"}, {-10000, "-10000"}, {LONG_MIN, std::to_string(LONG_MIN)}};
@@ -146,25 +143,6 @@ TEST(SExpand, ReceiveCodes) {
   c.queue = "cq";
   const Texts two = Expand(c, "a^Rb^.");
   EXPECT_EQ(std::pair(two.display, two.transmit), std::pair("a\\b\\"s, "a\0b\x01"s));
-
-  for (const auto& [stored, shown] : {std::pair{"", "a  "}, {"ab", "a a"}, {"#", "a #"}}) {
-    SCOPED_TRACE(stored);
-    RecordingContext r;
-    r.store.WriteSetting("Opt", "RXCHAR", stored);
-    const Texts out = Expand(r, "a ^R");
-    EXPECT_EQ(std::pair(out.display, out.transmit), std::pair(std::string(shown), "a \0"s));
-  }
-}
-
-TEST(SExpand, ActionCodesAndTheirAliases) {
-  const Calls tx{"txmode 1", "lastxmit cleared", "send button red"},
-      up{"serialno 42", "caption S/&N:0042 with 42 stored", "list rebuilt"}, beep{"beep"};
-  for (const auto& [code, calls] :
-       {std::pair{'X', tx}, {'x', tx}, {'9', tx}, {'+', up}, {'6', up}, {'G', beep}, {'g', beep}}) {
-    RecordingContext c;
-    const std::string sent = Expand(c, "a^"s + code + "b").transmit;
-    EXPECT_EQ(std::pair(sent, c.calls), std::pair("ab"s, calls)) << code;
-  }
 }
 
 TEST(XTime, OffsetRolloverAndTokens) {

@@ -16,35 +16,24 @@ namespace {
 using Strings = std::vector<std::string>;
 using namespace std::string_literals;
 
-// fldigi's state as the requests change it.
-struct Fldigi {
+// fldigi's state as the requests change it, and the clock of the world it lives in.
+struct Fldigi : MonotonicClock {
+  std::int64_t now = 100000;
   std::string trx = "RX", tx_text;
   bool stuck = false;  // still finishing a transmission after saying RX: main.tx is lost until main.rx
   int answer_ms = 0;   // how long an answer takes
   Strings calls;       // "method arg", in the order fldigi took them
-};
-
-std::string Unescape(std::string s) {
-  for (const auto& [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
-    for (std::size_t at; (at = s.find(from)) != std::string::npos;) s.replace(at, std::string(from).size(), to);
-  return s;
-}
-
-std::string Between(const std::string& s, const std::string& open, const std::string& close) {
-  const std::size_t a = s.find(open);
-  if (a == std::string::npos) return {};
-  return s.substr(a + open.size(), s.find(close, a) - a - open.size());
-}
-
-class FakeClock : public MonotonicClock {
- public:
-  std::int64_t now = 100000;
   std::int64_t NowMs() override { return now; }
 };
 
+std::string Between(const std::string& s, const std::string& open, const std::string& close) {
+  const std::size_t a = s.find(open);
+  return a == std::string::npos ? "" : s.substr(a + open.size(), s.find(close, a) - a - open.size());
+}
+
 class FakeNet : public NetPort {
  public:
-  FakeNet(Fldigi& f, const FakeClock& clock) : f_(f), clock_(clock) {}
+  explicit FakeNet(Fldigi& f) : f_(f) {}
   NetResult StartConnect(const std::string&, std::uint16_t) override {
     return request_.clear(), inbox_.clear(), answers_.clear(), NetResult::Done();
   }
@@ -52,32 +41,27 @@ class FakeNet : public NetPort {
   NetResult Send(std::string_view bytes) override {
     request_.append(bytes);
     if (const std::size_t end = request_.find("</methodCall>\n"); end != std::string::npos) {
-      answers_.push_back({clock_.now + f_.answer_ms, Http(Handle(request_.substr(0, end)))});
+      const std::string body = "<?xml version=\"1.0\"?><methodResponse><params><param><value>" +
+                               Handle(request_.substr(0, end)) + "</value></param></params></methodResponse>";
+      answers_.push_back({f_.now + f_.answer_ms, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                                                     "\r\n\r\n" + body});
       request_.erase(0, end + 14);
     }
     return NetResult::Done(bytes.size());
   }
   NetResult Receive(char* buffer, std::size_t size) override {
-    while (!answers_.empty() && answers_.front().first <= clock_.now)
-      inbox_ += answers_.front().second, answers_.erase(answers_.begin());
-    if (inbox_.empty()) return NetResult::WouldBlock();
-    const std::size_t n = std::min(size, inbox_.size());
-    inbox_.copy(buffer, n);
-    inbox_.erase(0, n);
-    return NetResult::Done(n);
+    for (; !answers_.empty() && answers_.front().first <= f_.now; answers_.erase(answers_.begin())) inbox_ += answers_.front().second;
+    const std::size_t n = inbox_.copy(buffer, size);
+    return inbox_.erase(0, n), n ? NetResult::Done(n) : NetResult::WouldBlock();
   }
   void Close() override {}
 
  private:
-  static std::string Http(const std::string& value) {
-    const std::string body = "<?xml version=\"1.0\"?><methodResponse><params><param><value>" + value +
-                             "</value></param></params></methodResponse>";
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-  }
   std::string Handle(const std::string& body) {
-    const std::string method = Between(body, "<methodName>", "</methodName>");
-    const std::string text = Unescape(Between(body, "<string>", "</string>"));
-    const std::string number = Between(body, "<i4>", "</i4>");
+    const std::string method = Between(body, "<methodName>", "</methodName>"), number = Between(body, "<i4>", "</i4>");
+    std::string text = Between(body, "<string>", "</string>");
+    for (const auto& [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+      for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, std::string(from).size(), to);
     f_.calls.push_back(method + (text.empty() ? number.empty() ? "" : " " + number : " " + text));
     const auto str = [](const std::string& s) { return "<string>" + s + "</string>"; };
     if (method == "main.get_trx_state") return str(f_.trx);
@@ -87,52 +71,34 @@ class FakeNet : public NetPort {
     if (method == "modem.get_name") return str("BPSK31");
     if (method == "modem.get_carrier") return "<i4>1000</i4>";
     if (method == "log.get_call" || method == "log.get_name") return str("");
-    if (method == "text.add_tx") f_.tx_text += text;
-    if (method == "text.clear_tx") f_.tx_text.clear();
-    if (method == "main.tx") f_.trx = "TX";
-    if (method == "main.abort") f_.trx = "RX";
+    if (method == "text.add_tx" || method == "text.clear_tx") f_.tx_text = method == "text.add_tx" ? f_.tx_text + text : "";
+    if (method == "main.tx" || method == "main.abort") f_.trx = method == "main.tx" ? "TX" : "RX";
     return "<nil/>";
   }
   Fldigi& f_;
-  const FakeClock& clock_;
   std::string request_, inbox_;
   std::vector<std::pair<std::int64_t, std::string>> answers_;  // when each is there
 };
 
-class FldigiStations : public StationFactory {
- public:
-  FldigiStations(Fldigi& f, FakeClock& c, WindowSystem& w, SettingsStore& s) : f_(f), c_(c), w_(w), s_(s) {}
-  std::unique_ptr<Station> Make(StationKind, StationHost& host, GuardedSender&) override {
-    return std::make_unique<FldigiStation>(
-        FldigiStation::Platform{std::make_unique<FakeNet>(f_, c_), c_, w_, codec_}, s_, host);
-  }
-
- private:
-  Fldigi& f_;
-  Cp1252Codec codec_;
-  FakeClock& c_;
-  WindowSystem& w_;
-  SettingsStore& s_;
-};
-
-class FldigiRoad : public fakes::MainFormTest {
+class FldigiRoad : public fakes::MainFormTest, public StationFactory {
  protected:
   FldigiRoad() { Set("Opt", "Station", "fldigi"); }
+  std::unique_ptr<Station> Make(StationKind, StationHost& host, GuardedSender&) override {
+    return std::make_unique<FldigiStation>(FldigiStation::Platform{std::make_unique<FakeNet>(fldigi), fldigi, windows, codec},
+                                           store, host);
+  }
   MainForm& Road() {
     if (!model) {
-      model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette, fldigi_stations);
+      model = std::make_unique<MainForm>(store, windows, view, reporter, desktop, palette, *this);
       view.model = model.get(), model->Load();
     }
     return *model;
   }
   // Ticks of 25 ms on the fake clock.
-  void Run(int ticks) {
-    while (ticks-- > 0) clock.now += 25, Road().Tick();
-  }
+  void Run(int ticks) { while (ticks-- > 0) fldigi.now += 25, Road().Tick(); }
 
   Fldigi fldigi;
-  FakeClock clock;
-  FldigiStations fldigi_stations{fldigi, clock, windows, store};
+  Cp1252Codec codec;
 };
 
 TEST_F(FldigiRoad, TypedTextGoesOverAsTypedThenReturnsToReceive) {
