@@ -1,4 +1,4 @@
-// The socket port over POSIX sockets: native tests, the fldigi check and benchmarks.
+// The socket port over POSIX sockets, for the XML-RPC bench against a fldigi on this machine.
 #pragma once
 
 #include "station/net_port.h"
