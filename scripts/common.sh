@@ -11,7 +11,9 @@ PACKAGES=(cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libbenc
   wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick procps nsis zip
   fldigi pulseaudio pulseaudio-utils python3)
 
-log() { printf '==> %s\n' "$*"; }
+# Each line says how long the run has taken so far (the outermost script's start).
+export QSOPAD_T0="${QSOPAD_T0:-$(date +%s)}"
+log() { printf '==> [%ss] %s\n' "$(( $(date +%s) - QSOPAD_T0 ))" "$*"; }
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; elif command -v sudo >/dev/null; then sudo "$@"; else
