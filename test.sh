@@ -13,7 +13,7 @@ ensure_packages || { echo "0 passed, 1 failed"; exit 1; }
 fail_build() { echo "build failed: $1" >&2; echo "0 passed, 1 failed"; exit 1; }
 
 log "native build (core and unit tests, with sanitizers)"
-cmake -S "$ROOT" -B "$BUILD/native" -DQSOPAD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+cmake -S "$ROOT" -B "$BUILD/native" -DQSOPAD_SANITIZE=ON -DQSOPAD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
   >"$BUILD/native.configure.log" 2>&1 || { cat "$BUILD/native.configure.log"; fail_build native; }
 cmake --build "$BUILD/native" -j"$JOBS" || fail_build native
 
@@ -68,7 +68,7 @@ fi
 
 # Each fuzz target for a bounded time (tests/fuzz/run.sh 600 runs them longer by hand).
 log "fuzz targets"
-"$ROOT/tests/fuzz/run.sh" "${QSOPAD_FUZZ_SECONDS:-20}" 2>&1 | tee "$BUILD/fuzz.log"
+"$ROOT/tests/fuzz/run.sh" "${QSOPAD_FUZZ_SECONDS:-10}" 2>&1 | tee "$BUILD/fuzz.log"
 fuzz_rc=${PIPESTATUS[0]}
 read -r fuzz_passed fuzz_failed < <(sed -nE 's/^fuzz: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' \
   "$BUILD/fuzz.log" | tail -1; echo 0 0)
@@ -91,19 +91,27 @@ fail_e2e() {
   echo "$((unit_passed + e2e_passed)) passed, $((unit_failed + e2e_failed + 1)) failed"
   exit 1
 }
+logs="$BUILD/e2e-logs"
+rm -rf "$logs"; mkdir -p "$logs"
 prepare_prefix "$BUILD/test-prefix" || fail_e2e "no Wine prefix at $BUILD/test-prefix"
 mkdir -p "$WINEPREFIX/drive_c/psk31"
 cp "$BUILD/win64/tests/standins/psk31sbw.exe" "$WINEPREFIX/drive_c/psk31/psk31sbw.exe" ||
   fail_e2e "cannot install the PSK31 stand-in in the prefix"
-start_xvfb || fail_e2e "no X display"
-agent_pid=''; fldigi_dir=''
-# fldigi and its agent, when the fldigi scenarios left them up (an interrupted run).
-stop_fldigi() {
-  [ -z "$agent_pid" ] || kill "$agent_pid" 2>/dev/null; agent_pid=''
-  [ -z "$fldigi_dir" ] || "$ROOT/scripts/fldigi.sh" stop "$fldigi_dir"; fldigi_dir=''
-  unset QSOPAD_FLDIGI_DIR
+xvfb_pids=()
+# Whatever a lane left running when the run is interrupted: Wine servers, fldigi and its agent.
+cleanup_e2e() {
+  local f
+  for f in "$logs"/lane*.fldigi; do
+    [ -f "$f" ] || continue
+    kill "$(sed -n 2p "$f")" 2>/dev/null
+    "$ROOT/scripts/fldigi.sh" stop "$(sed -n 1p "$f")" >/dev/null 2>&1
+  done
+  for f in "$BUILD"/test-prefix*/; do WINEPREFIX=$f wineserver -k 2>/dev/null; done
+  [ ${#xvfb_pids[@]} -eq 0 ] || kill "${xvfb_pids[@]}" 2>/dev/null
 }
-trap 'stop_fldigi; wineserver -k 2>/dev/null || true; kill "$XVFB_PID" 2>/dev/null || true' EXIT
+trap 'cleanup_e2e || true' EXIT
+start_xvfb || fail_e2e "no X display"
+xvfb_pids+=("$XVFB_PID")
 driver="$BUILD/win64/tests/e2e/qsopad_e2e.exe"
 listing=$(timeout -k 5 60 wine "$driver" --list | tr -d '\r') || fail_e2e "$driver --list failed"
 mapfile -t all < <(grep -v '^$' <<<"$listing")
@@ -119,45 +127,91 @@ if [ -n "${QSOPAD_SCENARIOS:-}" ]; then
     echo "  FAIL  $want: no such scenario"; e2e_failed=$((e2e_failed + 1)); failed_names+=("$want")
   done
 fi
-mkdir -p "$BUILD/e2e-logs"
+
+# The scenarios run in two lanes at once, each with its own Wine prefix (a copy of the first)
+# and its own X display: they spend most of their time waiting for windows, so two of them
+# share two cores well. Lane 1 takes the long sessions of the main windows, lane 2 the rest,
+# the scenarios with the real fldigi last. QSOPAD_E2E_LANES=1 runs them all one after another.
+lanes=${QSOPAD_E2E_LANES:-2}
+[ "$JOBS" -ge 2 ] || lanes=1
+lane1=(); lane2=()
+for s in "${scenarios[@]}"; do
+  if [ "$lanes" -eq 1 ] || [[ $s == *_session || $s == startup_* || $s == store_* ]]; then lane1+=("$s")
+  elif [[ $s != fldigi_* ]]; then lane2+=("$s"); fi
+done
+for s in "${scenarios[@]}"; do
+  [[ $s == fldigi_* ]] || continue
+  if [ "$lanes" -eq 1 ]; then lane1+=("$s"); else lane2+=("$s"); fi
+done
+wineserver -w 2>/dev/null || true
+prefixes=("$BUILD/test-prefix")
+displays=("$DISPLAY")
+if [ ${#lane2[@]} -gt 0 ]; then
+  rm -rf "$BUILD/test-prefix-2"
+  cp -a "$BUILD/test-prefix" "$BUILD/test-prefix-2" || fail_e2e "cannot copy the Wine prefix"
+  start_xvfb || fail_e2e "no second X display"
+  xvfb_pids+=("$XVFB_PID")
+  prefixes+=("$BUILD/test-prefix-2"); displays+=("$DISPLAY")
+fi
+
+# run_scenario NAME: one scenario with a time limit; its verdict goes to $logs/results.
 run_scenario() {
   local s=$1 t0 rc dt
   t0=$(date +%s%N)
-  timeout -k 5 "$SCENARIO_LIMIT" wine "$driver" "$s" >"$BUILD/e2e-logs/$s.log" 2>&1
+  timeout -k 5 "$SCENARIO_LIMIT" wine "$driver" "$s" >"$logs/$s.log" 2>&1
   rc=$?
   dt=$(( ($(date +%s%N) - t0) / 1000000 ))
   if [ $rc -eq 0 ]; then
-    e2e_passed=$((e2e_passed + 1)); echo "  pass  $s (${dt} ms)"
+    echo "pass $s" >>"$logs/results"; echo "  pass  $s (${dt} ms)"
   else
-    e2e_failed=$((e2e_failed + 1)); failed_names+=("$s")
-    [ $rc -eq 124 ] && echo "  FAIL  $s: no result within ${SCENARIO_LIMIT}s" || echo "  FAIL  $s"
-    sed 's/^/        /' "$BUILD/e2e-logs/$s.log" | tail -40
+    echo "FAIL $s" >>"$logs/results"
+    { [ $rc -eq 124 ] && echo "  FAIL  $s: no result within ${SCENARIO_LIMIT}s" || echo "  FAIL  $s"
+      sed 's/^/        /' "$logs/$s.log" | tail -40; } | flock "$logs/results" cat
   fi
   # Nothing a scenario started may outlive it.
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
 }
-fldigi_scenarios=()
-for s in "${scenarios[@]}"; do
-  if [[ $s == fldigi_* ]]; then fldigi_scenarios+=("$s"); else run_scenario "$s"; fi
-done
-# The scenarios with the real fldigi: fldigi with PulseAudio sound, and the agent that kills,
-# starts and plays into it for the driver (which cannot reach Linux processes), up around them.
-if [ ${#fldigi_scenarios[@]} -gt 0 ]; then
-  if fldigi_env=$("$ROOT/scripts/fldigi.sh" start pulse 2>"$BUILD/e2e-logs/fldigi-start.log"); then
+
+# run_lane N SCENARIO...: in a subshell, with lane N's prefix and display. The scenarios with
+# the real fldigi get fldigi with PulseAudio sound, and the agent that kills, starts and plays
+# into it for the driver (which cannot reach Linux processes), up around them.
+run_lane() {
+  local n=$1; shift
+  export WINEPREFIX=${prefixes[n - 1]} DISPLAY=${displays[n - 1]}
+  local s fl=() fldigi_env fldigi_dir
+  for s in "$@"; do
+    if [[ $s == fldigi_* ]]; then fl+=("$s"); else run_scenario "$s"; fi
+  done
+  [ ${#fl[@]} -gt 0 ] || return 0
+  if fldigi_env=$("$ROOT/scripts/fldigi.sh" start pulse 2>"$logs/fldigi-start.log"); then
     fldigi_dir=$(sed -n 's/^FLDIGI_DIR=//p' <<<"$fldigi_env")
-    "$ROOT/scripts/fldigi.sh" agent "$fldigi_dir" >"$BUILD/e2e-logs/fldigi-agent.log" 2>&1 &
-    agent_pid=$!
+    "$ROOT/scripts/fldigi.sh" agent "$fldigi_dir" >"$logs/fldigi-agent.log" 2>&1 &
+    printf '%s\n%s\n' "$fldigi_dir" "$!" >"$logs/lane$n.fldigi"
     export QSOPAD_FLDIGI_DIR="$fldigi_dir"
-    for s in "${fldigi_scenarios[@]}"; do run_scenario "$s"; done
-    stop_fldigi
+    for s in "${fl[@]}"; do run_scenario "$s"; done
+    kill "$(sed -n 2p "$logs/lane$n.fldigi")" 2>/dev/null
+    "$ROOT/scripts/fldigi.sh" stop "$fldigi_dir"
+    rm -f "$logs/lane$n.fldigi"
   else
-    for s in "${fldigi_scenarios[@]}"; do
-      e2e_failed=$((e2e_failed + 1)); failed_names+=("$s"); echo "  FAIL  $s: fldigi did not start"
-    done
-    sed 's/^/        /' "$BUILD/e2e-logs/fldigi-start.log"
+    for s in "${fl[@]}"; do echo "FAIL $s" >>"$logs/results"; echo "  FAIL  $s: fldigi did not start"; done
+    sed 's/^/        /' "$logs/fldigi-start.log"
   fi
-fi
+}
+touch "$logs/results"
+lane_pids=()
+[ ${#lane1[@]} -eq 0 ] || { run_lane 1 "${lane1[@]}" & lane_pids+=($!); }
+[ ${#lane2[@]} -eq 0 ] || { run_lane 2 "${lane2[@]}" & lane_pids+=($!); }
+wait "${lane_pids[@]}"
+while read -r verdict s; do
+  if [ "$verdict" = pass ]; then e2e_passed=$((e2e_passed + 1))
+  else e2e_failed=$((e2e_failed + 1)); failed_names+=("$s"); fi
+done <"$logs/results"
+# A scenario that left no verdict (its lane was killed) failed too.
+for s in "${scenarios[@]}"; do
+  grep -qE "^(pass|FAIL) $s\$" "$logs/results" && continue
+  echo "  FAIL  $s: no verdict"; e2e_failed=$((e2e_failed + 1)); failed_names+=("$s")
+done
 
 elapsed=$(( $(date +%s) - started ))
 log "unit: $unit_passed passed, $unit_failed failed; end-to-end: $e2e_passed passed, $e2e_failed failed; ${elapsed}s"

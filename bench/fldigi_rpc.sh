@@ -5,8 +5,11 @@
 #   bench/fldigi_rpc.sh [CALLS]
 set -uo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
-bench="$BUILD/native/bench_rpc"
-[ -x "$bench" ] || { echo "build $bench first (native build)" >&2; exit 1; }
+dir="$BUILD/bench-release"
+cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release >"$dir.configure.log" 2>&1 ||
+  { cat "$dir.configure.log"; exit 1; }
+cmake --build "$dir" -j"$JOBS" --target bench_rpc >/dev/null || { echo "build of bench_rpc failed" >&2; exit 1; }
+bench="$dir/bench_rpc"
 env_lines=$("$ROOT/scripts/fldigi.sh" start null) || exit 1
 dir=$(sed -n 's/^FLDIGI_DIR=//p' <<<"$env_lines")
 port=$(sed -n 's/^FLDIGI_PORT=//p' <<<"$env_lines")

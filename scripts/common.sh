@@ -65,7 +65,7 @@ build_windows() {
   cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain" \
     -DCMAKE_BUILD_TYPE=Release >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
   if [ $# -gt 0 ]; then
-    local t; for t in "$@"; do cmake --build "$dir" -j"$JOBS" --target "$t" || return 1; done
+    cmake --build "$dir" -j"$JOBS" --target "$@"
   else
     cmake --build "$dir" -j"$JOBS"
   fi

@@ -391,8 +391,13 @@ void PressKeys(HWND top, const std::string& keys) {
   // Set by Wine's X11 driver on each top-level window it maps.
   const auto window = reinterpret_cast<ULONG_PTR>(GetPropA(top, "__wine_x11_whole_window"));
   REQUIRE_MSG(window != 0, "pressing " << keys << ": the window has no X window");
+  // Two runs side by side (on their own displays, with their own Wine servers) can have the
+  // same process ids: the display number keeps their file names apart.
   static int calls = 0;
-  const std::string base = "/tmp/qsopad-xkeys-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
+  char display[32] = "";
+  GetEnvironmentVariableA("DISPLAY", display, sizeof display);
+  const std::string base = "/tmp/qsopad-xkeys-" + std::string(display + (display[0] == ':')) + "-" +
+                           std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
   std::string command = "Z:\\bin\\sh -c \"timeout 10 xdotool windowfocus --sync " + std::to_string(window) +
                         " key --delay 40 " + keys + " >" + base + ".out 2>&1; echo $? >" + base + ".tmp; mv " +
                         base + ".tmp " + base + ".rc\"";
