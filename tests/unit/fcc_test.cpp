@@ -1,5 +1,6 @@
 // The FCC database lookup over real files: the result text and the name, the index bisection's reach and
-// its bounds, damaged and missing files. (Reach over keys of any bytes, few or repeated: the fuzz target's.) Keys and their order are worked out here, not by the lookup's code.
+// its bounds, damaged and missing files. Keys and their order are worked out here, not by the lookup's code.
+// (The reach over keys of any bytes, few or repeated lines: the fuzz target's property.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
