@@ -72,12 +72,13 @@ struct FakeLibraries : CallbookLibraries {
   std::vector<std::string> messages;
 };
 
-// (QRZ and Buckmaster not found, a failing QRZ library and a CD error are the 32-bit end-to-end scenario's.)
+// (QRZ and Buckmaster not found and a CD error are the 32-bit end-to-end scenario's.)
 TEST(Callbook, CallsOutcomesNamesAndMessages) {
   enum Source { kQrz, kFly, kBuck };
   const struct { Source source; const char *call, *drive; bool done; std::int32_t result; std::int16_t status;
     std::string answer, library_call, text; const char *message, *name; } rows[] = {  // name nullptr: left as it was
       {kQrz, " w1aw ", "", true, 7, 0, "W1AW HIRAM MAXIM\0junk"s, "QRZ 1| w1aw |||1", "W1AW HIRAM MAXIM", "", "Hiram"},
+      {kQrz, "W1AW", "", false, 0, 0, "", "QRZ 1|W1AW|||1", "Error!", "QRZ32.DLL not found or QRZ error", nullptr},
       {kFly, "  W1aw/P\xC9 ", "E:\\", true, 0, kFlyFound, F(1) + "W1AW" + F(2) + "HIRAM\0"s, "FLY E:\\|w1aw/p\xC9|0",  // trimmed, lower case: ASCII only
        "W1AW HIRAM\r\n\r\n\r\nvia ", "", "HIRAM"},
       {kFly, "W1AW", "d:\\", false, 0, kFlyFound, "", "FLY d:\\|w1aw|0", "Error!", "Flying Horse DLL not found", ""},

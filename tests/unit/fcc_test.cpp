@@ -1,12 +1,11 @@
 // The FCC database lookup over real files: the result text and the name, the index bisection's reach and
 // its bounds, damaged and missing files. Keys and their order are worked out here, not by the lookup's code.
+// (The reach over keys of any bytes, few or repeated lines: the fuzz target's property.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
 #include <filesystem>
-#include <random>
-#include <set>
 
 #include "lookup/fcc.h"
 #include "lookup/fcc_build.h"
@@ -107,42 +106,15 @@ TEST(FccLookup, ResultTextAndFilledName) {
   }
 }
 
-// Whatever the number of lines, the index the builder writes lets the bisection reach
-// every call sign, and no other. Keys hold spaces and bytes above 127, some lines are
-// repeated, and the expected order is a plain sort of the keys' unsigned bytes.
-TEST(FccLookup, BuiltIndexReachesEveryCallAndOnlyThose) {
-  std::mt19937 rng(11);
-  const std::string alphabet = "09AZ \x7F\x80\xC9\xD7";
-  for (const int n : {1, 2, 3, 2047, 2048, 2049, 2050, 6000}) {
-    SCOPED_TRACE("keys: " + std::to_string(n));
-    std::set<std::string> keys;  // padded; calls of 1 to 6 characters interleave; std::string orders unsigned bytes
-    while (keys.size() < static_cast<std::size_t>(n)) {
-      std::string call(1 + rng() % 6, ' ');
-      for (char& c : call) c = alphabet[rng() % alphabet.size()];
-      if (call[0] != ' ' && call.back() != ' ') keys.insert(Padded(call));
-    }
-    const std::vector<std::string> sorted(keys.begin(), keys.end());
-    std::vector<std::string> lines;  // every seventh line twice
-    for (std::size_t i = 0; i < sorted.size(); ++i) lines.insert(lines.end(), i % 7 == 3 ? 2 : 1, sorted[i] + "|T|A||DOE, JOHN||||||");
-    Database db;
-    db.WriteIndex(FccIndexBytes(db.WriteData(lines)));
-    std::string missed;
-    for (const auto& key : sorted) {
-      const FCCAnswer answer = db.Find(key);
-      if (answer.outcome != FCCOutcome::kFound || !answer.text.starts_with(key.substr(0, key.find_last_not_of(' ') + 1) + " JOHN DOE\r\n"))
-        missed += "\"" + key + "\" " + answer.failure + "\n";
-    }
-    EXPECT_EQ(missed, "");
-    // Keys below, between and above the calls.
-    for (const std::string& probe : {std::string("!"), sorted.front().substr(0, 5) + "!", sorted[n / 2].substr(0, 5) + "!",
-                                     sorted.back().substr(0, 5) + "\xFF", std::string("\xFF\xFF")}) {
-      EXPECT_TRUE(keys.count(Padded(probe)) || !db.Found(probe)) << probe;
-    }
+// The builder's index reaches every call, with one line more than it has entries and with many
+// more. Entries 0 and 2048 bound the search; a short or damaged index ends as "not found".
+TEST(FccLookup, IndexReachAndBoundsAndDamage) {
+  for (const int n : {2049, 10000}) {
+    Database all;
+    all.WriteIndex(FccIndexBytes(all.WriteData(NumberedLines(n))));
+    for (int i = 0; i < n; ++i)
+      EXPECT_TRUE(all.Found("W" + std::to_string(100000 + i).substr(1))) << n << " lines, line " << i;
   }
-}
-
-// Entries 0 and 2048 bound the search; a short or damaged index ends as "not found".
-TEST(FccLookup, IndexBoundsAndDamage) {
   Database db;
   const auto keyed = db.WriteData(NumberedLines(10000));  // entry i holds line i * 9999 / 2048
   const std::string index = FccIndexBytes(keyed);
@@ -218,20 +190,18 @@ TEST(FccLookup, IndexThatDoesNotMatchItsDataIsAnError) {
 }
 
 // A line is read whole however long it is: a long value keeps the fields after it, and a
-// line whose first "|" lies far out has the key before it. A line without "|" (text, or
-// a blank line) leaves the key before it in force.
-TEST(FccLookup, LongLinesAndLinesWithoutABar) {
+// line whose first "|" lies far out has the key before it. (Lines without "|": the fuzz target's.)
+TEST(FccLookup, LongLines) {
   Database db;
   const std::string field(10 << 20, 'x');
   const std::string spaces(70000, ' ');
-  db.WriteIndex(FccIndexBytes(db.WriteData({"K1AAA |E|A||DOE, ANN|||CITY|ST|1|", "K1AAB stray text", "",
+  db.WriteIndex(FccIndexBytes(db.WriteData({"K1AAA |E|A||DOE, ANN|||CITY|ST|1|",
                                             "K1BBB |E|A||DOE, JOHN|" + field + "|55|TOWN|ST|12345|",
                                             "K1CCC" + spaces + "|E|A||ROE, JANE|||CITY|ST|2|",
                                             "K1DDD |E|A||DOE, DAN|||CITY|ST|3|"})));
   EXPECT_EQ(db.Find("K1BBB").text, "K1BBB JOHN DOE\r\n" + field + "\r\nBOX 55\r\nTOWN, ST 12345");
   EXPECT_EQ(db.Find("K1CCC").text, "K1CCC JANE ROE\r\nCITY, ST 2");
   EXPECT_EQ(db.Find("K1DDD").text, "K1DDD DAN DOE\r\nCITY, ST 3");
-  EXPECT_EQ(db.Find("K1AAB").outcome, FCCOutcome::kNotFound);  // the stray line's text is no key
 }
 
 // (An index that cannot be opened for writing is read all the same: the FCC end-to-end
