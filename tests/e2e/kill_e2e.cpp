@@ -318,12 +318,9 @@ int CheckSettings(const std::string& folder, std::vector<Writer>& writers) {
   std::vector<std::vector<int>> reported;
   for (const Writer& w : writers) reported.push_back(ReadReport(w.report));
   const std::string path = JoinPath(folder, "QSOPAD.ini");
-  std::string bytes = ReadFileText(path);
+  std::string bytes;
   // A file there that could not be read: the other writer's replace in its way.
-  for (int again = 0; bytes.empty() && FileExists(path) && again < 50; ++again) {
-    Sleep(10);
-    bytes = ReadFileText(path);
-  }
+  WaitUntil([&] { return !(bytes = ReadFileText(path)).empty() || !FileExists(path); }, 500, 10);
 
   // Nothing but the file, its lock and at most the one temporary file of a killed write.
   for (const std::string& name : FolderNames(folder))
