@@ -166,7 +166,7 @@ struct Writer {
   std::string label;   // for messages
   std::string report;  // its report file
   int target = 0;      // writes to do in all
-  std::function<std::string(int first)> args;  // the child's arguments
+  std::string child;   // the child's name and arguments, to which the writes to do are added
   // Whether the writer's file shows a write under way, when it can tell: every other run (of
   // those not killed while they start) is then killed the moment it does, for as long as its
   // first fourteen writes last.
@@ -225,7 +225,7 @@ class KillRun {
   void Start(Writer& w) {
     char exe[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    w.process = programs_.Handle(programs_.Start({exe, {}, "", "--child " + w.args(w.done)}));
+    w.process = programs_.Handle(programs_.Start({exe, {}, "", "--child " + w.child + " " + std::to_string(w.done) + " " + std::to_string(w.target)}));
     w.startedMs = w.progressMs = NowMs();
     w.reportedAtStart = w.done;
     // Now and then a kill while the writer starts up and makes its first write, otherwise
@@ -451,10 +451,7 @@ E2E_SCENARIO(kill_two_settings_writers_at_once) {
     w.label = prefix;
     w.report = folder.File(prefix + "-report.txt");
     w.target = kWrites;
-    w.args = [path, report = w.report, prefix](int first) {
-      return "settings_writer \"" + path + "\" \"" + report + "\" " + prefix + " " + std::to_string(first) + " " +
-             std::to_string(kWrites);
-    };
+    w.child = "settings_writer \"" + path + "\" \"" + w.report + "\" " + prefix;
     writers.push_back(std::move(w));
   }
   KillRun run(writers, [&] { return CheckSettings(folder.path(), writers); }, 3);
@@ -476,10 +473,7 @@ E2E_SCENARIO(kill_adif_writer) {
   w.label = "ADIF writer";
   w.report = folder.File("report.txt");
   w.target = kRecords;
-  w.args = [&](int first) {
-    return "adif_writer \"" + path + "\" \"" + w.report + "\" " + std::to_string(first) + " " +
-           std::to_string(kRecords);
-  };
+  w.child = "adif_writer \"" + path + "\" \"" + w.report + "\"";
   AdifChecked checked;
   // A write under way: the log has changed since the last check and ends in neither its
   // header nor a record's "<eor>" (a tear that the next append will cut off ends so too).
