@@ -366,6 +366,13 @@ static void PostKey(HWND hwnd, int vk) {
   PostMessageA(hwnd, WM_KEYUP, static_cast<WPARAM>(vk), 0);
 }
 
+// A mouse button pressed and let go near the window's top left corner; `down` is the
+// button's WM_xBUTTONDOWN, which its WM_xBUTTONUP follows.
+static void PostMouse(HWND hwnd, UINT down, WPARAM held) {
+  PostMessageA(hwnd, down, held, MAKELPARAM(3, 3));
+  PostMessageA(hwnd, down + 1, 0, MAKELPARAM(3, 3));
+}
+
 void TypeKeys(HWND target, const std::string& text) {
   for (const char c : text) {
     int vk = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
@@ -453,9 +460,9 @@ bool PressAndWaitClosed(HWND box, int id) {
 bool PickFile(const std::string& title, const std::string& path, DWORD pid) {
   HWND dialog = nullptr;
   if (!WaitUntil([&] { return (dialog = FindMessageBox(title, pid)) != nullptr; })) return false;
-  // The file name box: a combo box in the Explorer style, an edit in the old one.
+  // The file name box: a combo box in the Explorer-style dialog, which a program without
+  // a hook gets.
   HWND name = GetDlgItem(dialog, 0x47c);
-  if (!name) name = GetDlgItem(dialog, 0x480);
   if (!name) return false;
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
   return PressAndWaitClosed(dialog, IDOK);
@@ -658,9 +665,6 @@ bool LogCommandTo(HWND logWindow, ULONG_PTR what, const std::string& bytes) {
 }
 }  // namespace
 
-static bool LogSend(HWND logWindow, unsigned code, const std::string& bytes) {
-  return code <= 0xFFF && LogCommandTo(logWindow, 0x51000 + code, bytes);
-}
 bool LogDo(HWND logWindow, LogCommand command) { return LogCommandTo(logWindow, static_cast<ULONG_PTR>(command), ""); }
 
 // ---- Sessions ----
@@ -740,19 +744,10 @@ void RunStep(Session& s, const Step& step) {
     case Op::kPostKey: PostKey(s.Require(step.at), step.n); return;
     case Op::kMenu: PostCommand(s.main, step.n); return;
     case Op::kClick:
-      if (step.n == 0) {
-        ClickButton(s.Require(step.at));
-      } else {
-        PostMessageA(s.Require(step.at), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-        PostMessageA(s.Require(step.at), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-      }
+      if (step.n == 0) ClickButton(s.Require(step.at));
+      else PostMouse(s.Require(step.at), WM_LBUTTONDOWN, MK_LBUTTON);
       return;
-    case Op::kRightClick: {
-      HWND button = s.Require(step.at);
-      PostMessageA(button, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
-      PostMessageA(button, WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
-      return;
-    }
+    case Op::kRightClick: PostMouse(s.Require(step.at), WM_RBUTTONDOWN, MK_RBUTTON); return;
     case Op::kSetText:
       SendMessageA(s.Require(step.at), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.text.c_str()));
       return;
@@ -784,7 +779,8 @@ void RunStep(Session& s, const Step& step) {
       return;
     }
     case Op::kLogSend:
-      REQUIRE_MSG(LogSend(s.log, static_cast<unsigned>(step.n), step.text), "the record did not reach QSOPAD");
+      // Commands from 0x51000 on send a record of code 0 to 0xFFF with these bytes.
+      REQUIRE_MSG(step.n <= 0xFFF && LogCommandTo(s.log, 0x51000 + step.n, step.text), "the record did not reach QSOPAD");
       return;
     case Op::kDo: step.fn(s); return;
     default: {

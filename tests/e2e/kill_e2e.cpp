@@ -166,7 +166,7 @@ struct Writer {
   std::string label;   // for messages
   std::string report;  // its report file
   int target = 0;      // writes to do in all
-  std::function<std::string(int first)> args;  // the child's arguments
+  std::string child;   // the child's name and arguments, to which the writes to do are added
   // Whether the writer's file shows a write under way, when it can tell: every other run (of
   // those not killed while they start) is then killed the moment it does, for as long as its
   // first fourteen writes last.
@@ -183,11 +183,6 @@ struct Writer {
   int startupMs = 150;               // from the start to the first return, as last measured
   int done = 0;                // writes reported so far
   std::set<int> inFlight;      // writes under way at a kill: these alone may appear twice
-};
-
-struct Figures {
-  int kills = 0, checks = 0, losses = 0, tempsLeft = 0;
-  int startupKills = 0;  // before the run's first write had returned
 };
 
 class KillRun {
@@ -207,7 +202,8 @@ class KillRun {
     random_.seed(seed_);
     Log("seed " + std::to_string(seed_));
   }
-  Figures Run() {
+  // Runs the writers to the end, checks the files a last time and logs the figures.
+  void Run(const std::string& what) {
     for (;;) {
       bool all_done = true;
       for (Writer& w : writers_) {
@@ -217,15 +213,11 @@ class KillRun {
       if (all_done) break;
       Sleep(1);
     }
-    ++figures_.checks;
-    figures_.losses += check_();
-    return figures_;
+    losses += check_();
+    Log(what + ": " + std::to_string(kills) + " kills, " + std::to_string(losses) + " returned writes lost");
   }
 
-  bool TempLeft(bool left) {
-    if (left) ++figures_.tempsLeft;
-    return left;
-  }
+  int kills = 0, losses = 0;
 
  private:
   int Uniform(int below) { return static_cast<int>(random_() % static_cast<unsigned>(below)); }
@@ -233,7 +225,7 @@ class KillRun {
   void Start(Writer& w) {
     char exe[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    w.process = programs_.Handle(programs_.Start({exe, {}, "", "--child " + w.args(w.done)}));
+    w.process = programs_.Handle(programs_.Start({exe, {}, "", "--child " + w.child + " " + std::to_string(w.done) + " " + std::to_string(w.target)}));
     w.startedMs = w.progressMs = NowMs();
     w.reportedAtStart = w.done;
     // Now and then a kill while the writer starts up and makes its first write, otherwise
@@ -286,14 +278,12 @@ class KillRun {
     TerminateProcess(w.process, 99);
     REQUIRE_MSG(WaitForSingleObject(w.process, 10000) == WAIT_OBJECT_0, w.label << " outlived its kill");
     if (!Finish(w, 99)) return;  // it had ended by itself just before
-    ++figures_.kills;
-    if (w.done == w.reportedAtStart) ++figures_.startupKills;
+    ++kills;
     w.inFlight.insert(w.done);
-    ++figures_.checks;
     const int lost = check_();
-    figures_.losses += lost;
-    REQUIRE_MSG(lost == 0, lost << " returned writes lost after kill " << figures_.kills << " of "
-                                << w.label << " (seed " << seed_ << ")");
+    losses += lost;
+    REQUIRE_MSG(lost == 0, lost << " returned writes lost after kill " << kills << " of " << w.label << " (seed "
+                                << seed_ << ")");
   }
 
   // Whether the run ended with `killed` as its exit code; any other but 0 fails.
@@ -318,36 +308,24 @@ class KillRun {
   bool stopped_ = false;
   unsigned seed_ = 0;
   std::mt19937 random_;
-  Figures figures_;
 };
-
-void LogFigures(const std::string& what, const Figures& f) {
-  Log(what + ": " + std::to_string(f.kills) + " kills (" + std::to_string(f.startupKills) +
-      " before the run's first write returned), " + std::to_string(f.checks) + " files checked, " +
-      std::to_string(f.losses) + " losses, " + std::to_string(f.tempsLeft) +
-      " checks found a temporary file");
-}
 
 // Checks the settings file after a kill: whole (our header, every line an entry of the one
 // section, CR LF at the end), each entry the value its writer gave it, a batch whole, and
 // every write the writers reported present. Returns the reported writes missing.
-int CheckSettings(const std::string& folder, std::vector<Writer>& writers, KillRun& run) {
+int CheckSettings(const std::string& folder, std::vector<Writer>& writers) {
   // The reports first: a write reported by then is in any version of the file read after.
   std::vector<std::vector<int>> reported;
   for (const Writer& w : writers) reported.push_back(ReadReport(w.report));
   const std::string path = JoinPath(folder, "QSOPAD.ini");
-  std::string bytes = ReadFileText(path);
+  std::string bytes;
   // A file there that could not be read: the other writer's replace in its way.
-  for (int again = 0; bytes.empty() && FileExists(path) && again < 50; ++again) {
-    Sleep(10);
-    bytes = ReadFileText(path);
-  }
+  WaitUntil([&] { return !(bytes = ReadFileText(path)).empty() || !FileExists(path); }, 500, 10);
 
   // Nothing but the file, its lock and at most the one temporary file of a killed write.
   for (const std::string& name : FolderNames(folder))
     CHECK_MSG(name == "QSOPAD.ini" || name == "QSOPAD.ini.lock" || name == "QSOPAD.ini.tmp" || Matches(name, "*.txt"),
               "unexpected file " << name << " beside the settings");
-  run.TempLeft(FileExists(path + ".tmp"));
 
   // Before the first write has returned the file may be missing or empty.
   const Settings entries = ParseSettings(bytes);
@@ -386,34 +364,6 @@ int CheckSettings(const std::string& folder, std::vector<Writer>& writers, KillR
   return lost;
 }
 
-// A settings writer's run: writers with the prefixes given, each writing `count` keys.
-void KillSettingsWriters(const std::vector<std::string>& prefixes, int count, int writesPerRun,
-                         const std::string& what) {
-  TempFolder folder("kill-settings");
-  const std::string path = folder.File("QSOPAD.ini");
-  std::vector<Writer> writers;
-  for (const std::string& prefix : prefixes) {
-    Writer w;
-    w.label = prefix;
-    w.report = folder.File(prefix + "-report.txt");
-    w.target = count;
-    w.args = [path, report = w.report, prefix, count](int first) {
-      return "settings_writer \"" + path + "\" \"" + report + "\" " + prefix + " " + std::to_string(first) +
-             " " + std::to_string(count);
-    };
-    writers.push_back(std::move(w));
-  }
-  KillRun* self = nullptr;
-  KillRun run(writers, [&] { return CheckSettings(folder.path(), writers, *self); }, writesPerRun);
-  self = &run;
-  const Figures f = run.Run();
-  LogFigures(what, f);
-  CHECK_MSG(f.losses == 0, f.losses << " returned writes lost");
-  CHECK_MSG(f.kills >= 20, "only " << f.kills << " kills: the writers were too quick to hit");
-  // A temporary file left by a kill was taken over by the next write.
-  CHECK_MSG(!FileExists(path + ".tmp"), "a temporary file was left behind at the end");
-}
-
 // What the checks of an ADIF file have found so far. The file only grows by whole records
 // (a torn one at its end is cut off by the next append), so each check reads on from the
 // last whole record it saw, after making sure that record is still there.
@@ -434,13 +384,12 @@ struct AdifChecked {
 // Returns the reported records missing.
 int CheckAdif(const std::string& path, const Writer& w, AdifChecked& c) {
   const std::vector<int> reported = ReadReport(w.report);
-  const auto expected = RecordText;
   const std::uint64_t base = c.lastAt;
   const std::string bytes = ReadFileText(path, base);
   std::size_t at = 0;
   if (c.whole > 0) {
-    at = expected(c.previous).size();
-    REQUIRE_MSG(bytes.compare(0, at, expected(c.previous)) == 0,
+    at = RecordText(c.previous).size();
+    REQUIRE_MSG(bytes.compare(0, at, RecordText(c.previous)) == 0,
                 "the whole " << (c.previous < 0 ? "header" : "record " + std::to_string(c.previous)) << " at byte "
                              << base << " is gone: \"" << bytes.substr(0, 60) << "\"");
   }
@@ -452,7 +401,7 @@ int CheckAdif(const std::string& path, const Writer& w, AdifChecked& c) {
     if (c.whole > 0 && w.inFlight.count(c.previous)) next.push_back(c.previous);
     bool found = false;
     for (const int i : next) {
-      const std::string want = expected(i);
+      const std::string want = RecordText(i);
       if (bytes.compare(at, want.size(), want) == 0) {
         c.lastAt = base + at;
         c.whole = c.lastAt + want.size();
@@ -493,7 +442,24 @@ int CheckAdif(const std::string& path, const Writer& w, AdifChecked& c) {
 
 // Two copies writing one file in turn: each merges what the other wrote.
 E2E_SCENARIO(kill_two_settings_writers_at_once) {
-  KillSettingsWriters({"a", "b"}, 400, 3, "two copies, 400 settings writes each");
+  constexpr int kWrites = 200;
+  TempFolder folder("kill-settings");
+  const std::string path = folder.File("QSOPAD.ini");
+  std::vector<Writer> writers;
+  for (const std::string prefix : {"a", "b"}) {
+    Writer w;
+    w.label = prefix;
+    w.report = folder.File(prefix + "-report.txt");
+    w.target = kWrites;
+    w.child = "settings_writer \"" + path + "\" \"" + w.report + "\" " + prefix;
+    writers.push_back(std::move(w));
+  }
+  KillRun run(writers, [&] { return CheckSettings(folder.path(), writers); }, 3);
+  run.Run("two copies, " + std::to_string(kWrites) + " settings writes each");
+  CHECK_MSG(run.losses == 0, run.losses << " returned writes lost");
+  CHECK_MSG(run.kills >= 30, "only " << run.kills << " kills: the writers were too quick to hit");
+  // A temporary file left by a kill was taken over by the next write.
+  CHECK_MSG(!FileExists(path + ".tmp"), "a temporary file was left behind at the end");
 }
 
 // A writer of records up to 6 MB killed again and again: every tear at the end of the log
@@ -507,10 +473,7 @@ E2E_SCENARIO(kill_adif_writer) {
   w.label = "ADIF writer";
   w.report = folder.File("report.txt");
   w.target = kRecords;
-  w.args = [&](int first) {
-    return "adif_writer \"" + path + "\" \"" + w.report + "\" " + std::to_string(first) + " " +
-           std::to_string(kRecords);
-  };
+  w.child = "adif_writer \"" + path + "\" \"" + w.report + "\"";
   AdifChecked checked;
   // A write under way: the log has changed since the last check and ends in neither its
   // header nor a record's "<eor>" (a tear that the next append will cut off ends so too).
@@ -520,12 +483,10 @@ E2E_SCENARIO(kill_adif_writer) {
     return size != checked.size && end.size() == 7 && end != "<eor>\r\n" && end != "<eoh>\r\n";
   };
   KillRun run(writers, [&] { return CheckAdif(path, w, checked); }, 1);
-  const Figures f = run.Run();
-  LogFigures("600 ADIF appends of up to 6 MB", f);
-  Log("ADIF: " + std::to_string(checked.present.size()) + " records, " + std::to_string(checked.tears) +
-      " torn by kills and cut off by the next append, 0 torn left inside the log, " + std::to_string(f.losses) +
-      " lost; " + std::to_string(checked.whole / 1000000) + " MB");
-  CHECK_MSG(f.losses == 0, f.losses << " returned records lost");
-  CHECK_MSG(f.kills >= 30, "only " << f.kills << " kills: the writer was too quick to hit");
+  run.Run("600 ADIF appends of up to 6 MB");
+  Log(std::to_string(checked.tears) + " records torn by kills and cut off by the next append; " +
+      std::to_string(checked.whole / 1000000) + " MB");
+  CHECK_MSG(run.losses == 0, run.losses << " returned records lost");
+  CHECK_MSG(run.kills >= 30, "only " << run.kills << " kills: the writer was too quick to hit");
   CHECK_MSG(checked.tears >= 3, "only " << checked.tears << " kills tore a record: the test did not try the mending");
 }

@@ -10,14 +10,8 @@ using namespace e2e;
 
 namespace {
 
-// The 32-bit build: QSOPAD_BUILD32_DIR, else "win32" beside this driver's build.
-std::string Build32Dir() {
-  char value[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableA("QSOPAD_BUILD32_DIR", value, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) return std::string(value, n);
-  const std::string build = BuildDir();
-  return JoinPath(build.substr(0, build.find_last_of("\\/")), "win32");
-}
+// The 32-bit build: "win32" beside this driver's build.
+std::string Build32Dir() { return JoinPath(BuildDir(), "..\\win32"); }
 
 // This build of qsopad.exe, with the three 32-bit call-book stand-ins beside it.
 void Install(const Session& s, const std::string& exe) {
@@ -112,11 +106,9 @@ E2E_SCENARIO(windows_and_lookups_session) {
   std::vector<Row> rows = {
       {"QSOPAD attached to the running station and launched no other",
        {Do([&](Session& s) {
+          // A station QSOPAD launched would journal its start too.
           const Journal j = ReadJournal(s.psk31Journal);
-          int forms = 0;
-          for (HWND w = FindWindowExA(nullptr, nullptr, "TForm1", nullptr); w; w = FindWindowExA(nullptr, w, "TForm1", nullptr))
-            ++forms;
-          CHECK_MSG(Select(j, "app", "START").size() == 1 && forms == 1 && !IsIconic(FindPsk31().form), Dump(j));
+          CHECK_MSG(Select(j, "app", "START").size() == 1 && !IsIconic(FindPsk31().form), Dump(j));
           station = ProcessOf(FindPsk31().form);
         })}},
       // The result window's height is no number: the default, a sixth of the screen, and no message.

@@ -11,7 +11,7 @@ using namespace e2e;
 
 namespace {
 
-// The palette's lines as the list shows them (a Unicode window: read wide, shown as ANSI).
+// A line of a list box as it shows it (a Unicode window: read wide, shown as ANSI).
 std::string Line(HWND list, int index) {
   wchar_t text[256] = {};
   char ansi[512] = {};
@@ -174,9 +174,7 @@ E2E_SCENARIO(palette_and_options_session) {
           std::string list;
           HWND l = s.Require(kLogList);
           for (int i = 0; i < SendMessageW(l, LB_GETCOUNT, 0, 0); ++i) {
-            wchar_t item[64] = {};
-            SendMessageW(l, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
-            list.append(i ? " " : "").append(item, item + lstrlenW(item)).append("=");
+            list.append(i ? " " : "").append(Line(l, i)).append("=");
             list += std::to_string(SendMessageW(l, LB_GETITEMDATA, static_cast<WPARAM>(i), 0));
           }
           CHECK_MSG(list == "CALL=0 NAME=1 QSO_DATE=3 TIME_ON=4 QSL_VIA=5 MODE=6 RST_SENT=7 RST_RCVD=8 FREQ=9 "

@@ -15,16 +15,15 @@
 // Journal lines: "<ms> <role> <event> [args...]", ms on the performance counter (comparable
 // between processes), role one of app form panel tune memo rxbox txbox rxgroup txgroup:
 //   <role> WM_CHAR <ansi byte> sent|posted   <role> WM_KEYDOWN|WM_KEYUP <vk> sent|posted
-//   <role> WM_CLOSE   <role> FOCUS   form MOVE <left> <top> <width> <height>
-//   app START <pid> | EXIT | MODE BPSK|QPSK | TXSTART [tune] | TXEND
-//   app HANG <ms> | HANGEND   rxbox RXFREQ <hz> | RXFREQBAD   txbox TXFREQ <hz> | TXFREQBAD
+//   <role> WM_CLOSE   <role> FOCUS   app START <pid> | EXIT | TXEND | HANG <ms> | HANGEND
+//   rxbox RXFREQ <hz> | RXFREQBAD
 // "sent" came from another thread by SendMessage, "posted" through the queue.
 //
 // Behaviour: a WM_CHAR to the memo queues the character and starts a transmission (Tune
 // disabled); F5 or F6 to the panel marks the end of the text, and the transmission ends
 // (Tune enabled) once the text before the mark has gone. F1 toggles [BPSK]/[QPSK], F8 a tune
-// transmission; Left/Right in the memo move the Rx frequency by 1 Hz; Enter in a frequency
-// box takes its number (up to 7 digits).
+// transmission; Left/Right in the memo move the Rx frequency by 1 Hz; Enter in the Rx box
+// takes its number (up to 7 digits).
 #include <windows.h>
 
 #include <algorithm>
@@ -61,7 +60,7 @@ double credit = 0;  // characters the transmitter may send now
 std::int64_t lastPumpMs = 0;
 bool qpsk = false;
 bool minimized = false;
-int rxFreq = 1000, txFreq = 1000;
+int rxFreq = 1000;
 
 const char* RoleOf(HWND hwnd) {
   const std::pair<HWND, const char*> roles[] = {{app, "app"},     {form, "form"},       {panel, "panel"},
@@ -115,10 +114,7 @@ void StartTx(Tx kind) {
     credit = 0;
     SetTimer(form, kTxTimer, kTxTimerMs, nullptr);
   }
-  if (!was) {
-    journal.Write("app", kind == Tx::kTune ? "TXSTART tune" : "TXSTART");
-    Echo(kind == Tx::kTune ? L"\r\n[TX tune]" : L"\r\n[TX] ");
-  }
+  if (!was) Echo(kind == Tx::kTune ? L"\r\n[TX tune]" : L"\r\n[TX] ");
 }
 
 void EndTx() {
@@ -159,7 +155,6 @@ void OnFunctionKey(WPARAM vk) {
   if (vk == VK_F1) {
     qpsk = !qpsk;
     SetWindowTextW(form, qpsk ? L"PSK31 SB [QPSK]" : L"PSK31 SB [BPSK]");
-    journal.Write("app", qpsk ? "MODE QPSK" : "MODE BPSK");
   } else if ((vk == VK_F5 || vk == VK_F6) && tx == Tx::kText) {
     // The end of the text: transmission ends once what came before has gone.
     queue.push_back(Item{0, true});
@@ -179,22 +174,19 @@ void OnMemoChar(WPARAM wp) {
   if (tx != Tx::kText) StartTx(Tx::kText);  // typing also ends a tune
 }
 
-// Enter in a frequency box: "1400" or " 1400 " (up to 7 digits) is taken, anything else
-// puts back the frequency in force.
-void OnFreqEnter(HWND box) {
-  const bool rx = box == rxBox;
-  int& freq = rx ? rxFreq : txFreq;
+// Enter in the Rx box: "1400" or " 1400 " (up to 7 digits) is taken, anything else puts
+// back the frequency in force.
+void OnRxEnter() {
   wchar_t buffer[64] = {};
-  const std::wstring text(buffer, static_cast<size_t>(GetWindowTextW(box, buffer, 64)));
+  const std::wstring text(buffer, static_cast<size_t>(GetWindowTextW(rxBox, buffer, 64)));
   const size_t b = text.find_first_not_of(L' '), e = text.find_last_not_of(L' ');
   int value = b == std::wstring::npos || e - b + 1 > 7 ? -1 : 0;
   for (size_t i = b; value >= 0 && i <= e; ++i)
     value = std::iswdigit(text[i]) ? value * 10 + (text[i] - L'0') : -1;
-  if (value >= 0) freq = value;
-  journal.Write(rx ? "rxbox" : "txbox", value < 0 ? (rx ? "RXFREQBAD" : "TXFREQBAD")
-                                                  : (rx ? "RXFREQ " : "TXFREQ ") + std::to_string(value));
-  SetWindowTextW(box, std::to_wstring(freq).c_str());
-  SendMessageW(box, EM_SETSEL, 0, -1);
+  if (value >= 0) rxFreq = value;
+  journal.Write("rxbox", value < 0 ? "RXFREQBAD" : "RXFREQ " + std::to_string(value));
+  SetWindowTextW(rxBox, std::to_wstring(rxFreq).c_str());
+  SendMessageW(rxBox, EM_SETSEL, 0, -1);
 }
 
 void MoveTo(HWND hwnd, int x, int y, int w, int h) {
@@ -236,14 +228,6 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       }
       if (!minimized) Layout();
       return 0;
-    case WM_WINDOWPOSCHANGED:
-      if ((reinterpret_cast<const WINDOWPOS*>(lp)->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
-        RECT r;
-        GetWindowRect(hwnd, &r);
-        journal.Write("form", "MOVE " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
-                                  std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top));
-      }
-      break;
     case WM_SETFOCUS:
       if (memo && !IsIconic(hwnd)) SetFocus(memo);
       return 0;
@@ -283,8 +267,8 @@ LRESULT Control(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, WNDPROC base) {
       if (rxBox) SetWindowTextW(rxBox, std::to_wstring(rxFreq).c_str());
       journal.Write("rxbox", "RXFREQ " + std::to_string(rxFreq));
     }
-  } else if ((hwnd == rxBox || hwnd == txBox) && hwnd && msg == WM_CHAR && wp == '\r') {
-    OnFreqEnter(hwnd);
+  } else if (hwnd == rxBox && hwnd && msg == WM_CHAR && wp == '\r') {
+    OnRxEnter();
     return 0;  // a single-line edit would only beep
   } else if ((hwnd == rxGroup || hwnd == txGroup) && hwnd && msg == WM_ERASEBKGND) {
     // A group box paints only its frame and label; the inside is ours to fill.
