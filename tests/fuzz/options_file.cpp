@@ -1,7 +1,8 @@
 // The options file reader over any bytes: a load fed in small pieces stores what a load of
 // the whole does, our own export of the result reads back to itself without a skipped
 // line, and the settings file written on the way holds every entry byte for byte. A file
-// refused for a value the program cannot read stores nothing.
+// refused for a value the program cannot read stores nothing. The bytes as a key and a
+// value stored by the program go through an export and a load unchanged.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -77,6 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_REQUIRE(reloaded.skipped == 0 && text_again == text, "an export reads back to itself",
                std::fprintf(stderr, "  skipped %zu\n", reloaded.skipped);
                PrintBytes("export", text); PrintBytes("export of its load", text_again));
+
+  // The input's bytes as a value and in a key go out and come back exactly.
+  Store from, to;
+  from.store.WriteSetting("Macro", "1", input);
+  from.store.WriteSetting("Macro", std::string(input.substr(0, 40)) + "|", "v");
+  RequireLoaded(LoadOptionsFile(to.store, OptionsFileText(from.store)), "awkward bytes", false);
+  FUZZ_REQUIRE(to.store.ListSection("Macro") == from.store.ListSection("Macro"), "any bytes survive an export and a load",
+               PrintBytes("export", OptionsFileText(from.store)); PrintBytes("read back", OptionsFileText(to.store)));
 
   // The settings file the load wrote holds the entries exactly.
   if (settings) {
