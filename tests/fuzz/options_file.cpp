@@ -1,7 +1,8 @@
 // The options file reader over any bytes: a load fed in small pieces stores what a load of
 // the whole does, our own export of the result reads back to itself without a skipped
 // line, and the settings file written on the way holds every entry byte for byte. A file
-// refused for a value the program cannot read stores nothing.
+// refused for a value the program cannot read stores nothing. The bytes as a key and a
+// value stored by the program go through an export and a load unchanged.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -18,32 +19,25 @@ using qsopad::fuzz::PrintBytes;
 
 namespace {
 
+// A store over a settings file in memory that starts with `bytes` (none: no file yet).
 struct Store {
-  std::shared_ptr<MemoryStoreFile::Shared> shared;
-  std::unique_ptr<SettingsStore> store;
+  explicit Store(std::optional<std::string> bytes = std::nullopt) : store([&] {
+    file.SetBytes(std::move(bytes));
+    return std::make_unique<MemoryStoreFile>(file.SharedState());
+  }()) {}
+  MemoryStoreFile file;
+  SettingsStore store;
 };
 
-Store NewStore(std::optional<std::string> bytes = std::nullopt) {
-  auto file = std::make_unique<MemoryStoreFile>();
-  if (bytes) file->SetBytes(std::move(bytes));
-  Store s{file->SharedState(), nullptr};
-  s.store = std::make_unique<SettingsStore>(std::move(file));
-  return s;
-}
-
 // The file handed over `piece` bytes at a time, as a slow disk or a pipe might.
-class Pieces : public OptionsFileSource {
- public:
-  Pieces(std::string_view bytes, std::size_t piece) : rest_(bytes), piece_(piece) {}
+struct Pieces : OptionsFileSource {
+  Pieces(std::string_view bytes, std::size_t piece) : rest(bytes), piece(piece) {}
   std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t n = rest_.copy(buffer, std::min(size, piece_));
-    rest_.remove_prefix(n);
-    return n;
+    const std::size_t n = rest.copy(buffer, std::min(size, piece));
+    return rest.remove_prefix(n), n;
   }
-
- private:
-  std::string_view rest_;
-  std::size_t piece_;
+  std::string_view rest;
+  std::size_t piece;
 };
 
 // A load from memory into memory fails only by refusing a value, and then stores nothing.
@@ -59,40 +53,43 @@ void RequireLoaded(const OptionsLoadResult& r, const char* how, bool refusal_all
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
 
-  Store whole = NewStore();
-  const OptionsLoadResult loaded = LoadOptionsFile(*whole.store, input);
+  Store whole, pieces;
+  const OptionsLoadResult loaded = LoadOptionsFile(whole.store, input);
   RequireLoaded(loaded, "whole", true);
-  const std::string text = OptionsFileText(*whole.store);
-
-  Store pieces = NewStore();
   Pieces source(input, 1 + size % 5);
-  const OptionsLoadResult in_pieces = LoadOptionsFile(*pieces.store, source);
+  const OptionsLoadResult in_pieces = LoadOptionsFile(pieces.store, source);
   RequireLoaded(in_pieces, "in pieces", true);
   FUZZ_REQUIRE(in_pieces.stored == loaded.stored && in_pieces.skipped == loaded.skipped &&
                    in_pieces.error_text == loaded.error_text,
                "a load in pieces counts what a whole load counts",
                std::fprintf(stderr, "  whole: %zu stored, %zu skipped; pieces of %zu: %zu stored, %zu skipped\n",
-                            loaded.stored, loaded.skipped, 1 + size % 5, in_pieces.stored,
-                            in_pieces.skipped));
-  const auto settings = MemoryStoreFile(whole.shared).Bytes();
-  const auto settings_pieces = MemoryStoreFile(pieces.shared).Bytes();
-  FUZZ_REQUIRE(settings == settings_pieces, "a load in pieces stores what a whole load stores",
+                            loaded.stored, loaded.skipped, 1 + size % 5, in_pieces.stored, in_pieces.skipped));
+  const auto settings = whole.file.Bytes();
+  FUZZ_REQUIRE(settings == pieces.file.Bytes(), "a load in pieces stores what a whole load stores",
                PrintBytes("whole", settings.value_or("(no file)"));
-               PrintBytes("pieces", settings_pieces.value_or("(no file)")));
+               PrintBytes("pieces", pieces.file.Bytes().value_or("(no file)")));
 
   // Our own export reads back to itself, every line of it an entry or a section.
-  Store again = NewStore();
-  const OptionsLoadResult reloaded = LoadOptionsFile(*again.store, text);
+  const std::string text = OptionsFileText(whole.store);
+  Store again;
+  const OptionsLoadResult reloaded = LoadOptionsFile(again.store, text);
   RequireLoaded(reloaded, "export", false);
-  const std::string text_again = OptionsFileText(*again.store);
+  const std::string text_again = OptionsFileText(again.store);
   FUZZ_REQUIRE(reloaded.skipped == 0 && text_again == text, "an export reads back to itself",
                std::fprintf(stderr, "  skipped %zu\n", reloaded.skipped);
                PrintBytes("export", text); PrintBytes("export of its load", text_again));
 
+  // The input's bytes as a value and in a key go out and come back exactly.
+  Store from, to;
+  from.store.WriteSetting("Macro", "1", input);
+  from.store.WriteSetting("Macro", std::string(input.substr(0, 40)) + "|", "v");
+  RequireLoaded(LoadOptionsFile(to.store, OptionsFileText(from.store)), "awkward bytes", false);
+  FUZZ_REQUIRE(to.store.ListSection("Macro") == from.store.ListSection("Macro"), "any bytes survive an export and a load",
+               PrintBytes("export", OptionsFileText(from.store)); PrintBytes("read back", OptionsFileText(to.store)));
+
   // The settings file the load wrote holds the entries exactly.
   if (settings) {
-    Store from_file = NewStore(*settings);
-    const std::string text_from_file = OptionsFileText(*from_file.store);
+    const std::string text_from_file = OptionsFileText(Store(settings).store);
     FUZZ_REQUIRE(text_from_file == text, "the settings file keeps every loaded entry",
                  PrintBytes("export", text); PrintBytes("after reading the settings file", text_from_file));
   }

@@ -4,12 +4,9 @@
 #
 #   tests/fuzz/run.sh [SECONDS] [TARGET...]     SECONDS per target, 20 unless given
 #
-# Each target starts from its seeds in tests/fuzz/corpus/<target> and from what earlier runs
-# found (kept in $BUILD/fuzz/corpus/<target>). Prints per target a line "pass" or "FAIL",
-# executions per second and the coverage reached (libFuzzer's cov: and ft: figures), then
-# "fuzz: N passed, N failed". A crash, a sanitizer report or a broken check fails its
-# target; the input is kept under $BUILD/fuzz/crashes/<target>/ with the command that
-# replays it.
+# Each target starts from its seeds in tests/fuzz/corpus/<target> and what earlier runs found
+# ($BUILD/fuzz/corpus/<target>). A crash, a sanitizer report or a broken check fails its target,
+# and the input is kept under $BUILD/fuzz/crashes/<target>/ with the command that replays it.
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/common.sh"
 
@@ -73,14 +70,11 @@ passed=0; failed=0
 for t in "${targets[@]}"; do
   logf="$OUT/logs/$t.log"
   rc=$(cat "$OUT/logs/$t.rc" 2>/dev/null || echo "none")
-  # The last status line carries the figures: the final DONE line, or the last before a crash.
-  status=$(grep -E '^#[0-9]+.*cov: ' "$logf" | tail -1)
-  cov=$(sed -nE 's/.* cov: ([0-9]+).*/\1/p' <<<"$status")
-  ft=$(sed -nE 's/.* ft: ([0-9]+).*/\1/p' <<<"$status")
-  corp=$(sed -nE 's/.* corp: ([0-9]+).*/\1/p' <<<"$status")
+  # The last status line carries the coverage: the final DONE line, or the last before a crash.
+  cov=$(grep -E '^#[0-9]+.*cov: ' "$logf" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [0-9]+')
   execs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$logf" | tail -1)
   rate=$(sed -nE 's/^stat::average_exec_per_sec: *([0-9]+).*/\1/p' "$logf" | tail -1)
-  figures="${rate:-?} exec/s, ${execs:-?} runs, cov ${cov:-?}, ft ${ft:-?}, corpus ${corp:-?}"
+  figures="${rate:-?} exec/s, ${execs:-?} runs, ${cov:-cov ?}"
   if [ "$rc" = 0 ] && grep -qE '^#[0-9]+[[:space:]]+DONE ' "$logf"; then
     passed=$((passed + 1))
     echo "  pass  fuzz $t: $figures"
@@ -99,13 +93,7 @@ for t in "${targets[@]}"; do
   sed -n "${start:-1},\$p" "$logf" | sed '/^Shadow bytes around/,$d' |
     grep -vE '^(#[0-9]+|stat::|MS: |0x[0-9a-f]+,|Base64: |NOTE: |  +Combine libFuzzer)| in fuzzer::' |
     head -30 | sed 's/^/        /'
-  if [ -n "$input" ]; then
-    echo "        input kept: $input"
-    echo "        reproduce:  $OUT/tests/fuzz/fuzz_$t $input"
-    echo "        minimise:   $OUT/tests/fuzz/fuzz_$t -minimize_crash=1 -runs=100000 $input"
-  else
-    echo "        log: $logf"
-  fi
+  [ -n "$input" ] && echo "        reproduce: $OUT/tests/fuzz/fuzz_$t $input" || echo "        log: $logf"
 done
 echo "fuzz: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

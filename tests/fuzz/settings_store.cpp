@@ -17,55 +17,51 @@ using qsopad::fuzz::PrintBytes;
 
 namespace {
 
+// A store over a settings file in memory that starts with `bytes`.
 struct Opened {
-  std::shared_ptr<MemoryStoreFile::Shared> shared;
-  std::unique_ptr<SettingsStore> store;
+  explicit Opened(std::string bytes) : store([&] {
+    file.SetBytes(std::move(bytes));
+    return std::make_unique<MemoryStoreFile>(file.SharedState());
+  }()) {}
+  std::string Bytes() const { return *file.Bytes(); }
+  MemoryStoreFile file;
+  SettingsStore store;
 };
-
-Opened Open(std::string bytes) {
-  auto file = std::make_unique<MemoryStoreFile>();
-  file->SetBytes(std::move(bytes));
-  Opened opened{file->SharedState(), nullptr};
-  opened.store = std::make_unique<SettingsStore>(std::move(file));
-  return opened;
-}
-
-std::string Bytes(const Opened& o) { return *MemoryStoreFile(o.shared).Bytes(); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
-  Opened first = Open(input);
+  Opened first(input);
 
   // A value of awkward bytes taken from the input itself (NUL, CR, LF, blanks, "=", "\").
   const std::string value = input.substr(0, 48) + "|";
-  first.store->WriteSetting("Fuzz", "Key", value);
+  first.store.WriteSetting("Fuzz", "Key", value);
   // The input may hold that very entry already; then nothing was written to compare.
-  if (MemoryStoreFile(first.shared).ReplaceCount() == 0) return 0;
-  const std::string written = Bytes(first);
-  FUZZ_REQUIRE(first.store->ReadSetting("Fuzz", "Key", "absent") == value,
+  if (first.file.ReplaceCount() == 0) return 0;
+  const std::string written = first.Bytes();
+  FUZZ_REQUIRE(first.store.ReadSetting("Fuzz", "Key", "absent") == value,
                "a written value reads back from memory", PrintBytes("value", value));
 
-  Opened second = Open(written);
-  const std::string reread = second.store->ReadSetting("Fuzz", "Key", "absent");
+  Opened second(written);
+  const std::string reread = second.store.ReadSetting("Fuzz", "Key", "absent");
   FUZZ_REQUIRE(reread == value, "a written value reads back from the file",
                PrintBytes("value", value); PrintBytes("read", reread); PrintBytes("file", written));
-  FUZZ_REQUIRE(second.store->ListSection("Fuzz") == first.store->ListSection("Fuzz"),
+  FUZZ_REQUIRE(second.store.ListSection("Fuzz") == first.store.ListSection("Fuzz"),
                "a section lists the same after a reload");
 
   // Changing the value and changing it back rewrites the file twice; the result must be
   // the bytes the first write made.
-  second.store->WriteSetting("Fuzz", "Key", "other");
-  second.store->WriteSetting("Fuzz", "Key", value);
-  const std::string rewritten = Bytes(second);
+  second.store.WriteSetting("Fuzz", "Key", "other");
+  second.store.WriteSetting("Fuzz", "Key", value);
+  const std::string rewritten = second.Bytes();
   FUZZ_REQUIRE(rewritten == written, "a reloaded file is written back unchanged",
                PrintBytes("first write", written); PrintBytes("after reload", rewritten));
 
   // Another copy's change reaches a store through Refresh.
-  MemoryStoreFile(second.shared).SetBytes(input);
-  FUZZ_REQUIRE(second.store->Refresh(), "an outside change is noticed");
-  second.store->DeleteSection("Fuzz");
-  FUZZ_REQUIRE(second.store->ListSection("Fuzz").empty(), "a deleted section lists nothing");
+  second.file.SetBytes(input);
+  FUZZ_REQUIRE(second.store.Refresh(), "an outside change is noticed");
+  second.store.DeleteSection("Fuzz");
+  FUZZ_REQUIRE(second.store.ListSection("Fuzz").empty(), "a deleted section lists nothing");
   return 0;
 }

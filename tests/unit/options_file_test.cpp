@@ -1,5 +1,5 @@
-// The options file: its bytes, awkward values through a save and a load, files from earlier versions and by hand,
-// damaged and failing files. (A load in pieces, and an export reading back to itself, are the fuzz target's.)
+// The options file: its bytes, files from earlier versions and by hand, damaged and failing files. (A load in
+// pieces, and an export reading back to itself, awkward bytes in keys and values too, are the fuzz target's.)
 #include "options/options_file.h"
 
 #include <gmock/gmock.h>
@@ -16,8 +16,6 @@ namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 using std::string_literals::operator""s;
-
-const char* const kSix[] = {"Opt", "Win", "URLS", "Macro", "Call", "ADIF"};
 
 // A store and a view of its settings file.
 struct Store { MemoryStoreFile file; SettingsStore store{std::make_unique<MemoryStoreFile>(file.SharedState())}; };
@@ -38,7 +36,7 @@ struct FailingSource : OptionsFileSource {
   std::string_view rest;
 };
 
-TEST(OptionsFile, SaveWritesTheSixSectionsInTheStoresOrderAndAwkwardValuesLoadBackByteForByte) {
+TEST(OptionsFile, SaveWritesTheSixSectionsInTheStoresOrder) {
   const std::string six = "\"*Opt\",\"*\"\r\n\"*Win\",\"*\"\r\n\"*URLS\",\"*\"\r\n\"*Macro\",\"*\"\r\n\"*Call\",\"*\"\r\n\"*ADif\",\"*\"\r\n";
   const struct { const char* what; std::vector<std::array<const char*, 3>> writes; std::string bytes; const char* fail = nullptr; } rows[] = {
       {"nothing stored", {}, six},
@@ -66,19 +64,6 @@ TEST(OptionsFile, SaveWritesTheSixSectionsInTheStoresOrderAndAwkwardValuesLoadBa
     EXPECT_EQ(SaveOptionsFile(s.store, sink), row.fail ? std::optional("File error: "s + row.fail) : std::nullopt);
     EXPECT_EQ(sink.writes, std::vector<std::string>{row.bytes});
   }
-  // Awkward keys and values survive a save and a load byte for byte, in one write of the settings file.
-  const std::string awkward[] = {"", "a, b", "say \"hi\"", "\"", "\"\"", "ends in \"", "\",\"", "cr lf\r\nin", "lf\nonly",
-      "cr\ronly", "\r\n\"*Opt\",\"*\"\r\n\"Path\",\"evil\"\r\n", "  blanks  ", "\ttab\t", "*", "nul\0in"s, "\xB0\xD8\xFF high", "c:\\"};
-  Store from;
-  for (std::size_t i = 0; i < std::size(awkward); ++i) {
-    from.store.WriteSetting(kSix[i % 6], "k" + std::to_string(i), awkward[i]);
-    from.store.WriteSetting(kSix[i % 6], awkward[i] + "key" + std::to_string(i), "v");
-  }
-  Store to;
-  const OptionsLoadResult loaded = LoadOptionsFile(to.store, OptionsFileText(from.store));
-  for (const char* name : kSix) EXPECT_EQ(to.store.ListSection(name), from.store.ListSection(name)) << name;
-  EXPECT_EQ(loaded.stored, 2 * std::size(awkward));
-  EXPECT_EQ(to.file.ReplaceCount(), 1);
 }
 
 // Hand-written, earlier and damaged files: records in an unknown section or none, with no key, too few
@@ -107,6 +92,7 @@ TEST(OptionsFile, ReadsHandWrittenEarlierAndDamagedFilesLineByLine) {
   EXPECT_EQ(s.store.ListSection("Call"), (Pairs{{"MyCall", "K1ABC"}}));
   EXPECT_EQ(std::to_string(r.stored) + " " + std::to_string(r.skipped), "14 5");  // skipped: Lonely, next", no key, no section, Retro
   EXPECT_FALSE(r.error_text);
+  EXPECT_EQ(s.file.ReplaceCount(), 1) << "the whole load in one write of the settings file";
   // Bytes that only begin like the mark are text, so this is no section line: Zone comes before any.
   Store partial, marked, late, big;
   EXPECT_EQ(LoadOptionsFile(partial.store, "\xEF\xBB*Opt,*\r\nZone,z").stored, 0u);

@@ -35,17 +35,13 @@ std::string Nested(int depth) {
 }
 
 // fldigi's server decodes no character references: bytes other than < & > go as they are.
+// (Arrays, structs, base64 and nil read back as written: the fuzz target's seeds.)
 TEST(XmlRpc, CallBodyWritesEachTypeAndPassesBytesThrough) {
   const std::pair<V, std::string> params[] = {
       {V::String("cq"), "<string>cq</string>"}, {V::String("a<b&c>d"), "<string>a&lt;b&amp;c&gt;d</string>"},
       {V::String(std::string("\xD8\x80\x01\"'\r\n^r", 9)), "<string>\xD8\x80\x01\"'\r\n^r</string>"},
       {V::Int(-2147483647 - 1), "<i4>-2147483648</i4>"}, {V::Bool(true), "<boolean>1</boolean>"},
-      {V::Double(1500.25), "<double>1500.25</double>"}, {V::Double(14070000), "<double>14070000</double>"},
-      {V::Bytes(std::string("\0\xFF\x10", 3)), "<base64>AP8Q</base64>"}, {V(), "<nil/>"},
-      {V::Array({V::Int(1), V::String("")}),
-       "<array><data><value><i4>1</i4></value><value><string></string></value></data></array>"},
-      {V::Struct({{"a&b", V::Bool(false)}}), "<struct><member><name>a&amp;b</name><value><boolean>0</boolean></value>"
-                                             "</member></struct>"}};
+      {V::Double(1500.25), "<double>1500.25</double>"}, {V::Double(14070000), "<double>14070000</double>"}};
   std::vector<V> values;
   std::string xml;
   for (const auto& [value, text] : params) values.push_back(value), xml += "<param><value>" + text + "</value></param>";
