@@ -45,9 +45,8 @@ class RecordingView : public MainView {
   }
   void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31a] = e; }
   void SetFindWindowEnabled(bool e) override { find_enabled = e; }
-  std::array<std::string, 9> station_keys{};  // "" offered, else why not
   std::string trouble;
-  void SetStationKey(int k, bool offered, const std::string& why) override { station_keys.at(std::size_t(k)) = offered ? "" : why; }
+  void SetStationKey(int, bool, const std::string&) override {}
   void SetStationTrouble(const std::string& t) override { trouble = t; }
   void ApplyTypingFont(const FontSpec& f) override { font = f, calls.push_back("font"); }
   void SetButtonCaption(int b, const std::string& c) override {
@@ -139,31 +138,25 @@ class MainFormTest : public ::testing::Test {
     panel = windows.AddChild(form, "TPanel");
     tune = windows.AddChild(panel, "TButton", "Tune");
     memo = windows.AddChild(panel, "TMemo");
+    for (const auto& [handle, name] : {std::pair{app, "app"}, {form, "form"}, {panel, "panel"}, {tune, "tune"}, {memo, "memo"}})
+      windows.Window(handle).name = name;
   }
   // Attached to a running PSK31 program, start-up done, journal cleared.
   void Started() { AddPsk31(), Model().Load(), windows.journal.clear(); }
   // A fresh window tree, view and model, for the next row of a table.
   void Reset() { windows = FakeWindowSystem(), view = RecordingView(), model.reset(), reporter.reports.clear(); }
-  // The characters typed into the memo, and the keys pressed on the panel (key-down messages).
+  // The characters typed into the memo (sent or handed over), and the keys pressed on the panel.
   std::string MemoChars() const {
     std::string out;
-    for (const auto& [message, wparam] : windows.MessagesTo(memo)) out += message == kWmChar ? std::string(1, char(wparam)) : "";
+    for (const Call& c : windows.journal) out += c.window == memo && c.message == kWmChar ? std::string(1, char(c.wparam)) : "";
     return out;
   }
   std::vector<unsigned> PanelKeys() const {
     std::vector<unsigned> out;
-    for (const auto& [message, wparam] : windows.MessagesTo(panel)) if (message == kWmKeyDown) out.push_back(unsigned(wparam));
+    for (const Call& c : windows.journal) if (c.window == panel && c.message == kWmKeyDown) out.push_back(unsigned(c.wparam));
     return out;
   }
   void Type(const std::string& keys) { for (const char c : keys) Model().OnKeyPress(static_cast<unsigned char>(c)); }
-  // The announcements (wparam, lparam) that reached the PSK31 program's application window,
-  // which stands for any program on the desktop.
-  std::vector<std::pair<std::uintptr_t, std::intptr_t>> Announcements() const {
-    std::vector<std::pair<std::uintptr_t, std::intptr_t>> out;
-    for (const Call& c : windows.CallsOf(Call::Kind::kSend))
-      if (c.window == app && model && c.message == model->funcmsg) out.emplace_back(c.wparam, c.lparam);
-    return out;
-  }
   void Ticks(int n) { while (n-- > 0) Model().Tick(); }
   MainForm& Model() {
     if (!model) {
