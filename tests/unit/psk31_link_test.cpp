@@ -162,8 +162,9 @@ TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
 }
 
 // Before attaching, nothing goes anywhere. (Menus, keys and the frequency box are driven
-// through the PSK31 stand-in end to end; these rows are the edges.)
-TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
+// through the PSK31 stand-in end to end; these rows are the edges. Characters and closing:
+// through the main window's model.)
+TEST_F(Psk31LinkTest, FunctionKeysAndTheFrequencyBoxGoToTheirWindows) {
   BuildPsk31(windows);
   Psk31Link& link = Link();
   Texts rx{"setfocus rx", "send rx down 35", "send rx up 35"};
@@ -173,8 +174,6 @@ TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
       {"F8", [&] { link.PressFunctionKey(8); }, {"send panel down 119", "send panel up 119"}},
       {"no F0", [&] { link.PressFunctionKey(0); }, {}},
       {"no F9", [&] { link.PressFunctionKey(9); }, {}},
-      {"character", [&] { link.SendChar(216); }, {"send memo char 216"}},
-      {"close", [&] { link.ClosePSK31(); }, {"send form close 0"}},
       {"RX box", [&] { view.answers = {"\xD8\xFF"}, link.SetRxFrequency(); }, rx},
   };
   for (const auto& row : rows) row.action();
