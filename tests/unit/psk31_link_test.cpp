@@ -24,7 +24,7 @@ constexpr const char* kSoundcard = "PSK31 for Windows on the Soundcard";
 constexpr const char* kEvm = "PSK31 for Windows on the EVM";
 constexpr std::uint32_t kPskThread = 77, kPskProcess = 1234;
 
-struct TreeShape { std::string form_caption = "PSK31 SB [BPSK]"; bool panel = true, tune = true, memo = true; };
+struct TreeShape { std::string form_caption = "PSK31 SB [BPSK]"; bool tune = true, memo = true; };
 struct Psk31Tree { WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0, rx_edit = 0, tx_edit = 0; };
 
 // The PSK31 program's windows, with decoys that a search by the wrong class, caption or
@@ -39,7 +39,6 @@ Psk31Tree BuildPsk31(FakeWindowSystem& windows, const TreeShape& shape = {}) {
   windows.Window(tree.app).name = "app", windows.Window(tree.form).name = "form";
   windows.AddChild(tree.form, "TButton", "Tune");  // outside the panel
   windows.AddChild(tree.form, "TMemo");
-  if (!shape.panel) return tree;
   tree.panel = windows.AddChild(tree.form, "TPanel");
   windows.AddChild(tree.panel, "TButton", "Clear");
   if (shape.tune) tree.tune = windows.AddChild(tree.panel, "TButton", "Tune");
