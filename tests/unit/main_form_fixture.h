@@ -128,18 +128,40 @@ class RecordingReporter : public ErrorReporter {
   }
 };
 
+struct Psk31Shape {
+  std::string form_caption = "PSK31 SB [BPSK]";
+  bool tune = true, memo = true;
+};
+
 class MainFormTest : public ::testing::Test {
  protected:
+  static constexpr std::uint32_t kPskThread = 77, kPskProcess = 1234;
+
   MainFormTest() : store(std::make_unique<MemoryStoreFile>(file)) {}
 
-  void AddPsk31() {
+  // The PSK31 program's windows, with decoys that a search by the wrong class, caption or
+  // parent would find first.
+  void AddPsk31(const Psk31Shape& shape = {}) {
     app = windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard");
-    form = windows.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
+    form = windows.AddTopLevel("TForm1", shape.form_caption);
+    for (const WindowHandle top : {app, form}) windows.Window(top).thread = kPskThread, windows.Window(top).process = kPskProcess;
+    windows.AddChild(form, "TButton", "Tune");  // outside the panel
+    windows.AddChild(form, "TMemo");
     panel = windows.AddChild(form, "TPanel");
-    tune = windows.AddChild(panel, "TButton", "Tune");
-    memo = windows.AddChild(panel, "TMemo");
-    for (const auto& [handle, name] : {std::pair{app, "app"}, {form, "form"}, {panel, "panel"}, {tune, "tune"}, {memo, "memo"}})
-      windows.Window(handle).name = name;
+    windows.AddChild(panel, "TButton", "Clear");
+    tune = shape.tune ? windows.AddChild(panel, "TButton", "Tune") : 0;
+    for (const char* caption : {"Tx Freq Hz", "Rx Freq Hz"}) {
+      const WindowHandle group = windows.AddChild(panel, "TGroupBox", caption);
+      windows.AddChild(group, "TLabel", "Hz");
+      (caption[0] == 'T' ? tx_edit : rx_edit) = windows.AddChild(group, "TEdit", "1000");
+    }
+    memo = shape.memo ? windows.AddChild(panel, "TMemo") : 0;
+    // Named for Trace(); the decoys show as their class.
+    const std::pair<WindowHandle, const char*> names[] = {{app, "app"},   {form, "form"}, {panel, "panel"}, {tune, "tune"},
+                                                          {memo, "memo"}, {rx_edit, "rx"}, {tx_edit, "tx"}};
+    for (const auto& [handle, name] : names) {
+      if (handle != 0) windows.Window(handle).name = name;
+    }
   }
   // Attached to a running PSK31 program, start-up done, journal cleared.
   void Started() { AddPsk31(), Model().Load(), windows.journal.clear(); }
@@ -180,7 +202,7 @@ class MainFormTest : public ::testing::Test {
   CountingPalette palette;
   Psk31Stations stations{windows, store};
   std::unique_ptr<MainForm> model;
-  WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0;
+  WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0, rx_edit = 0, tx_edit = 0;
 };
 
 }  // namespace qsopad::fakes

@@ -43,7 +43,7 @@ TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
               std::tuple(row.calls, row.window, row.call, row.serial));
     EXPECT_EQ(std::tuple(Model().wordbreak, view.messages, reporter.reports, file->replaces),
               std::tuple(row.wordbreak, Texts{}, Texts{}, writes)) << "start-up stores nothing";
-    EXPECT_EQ(windows.Trace(), (Texts{"foreground form", "focus", "send app QSOPADFUNC 0", "send form QSOPADFUNC 0"}))
+    EXPECT_EQ(windows.Trace(), (Texts{"attach 77", "foreground form", "focus", "send app QSOPADFUNC 0", "send form QSOPADFUNC 0"}))
         << "attached, then receive announced; no Aux program set";
   }
   windows.journal.clear(), Set("Opt", "Aux", "c:\\logger\\log.exe /quiet"), Model().Load();

@@ -22,37 +22,6 @@ using namespace std::string_literals;
 
 constexpr const char* kSoundcard = "PSK31 for Windows on the Soundcard";
 constexpr const char* kEvm = "PSK31 for Windows on the EVM";
-constexpr std::uint32_t kPskThread = 77, kPskProcess = 1234;
-
-struct TreeShape { std::string form_caption = "PSK31 SB [BPSK]"; bool tune = true, memo = true; };
-struct Psk31Tree { WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0, rx_edit = 0, tx_edit = 0; };
-
-// The PSK31 program's windows, with decoys that a search by the wrong class, caption or
-// parent would find first.
-Psk31Tree BuildPsk31(FakeWindowSystem& windows, const TreeShape& shape = {}) {
-  Psk31Tree tree;
-  tree.app = windows.AddTopLevel("TApplication", kSoundcard);
-  tree.form = windows.AddTopLevel("TForm1", shape.form_caption);
-  for (WindowHandle top : {tree.app, tree.form})
-    windows.Window(top).thread = kPskThread, windows.Window(top).process = kPskProcess;
-  windows.Window(tree.form).rect = {100, 50, 740, 290};
-  windows.Window(tree.app).name = "app", windows.Window(tree.form).name = "form";
-  windows.AddChild(tree.form, "TButton", "Tune");  // outside the panel
-  windows.AddChild(tree.form, "TMemo");
-  tree.panel = windows.AddChild(tree.form, "TPanel");
-  windows.AddChild(tree.panel, "TButton", "Clear");
-  if (shape.tune) tree.tune = windows.AddChild(tree.panel, "TButton", "Tune");
-  for (const char* caption : {"Tx Freq Hz", "Rx Freq Hz"}) {
-    const WindowHandle group = windows.AddChild(tree.panel, "TGroupBox", caption);
-    windows.AddChild(group, "TLabel", "Hz");
-    (caption[0] == 'T' ? tree.tx_edit : tree.rx_edit) = windows.AddChild(group, "TEdit", "1000");
-  }
-  if (shape.memo) tree.memo = windows.AddChild(tree.panel, "TMemo");
-  // Named, so that the decoys outside the panel show as their class.
-  windows.Window(tree.panel).name = "panel", windows.Window(tree.tx_edit).name = "tx", windows.Window(tree.rx_edit).name = "rx";
-  if (shape.memo) windows.Window(tree.memo).name = "memo";
-  return tree;
-}
 
 class Psk31LinkTest : public fakes::MainFormTest {
  protected:
@@ -105,9 +74,8 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
     if (row.path) stored.emplace_back(keys::kPath, *row.path);
     if (row.delay) stored.emplace_back(keys::kLDelay, *row.delay);
     Fresh(stored);
-    Psk31Tree tree;
     windows.start_pid = 555;
-    if (row.appears) windows.on_start = [&tree](FakeWindowSystem& w) { tree = BuildPsk31(w); };
+    if (row.appears) windows.on_start = [this](FakeWindowSystem&) { AddPsk31(); };
     Psk31Link& fresh = Link();
     fresh.AttachPSK31();
     Texts trace{"start " + row.path.value_or("c:\\psk31\\psk31sbw.exe") + " minimised", "pause " + std::to_string(row.ms)};
@@ -115,7 +83,7 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
     trace.insert(trace.end(), after.begin(), after.end());
     EXPECT_EQ(windows.Trace(), trace) << "nothing after the box";
     EXPECT_EQ(std::tuple(view.messages, fresh.memo, fresh.pskpid),
-              std::tuple(row.appears ? Texts{} : Texts{"Error: Can't find PSK31 window"}, tree.memo,
+              std::tuple(row.appears ? Texts{} : Texts{"Error: Can't find PSK31 window"}, row.appears ? memo : 0,
                          row.appears ? kPskProcess : 555u))
         << "the process is the form's owner, not the launcher's answer";
   }
@@ -127,7 +95,7 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
 // the typing area focused. (A missing panel and a saved place: end to end.)
 TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
   const std::string kTune = "Error: Can't find PSK31 tune button", kMemo = "Error: Can't find PSK31 memo";
-  const struct { const char* name; TreeShape shape; Stored stored; const char* move; Texts boxes = {}; } rows[] = {
+  const struct { const char* name; fakes::Psk31Shape shape; Stored stored; const char* move; Texts boxes = {}; } rows[] = {
       {"no tune button", {.tune = false}, {}, nullptr, {kTune}},
       {"no memo", {.memo = false}, {{keys::kPw, "500"}}, "0 0 500 240", {kMemo}},
       {"unknown form", {.form_caption = "PSK31 SB [8PSK]"}, {}, nullptr, {"Error: Can't find PSK31 window"}},
@@ -144,10 +112,10 @@ TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Fresh(row.stored);
-    const Psk31Tree t = BuildPsk31(windows, row.shape);
+    AddPsk31(row.shape);
     Psk31Link& fresh = Link();
     fresh.AttachPSK31();
-    const bool found = row.shape.form_caption == TreeShape{}.form_caption;
+    const bool found = row.shape.form_caption == fakes::Psk31Shape{}.form_caption;
     Texts trace(row.boxes.size(), "box");
     if (row.move) trace.push_back("move form "s + row.move);
     if (found) trace.insert(trace.end(), {"attach 77", "foreground form", "focus"});
@@ -155,7 +123,7 @@ TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
     if (found) {
       EXPECT_EQ(std::pair(Handles{fresh.mainwnd, fresh.panelwnd, fresh.tunewnd, fresh.memo, fresh.rxfreqwnd, fresh.txfreqwnd},
                           fresh.pskpid),
-                std::pair(Handles{t.app, t.panel, t.tune, t.memo, t.rx_edit, t.tx_edit}, kPskProcess));
+                std::pair(Handles{app, panel, tune, memo, rx_edit, tx_edit}, kPskProcess));
     }
   }
 }
@@ -164,7 +132,7 @@ TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
 // through the PSK31 stand-in end to end; these rows are the edges. Characters and closing:
 // through the main window's model.)
 TEST_F(Psk31LinkTest, FunctionKeysAndTheFrequencyBoxGoToTheirWindows) {
-  BuildPsk31(windows);
+  AddPsk31();
   Psk31Link& link = Link();
   Texts rx{"setfocus rx", "send rx down 35", "send rx up 35"};
   rx.insert(rx.end(), 8, "send rx char 8");
