@@ -148,14 +148,14 @@ class FakeWindowSystem : public WindowSystem {
   }
   std::string Line(const Call& c) const {
     const std::string w = NameOf(c.window), n = " " + std::to_string(c.wparam);
-    const auto& r = c.rect;
     switch (c.kind) {
       case Call::Kind::kSend: return "send " + w + MessageOf(c);
       case Call::Kind::kPost: return "post " + w + MessageOf(c);
       case Call::Kind::kNotify: return "notify " + w + MessageOf(c);
       case Call::Kind::kCopyData: return "copydata " + w + " " + std::to_string(c.lparam) + " " + c.text;
-      case Call::Kind::kMove: return "move " + w + " " + (std::to_string(r.left) + " " + std::to_string(r.top) + " " +
-                                                         std::to_string(r.right) + " " + std::to_string(r.bottom));
+      case Call::Kind::kMove:
+        return "move " + w + " " + std::to_string(c.rect.left) + " " + std::to_string(c.rect.top) + " " +
+               std::to_string(c.rect.right) + " " + std::to_string(c.rect.bottom);
       case Call::Kind::kSetFocus: return "setfocus " + w;
       case Call::Kind::kSetForeground: return "foreground " + w;
       case Call::Kind::kStart: return "start " + c.text + (c.wparam == std::uintptr_t(StartMode::kNormalFocused) ? " normal" : " minimised");
