@@ -3,6 +3,7 @@
 // their own events to the same journal with Note() to show the order across ports.
 #pragma once
 
+#include <charconv>
 #include <functional>
 #include <map>
 #include <optional>
@@ -16,6 +17,7 @@ namespace qsopad::fakes {
 struct FakeWindow {
   WindowHandle parent = 0;
   std::string window_class, caption;
+  std::string name;  // what Trace() calls it; its class when empty
   std::vector<WindowHandle> children;  // in creation order
   bool enabled = true, minimised = false, alive = true;
   ScreenRect rect;
@@ -60,20 +62,13 @@ class FakeWindowSystem : public WindowSystem {
   std::vector<Call> journal;
 
   void Note(std::string text) { Record(Call::Kind::kNote).text = std::move(text); }
-  std::vector<Call> CallsOf(Call::Kind kind) const {
-    std::vector<Call> found;
-    for (const Call& call : journal) if (call.kind == kind) found.push_back(call);
-    return found;
-  }
-  // Sends, notifications and posts to one window as (message, wparam), in order, without
-  // the guarded sender's WM_NULL probes.
-  std::vector<std::pair<unsigned, std::uintptr_t>> MessagesTo(WindowHandle window) const {
-    std::vector<std::pair<unsigned, std::uintptr_t>> found;
-    for (const Call& c : journal)
-      if ((c.kind == Call::Kind::kSend || c.kind == Call::Kind::kPost || c.kind == Call::Kind::kNotify) &&
-          c.window == window && c.message != kWmNull)
-        found.emplace_back(c.message, c.wparam);
-    return found;
+  // The journal as one line per call, for tests that write the expected calls out: "send
+  // memo char 'a'", "post 0x5000 QSOPADLOG 255 28672", "move form 0 0 500 240", notes as
+  // written. Windows go by name, else class, else handle; an lparam follows when not 0.
+  std::vector<std::string> Trace() const {
+    std::vector<std::string> lines;
+    for (const Call& call : journal) lines.push_back(Line(call));
+    return lines;
   }
 
   WindowHandle FindTopLevel(std::string_view window_class, std::string_view caption) override {
@@ -133,6 +128,43 @@ class FakeWindowSystem : public WindowSystem {
   }
 
  private:
+  std::string NameOf(WindowHandle handle) const {
+    const auto it = windows_.find(handle);
+    if (it != windows_.end()) return it->second.name.empty() ? it->second.window_class : it->second.name;
+    char hex[24] = "0x";
+    return std::string(hex, std::to_chars(hex + 2, std::end(hex), handle, 16).ptr);
+  }
+  // " down 116", " char 'a'", " char 8", " QSOPADFUNC 0 1": a printable character shows as
+  // itself, so that '8' and a backspace differ.
+  std::string MessageOf(const Call& c) const {
+    std::string name = std::to_string(c.message);
+    for (const auto& [registered, id] : registered_) name = id == c.message ? registered : name;
+    const std::pair<unsigned, const char*> known[] = {
+        {kWmNull, "null"}, {kWmClose, "close"}, {kWmKeyDown, "down"}, {kWmKeyUp, "up"}, {kWmChar, "char"}};
+    for (const auto& [id, known_name] : known) name = id == c.message ? known_name : name;
+    const bool printable = c.message == kWmChar && c.wparam > ' ' && c.wparam < 127;
+    name += printable ? " '" + std::string(1, char(c.wparam)) + "'" : " " + std::to_string(c.wparam);
+    return " " + (c.lparam != 0 ? name + " " + std::to_string(c.lparam) : name);
+  }
+  std::string Line(const Call& c) const {
+    const std::string w = NameOf(c.window), n = " " + std::to_string(c.wparam);
+    switch (c.kind) {
+      case Call::Kind::kSend: return "send " + w + MessageOf(c);
+      case Call::Kind::kPost: return "post " + w + MessageOf(c);
+      case Call::Kind::kNotify: return "notify " + w + MessageOf(c);
+      case Call::Kind::kCopyData: return "copydata " + w + " " + std::to_string(c.lparam) + " " + c.text;
+      case Call::Kind::kMove:
+        return "move " + w + " " + std::to_string(c.rect.left) + " " + std::to_string(c.rect.top) + " " +
+               std::to_string(c.rect.right) + " " + std::to_string(c.rect.bottom);
+      case Call::Kind::kSetFocus: return "setfocus " + w;
+      case Call::Kind::kSetForeground: return "foreground " + w;
+      case Call::Kind::kStart: return "start " + c.text + (c.wparam == std::uintptr_t(StartMode::kNormalFocused) ? " normal" : " minimised");
+      case Call::Kind::kPause: return "pause" + n;
+      case Call::Kind::kAttach: return "attach" + n;
+      case Call::Kind::kNote: return c.text;
+    }
+    return "?";
+  }
   Call& Record(Call::Kind kind, WindowHandle h = 0, unsigned message = 0, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) {
     Call& call = journal.emplace_back();
     return call.kind = kind, call.window = h, call.message = message, call.wparam = wparam, call.lparam = lparam, call;

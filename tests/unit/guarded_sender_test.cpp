@@ -46,7 +46,7 @@ TEST(GuardedSender, ReceiverThatHangsCostsOneFullWaitUntilItAnswersAgain) {
     }
     EXPECT_EQ(std::pair(CallsTo(windows, memo), CallsTo(windows, fine)), std::pair(std::string(row.calls), "SSSSSS"s));
     std::string delivered;
-    for (const auto& [message, wparam] : windows.MessagesTo(memo)) delivered += char(wparam);
+    for (const Call& c : windows.journal) delivered += c.window == memo && c.message == kWmChar ? std::string(1, char(c.wparam)) : "";
     EXPECT_EQ(delivered, "123456");
     EXPECT_FALSE(sender.IsUnresponsive(memo)) << "answering again clears the mark";
   }
@@ -64,7 +64,7 @@ TEST(GuardedSender, RecordsAreNotHandedOverAndFailuresLeaveTheMark) {
   std::vector<SendStatus> got;
   for (const char* call : {"ZX0AB", "ZX0CD", "ZX0EF"}) got.push_back(sender.SendCopyData(log, 0x7000, 1, call).status);
   EXPECT_EQ(got, (std::vector<SendStatus>{SendStatus::kTimedOut, SendStatus::kHung, SendStatus::kDone}));
-  EXPECT_EQ(std::pair(CallsTo(windows, log), windows.CallsOf(Call::Kind::kCopyData).back().text), std::pair("SppS"s, "ZX0EF"s));
+  EXPECT_EQ(std::pair(CallsTo(windows, log), windows.Trace().back()), std::pair("SppS"s, "copydata Log 1 ZX0EF"s));
   windows.Window(form).alive = false;
   EXPECT_EQ(sender.Send(form, kWmChar, 'a', 0).status, SendStatus::kFailed);
   EXPECT_FALSE(sender.IsUnresponsive(form)) << "unmarked, and stays so";

@@ -45,9 +45,8 @@ class RecordingView : public MainView {
   }
   void SetMenuEnabled(Menu m, bool e) override { menu_enabled[m == Menu::kPsk31a] = e; }
   void SetFindWindowEnabled(bool e) override { find_enabled = e; }
-  std::array<std::string, 9> station_keys{};  // "" offered, else why not
   std::string trouble;
-  void SetStationKey(int k, bool offered, const std::string& why) override { station_keys.at(std::size_t(k)) = offered ? "" : why; }
+  void SetStationKey(int, bool, const std::string&) override {}
   void SetStationTrouble(const std::string& t) override { trouble = t; }
   void ApplyTypingFont(const FontSpec& f) override { font = f, calls.push_back("font"); }
   void SetButtonCaption(int b, const std::string& c) override {
@@ -129,41 +128,57 @@ class RecordingReporter : public ErrorReporter {
   }
 };
 
+struct Psk31Shape {
+  std::string form_caption = "PSK31 SB [BPSK]";
+  bool tune = true, memo = true;
+};
+
 class MainFormTest : public ::testing::Test {
  protected:
+  static constexpr std::uint32_t kPskThread = 77, kPskProcess = 1234;
+
   MainFormTest() : store(std::make_unique<MemoryStoreFile>(file)) {}
 
-  void AddPsk31() {
+  // The PSK31 program's windows, with decoys that a search by the wrong class, caption or
+  // parent would find first.
+  void AddPsk31(const Psk31Shape& shape = {}) {
     app = windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard");
-    form = windows.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
+    form = windows.AddTopLevel("TForm1", shape.form_caption);
+    for (const WindowHandle top : {app, form}) windows.Window(top).thread = kPskThread, windows.Window(top).process = kPskProcess;
+    windows.AddChild(form, "TButton", "Tune");  // outside the panel
+    windows.AddChild(form, "TMemo");
     panel = windows.AddChild(form, "TPanel");
-    tune = windows.AddChild(panel, "TButton", "Tune");
-    memo = windows.AddChild(panel, "TMemo");
+    windows.AddChild(panel, "TButton", "Clear");
+    tune = shape.tune ? windows.AddChild(panel, "TButton", "Tune") : 0;
+    for (const char* caption : {"Tx Freq Hz", "Rx Freq Hz"}) {
+      const WindowHandle group = windows.AddChild(panel, "TGroupBox", caption);
+      windows.AddChild(group, "TLabel", "Hz");
+      (caption[0] == 'T' ? tx_edit : rx_edit) = windows.AddChild(group, "TEdit", "1000");
+    }
+    memo = shape.memo ? windows.AddChild(panel, "TMemo") : 0;
+    // Named for Trace(); the decoys show as their class.
+    const std::pair<WindowHandle, const char*> names[] = {{app, "app"},   {form, "form"}, {panel, "panel"}, {tune, "tune"},
+                                                          {memo, "memo"}, {rx_edit, "rx"}, {tx_edit, "tx"}};
+    for (const auto& [handle, name] : names) {
+      if (handle != 0) windows.Window(handle).name = name;
+    }
   }
   // Attached to a running PSK31 program, start-up done, journal cleared.
   void Started() { AddPsk31(), Model().Load(), windows.journal.clear(); }
   // A fresh window tree, view and model, for the next row of a table.
   void Reset() { windows = FakeWindowSystem(), view = RecordingView(), model.reset(), reporter.reports.clear(); }
-  // The characters typed into the memo, and the keys pressed on the panel (key-down messages).
+  // The characters typed into the memo (sent or handed over), and the keys pressed on the panel.
   std::string MemoChars() const {
     std::string out;
-    for (const auto& [message, wparam] : windows.MessagesTo(memo)) out += message == kWmChar ? std::string(1, char(wparam)) : "";
+    for (const Call& c : windows.journal) out += c.window == memo && c.message == kWmChar ? std::string(1, char(c.wparam)) : "";
     return out;
   }
   std::vector<unsigned> PanelKeys() const {
     std::vector<unsigned> out;
-    for (const auto& [message, wparam] : windows.MessagesTo(panel)) if (message == kWmKeyDown) out.push_back(unsigned(wparam));
+    for (const Call& c : windows.journal) if (c.window == panel && c.message == kWmKeyDown) out.push_back(unsigned(c.wparam));
     return out;
   }
   void Type(const std::string& keys) { for (const char c : keys) Model().OnKeyPress(static_cast<unsigned char>(c)); }
-  // The announcements (wparam, lparam) that reached the PSK31 program's application window,
-  // which stands for any program on the desktop.
-  std::vector<std::pair<std::uintptr_t, std::intptr_t>> Announcements() const {
-    std::vector<std::pair<std::uintptr_t, std::intptr_t>> out;
-    for (const Call& c : windows.CallsOf(Call::Kind::kSend))
-      if (c.window == app && model && c.message == model->funcmsg) out.emplace_back(c.wparam, c.lparam);
-    return out;
-  }
   void Ticks(int n) { while (n-- > 0) Model().Tick(); }
   MainForm& Model() {
     if (!model) {
@@ -187,7 +202,7 @@ class MainFormTest : public ::testing::Test {
   CountingPalette palette;
   Psk31Stations stations{windows, store};
   std::unique_ptr<MainForm> model;
-  WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0;
+  WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0, rx_edit = 0, tx_edit = 0;
 };
 
 }  // namespace qsopad::fakes

@@ -11,7 +11,6 @@
 namespace qsopad {
 namespace {
 
-using fakes::Call;
 using fakes::MainFormTest;
 using Texts = std::vector<std::string>;
 using namespace std::string_literals;
@@ -44,14 +43,11 @@ TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
               std::tuple(row.calls, row.window, row.call, row.serial));
     EXPECT_EQ(std::tuple(Model().wordbreak, view.messages, reporter.reports, file->replaces),
               std::tuple(row.wordbreak, Texts{}, Texts{}, writes)) << "start-up stores nothing";
-    EXPECT_EQ(Announcements(), (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0, 0}}));
+    EXPECT_EQ(windows.Trace(), (Texts{"attach 77", "foreground form", "focus", "send app QSOPADFUNC 0", "send form QSOPADFUNC 0"}))
+        << "attached, then receive announced; no Aux program set";
   }
-  EXPECT_TRUE(windows.CallsOf(Call::Kind::kStart).empty()) << "no Aux program set";
-  Set("Opt", "Aux", "c:\\logger\\log.exe /quiet"), Model().Load();
-  const auto starts = windows.CallsOf(Call::Kind::kStart);
-  ASSERT_EQ(starts.size(), 1u);
-  EXPECT_EQ(std::pair(starts[0].text, starts[0].wparam),
-            std::pair("c:\\logger\\log.exe /quiet"s, static_cast<std::uintptr_t>(StartMode::kNormalFocused)));
+  windows.journal.clear(), Set("Opt", "Aux", "c:\\logger\\log.exe /quiet"), Model().Load();
+  EXPECT_THAT(windows.Trace(), ::testing::Contains("start c:\\logger\\log.exe /quiet normal").Times(1));
 }
 
 TEST_F(MainFormTest, OnlyTheOperatorsResizesSaveTheSize) {
@@ -106,16 +102,9 @@ TEST_F(MainFormTest, ShutdownRunsItsStepsInOrderOnce) {
     Model().logwnd = 0x5000;
     palette.on_unload = [&] { windows.Note(Get("Win", "Left") == "<absent>" ? "palette, setup unsaved" : "palette"); };
     Model().Unload(), Model().Unload();
-    Texts steps;
-    for (const Call& c : windows.journal) {
-      if (c.kind == Call::Kind::kNote) steps.push_back(c.text);
-      if (c.kind == Call::Kind::kCopyData) steps.push_back("record " + std::to_string(c.lparam) + " " + c.text);
-      if (c.message == Model().funcmsg && c.window == app)
-        steps.push_back("announce " + std::to_string(c.wparam) + " " + std::to_string(c.lparam));
-      if (c.message == kWmClose) steps.push_back(c.window == form ? "close" : "close elsewhere");
-    }
-    EXPECT_EQ(steps, (close ? Texts{"announce 1 0", "record 0 x", "palette", "close"}
-                            : Texts{"announce 1 0", "record 0 x", "palette"}));
+    Texts steps{"send app QSOPADFUNC 1", "send form QSOPADFUNC 1", "copydata 0x5000 0 x", "palette"};
+    if (close) steps.push_back("send form close 0");
+    EXPECT_EQ(windows.Trace(), steps);
     EXPECT_EQ(view.callsign_window, Texts{"unload"});
   }
 }

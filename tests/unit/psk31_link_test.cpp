@@ -15,8 +15,6 @@ namespace {
 
 using fakes::Call;
 using fakes::FakeWindowSystem;
-using Kind = Call::Kind;
-using Messages = std::vector<std::pair<unsigned, std::uintptr_t>>;
 using Handles = std::vector<WindowHandle>;
 using Texts = std::vector<std::string>;
 using Stored = std::vector<std::pair<SettingKey, std::string>>;
@@ -24,40 +22,6 @@ using namespace std::string_literals;
 
 constexpr const char* kSoundcard = "PSK31 for Windows on the Soundcard";
 constexpr const char* kEvm = "PSK31 for Windows on the EVM";
-constexpr std::uint32_t kPskThread = 77, kPskProcess = 1234;
-
-struct TreeShape { std::string form_caption = "PSK31 SB [BPSK]"; bool panel = true, tune = true, memo = true; };
-struct Psk31Tree { WindowHandle app = 0, form = 0, panel = 0, tune = 0, memo = 0, rx_edit = 0, tx_edit = 0; };
-
-// The PSK31 program's windows, with decoys that a search by the wrong class, caption or
-// parent would find first.
-Psk31Tree BuildPsk31(FakeWindowSystem& windows, const TreeShape& shape = {}) {
-  Psk31Tree tree;
-  tree.app = windows.AddTopLevel("TApplication", kSoundcard);
-  tree.form = windows.AddTopLevel("TForm1", shape.form_caption);
-  for (WindowHandle top : {tree.app, tree.form})
-    windows.Window(top).thread = kPskThread, windows.Window(top).process = kPskProcess;
-  windows.Window(tree.form).rect = {100, 50, 740, 290};
-  windows.AddChild(tree.form, "TButton", "Tune");  // outside the panel
-  windows.AddChild(tree.form, "TMemo");
-  if (!shape.panel) return tree;
-  tree.panel = windows.AddChild(tree.form, "TPanel");
-  windows.AddChild(tree.panel, "TButton", "Clear");
-  if (shape.tune) tree.tune = windows.AddChild(tree.panel, "TButton", "Tune");
-  for (const char* caption : {"Tx Freq Hz", "Rx Freq Hz"}) {
-    const WindowHandle group = windows.AddChild(tree.panel, "TGroupBox", caption);
-    windows.AddChild(group, "TLabel", "Hz");
-    (caption[0] == 'T' ? tree.tx_edit : tree.rx_edit) = windows.AddChild(group, "TEdit", "1000");
-  }
-  if (shape.memo) tree.memo = windows.AddChild(tree.panel, "TMemo");
-  return tree;
-}
-
-std::vector<Kind> KindsOf(const std::vector<Call>& calls) {
-  std::vector<Kind> kinds;
-  for (const Call& call : calls) kinds.push_back(call.kind);
-  return kinds;
-}
 
 class Psk31LinkTest : public fakes::MainFormTest {
  protected:
@@ -110,23 +74,18 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
     if (row.path) stored.emplace_back(keys::kPath, *row.path);
     if (row.delay) stored.emplace_back(keys::kLDelay, *row.delay);
     Fresh(stored);
-    Psk31Tree tree;
     windows.start_pid = 555;
-    if (row.appears) windows.on_start = [&tree](FakeWindowSystem& w) { tree = BuildPsk31(w); };
+    if (row.appears) windows.on_start = [this](FakeWindowSystem&) { AddPsk31(); };
     Psk31Link& fresh = Link();
     fresh.AttachPSK31();
-    const FakeWindowSystem& fake = windows;
-    ASSERT_GE(fake.journal.size(), 3u);
-    const Call &start = fake.journal[0], &pause = fake.journal[1];
-    EXPECT_EQ(std::tuple(start.kind, start.text, start.wparam, pause.kind, pause.wparam),
-              std::tuple(Kind::kStart, row.path.value_or("c:\\psk31\\psk31sbw.exe"),
-                         static_cast<std::uintptr_t>(StartMode::kMinimisedFocused), Kind::kPause,
-                         std::uintptr_t{row.ms}));
+    Texts trace{"start " + row.path.value_or("c:\\psk31\\psk31sbw.exe") + " minimised", "pause " + std::to_string(row.ms)};
+    const Texts after = row.appears ? Texts{"attach 77", "foreground form", "focus"} : Texts{"box"};
+    trace.insert(trace.end(), after.begin(), after.end());
+    EXPECT_EQ(windows.Trace(), trace) << "nothing after the box";
     EXPECT_EQ(std::tuple(view.messages, fresh.memo, fresh.pskpid),
-              std::tuple(row.appears ? Texts{} : Texts{"Error: Can't find PSK31 window"}, tree.memo,
+              std::tuple(row.appears ? Texts{} : Texts{"Error: Can't find PSK31 window"}, row.appears ? memo : 0,
                          row.appears ? kPskProcess : 555u))
         << "the process is the form's owner, not the launcher's answer";
-    EXPECT_EQ(fake.journal.size() == 3u, !row.appears) << "nothing after the box";
   }
 }
 
@@ -136,73 +95,67 @@ TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
 // the typing area focused. (A missing panel and a saved place: end to end.)
 TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
   const std::string kTune = "Error: Can't find PSK31 tune button", kMemo = "Error: Can't find PSK31 memo";
-  const struct { const char* name; TreeShape shape; Stored stored; std::optional<ScreenRect> move; Texts boxes = {}; } rows[] = {
-      {"no tune button", {.tune = false}, {}, std::nullopt, {kTune}},
-      {"no memo", {.memo = false}, {{keys::kPw, "500"}}, ScreenRect{0, 0, 500, 240}, {kMemo}},
-      {"unknown form", {.form_caption = "PSK31 SB [8PSK]"}, {}, std::nullopt, {"Error: Can't find PSK31 window"}},
-      {"PW 0", {}, {{keys::kPw, "0"}, {keys::kPx, "10"}, {keys::kPh, "300"}}, std::nullopt},
-      {"saved, SavePos 1", {}, {{keys::kSavePos, "1"}, {keys::kPw, "1"}}, ScreenRect{0, 0, 1, 240}},
-      {"off the screen's left", {}, {{keys::kPx, "-1920"}, {keys::kPw, "500"}}, ScreenRect{-1920, 0, -1420, 240}},
-      {"SavePos false", {}, {{keys::kSavePos, "False"}, {keys::kPw, "500"}}, std::nullopt},
-      {"bad PX", {}, {{keys::kPw, "500"}, {keys::kPx, "abc"}}, std::nullopt},
-      {"bad SavePos", {}, {{keys::kPw, "500"}, {keys::kSavePos, "maybe"}}, std::nullopt},
+  const struct { const char* name; fakes::Psk31Shape shape; Stored stored; const char* move; Texts boxes = {}; } rows[] = {
+      {"no tune button", {.tune = false}, {}, nullptr, {kTune}},
+      {"no memo", {.memo = false}, {{keys::kPw, "500"}}, "0 0 500 240", {kMemo}},
+      {"unknown form", {.form_caption = "PSK31 SB [8PSK]"}, {}, nullptr, {"Error: Can't find PSK31 window"}},
+      {"PW 0", {}, {{keys::kPw, "0"}, {keys::kPx, "10"}, {keys::kPh, "300"}}, nullptr},
+      {"saved, SavePos 1", {}, {{keys::kSavePos, "1"}, {keys::kPw, "1"}}, "0 0 1 240"},
+      {"off the screen's left", {}, {{keys::kPx, "-1920"}, {keys::kPw, "500"}}, "-1920 0 -1420 240"},
+      {"SavePos false", {}, {{keys::kSavePos, "False"}, {keys::kPw, "500"}}, nullptr},
+      {"bad PX", {}, {{keys::kPw, "500"}, {keys::kPx, "abc"}}, nullptr},
+      {"bad SavePos", {}, {{keys::kPw, "500"}, {keys::kSavePos, "maybe"}}, nullptr},
       {"bottom at the largest", {}, {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483637"}},
-       ScreenRect{0, 10, 500, 2147483647}},
-      {"bottom overflows", {}, {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483638"}}, std::nullopt},
+       "0 10 500 2147483647"},
+      {"bottom overflows", {}, {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483638"}}, nullptr},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Fresh(row.stored);
-    const Psk31Tree t = BuildPsk31(windows, row.shape);
+    AddPsk31(row.shape);
     Psk31Link& fresh = Link();
     fresh.AttachPSK31();
-    EXPECT_EQ(view.messages, row.boxes);
-    if (row.shape.form_caption != TreeShape{}.form_caption) {
-      EXPECT_EQ(KindsOf(windows.journal), std::vector<Kind>{Kind::kNote}) << "nothing launched, nothing after the box";
-      continue;
+    const bool found = row.shape.form_caption == fakes::Psk31Shape{}.form_caption;
+    Texts trace(row.boxes.size(), "box");
+    if (row.move) trace.push_back("move form "s + row.move);
+    if (found) trace.insert(trace.end(), {"attach 77", "foreground form", "focus"});
+    EXPECT_EQ(std::pair(view.messages, windows.Trace()), std::pair(row.boxes, trace)) << "no form: nothing after the box";
+    if (found) {
+      EXPECT_EQ(std::pair(Handles{fresh.mainwnd, fresh.panelwnd, fresh.tunewnd, fresh.memo, fresh.rxfreqwnd, fresh.txfreqwnd},
+                          fresh.pskpid),
+                std::pair(Handles{app, panel, tune, memo, rx_edit, tx_edit}, kPskProcess));
     }
-    EXPECT_EQ((Handles{fresh.mainwnd, fresh.panelwnd, fresh.tunewnd, fresh.memo, fresh.rxfreqwnd, fresh.txfreqwnd}),
-              (Handles{t.app, t.panel, t.tune, t.memo, t.rx_edit, t.tx_edit}));
-    std::vector<Kind> kinds(row.boxes.size(), Kind::kNote);
-    if (row.move) kinds.push_back(Kind::kMove);
-    kinds.insert(kinds.end(), {Kind::kAttach, Kind::kSetForeground, Kind::kNote});
-    EXPECT_EQ(KindsOf(windows.journal), kinds);
-    const Call& move = windows.journal[row.boxes.size()];
-    EXPECT_EQ(std::pair(move.window, move.rect), std::pair(row.move ? t.form : move.window, row.move.value_or(move.rect)));
-    EXPECT_EQ(std::tuple(windows.CallsOf(Kind::kAttach)[0].wparam, fresh.pskpid,
-                         windows.CallsOf(Kind::kSetForeground)[0].window),
-              std::tuple(std::uintptr_t{kPskThread}, kPskProcess, t.form));
   }
 }
 
 // Before attaching, nothing goes anywhere. (Menus, keys and the frequency box are driven
-// through the PSK31 stand-in end to end; these rows are the edges.)
-TEST_F(Psk31LinkTest, KeysAndCharactersGoToTheirWindows) {
-  const Psk31Tree tree = BuildPsk31(windows);
+// through the PSK31 stand-in end to end; these rows are the edges. Characters and closing:
+// through the main window's model.)
+TEST_F(Psk31LinkTest, FunctionKeysAndTheFrequencyBoxGoToTheirWindows) {
+  AddPsk31();
   Psk31Link& link = Link();
-  Messages rx{{kWmKeyDown, kVkEnd}, {kWmKeyUp, kVkEnd}};
-  rx.insert(rx.end(), 8, {kWmChar, 8});
-  rx.insert(rx.end(), {{kWmChar, 0xD8}, {kWmChar, 0xFF}, {kWmChar, 13}});
-  const struct { const char* name; std::function<void()> action; WindowHandle target; Messages messages; } rows[] = {
-      {"F8", [&] { link.PressFunctionKey(8); }, tree.panel, {{kWmKeyDown, 119}, {kWmKeyUp, 119}}},
-      {"no F0", [&] { link.PressFunctionKey(0); }, tree.panel, {}},
-      {"no F9", [&] { link.PressFunctionKey(9); }, tree.panel, {}},
-      {"character", [&] { link.SendChar(216); }, tree.memo, {{kWmChar, 216}}},
-      {"close", [&] { link.ClosePSK31(); }, tree.form, {{kWmClose, 0}}},
-      {"RX box", [&] { view.answers = {"\xD8\xFF"}, link.SetRxFrequency(); }, tree.rx_edit, rx},
+  Texts rx{"setfocus rx", "send rx down 35", "send rx up 35"};
+  rx.insert(rx.end(), 8, "send rx char 8");
+  rx.insert(rx.end(), {"send rx char 216", "send rx char 255", "send rx char 13", "focus"});
+  const struct { const char* name; std::function<void()> action; Texts trace; } rows[] = {
+      {"F8", [&] { link.PressFunctionKey(8); }, {"send panel down 119", "send panel up 119"}},
+      {"no F0", [&] { link.PressFunctionKey(0); }, {}},
+      {"no F9", [&] { link.PressFunctionKey(9); }, {}},
+      {"RX box", [&] { view.answers = {"\xD8\xFF"}, link.SetRxFrequency(); }, rx},
   };
   for (const auto& row : rows) row.action();
-  EXPECT_EQ(KindsOf(windows.journal), std::vector<Kind>{Kind::kNote}) << "only the focus back";
+  EXPECT_EQ(windows.Trace(), Texts{"focus"}) << "only the focus back";
   link.AttachPSK31();
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     windows.journal.clear();
     row.action();
-    EXPECT_EQ(windows.MessagesTo(row.target), row.messages);
-    for (const Call& call : windows.CallsOf(Kind::kSend))
-      EXPECT_EQ(std::tuple(call.window, call.lparam, call.wait_ms), std::tuple(row.target, 0, GuardedSender::kWaitMs));
+    EXPECT_EQ(windows.Trace(), row.trace);
+    for (const Call& call : windows.journal) {
+      if (call.kind != Call::Kind::kSend) continue;
+      EXPECT_EQ(call.wait_ms, GuardedSender::kWaitMs) << "through the guarded sender";
+    }
   }
-  EXPECT_EQ(std::pair(windows.journal.front().kind, windows.journal.back().text), std::pair(Kind::kSetFocus, "focus"s));
 }
 
 TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
@@ -210,16 +163,16 @@ TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
     const char* name;
     bool normal = true, nopossave = false, minimised = false, alive = true, savepos_off = false;
     ScreenRect rect{100, 50, 740, 290};
-    Texts main{"1440", "720", "7200", "5400"}, form{"100", "50", "640", "240"};  // x y w h
+    const char *main = "1440 720 7200 5400 ", *form = "100 50 640 240 ";  // x y w h
   } rows[] = {
-      {.name = "main window not normal", .normal = false, .main = Texts(4, "-")},
-      {.name = "nopossave", .nopossave = true, .form = Texts(4, "-")},
-      {.name = "PSK31 minimised", .minimised = true, .form = Texts(4, "-")},
-      {.name = "PSK31 closed", .alive = false, .form = Texts(4, "-")},
+      {.name = "main window not normal", .normal = false, .main = "- - - - "},
+      {.name = "nopossave", .nopossave = true, .form = "- - - - "},
+      {.name = "PSK31 minimised", .minimised = true, .form = "- - - - "},
+      {.name = "PSK31 closed", .alive = false, .form = "- - - - "},
       {.name = "SavePos false still saves", .savepos_off = true},
-      {.name = "left and right 0", .rect = {0, 10, 0, 300}, .form = Texts(4, "-")},
-      {.name = "left 0 only", .rect = {0, 0, 640, 240}, .form = {"0", "0", "640", "240"}},
-      {.name = "right 0 only", .rect = {-640, -5, 0, 235}, .form = {"-640", "-5", "640", "240"}},
+      {.name = "left and right 0", .rect = {0, 10, 0, 300}, .form = "- - - - "},
+      {.name = "left 0 only", .rect = {0, 0, 640, 240}, .form = "0 0 640 240 "},
+      {.name = "right 0 only", .rect = {-640, -5, 0, 235}, .form = "-640 -5 640 240 "},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -231,10 +184,9 @@ TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
     windows.Window(fresh.mainwnd).minimised = row.minimised;
     windows.Window(fresh.formwnd).alive = row.alive, windows.Window(fresh.formwnd).rect = row.rect;
     fresh.SaveWindowSetup();
-    Texts main, form;
-    for (const char* k : {"Left", "Top", "Width", "Height"}) main.push_back(store.ReadSetting("Win", k, "-"));
-    for (const char* k : {"PX", "PY", "PW", "PH"}) form.push_back(store.ReadSetting("Win", k, "-"));
-    EXPECT_EQ(std::pair(main, form), std::pair(row.main, row.form));
+    std::string saved;
+    for (const char* k : {"Left", "Top", "Width", "Height", "PX", "PY", "PW", "PH"}) saved += store.ReadSetting("Win", k, "-") + " ";
+    EXPECT_EQ(saved, std::string(row.main) + row.form);
   }
   file->fail_replace = true;
   EXPECT_NO_THROW(Link().SaveWindowSetup()) << "a store that cannot be written costs nothing here";

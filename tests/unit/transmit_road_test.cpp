@@ -8,10 +8,9 @@ namespace qsopad {
 namespace {
 
 using namespace std::string_literals;
-using fakes::Call;
 using fakes::MainFormTest;
 using TransmitRoad = MainFormTest;
-using Announced = std::vector<std::pair<std::uintptr_t, std::intptr_t>>;
+using Texts = std::vector<std::string>;
 using Keys = std::vector<unsigned>;
 using Colour = MainView::SendColour;
 
@@ -57,27 +56,25 @@ TEST_F(TransmitRoad, BackspaceEditsTheQueueThenTheMemoButNotTheReceivedText) {
   EXPECT_TRUE(reporter.reports.empty());
 }
 
+// Transmit is announced to every window before the first character, one character a tick.
 // A receive marker ends the transmission in the tick after the last character before it:
 // with TX off (F5), or CW ID (F6) for character 1 or with "CWID"; character 1 is a marker
 // only while "CW1" equals 1.
 TEST_F(TransmitRoad, MarkersEndTheTransmissionRightAfterTheLastCharacter) {
-  const struct { const char *cwid, *cw1, *macro; std::vector<std::string> seen; } rows[] = {
-      {"False", "1", "^9ab^0", {"a", "b", "key 116", "up 116"}}, {"True", "1", "^9ab^0", {"a", "b", "key 117", "up 117"}},
-      {"False", "1", "^9ab^.", {"a", "b", "key 117", "up 117"}}, {"False", "0", "^9ab^.", {"a", "b", "\x01"}},
-      {"False", "2", "^9ab^.", {"a", "b", "\x01"}},             {"True", "0", "^9ab^.", {"a", "b", "\x01"}}};
+  const struct { const char *cwid, *cw1, *macro, *key; } rows[] = {  // key: none, character 1 went as text
+      {"False", "1", "^9ab^0", "116"}, {"True", "1", "^9ab^0", "117"}, {"False", "1", "^9ab^.", "117"},
+      {"False", "0", "^9ab^.", nullptr}, {"False", "2", "^9ab^.", nullptr}, {"True", "0", "^9ab^.", nullptr}};
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.macro) + " CWID " + row.cwid + " CW1 " + row.cw1);
     Reset(), Set("Opt", {{"CWID", row.cwid}, {"CW1", row.cw1}}), Started(), Model().SendNKCharNB(row.macro);
     EXPECT_EQ(view.text1, "ab\\");
     Ticks(3);
-    std::vector<std::string> seen;  // what the PSK31 program saw, in order
-    for (const Call& c : windows.CallsOf(Call::Kind::kSend)) {
-      if (c.window == memo) seen.push_back(std::string(1, static_cast<char>(c.wparam)));
-      if (c.window == panel) seen.push_back((c.message == kWmKeyDown ? "key " : "up ") + std::to_string(c.wparam));
-    }
-    EXPECT_EQ(seen, row.seen);
+    Texts trace{"send app QSOPADFUNC 0 1", "send form QSOPADFUNC 0 1", "send memo char 'a'", "send memo char 'b'"};
+    if (row.key) trace.insert(trace.end(), {"send panel down "s + row.key, "send panel up "s + row.key});
+    if (!row.key) trace.push_back("send memo char 1");
+    EXPECT_EQ(windows.Trace(), trace);
     EXPECT_EQ(std::pair(Model().txmode, view.send_colour),
-              row.seen.size() == 4 ? std::pair(0, Colour::kLightRed) : std::pair(1, Colour::kRed));
+              row.key ? std::pair(0, Colour::kLightRed) : std::pair(1, Colour::kRed));
   }
 }
 
@@ -101,29 +98,17 @@ TEST_F(TransmitRoad, XmitAndPskPanelsActAsSendRcvAndTheModeKey) {
   }
 }
 
-TEST_F(TransmitRoad, TransmitStateIsAnnouncedOnceEachWayBeforeTheFirstCharacter) {
-  Started(), Type("ab"), Ticks(3);
-  EXPECT_EQ(std::pair(Announcements().size(), MemoChars()), std::pair(std::size_t{0}, ""s)) << "receiving";
-  Model().OnButtonClick(1), Model().Tick();
-  std::vector<std::string> order;
-  for (const Call& c : windows.CallsOf(Call::Kind::kSend)) {
-    if (c.window == app && c.message == Model().funcmsg) order.push_back("announce " + std::to_string(c.lparam));
-    if (c.window == memo) order.push_back(std::string(1, static_cast<char>(c.wparam)));
-  }
-  EXPECT_EQ(order, (std::vector<std::string>{"announce 1", "a"})) << "announced first; one character per tick";
-  // The PSK31 program still transmits (Tune disabled) after our receive marker went out.
-  Model().SendNKCharNB("^0"), windows.Window(tune).enabled = false, Ticks(5);
-  EXPECT_EQ(std::pair(Model().txmode, Announcements()), std::pair(0, Announced{{0, 1}})) << "still transmitting";
-  windows.Window(tune).enabled = true, Ticks(3);
-  EXPECT_EQ(Announcements(), (Announced{{0, 1}, {0, 0}}));
-}
-
-// A form that closes ends the transmit state with one announcement; a missing Tune button
-// leaves it on.
+// The end of transmitting is announced once the PSK31 program has stopped (Tune enabled
+// again), or at once when its form closes; a missing Tune button leaves the state on.
 TEST_F(TransmitRoad, TransmitStateFollowsTheProgramsWindows) {
-  Started(), Model().OnButtonClick(1), Ticks(2);
-  windows.journal.clear(), windows.Window(form).alive = false, Ticks(5);
-  EXPECT_EQ(std::tuple(Announcements(), Model().txmode, Model().txon), std::tuple(Announced{{0, 0}}, 0, false));
+  Started(), Type("ab"), Ticks(3);
+  EXPECT_EQ(windows.Trace(), Texts{}) << "receiving: nothing goes, nothing is announced";
+  Model().OnButtonClick(1), Model().SendNKCharNB("^0"), windows.Window(tune).enabled = false, Ticks(5);
+  EXPECT_EQ(std::pair(Model().txmode, windows.Trace().back()), std::pair(0, "send panel up 116"s)) << "still transmitting";
+  windows.journal.clear(), windows.Window(tune).enabled = true, Ticks(3);
+  EXPECT_EQ(windows.Trace(), (Texts{"send app QSOPADFUNC 0", "send form QSOPADFUNC 0"}));
+  Model().OnButtonClick(1), Ticks(2), windows.journal.clear(), windows.Window(form).alive = false, Ticks(5);
+  EXPECT_EQ(std::tuple(windows.Trace(), Model().txmode, Model().txon), std::tuple(Texts{"send app QSOPADFUNC 0"}, 0, false));
   Reset(), AddPsk31(), windows.Window(tune).alive = false, Model().Load(), Ticks(2);
   EXPECT_TRUE(Model().txon);
 }
@@ -151,13 +136,13 @@ TEST_F(TransmitRoad, StatusBarShowsTimeModeAndElapsedTimeEvery21Ticks) {
 TEST_F(TransmitRoad, KeyRulesRouteFunctionKeysAndFrequencyKeys) {
   constexpr unsigned kF1 = kVkF1, kF10 = kVkF10, kF11 = kVkF10 + 1, kHome = 36;
   constexpr int kShift = kShiftBit, kCtrl = kCtrlBit;
-  const struct { unsigned vk; int shift; bool retro, retro_a, swallowed; const char* queued; Keys memo = {}; } rows[] = {
+  const struct { unsigned vk; int shift; bool retro, retro_a, swallowed; const char* queued; const char* memo = nullptr; } rows[] = {
       {kF11, 0, false, false, false, ""},            {kF1, kCtrl, false, false, false, ""},
       {kF1, kAltBit, false, false, false, ""},       {kF1, kShift | kCtrl, false, false, false, ""},
       {kF1, kCtrl, true, false, true, "m10"},        {kF10, kCtrl, true, false, true, "m19"},
       {kF1, kShift, true, false, true, "m0"},        {kF1, kShift | kCtrl, true, false, false, ""},
       {'A', 0, false, false, false, ""},             {kVkLeft, 0, false, false, false, ""},
-      {kVkLeft, 0, false, true, true, "", {kVkLeft}}, {kVkDown, 0, false, true, true, "", {kVkDown}},
+      {kVkLeft, 0, false, true, true, "", "37"},     {kVkDown, 0, false, true, true, "", "40"},
       {kHome, 0, false, true, false, ""},            {kVkDown + 1, 0, false, true, false, ""},
       {kVkUp, kShift, false, true, false, ""},       {kVkInsert, kShift, false, false, true, ""},
       {kVkDelete, kCtrl, false, false, true, ""},    {kVkInsert, kShift | kCtrl, false, false, true, ""},
@@ -169,11 +154,10 @@ TEST_F(TransmitRoad, KeyRulesRouteFunctionKeysAndFrequencyKeys) {
     Set("Opt", {{"Retro", row.retro ? "True" : "False"}, {"RetroA", row.retro_a ? "True" : "False"}});
     Model().sendbuf.clear(), windows.journal.clear(), view.menu_visible[0] = true, view.menu_visible[1] = false;
     EXPECT_EQ(Model().OnKeyDown(row.vk, row.shift), row.swallowed);
-    Keys memo_keys;
-    for (const auto& [message, wparam] : windows.MessagesTo(memo))
-      if (message == kWmKeyDown) memo_keys.push_back(static_cast<unsigned>(wparam));
-    EXPECT_EQ(std::tuple(Model().sendbuf, memo_keys, view.menu_visible[1]),
-              std::tuple(row.queued, row.memo, row.retro));
+    // A key left to the typing area puts the focus there.
+    const Texts calls = row.memo ? Texts{"send memo down "s + row.memo, "send memo up "s + row.memo}
+                                 : row.swallowed ? Texts{} : Texts{"focus"};
+    EXPECT_EQ(std::tuple(Model().sendbuf, windows.Trace(), view.menu_visible[1]), std::tuple(row.queued, calls, row.retro));
   }
 }
 
@@ -187,26 +171,19 @@ TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
   EXPECT_EQ(Model().logwnd, 0u) << "our own answer coming back is ignored";
   Model().OnRegisteredMessage(logmsg, 0, 0x5000);
   EXPECT_EQ(Model().logwnd, 0x5000u);
-  const auto posts = windows.CallsOf(Call::Kind::kPost);
-  ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(std::tuple(posts[0].window, posts[0].message, posts[0].wparam, posts[0].lparam),
-            std::tuple(WindowHandle{0x5000}, logmsg, std::uintptr_t{255}, std::intptr_t{0x7000}));
   Model().OnCopyData(1, "ZX0CALL");
   EXPECT_EQ(std::tuple(view.caption[4], view.panels[1]), std::tuple("ZX\xD8" "CALL", " ZX\xD8" "CALL"));
   Model().OnCopyData(2, "Ann"), Model().OnCopyData(3, "ignored");
   EXPECT_EQ(std::pair(view.panels[2], Model().namebuf), std::pair(" Ann"s, "Ann"s));
   EXPECT_EQ(palette.seen, (std::vector<std::string>{"ZX\xD8" "CALL||1", "ZX\xD8" "CALL|Ann|1"}))
       << "the palette rebuilds from the published values";
-  EXPECT_TRUE(windows.CallsOf(Call::Kind::kCopyData).empty()) << "incoming values are not echoed";
-
   Model().ocall = "ZX0NEW", Model().SetOcall(), Model().OnPanelClick(MainView::Panel::kOcall, true);
   for (const std::size_t size : {255u, 256u}) Model().namebuf = std::string(size - 1, 'n') + "\xE9", Model().SetNamebuf();
-  std::vector<std::pair<std::intptr_t, std::string>> records;
-  for (const Call& c : windows.CallsOf(Call::Kind::kCopyData)) records.emplace_back(c.lparam, c.text);
-  EXPECT_EQ(records, (std::vector<std::pair<std::intptr_t, std::string>>{
-                         {1, "ZX0NEW"}, {1, ""}, {2, ""}, {2, std::string(254, 'n') + "\xE9"},
-                         {2, std::string(255, 'n')}}))
-      << "slashed zeros undone for the log program; Shift+click clears call and name; 255 bytes at most";
+  EXPECT_EQ(windows.Trace(), (Texts{"post 0x5000 QSOPADLOG 255 28672", "copydata 0x5000 1 ZX0NEW", "copydata 0x5000 1 ",
+                                    "copydata 0x5000 2 ", "copydata 0x5000 2 " + std::string(254, 'n') + "\xE9",
+                                    "copydata 0x5000 2 " + std::string(255, 'n')}))
+      << "answered to the log window (our window 0x7000); incoming values are not echoed; slashed zeros undone "
+         "for the log program; Shift+click clears call and name; 255 bytes at most";
 }
 
 TEST(Elapsed, FormatsWithinOneDay) {
