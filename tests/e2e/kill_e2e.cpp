@@ -167,8 +167,8 @@ struct Writer {
   std::string report;  // its report file
   int target = 0;      // writes to do in all
   std::string child;   // the child's name and arguments, to which the writes to do are added
-  // Whether the writer's file shows a write under way, when it can tell: every other run (of
-  // those not killed while they start) is then killed the moment it does, for as long as its
+  // Whether the writer's file shows a write under way, when it can tell: three runs in four (of
+  // those not killed while they start) are then killed the moment it does, for as long as its
   // first fourteen writes last.
   std::function<bool()> midWrite;
   bool aimAtWrite = false;
@@ -232,7 +232,7 @@ class KillRun {
     // one at a random moment after it has made some progress.
     w.killAtMs = Uniform(4) == 0 ? w.startedMs + Uniform(w.startupMs + 1) : -1;
     w.killAfter = Uniform(writesPerRun_);
-    w.aimAtWrite = w.midWrite && w.killAtMs < 0 && Uniform(2) == 0;
+    w.aimAtWrite = w.midWrite && w.killAtMs < 0 && Uniform(4) != 0;
     if (w.startedMs - startMs_ > kKillingMs) {
       if (!stopped_) Log("no more kills after " + std::to_string(kKillingMs / 1000) + " s");
       stopped_ = true;
