@@ -35,12 +35,11 @@ std::string Nested(int depth) {
 }
 
 // fldigi's server decodes no character references: bytes other than < & > go as they are.
-// (Arrays, structs, base64 and nil read back as written: the fuzz target's seeds.)
+// (Ints to the smallest, booleans, arrays, structs, base64, nil read back as written: the fuzz seeds.)
 TEST(XmlRpc, CallBodyWritesEachTypeAndPassesBytesThrough) {
   const std::pair<V, std::string> params[] = {
       {V::String("cq"), "<string>cq</string>"}, {V::String("a<b&c>d"), "<string>a&lt;b&amp;c&gt;d</string>"},
       {V::String(std::string("\xD8\x80\x01\"'\r\n^r", 9)), "<string>\xD8\x80\x01\"'\r\n^r</string>"},
-      {V::Int(-2147483647 - 1), "<i4>-2147483648</i4>"}, {V::Bool(true), "<boolean>1</boolean>"},
       {V::Double(1500.25), "<double>1500.25</double>"}, {V::Double(14070000), "<double>14070000</double>"}};
   std::vector<V> values;
   std::string xml;
@@ -124,21 +123,14 @@ TEST(Encodings, Base64AndCp1252BothWays) {
   for (const auto& [utf8, ansi] : from_utf8) EXPECT_EQ(Utf8ToCp1252(utf8), ansi) << ansi;
 }
 
-TEST(Http, PostRequestText) {
-  EXPECT_EQ(HttpPostRequest("127.0.0.1:7362", "/RPC2", "<x/>"),
-            "POST /RPC2 HTTP/1.1\r\nHost: 127.0.0.1:7362\r\nUser-Agent: QSOPAD\r\nContent-Type: text/xml\r\n"
-            "Content-Length: 4\r\nConnection: keep-alive\r\n\r\n<x/>");
-}
-
 // Each row's bytes, then the close of the connection when `close`, give "status, whether the
 // connection is kept, the bytes left after the answer: [body]", or an error holding `want`.
-// (Fed in pieces it reads the same: the fuzz target checks that for any bytes.)
+// (Fed in pieces it reads the same, taking nothing past the answer: the fuzz target checks that
+// for any bytes. fldigi's own answers, and the requests it takes: end to end.)
 TEST(Http, ReadsAnswersAndRefusesMalformedAndOversizedOnes) {
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nX: ";  // then 16384 bytes in all
   const std::string mib(1 << 20, 'b');  // the largest body taken
   const struct { std::string bytes; bool close; std::string want; } rows[] = {
-      {"HTTP/1.1 200 OK\r\nServer: XMLRPC++ 0.8\r\nContent-Type: text/xml\r\nContent-length: 5\r\n\r\nhelloHTTP", false,
-       "200 kept 4: [hello]"},
       {"HTTP/1.1 200 OK\r\nconnection:  Close \r\nCONTENT-LENGTH: 0\r\n\r\n", false, "200 closed 0: []"},
       {"HTTP/1.0 500 Internal Server Error\r\nContent-Length: 3\r\nConnection: keep-alive\r\n\r\nbad", false,
        "500 kept 0: [bad]"},
