@@ -81,8 +81,8 @@ TEST_F(CallsignFormTest, LoadsCollapsedWithTheMainWindowsPartnerAndTheBoxesAsSto
   EXPECT_EQ(fakes.calls, (Calls{"clipboard DL0AB0"}));
 }
 
-// OK's steps in order; when its lookup waits on a message and meanwhile another program sets a
-// new partner, nothing after it runs. (The program shutting down meanwhile: end to end.)
+// OK's steps in order; when its lookup waits on a message and meanwhile the program shuts down
+// (unloads the window) or another program sets a new partner, nothing after it runs.
 TEST_F(CallsignFormTest, OkRunsItsStepsInOrderAndNoFurtherWhenOvertakenDuringItsLookup) {
   Set("callclip", "1"), Set("Lookup", "1"), Set("luname", "1"), store.WriteSetting("URLS", "CSLOOKUP", "*QRZ");
   fakes.namebuf = "";  // the name found reaches the main window in the same OK
@@ -90,6 +90,7 @@ TEST_F(CallsignFormTest, OkRunsItsStepsInOrderAndNoFurtherWhenOvertakenDuringIts
   const struct { const char* name; std::function<void(CallsignFormModel&)> before, during; Calls after; } rows[] = {
       {"undisturbed", nothing, nothing, {"clipboard dl1abc", "qrz dl1abc fill", "name box John", "result K1ABC John",
                                          "focus call box", "partner dl1abc/John", "focus Text1", "close"}},
+      {"shutdown", nothing, [](CallsignFormModel& f) { f.Unload({}); }, {"clipboard dl1abc", "qrz dl1abc fill"}},
       {"new partner", nothing, [](CallsignFormModel& f) { f.SetCallsign("W1AW"); },
        {"clipboard dl1abc", "qrz dl1abc fill", "call box W1AW", "log on", "name box "}},
       {"\"Always Copy\" with an empty call", [](CallsignFormModel& f) { f.OnCheckClicked(CallsignFormModel::kLookup, false),
