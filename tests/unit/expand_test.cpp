@@ -106,10 +106,9 @@ TEST(SExpand, PreviewShowsSilentCodesAsTypedAndActsOnNothing) {
 
 TEST(SExpand, SerialNumbers) {
   RecordingContext c;
-  EXPECT_EQ(Expand(c, "^#^+^#").transmit, "00410042") << "a later code sees the increment";
   c.serialno = 2147483647L;
   EXPECT_THROW(Expand(c, "^+"), Error);
-  EXPECT_EQ(std::pair(c.serialno, c.store.ReadSetting("Opt", "SerialNo", "")), std::pair(2147483647L, "42"s));
+  EXPECT_EQ(std::pair(c.serialno, c.store.ReadSetting("Opt", "SerialNo", "<absent>")), std::pair(2147483647L, "<absent>"s));
   const std::pair<long, std::string> rows[] = {
       {0, "0000"}, {999, "0999"}, {9999, "9999"}, {10000, "10000"}, {-7, "-0007"}, {-999, "-0999"},
       {-9999, "-9999"}, {-10000, "-10000"}, {LONG_MIN, std::to_string(LONG_MIN)}};

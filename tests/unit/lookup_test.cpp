@@ -1,5 +1,5 @@
 // Lookup sources: the grammar, the dispatch with the call sign as looked up and as put
-// into an address, and the result window's title.
+// into an address, and the result window's title (its everyday cases: end to end).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -23,9 +23,7 @@ TEST(Lookup, SourceGrammarAndResultTitle) {
   };
   for (const auto& row : rows) EXPECT_EQ(ParseLookupSource(row.source), (LookupSource{row.kind, row.parameter})) << row.source;
   const std::pair<const char*, const char*> titles[] = {
-      {"DL1ABC Hans Meier\r\nBerlin", "Callsign Lookup: DL1ABC"}, {"Error!", "Callsign Lookup: "},  // no space
-      {"", "Callsign Lookup: "}, {" DL1ABC", "Callsign Lookup: "}, {"A{B C", "Callsign Lookup: A{B"},
-      {"{NOT FOUND}", "Callsign Lookup"}, {"{", "Callsign Lookup"}};
+      {" DL1ABC", "Callsign Lookup: "}, {"A{B C", "Callsign Lookup: A{B"}, {"{", "Callsign Lookup"}};
   for (const auto& [text, title] : titles) EXPECT_EQ(LookupResultTitle(text), title) << text;
 }
 

@@ -143,9 +143,8 @@ TEST_F(MacroPaletteTest, PrintPageHasHeadingRulesAndLinesAsShown) {
   EXPECT_EQ(Palette().PrintLines(), page);
 }
 
-// (The placement's round trip and closing with an edit pending are checked end to end.)
+// (The default place, the round trip and closing with an edit pending: end to end.)
 TEST_F(MacroPaletteTest, StoredPlacementAndAutoShowFallBackOnBadValues) {
-  EXPECT_EQ(Palette().StoredPlacement(), (PaletteRect{0, 0, 4500, 4500}));
   EXPECT_FALSE(Palette().StoredAutoShow());
   Palette().SaveOnUnload(true, {150, 300, 3000, 6000});
   EXPECT_EQ(Get("Win", "MPX") + " " + Get("Win", "MPY") + " " + Get("Win", "MPW") + " " + Get("Win", "MPH") + " " +

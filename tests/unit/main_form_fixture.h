@@ -34,7 +34,6 @@ class RecordingView : public MainView {
   bool send_enabled = true;
   SendColour send_colour = SendColour::kNormal;
   std::vector<std::string> messages;  // "title: text"
-  std::vector<std::string> prompts;
   std::vector<std::string> answers;          // what input boxes answer, in turn; none: cancelled
   std::vector<std::string> callsign_window;  // what reached the call sign and result windows
   FakeWindowSystem* journal = nullptr;       // where focus and message boxes are noted too
@@ -67,8 +66,7 @@ class RecordingView : public MainView {
   void ShowMessage(const std::string& t, const std::string& title) override {
     messages.push_back(title + ": " + t), journal ? journal->Note("box") : void();
   }
-  std::optional<std::string> AskText(const std::string& prompt) override {
-    prompts.push_back(prompt);
+  std::optional<std::string> AskText(const std::string&) override {
     if (answers.empty()) return std::nullopt;
     const std::string a = answers.front();
     return answers.erase(answers.begin()), a;
