@@ -134,14 +134,11 @@ fi
 # the scenarios with the real fldigi last. QSOPAD_E2E_LANES=1 runs them all one after another.
 lanes=${QSOPAD_E2E_LANES:-2}
 [ "$JOBS" -ge 2 ] || lanes=1
+# (run_lane takes a lane's fldigi scenarios last.)
 lane1=(); lane2=()
 for s in "${scenarios[@]}"; do
   if [ "$lanes" -eq 1 ] || [[ $s == *_session || $s == startup_* || $s == store_* ]]; then lane1+=("$s")
-  elif [[ $s != fldigi_* ]]; then lane2+=("$s"); fi
-done
-for s in "${scenarios[@]}"; do
-  [[ $s == fldigi_* ]] || continue
-  if [ "$lanes" -eq 1 ]; then lane1+=("$s"); else lane2+=("$s"); fi
+  else lane2+=("$s"); fi
 done
 wineserver -w 2>/dev/null || true
 prefixes=("$BUILD/test-prefix")

@@ -22,10 +22,8 @@ ensure_packages || die "cannot install the build's packages"
 command -v look >/dev/null || as_root apt-get install -y -qq bsdextrautils >/dev/null ||
   die "look(1) is missing and bsdextrautils could not be installed"
 
+build_bench qsopad-fcc fcc_generate bench_fcc || die "build failed"
 dir="$BUILD/bench-release"
-cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release >"$dir.configure.log" 2>&1 ||
-  { cat "$dir.configure.log"; die "configure failed"; }
-cmake --build "$dir" -j"$JOBS" --target qsopad-fcc fcc_generate bench_fcc >/dev/null || die "build failed"
 tool="$dir/tools/qsopad-fcc"
 
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/qsopad-fcc-bench.XXXXXX")" || die "no temporary folder"

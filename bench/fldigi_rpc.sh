@@ -5,11 +5,8 @@
 #   bench/fldigi_rpc.sh [CALLS]
 set -uo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
-dir="$BUILD/bench-release"
-cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release >"$dir.configure.log" 2>&1 ||
-  { cat "$dir.configure.log"; exit 1; }
-cmake --build "$dir" -j"$JOBS" --target bench_rpc >/dev/null || { echo "build of bench_rpc failed" >&2; exit 1; }
-bench="$dir/bench_rpc"
+build_bench bench_rpc || { echo "build of bench_rpc failed" >&2; exit 1; }
+bench="$BUILD/bench-release/bench_rpc"
 env_lines=$("$ROOT/scripts/fldigi.sh" start null) || exit 1
 dir=$(sed -n 's/^FLDIGI_DIR=//p' <<<"$env_lines")
 port=$(sed -n 's/^FLDIGI_PORT=//p' <<<"$env_lines")

@@ -71,6 +71,15 @@ build_windows() {
   fi
 }
 
+# build_bench TARGET...: a native release build of these targets in $BUILD/bench-release,
+# for the measurements of bench/.
+build_bench() {
+  local dir="$BUILD/bench-release"
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j"$JOBS" --target "$@" >/dev/null
+}
+
 export WINEDEBUG=-all
 # No Mono or Gecko for a new prefix; and no Linux desktop entries made from the Start-menu
 # shortcuts that the installers write (Wine reads this from a program's Unix environment,
