@@ -142,7 +142,10 @@ class MainFormTest : public ::testing::Test {
   void AddPsk31(const Psk31Shape& shape = {}) {
     app = windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard");
     form = windows.AddTopLevel("TForm1", shape.form_caption);
-    for (const WindowHandle top : {app, form}) windows.Window(top).thread = kPskThread, windows.Window(top).process = kPskProcess;
+    for (const WindowHandle top : {app, form}) {
+      windows.Window(top).thread = kPskThread;
+      windows.Window(top).process = kPskProcess;
+    }
     windows.AddChild(form, "TButton", "Tune");  // outside the panel
     windows.AddChild(form, "TMemo");
     panel = windows.AddChild(form, "TPanel");
@@ -173,7 +176,8 @@ class MainFormTest : public ::testing::Test {
   }
   std::vector<unsigned> PanelKeys() const {
     std::vector<unsigned> out;
-    for (const Call& c : windows.journal) if (c.window == panel && c.message == kWmKeyDown) out.push_back(unsigned(c.wparam));
+    for (const Call& c : windows.journal)
+      if (c.window == panel && c.message == kWmKeyDown) out.push_back(unsigned(c.wparam));
     return out;
   }
   void Type(const std::string& keys) { for (const char c : keys) Model().OnKeyPress(static_cast<unsigned char>(c)); }
