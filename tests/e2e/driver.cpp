@@ -830,9 +830,16 @@ void RunRows(Session& s, const std::vector<Row>& rows) {
       for (const Step& step : row.steps) RunStep(s, step);
     } catch (const Abort&) {
     }
-    // A dialog left open would take the next row's input.
-    for (HWND w : TopWindowsOf(s.pid)) {
-      if (ClassOf(w) != "#32770" || !IsWindowVisible(w)) continue;
+    // A dialog left open would take the next row's input. One that has just been closed may
+    // still be on screen for a moment after its owner is enabled again.
+    std::vector<HWND> open;
+    WaitUntil([&] {
+      open.clear();
+      for (HWND w : TopWindowsOf(s.pid))
+        if (ClassOf(w) == "#32770" && IsWindowVisible(w)) open.push_back(w);
+      return open.empty();
+    });
+    for (HWND w : open) {
       if (failures == before) Fail(__FILE__, __LINE__, row.name + ": a dialog \"" + TextOf(w) + "\" was left open");
       PressAndWaitClosed(w, IDCANCEL);
     }

@@ -141,7 +141,8 @@ E2E_SCENARIO(main_window_session) {
       {"typed text waits for Send, and backspace edits what has not gone",
        {Menu(IDM_CLEAR), Type("\b"), Type("cq 10x\b"), Text(kText1, "cq 10"), SendNow(), IsEnabled(kSend, false),
         Memo("cq 10"), NothingBeforeSend(), Click(kRcv), Text(kText1, "cq 10\\"), Station("panel", "F5"), Type("\b"), Click(kSend),
-        Type("y"), Text(kText1, "cq 10\\y"), Click(kRcv), Station("panel", "F5 F5"), Memo("cq 10y")}},
+        Type("y"), Text(kText1, "cq 10\\y"), Click(kRcv), Station("panel", "F5 F5"), Memo("cq 10y"),
+        Logged("app", "TXEND", 2)}},
       {"the log program hears the start-up and follows the transmit state; its records set the partner",
        {Do([](Session& s) {
           CHECK_MSG(Announcements(ReadJournal(s.logJournal)).rfind(" f:0,0", 0) == 0, Dump(ReadJournal(s.logJournal)));
@@ -157,9 +158,10 @@ E2E_SCENARIO(main_window_session) {
           // Transmit before the first character; receive once the station has sent the text
           // after F5 and enabled Tune.
           const Journal j = s.StationSince(), funcs = Select(s.LogSince(), "log", "FUNC");
-          const auto at = [&](const char* role, const char* event) { return Select(j, role, event).at(0).ms; };
-          CHECK_MSG(funcs[0].ms <= at("memo", "WM_CHAR") && at("panel", "WM_KEYDOWN") <= at("app", "TXEND") &&
-                        at("app", "TXEND") <= funcs[1].ms,
+          const Journal chars = Select(j, "memo", "WM_CHAR"), keys = Select(j, "panel", "WM_KEYDOWN"),
+                        ends = Select(j, "app", "TXEND");
+          CHECK_MSG(funcs.size() == 2 && !chars.empty() && !keys.empty() && ends.size() == 1 &&
+                        funcs[0].ms <= chars[0].ms && keys[0].ms <= ends[0].ms && ends[0].ms <= funcs[1].ms,
                     Dump(j) << Dump(funcs));
         }),
         LogSends(1, "DL1ABC"), Text(kPartner, "DL1ABC"), Do([](Session& s) { REQUIRE(LogDo(s.log, LogCommand::kLong)); }),
