@@ -1,7 +1,6 @@
-// The check of an ADIF log's end before an append, over any file: the first byte chooses
-// UTF-8 lengths (odd) or bytes, the rest is the log. What it keeps reads as whole (checked
-// again, it keeps all of it), and a cut ends right after an "<eor>" or "<eoh>" with its
-// line end, at 0 in a log without a header, or at 0 where only a start of our own header
+// The check of an ADIF log's end before an append, over any file: the first byte chooses UTF-8 lengths (odd) or bytes,
+// the rest is the log. What it keeps reads as whole (checked again, it keeps all of it), and a cut ends right after an
+// "<eor>" or "<eoh>" with its line end, at 0 in a log without a header, or at 0 where only a start of our own header
 // was there.
 #include <algorithm>
 #include <cctype>
@@ -17,28 +16,22 @@ using qsopad::fuzz::PrintBytes;
 
 namespace {
 
-class MemoryLog : public LogFile {
- public:
-  explicit MemoryLog(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::uint64_t Size() override { return bytes_.size(); }
+struct MemoryLog : LogFile {
+  explicit MemoryLog(std::string b) : bytes(std::move(b)) {}
+  std::uint64_t Size() override { return bytes.size(); }
   std::string ReadAt(std::uint64_t at, std::size_t n) override {
-    return at >= bytes_.size() ? std::string() : bytes_.substr(static_cast<std::size_t>(at), n);
+    return at >= bytes.size() ? std::string() : bytes.substr(static_cast<std::size_t>(at), n);
   }
-  void Append(const std::string& b) override { bytes_ += b; }
-  void TruncateTo(std::uint64_t s) override { bytes_.resize(static_cast<std::size_t>(s)); }
+  void Append(const std::string& b) override { bytes += b; }
+  void TruncateTo(std::uint64_t s) override { bytes.resize(static_cast<std::size_t>(s)); }
   void Flush() override {}
-
- private:
-  std::string bytes_;
+  std::string bytes;
 };
 
 bool EndsWithMarker(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* end : {"<eor>", "<eor>\n", "<eor>\r\n", "<eoh>", "<eoh>\n", "<eoh>\r\n"}) {
-    const std::string e = end;
-    if (text.size() >= e.size() && text.compare(text.size() - e.size(), e.size(), e) == 0) return true;
-  }
-  return false;
+  const std::string_view ends[] = {"<eor>", "<eor>\n", "<eor>\r\n", "<eoh>", "<eoh>\n", "<eoh>\r\n"};
+  return std::ranges::any_of(ends, [&](std::string_view end) { return text.ends_with(end); });
 }
 
 }  // namespace

@@ -1,14 +1,12 @@
-// The FCC database reader over an index and a data file held in memory. One input makes both:
-// flags, call length (low 4 bits), call, then with kRawIndex: index length (16 bits, little-
-// endian), index bytes, data bytes; else [kStale: two masks] [kPatch: count, count x (entry
-// 16 bits, 10 bytes)] data bytes, whose keyed lines are sorted and indexed as the builder does,
-// then patched; with kStale the index holds the lines the first mask leaves, the data file
-// those the second leaves.
-// A true index over readable files finds a call exactly when a line has its key; an index of
-// other lines never answers "not found" for a call the data file holds (but above its last
-// key, where the last entry names its line); "found" shows a whole line with the call's key.
-// (How FCCLookup shows each outcome is the unit tests'.) Keys, their order and the fields are worked
-// out here by simpler means, never by the reader's own functions.
+// The FCC database reader over an index and a data file held in memory. One input makes both: flags, call length (low 4
+// bits), call, then with kRawIndex: index length (16 bits, little-endian), index bytes, data bytes; else [kStale: two
+// masks] [kPatch: count, count x (entry 16 bits, 10 bytes)] data bytes, whose keyed lines are sorted and indexed as the
+// builder does, then patched; with kStale the index holds the lines the first mask leaves, the data file those the
+// second leaves.
+// A true index over readable files finds a call exactly when a line has its key; an index of other lines never answers
+// "not found" for a call the data file holds (but above its last key, where the last entry names its line); "found"
+// shows a whole line with the call's key. (How FCCLookup shows each outcome is the unit tests'.) Keys, their order and
+// the fields are worked out here by simpler means, never by the reader's own functions.
 #include <algorithm>
 #include <cstdint>
 #include <map>
@@ -101,11 +99,10 @@ std::string FieldOf(std::string_view line, int n) {
   return std::string(line.substr(first, line.find_last_not_of(' ', bar - 1) + 1 - first));
 }
 
-// The data file the builder would write from these lines: those with a key, sorted by it
-// (std::string orders unsigned bytes), but the groups whose number (mod 8) is a bit of `drop`.
-// A line without a key travels with the keyed line before it (read under that key), so a
-// stretch can run longer than one piece of the reader's; lines before the first keyed one go.
-// A key beginning with NUL reads as an absent entry: no database holds one (no call has one).
+// The data file the builder would write from these lines: those with a key, sorted by it (std::string orders unsigned
+// bytes), but the groups whose number (mod 8) is a bit of `drop`. A line without a key travels with the keyed line
+// before it (read under that key), so a stretch can run longer than one piece of the reader's; lines before the first
+// keyed one go. A key beginning with NUL reads as an absent entry: no database holds one (no call has one).
 std::string SortedData(std::string_view bytes, bool last_line_end, std::uint8_t drop, std::vector<FccIndexedLine>& keyed) {
   std::vector<std::pair<std::string, std::string>> groups;  // key, lines each ended by CR LF
   while (!bytes.empty()) {

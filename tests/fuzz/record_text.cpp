@@ -1,7 +1,6 @@
-// The decoder of the text records (WM_COPYDATA) other programs send: any size from 0 to
-// 300 over a heap block of exactly that size, so that AddressSanitizer stops a read past
-// it. Input: the size (16 bits, little-endian, taken modulo 301), then the bytes, repeated
-// to fill the block.
+// The decoder of the text records (WM_COPYDATA) other programs send: any size from 0 to 300 over a heap block of
+// exactly that size, so that AddressSanitizer stops a read past it. Input: the size (16 bits, little-endian, taken
+// modulo 301), then the bytes, repeated to fill the block.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

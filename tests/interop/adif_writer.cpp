@@ -1,9 +1,8 @@
-// Writes ADIF log files with the program's own record writer, and beside each one what every
-// record must read back as (JSON), for a reader we did not write to check. adif_writer OUTDIR
-// gives OUTDIR/mixed.adi (+ .json): built-in and custom fields, empty fields, slashed zeros,
-// "<" and ">" in values, a 300-character note, Latin-1 letters, and fields whose tags are no
-// field names (left out); many.adi: 300 contacts appended one after another, twice after a
-// record that a kill left torn; utf8.adi: contacts written under a UTF-8 code page.
+// Writes ADIF log files with the program's own record writer, and beside each one what every record must read back as
+// (JSON), for a reader we did not write to check. adif_writer OUTDIR gives OUTDIR/mixed.adi (+ .json): built-in and
+// custom fields, empty fields, slashed zeros, "<" and ">" in values, a 300-character note, Latin-1 letters, and fields
+// whose tags are no field names (left out); many.adi: 300 contacts appended one after another, twice after a record
+// that a kill left torn; utf8.adi: contacts written under a UTF-8 code page.
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -28,16 +27,10 @@ using Record = std::map<std::string, std::string>;  // lower-case tag -> value
 // Tags the writer must leave out: each one loses fields, or the whole file, to readers.
 const std::set<std::string> kNotFieldNames = {"A>B", "X:Y", "CALL ", "*Custom", "MY TAG", ""};
 
-bool utf8_json = false;  // bytes above 127 are UTF-8 text, not Latin-1 characters
-
+// A JSON string of the bytes, read in the encoding of the ADIF file beside it (no value holds a control byte).
 std::string Json(const std::string& bytes) {
   std::string out = "\"";
-  for (const unsigned char c : bytes) {
-    char one[8];  // Latin-1 escaped: byte = code point
-    const bool escape = c < 0x20 || (c >= 0x7f && !utf8_json);
-    std::snprintf(one, sizeof one, c == '"' || c == '\\' ? "\\%c" : escape ? "\\u%04x" : "%c", c);
-    out += one;
-  }
+  for (const char c : bytes) out += c == '"' || c == '\\' ? std::string{'\\', c} : std::string{c};
   return out + "\"";
 }
 
@@ -135,7 +128,6 @@ int main(int argc, char** argv) {
   ok &= WriteJson(dir + "/many.json", many);
 
   // Text of a UTF-8 code page, read back as UTF-8.
-  utf8_json = true;
   AdifTable u;
   std::vector<Record> utf8;
   const char* notes[] = {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "Z\xC3\xBCrich 73", "\xE6\x9D\xB1\xE4\xBA\xAC <eor> \xE2\x82\xAC" "5"};

@@ -1,7 +1,7 @@
 // Reads an ADIF file with an independent parser (adif-parser-ts) and checks that it gives
 // back every record, in order, with exactly the fields and values expected.
 //   node check_adif.js FILE.adi EXPECTED.json [ENCODING]
-// ENCODING is how the file is read: latin1 (the default: one byte per character, as under a
+// ENCODING is how the file and its expectations are read: latin1 (the default: one byte per character, as under a
 // Windows single-byte code page; Latin-1 keeps every byte) or utf8.
 'use strict';
 const fs = require('fs');
@@ -9,7 +9,7 @@ const { AdifParser } = require('adif-parser-ts');
 
 const [adiPath, jsonPath, encoding = 'latin1'] = process.argv.slice(2);
 const parsed = AdifParser.parseAdi(fs.readFileSync(adiPath, encoding));
-const expected = JSON.parse(fs.readFileSync(jsonPath, 'utf8'));
+const expected = JSON.parse(fs.readFileSync(jsonPath, encoding));
 const problems = [];
 if (!parsed.header || parsed.header.text !== 'QSOPAD Log file')
   problems.push(`header: ${JSON.stringify(parsed.header)}`);
