@@ -1,8 +1,8 @@
 // Reads an ADIF file with an independent parser (adif-parser-ts) and checks that it gives
 // back every record, in order, with exactly the fields and values expected.
 //   node check_adif.js FILE.adi EXPECTED.json [ENCODING]
-// ENCODING is how the file and its expectations are read: latin1 (the default: one byte per character, as under a
-// Windows single-byte code page; Latin-1 keeps every byte) or utf8.
+// ENCODING is how the file and the expected values are read: latin1 (the default: one byte per
+// character, as under a Windows single-byte code page; Latin-1 keeps every byte) or utf8.
 'use strict';
 const fs = require('fs');
 const { AdifParser } = require('adif-parser-ts');
