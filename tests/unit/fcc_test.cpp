@@ -345,12 +345,9 @@ TEST(FccBuild, DataFileBytesFromRowsWithTheQuirksOfTheRealFiles) {
       "K1KKKK||A|01/01/2030|DOE JR, JOHN Q|||TOWN|OH|12345678|\r\n";
   EXPECT_EQ(ReadBytes(db.path), data);
   EXPECT_EQ(db.listener.skipped,
-            "HD.dat:16 call sign longer than 6 characters\n"
-            "HD.dat:17 call sign not letters and digits\n"
-            "HD.dat:18 no unique system identifier\n"
-            "EN.dat:4 more than 30 fields (a \"|\" inside a value)\n"
-            "EN.dat:5 not an EN row\n"
-            "HD.dat:4 no EN row (name and address) for the licence\n");
+            "HD.dat:16 call sign longer than 6 characters\nHD.dat:17 call sign not letters and digits\n"
+            "HD.dat:18 no unique system identifier\nEN.dat:4 more than 30 fields (a \"|\" inside a value)\n"
+            "EN.dat:5 not an EN row\nHD.dat:4 no EN row (name and address) for the licence\n");
   EXPECT_EQ(std::to_string(db.report.licences_read) + " " + std::to_string(db.report.call_signs_written) + " " +
                 std::to_string(db.report.SkippedRows()) + " " + std::to_string(db.report.bytes_written),
             "14 9 6 " + std::to_string(data.size()));
