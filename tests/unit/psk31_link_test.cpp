@@ -70,7 +70,7 @@ TEST_F(Psk31LinkTest, AttachLaunchesOrFindsTheProgramThenItsControlsAndPlacesIts
   const std::string kTune = "Error: Can't find PSK31 tune button", kMemo = "Error: Can't find PSK31 memo",
                     kNoWindow = "Error: Can't find PSK31 window", kStart = "start c:\\psk31\\psk31sbw.exe minimised";
   enum Launch { kRunning, kAppears, kNothingAppears };
-  const struct { const char* name; Launch launch; Stored stored; Texts trace; Texts boxes = {}; fakes::Psk31Shape shape = {};
+  const struct { const char* name; Launch launch; Stored stored; Texts trace, boxes = {}; fakes::Psk31Shape shape = {};
   } rows[] = {  // trace: up to the attachment
       {"stored", kAppears, {{keys::kPath, "d:\\radio\\psk31sbw.exe"}, {keys::kLDelay, "1500"}},
        {"start d:\\radio\\psk31sbw.exe minimised", "pause 1500"}},
