@@ -75,9 +75,7 @@ TEST_F(CallsignFormTest, LoadsCollapsedWithTheMainWindowsPartnerAndTheBoxesAsSto
   const std::pair<char, char> typed[] = {{'a', 'A'}, {'z', 'Z'}, {'`', '`'}, {'{', '{'}, {'/', '/'}, {'A', 'A'}};
   for (const auto& [in, out] : typed) EXPECT_EQ(form.OnCallsignChar(in), out) << in;
   // With option "Zero" the call comes with slashed zeros (216); the clipboard gets zeros.
-  form.SetCallsign("DL\xD8" "AB\xD8");
-  fakes.calls.clear();
-  form.Log();
+  form.SetCallsign("DL\xD8" "AB\xD8"), fakes.calls.clear(), form.Log();
   EXPECT_EQ(fakes.calls, (Calls{"clipboard DL0AB0"}));
 }
 

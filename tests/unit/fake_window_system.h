@@ -46,13 +46,12 @@ class FakeWindowSystem : public WindowSystem {
   WindowHandle AddChild(WindowHandle parent, std::string_view window_class, std::string_view caption = {}) {
     // Spaced like real handles, so that an index mistaken for a handle finds nothing.
     const WindowHandle handle = 0x10000 + 4 * windows_.size();
-    FakeWindow w;
+    FakeWindow& w = windows_[handle];
     w.parent = parent, w.window_class = window_class, w.caption = caption;
     if (parent != 0) {
       FakeWindow& owner = windows_.at(parent);
       w.thread = owner.thread, w.process = owner.process, owner.children.push_back(handle);
     }
-    windows_.emplace(handle, std::move(w));
     return handle;
   }
   FakeWindow& Window(WindowHandle handle) { return windows_.at(handle); }

@@ -140,29 +140,23 @@ class MainFormTest : public ::testing::Test {
   // The PSK31 program's windows, with decoys that a search by the wrong class, caption or
   // parent would find first.
   void AddPsk31(const Psk31Shape& shape = {}) {
-    app = windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard");
-    form = windows.AddTopLevel("TForm1", shape.form_caption);
-    for (const WindowHandle top : {app, form}) {
-      windows.Window(top).thread = kPskThread;
-      windows.Window(top).process = kPskProcess;
-    }
+    // Named for Trace(); the decoys show as their class.
+    auto named = [this](WindowHandle window, const char* name) { return windows.Window(window).name = name, window; };
+    app = named(windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard"), "app");
+    form = named(windows.AddTopLevel("TForm1", shape.form_caption), "form");
+    for (const WindowHandle top : {app, form})
+      windows.Window(top).thread = kPskThread, windows.Window(top).process = kPskProcess;
     windows.AddChild(form, "TButton", "Tune");  // outside the panel
     windows.AddChild(form, "TMemo");
-    panel = windows.AddChild(form, "TPanel");
+    panel = named(windows.AddChild(form, "TPanel"), "panel");
     windows.AddChild(panel, "TButton", "Clear");
-    tune = shape.tune ? windows.AddChild(panel, "TButton", "Tune") : 0;
-    for (const char* caption : {"Tx Freq Hz", "Rx Freq Hz"}) {
-      const WindowHandle group = windows.AddChild(panel, "TGroupBox", caption);
+    tune = shape.tune ? named(windows.AddChild(panel, "TButton", "Tune"), "tune") : 0;
+    for (const bool tx : {true, false}) {
+      const WindowHandle group = windows.AddChild(panel, "TGroupBox", tx ? "Tx Freq Hz" : "Rx Freq Hz");
       windows.AddChild(group, "TLabel", "Hz");
-      (caption[0] == 'T' ? tx_edit : rx_edit) = windows.AddChild(group, "TEdit", "1000");
+      (tx ? tx_edit : rx_edit) = named(windows.AddChild(group, "TEdit", "1000"), tx ? "tx" : "rx");
     }
-    memo = shape.memo ? windows.AddChild(panel, "TMemo") : 0;
-    // Named for Trace(); the decoys show as their class.
-    const std::pair<WindowHandle, const char*> names[] = {{app, "app"},   {form, "form"}, {panel, "panel"}, {tune, "tune"},
-                                                          {memo, "memo"}, {rx_edit, "rx"}, {tx_edit, "tx"}};
-    for (const auto& [handle, name] : names) {
-      if (handle != 0) windows.Window(handle).name = name;
-    }
+    memo = shape.memo ? named(windows.AddChild(panel, "TMemo"), "memo") : 0;
   }
   // Attached to a running PSK31 program, start-up done, journal cleared.
   void Started() { AddPsk31(), Model().Load(), windows.journal.clear(); }

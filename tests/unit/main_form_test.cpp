@@ -1,5 +1,5 @@
-// The main window's model: start-up and shutdown sequences, size saving, font options,
-// slashed zeros, the attachment watch, the layout rule and window placement (its defaults: end to end).
+// The main window's model: start-up and shutdown sequences, size saving, font options, slashed zeros, the attachment
+// watch, error reports, the layout rule and window placement (its defaults: end to end).
 #include "app/main_form.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 namespace qsopad {
 namespace {
 
-using fakes::MainFormTest;
+using fakes::MainFormTest, fakes::ElementsAre, fakes::HasSubstr, fakes::StartsWith;
 using Texts = std::vector<std::string>;
 using namespace std::string_literals;
 
@@ -24,9 +24,9 @@ TEST_F(MainFormTest, StartUpRunsItsStepsInOrderAndSkipsFailingOnes) {
                      "resize 9600 7200"}, {0, 0, 9600, 7200}, "", 1},
       {"stored", {{"Win", "Top", "300"}, {"Win", "Left", "450"}, {"Win", "Width", "8000"}, {"Win", "Height", "6000"},
                   {"Call", "MyCall", "ZX0AB"}, {"Opt", "Buttons", "False"}, {"Opt", "FontName", "Courier New"},
-                  {"Opt", "Retro", "1"}, {"Opt", "SerialNo", "7.5"}},
+                  {"Opt", "Retro", "1"}, {"Opt", "SerialNo", "7.5"}, {"Opt", "Zero", "True"}},
        {"menu 0 hidden", "menu 1 shown", "focus", "font", "caption 3", "buttons hidden", "show", "move 450 300",
-        "resize 8000 6000"}, {450, 300, 8000, 6000}, "ZX0AB", 8},
+        "resize 8000 6000"}, {450, 300, 8000, 6000}, "ZX\xD8" "AB", 8},
       {"bad values", {{"Opt", "Retro", "perhaps"}, {"Opt", "SerialNo", "2147483648"}, {"Win", "Top", "high"},
                       {"Call", "MyCall", "ZX0AB"}, {"Opt", "WordBK", "True"}},
        {"focus", "caption 3", "buttons shown", "show"}, {0, 0, 7000, 5000}, "ZX0AB", 1, true},
@@ -73,8 +73,8 @@ TEST_F(MainFormTest, FontOptionsReachTheTypingAreaAndABadOneIsReported) {
   Model().SetRegFont();
   EXPECT_EQ(view.font, (FontSpec{"Lucida Console", 8.25, true, false, false, true, 255, 65280}));
   view.font.reset(), Set("Opt", "FontSize", "large"), Model().SetRegFont();
-  EXPECT_THAT(reporter.reports, fakes::ElementsAre(::testing::AllOf(fakes::StartsWith("SetRegFont: "),
-                                                                    fakes::HasSubstr("\"FontSize\" holds \"large\""))));
+  EXPECT_THAT(reporter.reports,
+              ElementsAre(::testing::AllOf(StartsWith("SetRegFont: "), HasSubstr("\"FontSize\" holds \"large\""))));
   EXPECT_FALSE(view.font.has_value());
 }
 
@@ -88,8 +88,6 @@ TEST_F(MainFormTest, SlashedZerosFollowTheOption) {
     Model().Zeros(s);
     EXPECT_EQ(std::pair(s, Model().Noslash(s)), std::pair(std::string(row.zeros), std::string(row.noslash))) << row.zero;
   }
-  Set("Call", "MyCall", "ZX0AB"), Model().Load();
-  EXPECT_EQ(view.caption[3], "ZX\xD8" "AB");
 }
 
 // Announce, tell the paired log program, save the window setup, unload the palette, close
@@ -174,6 +172,45 @@ TEST(WinPlacement, SavesOnlyVisibleNormalWindowsAndIgnoresBadValues) {
   store.WriteSetting("Win", "LgWidth", "wide"), RestoreWinPos(untouched, store, "Lg", 0, 0, 0, 0);
   EXPECT_EQ(std::pair(other.rect, untouched.rect), std::pair(TwipsRect{1, -2, 3, 4}, TwipsRect{10, 20, 30, 40}))
       << "a bad value leaves the window alone";
+}
+
+// One report per error, named after the trap that caught it, the transmitter released first.
+TEST_F(MainFormTest, AnErrorReleasesTheTransmitterThenIsReportedOnce) {
+  Started(), Set("Opt", "GMT", "abc");
+  Model().SendNKCharNB("^9"), Ticks(60);  // transmitting; the next status refresh needs the time
+  EXPECT_THAT(reporter.reports, ElementsAre(::testing::AllOf(StartsWith("Timer1_Timer: "), HasSubstr("abc"))));
+  EXPECT_EQ(windows.Trace(), (Texts{"send app QSOPADFUNC 0 1", "send form QSOPADFUNC 0 1", "send panel down 116",
+                                    "send panel up 116", "report Timer1_Timer"}))
+      << "the report ends the program: the transmitter must be free before it";
+  // While the message box is open nothing else is reported and no tick runs.
+  Model().SendMacro(13), Type("abc "), Ticks(10);  // "^4 " needs the time too
+  EXPECT_EQ(std::tuple(reporter.reports.size(), PanelKeys(), MemoChars()), std::tuple(1u, std::vector<unsigned>{kVkF5}, ""));
+}
+
+TEST_F(MainFormTest, ErrorsCarryTheNameOfTheProcedureWhoseTrapCaughtThem) {
+  // The expansion traps its own errors and those of the time text it calls.
+  const struct { const char *key, *value; std::function<void(MainForm&)> action; const char* procedure; } rows[] = {
+      {"GMT", "abc", [](MainForm& m) { m.SendNKCharNB("at ^H"); }, "SExpand: "},
+      // Called outside an expansion, the time text's error is its caller's.
+      {"GMT", "abc", [](MainForm& m) { m.mnuXTime_Click(); }, "mnuXTime_Click: "},
+      {"Zero", "maybe", [](MainForm& m) { m.SendMacro(11); }, "Zeros: "},
+      {"SendCR", "yes", [](MainForm& m) { m.OnButtonClick(1); }, "SExpand: "},
+      {"Retro", "maybe", [](MainForm& m) { m.OnKeyDown(kVkF1, 0); }, "Form_KeyDown: "},
+      {"Zero", "maybe", [](MainForm& m) { m.OnKeyPress('0'); }, "Form_KeyPress: "},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.procedure);
+    Reset(), Set("Opt", {{"GMT", "0"}, {"Zero", "False"}, {"SendCR", "0"}, {"Retro", "False"}}), Started();
+    Set("Opt", row.key, row.value), row.action(Model());
+    EXPECT_THAT(reporter.reports, ElementsAre(StartsWith(row.procedure)));
+  }
+}
+
+TEST(AccessKeys, FindTheButtonWhoseCaptionHasTheKey) {
+  const std::array<std::string, 6> captions{"&Send", "", "K1&&X", "A&&&B", "Time/&Date", "S/&N "};
+  // "&Rcv" hidden or disabled has no caption; "&&" is an ampersand, not a key.
+  const std::pair<char, int> rows[] = {{'s', 1}, {'S', 1}, {'D', 5}, {'n', 6}, {'b', 4}, {'r', 0}, {'x', 0}};
+  for (const auto& [letter, button] : rows) EXPECT_EQ(AccessKeyButton(captions, letter), button) << letter;
 }
 
 }  // namespace

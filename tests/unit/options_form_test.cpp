@@ -46,8 +46,7 @@ TEST_F(OptionsFormTest, LoadShowsTheStoredValuesAndTheGmtBoxTakesA16BitNumber) {
               {"LPAL", "2"}, {"CW1", "0"}, {"WordBk", "-1"}, {"SavePos", "0"}, {"FontColor", "2147483647"}, {"Retro", "1"}});
   Set("Macro", "3", "my ^M macro"), Set("Call", "MyCall", "DL1ABC");
   const OptionsControls c = options.Load("Courier New");
-  EXPECT_EQ(c.sample.name + " " + std::to_string(c.sample.size) + " " + std::to_string(c.sample.color),
-            "Lucida Console 9.750000 2147483647");
+  EXPECT_EQ(std::tuple(c.sample.name, c.sample.size, c.sample.color), std::tuple("Lucida Console", 9.75, 2147483647u));
   EXPECT_EQ(c.Macro[3] + "|" + c.Macro[10] + "|" + c.Callsign, "my ^M macro|" + defaults[10] + "|DL1ABC");
   //                                  1  2  3  4  5  6  7  8  9  10 11 12 13 14 15
   EXPECT_THAT(c.checks, ElementsAre(0, 0, 1, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1, 1, 2, 0));

@@ -61,69 +61,53 @@ TEST_F(Psk31LinkTest, FindPSK31MatchesTheKnownCaptionsOnly) {
   }
 }
 
-// Not running: launch, wait, search once more; a form that does not appear costs one box and
-// nothing else. (A program that cannot start: end to end.)
-TEST_F(Psk31LinkTest, AttachLaunchesWaitsAndSearchesOnceMore) {
-  const struct { const char* name; std::optional<std::string> path, delay; bool appears; unsigned ms; } rows[] = {
-      {"stored", "d:\\radio\\psk31sbw.exe", "1500", true, 1500}, {"defaults", std::nullopt, std::nullopt, true, 500},
-      {"bad delay waits the usual time", std::nullopt, "soon", true, 500},
-      {"negative delay", std::nullopt, "-5", true, 0}, {"nothing appears", std::nullopt, "0", false, 0}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    Stored stored;
-    if (row.path) stored.emplace_back(keys::kPath, *row.path);
-    if (row.delay) stored.emplace_back(keys::kLDelay, *row.delay);
-    Fresh(stored);
-    windows.start_pid = 555;
-    if (row.appears) windows.on_start = [this](FakeWindowSystem&) { AddPsk31(); };
-    Psk31Link& fresh = Link();
-    fresh.AttachPSK31();
-    Texts trace{"start " + row.path.value_or("c:\\psk31\\psk31sbw.exe") + " minimised", "pause " + std::to_string(row.ms)};
-    const Texts after = row.appears ? Texts{"attach 77", "foreground form", "focus"} : Texts{"box"};
-    trace.insert(trace.end(), after.begin(), after.end());
-    EXPECT_EQ(windows.Trace(), trace) << "nothing after the box";
-    EXPECT_EQ(std::tuple(view.messages, fresh.memo, fresh.pskpid),
-              std::tuple(row.appears ? Texts{} : Texts{"Error: Can't find PSK31 window"}, row.appears ? memo : 0,
-                         row.appears ? kPskProcess : 555u))
-        << "the process is the form's owner, not the launcher's answer";
-  }
-}
-
-// A running program is not launched again: its controls are found (a missing one costs a
-// box but not the rest), its input joined, its form placed when a position was saved and
-// is wanted (values that do not convert skip the placement only), brought to the front, and
-// the typing area focused. (A missing panel and a saved place: end to end.)
-TEST_F(Psk31LinkTest, AttachToARunningProgramFindsItsControlsAndPlacesItsForm) {
-  const std::string kTune = "Error: Can't find PSK31 tune button", kMemo = "Error: Can't find PSK31 memo";
-  const struct { const char* name; fakes::Psk31Shape shape; Stored stored; const char* move; Texts boxes = {}; } rows[] = {
-      {"no tune button", {.tune = false}, {}, nullptr, {kTune}},
-      {"no memo", {.memo = false}, {{keys::kPw, "500"}}, "0 0 500 240", {kMemo}},
-      {"unknown form", {.form_caption = "PSK31 SB [8PSK]"}, {}, nullptr, {"Error: Can't find PSK31 window"}},
-      {"PW 0", {}, {{keys::kPw, "0"}, {keys::kPx, "10"}, {keys::kPh, "300"}}, nullptr},
-      {"saved, SavePos 1", {}, {{keys::kSavePos, "1"}, {keys::kPw, "1"}}, "0 0 1 240"},
-      {"off the screen's left", {}, {{keys::kPx, "-1920"}, {keys::kPw, "500"}}, "-1920 0 -1420 240"},
-      {"SavePos false", {}, {{keys::kSavePos, "False"}, {keys::kPw, "500"}}, nullptr},
-      {"bad PX", {}, {{keys::kPw, "500"}, {keys::kPx, "abc"}}, nullptr},
-      {"bad SavePos", {}, {{keys::kPw, "500"}, {keys::kSavePos, "maybe"}}, nullptr},
-      {"bottom at the largest", {}, {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483637"}},
-       "0 10 500 2147483647"},
-      {"bottom overflows", {}, {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483638"}}, nullptr},
+// Not running: launched, waited for, searched once more; running: not launched again. Then its controls are found
+// (a missing one costs a box but not the rest), its input joined, its form placed when a position was saved and is
+// wanted (values that do not convert skip the placement only), brought to the front, and the typing area focused. A
+// form that does not appear costs one box and nothing else. (A program that cannot start, a missing panel and a
+// saved place: end to end.)
+TEST_F(Psk31LinkTest, AttachLaunchesOrFindsTheProgramThenItsControlsAndPlacesItsForm) {
+  const std::string kTune = "Error: Can't find PSK31 tune button", kMemo = "Error: Can't find PSK31 memo",
+                    kNoWindow = "Error: Can't find PSK31 window", kStart = "start c:\\psk31\\psk31sbw.exe minimised";
+  enum Launch { kRunning, kAppears, kNothingAppears };
+  const struct { const char* name; Launch launch; Stored stored; Texts trace, boxes = {}; fakes::Psk31Shape shape = {};
+  } rows[] = {  // trace: up to the attachment
+      {"stored", kAppears, {{keys::kPath, "d:\\radio\\psk31sbw.exe"}, {keys::kLDelay, "1500"}},
+       {"start d:\\radio\\psk31sbw.exe minimised", "pause 1500"}},
+      {"defaults", kAppears, {}, {kStart, "pause 500"}},
+      {"bad delay waits the usual time", kAppears, {{keys::kLDelay, "soon"}}, {kStart, "pause 500"}},
+      {"negative delay", kAppears, {{keys::kLDelay, "-5"}}, {kStart, "pause 0"}},
+      {"nothing appears", kNothingAppears, {{keys::kLDelay, "0"}}, {kStart, "pause 0", "box"}, {kNoWindow}},
+      {"no tune button", kRunning, {}, {"box"}, {kTune}, {.tune = false}},
+      {"no memo", kRunning, {{keys::kPw, "500"}}, {"box", "move form 0 0 500 240"}, {kMemo}, {.memo = false}},
+      {"unknown form", kRunning, {}, {"box"}, {kNoWindow}, {.form_caption = "PSK31 SB [8PSK]"}},
+      {"PW 0", kRunning, {{keys::kPw, "0"}, {keys::kPx, "10"}, {keys::kPh, "300"}}, {}},
+      {"saved, SavePos 1", kRunning, {{keys::kSavePos, "1"}, {keys::kPw, "1"}}, {"move form 0 0 1 240"}},
+      {"off the screen's left", kRunning, {{keys::kPx, "-1920"}, {keys::kPw, "500"}}, {"move form -1920 0 -1420 240"}},
+      {"SavePos false", kRunning, {{keys::kSavePos, "False"}, {keys::kPw, "500"}}, {}},
+      {"bad PX", kRunning, {{keys::kPw, "500"}, {keys::kPx, "abc"}}, {}},
+      {"bad SavePos", kRunning, {{keys::kPw, "500"}, {keys::kSavePos, "maybe"}}, {}},
+      {"bottom at the largest", kRunning, {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483637"}},
+       {"move form 0 10 500 2147483647"}},
+      {"bottom overflows", kRunning, {{keys::kPw, "500"}, {keys::kPy, "10"}, {keys::kPh, "2147483638"}}, {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Fresh(row.stored);
-    AddPsk31(row.shape);
+    if (row.launch == kRunning) AddPsk31(row.shape);
+    if (row.launch == kAppears) windows.on_start = [this](FakeWindowSystem&) { AddPsk31(); };
+    windows.start_pid = 555;
     Psk31Link& fresh = Link();
     fresh.AttachPSK31();
-    const bool found = row.shape.form_caption == fakes::Psk31Shape{}.form_caption;
-    Texts trace(row.boxes.size(), "box");
-    if (row.move) trace.push_back("move form "s + row.move);
+    const bool found = row.launch != kNothingAppears && row.shape.form_caption == fakes::Psk31Shape{}.form_caption;
+    Texts trace = row.trace;
     if (found) trace.insert(trace.end(), {"attach 77", "foreground form", "focus"});
     EXPECT_EQ(std::pair(view.messages, windows.Trace()), std::pair(row.boxes, trace)) << "no form: nothing after the box";
+    EXPECT_EQ(fresh.pskpid, found ? kPskProcess : row.launch == kNothingAppears ? 555u : 0u)
+        << "the process is the form's owner, not the launcher's answer";
     if (found) {
-      EXPECT_EQ(std::pair(Handles{fresh.mainwnd, fresh.panelwnd, fresh.tunewnd, fresh.memo, fresh.rxfreqwnd, fresh.txfreqwnd},
-                          fresh.pskpid),
-                std::pair(Handles{app, panel, tune, memo, rx_edit, tx_edit}, kPskProcess));
+      EXPECT_EQ((Handles{fresh.mainwnd, fresh.panelwnd, fresh.tunewnd, fresh.memo, fresh.rxfreqwnd, fresh.txfreqwnd}),
+                (Handles{app, panel, tune, memo, rx_edit, tx_edit}));
     }
   }
 }
@@ -178,12 +162,10 @@ TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
     SCOPED_TRACE(row.name);
     Fresh(row.savepos_off ? Stored{{keys::kSavePos, "False"}} : Stored{});
     view.window = {1440, 720, 7200, 5400}, view.normal = row.normal, Model().nopossave = row.nopossave;
-    Psk31Link& fresh = Link();
-    fresh.mainwnd = windows.AddTopLevel("TApplication", kSoundcard);
-    fresh.formwnd = windows.AddTopLevel("TForm1", "PSK31 SB [BPSK]");
-    windows.Window(fresh.mainwnd).minimised = row.minimised;
-    windows.Window(fresh.formwnd).alive = row.alive, windows.Window(fresh.formwnd).rect = row.rect;
-    fresh.SaveWindowSetup();
+    AddPsk31(), Link().FindPSK31();
+    windows.Window(app).minimised = row.minimised;
+    windows.Window(form).alive = row.alive, windows.Window(form).rect = row.rect;
+    Link().SaveWindowSetup();
     std::string saved;
     for (const char* k : {"Left", "Top", "Width", "Height", "PX", "PY", "PW", "PH"}) saved += store.ReadSetting("Win", k, "-") + " ";
     EXPECT_EQ(saved, std::string(row.main) + row.form);

@@ -165,9 +165,7 @@ TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
   const unsigned logmsg = Model().logmsg;
   Model().OnRegisteredMessage(logmsg, 255, 0x5000);
   EXPECT_EQ(Model().logwnd, 0u) << "our own answer coming back is ignored";
-  Model().OnRegisteredMessage(logmsg, 0, 0x5000);
-  EXPECT_EQ(Model().logwnd, 0x5000u);
-  Model().OnCopyData(1, "ZX0CALL");
+  Model().OnRegisteredMessage(logmsg, 0, 0x5000), Model().OnCopyData(1, "ZX0CALL");  // paired: end to end
   EXPECT_EQ(std::tuple(view.caption[4], view.panels[1]), std::tuple("ZX\xD8" "CALL", " ZX\xD8" "CALL"));
   Model().OnCopyData(2, "Ann"), Model().OnCopyData(3, "ignored");
   EXPECT_EQ(std::pair(view.panels[2], Model().namebuf), std::pair(" Ann"s, "Ann"s));
