@@ -94,12 +94,11 @@ TEST(OptionsFile, ReadsHandWrittenEarlierAndDamagedFilesLineByLine) {
   EXPECT_FALSE(r.error_text);
   EXPECT_EQ(s.file.ReplaceCount(), 1) << "the whole load in one write of the settings file";
   // Bytes that only begin like the mark are text, so this is no section line: Zone comes before any.
-  Store partial, marked, late, big;
+  Store partial, late, big;
   EXPECT_EQ(LoadOptionsFile(partial.store, "\xEF\xBB*Opt,*\r\nZone,z").stored, 0u);
-  // Only a file that says so on a line of its own doubles its quotes.
+  // Only a file that says so before its first section line doubles its quotes. (Such files read back: the fuzz
+  // target reads every export back, whose bytes the save table above fixes.)
   const std::string mark = "\"QSOPAD options\",\"quotes doubled\"\r\n";
-  LoadOptionsFile(marked.store, mark + "\"*Opt\",\"*\"\r\n\"RXCHAR\",\"\"\"\"\r\n\"Path\",\"a \"\"b\"\"\r\nc\"\"\"\r\n");
-  EXPECT_EQ(marked.store.ListSection("Opt"), (Pairs{{"RXCHAR", "\""}, {"Path", "a \"b\"\r\nc\""}}));
   LoadOptionsFile(late.store, "\"*Opt\",\"*\"\r\n" + mark + "\"Aux\",\"\"\"\"\r\n");
   EXPECT_EQ(late.store.ListSection("Opt"), (Pairs{{"QSOPAD options", "quotes doubled"}, {"Aux", ""}}));
   // A field of 16 MiB and one byte skips its record alone.
