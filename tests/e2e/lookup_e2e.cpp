@@ -162,10 +162,8 @@ E2E_SCENARIO(windows_and_lookups_session) {
         Tick(kCallsignLookup, false), Stored("Opt/Lookup", "0"), SetText(kCallsignCall, "W1AW"), Click(kCallsignOk),
         Text(kPartner, "W1AW"), HasFocus(kText1), IsShown(kCallsign)}},
       {"the lookup source dialog: a row puts its source in, OK stores the text as it stands, Cancel nothing",
-       {Click(kCallsignData), Text(kSource, "http://old/?c="), Do([](Session& s) {
-          CHECK(SendMessageA(s.Find(kSourceList), LB_GETCOUNT, 0, 0) == 10);
-        }),
-        Choose(kSourceList, 2), Text(kSource, "*FLY DRIVE=D:\\"), SetText(kSource, "*FLY DRIVE=E:\\"), Click(kDialogOk),
+       {Click(kCallsignData), Text(kSource, "http://old/?c="),
+        Do([](Session& s) { CHECK(SendMessageA(s.Find(kSourceList), LB_GETCOUNT, 0, 0) == 10); }), Choose(kSourceList, 2), Text(kSource, "*FLY DRIVE=D:\\"), SetText(kSource, "*FLY DRIVE=E:\\"), Click(kDialogOk),
         IsGone(kSource), Stored("URLS/CSLOOKUP", "*FLY DRIVE=E:\\"), Click(kCallsignData), SetText(kSource, "http://new/"),
         Click(kDialogCancel), IsGone(kSource), Stored("URLS/CSLOOKUP", "*FLY DRIVE=E:\\"),
         Do([](Session& s) { SetWindowPos(s.Find(kResult), nullptr, 30, 40, 320, 200, SWP_NOZORDER | SWP_NOACTIVATE); })}},
