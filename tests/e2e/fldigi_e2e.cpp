@@ -35,7 +35,7 @@ void Send(HWND main, const std::string& keys) {
 std::function<std::string()> Panel(HWND main, int panel) { return [=] { return PanelText(main, panel); }; }
 
 // Steps of the scenario runner on QSOPAD, as one row.
-void Steps(Session& s, std::vector<Step> steps) { RunRows(s, {{"", std::move(steps)}}); }
+void Steps(Session& s, const std::string& name, std::vector<Step> steps) { RunRows(s, {{name, std::move(steps)}}); }
 
 // fldigi transmits, then returns to receive having sent `want`.
 void ExpectSent(Fldigi& f, const std::string& want) {
@@ -126,7 +126,7 @@ E2E_SCENARIO(fldigi_modem_partner_and_receive) {
   // The receive frequency: F11 asks, Insert and Delete step.
   auto carrier = [&] { return std::to_string(f.Int("modem.get_carrier")); };
   Expect("fldigi's carrier after the mode changes", carrier, "1000");
-  Steps(s.road, {Keys(kMain, "F11"), Answer("Enter new RX frequency", "1234")});
+  Steps(s.road, "F11", {Keys(kMain, "F11"), Answer("Enter new RX frequency", "1234")});
   Expect("fldigi's carrier", carrier, "1234");
   PressKeys(main, "Insert Insert Delete");
   Expect("fldigi's carrier", carrier, "1235");
@@ -143,13 +143,13 @@ E2E_SCENARIO(fldigi_modem_partner_and_receive) {
 
   // The partner set in QSOPAD fills fldigi's log fields, and one picked in fldigi becomes
   // QSOPAD's partner.
-  Steps(s.road, {Keys(kMain, "F12"), Keys(kCallsign, "d l 1 a b c Tab h a n s Return")});
+  Steps(s.road, "the partner typed", {Keys(kMain, "F12"), Keys(kCallsign, "d l 1 a b c Tab h a n s Return")});
   Expect("fldigi's log fields", [&] { return f.Str("log.get_call") + "/" + f.Str("log.get_name"); }, "DL1ABC/hans");
   f.Call("log.set_call", {S("K9XYZ")});
   f.Call("log.set_name", {S("Bob")});
   Expect("the partner panels", [&] { return PanelText(main, kCallPanel) + "/" + PanelText(main, kNamePanel); },
          " K9XYZ/ Bob");
-  Steps(s.road,
+  Steps(s.road, "fldigi's partner",
         {Text(kPartner, "K9XYZ"), Keys(kMain, "F12"), Text(kCallsignCall, "K9XYZ"), Text(kCallsignName, "Bob")});
 }
 

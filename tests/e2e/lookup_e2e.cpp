@@ -57,9 +57,8 @@ Step Placed(const Target& at, RECT want, int slack = 1) {
   return Do([=](Session& s) {
     Expect(at.name, [&] {
       const RECT r = WindowRectOf(s.Find(at));
-      return SameRect(r, {want.left, want.top, want.right, want.bottom == kAnyHeight ? r.bottom : want.bottom}, slack)
-                 ? "placed"
-                 : RectText(r);
+      const RECT w{want.left, want.top, want.right, want.bottom == kAnyHeight ? r.bottom : want.bottom};
+      return SameRect(r, w, slack) ? "placed" : RectText(r) + ", not " + RectText(w);
     }, "placed");
   });
 }
