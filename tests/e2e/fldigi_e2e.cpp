@@ -31,6 +31,19 @@ void Send(HWND main, const std::string& keys) {
   PressKeys(main, "alt+s " + keys);
 }
 
+// A status panel's text, read again and again by Expect.
+std::function<std::string()> Panel(HWND main, int panel) { return [=] { return PanelText(main, panel); }; }
+
+// Steps of the scenario runner on QSOPAD, as one row.
+void Steps(Session& s, const std::string& name, std::vector<Step> steps) { RunRows(s, {{name, std::move(steps)}}); }
+
+// fldigi transmits, then returns to receive having sent `want`.
+void ExpectSent(Fldigi& f, const std::string& want) {
+  REQUIRE_MSG(f.WaitState("TX", kWaitMs), "fldigi did not transmit after Send");
+  CHECK(f.CollectUntilReceive(30000));
+  CHECK_MSG(f.sent == want, "fldigi sent \"" << Visible(f.sent) << "\", not \"" << want << "\"");
+}
+
 // What went out is the start of the text, and not all of it.
 void ExpectCutShort(const std::string& sent, const std::string& text) {
   CHECK_MSG(sent.size() < text.size() && text.compare(0, sent.size(), sent) == 0,
@@ -64,16 +77,15 @@ E2E_SCENARIO(fldigi_transmit_road_in_order) {
   FldigiSession s({{"Macro", "10", "\xE9 de k1abc"}});
   Fldigi& f = s.fldigi;
   HWND main = s.road.main;
-  auto txPanel = [&] { return PanelText(main, kTxPanel); };
   // An operator's "^r" must not end the transmission (fldigi sends the doubled caret as it
   // stands); F1 runs the macro, whose Latin-1 letter goes out as UTF-8; Rcv returns to
   // receive once everything has gone.
   Send(main, "c q space asciicircum r space F1 alt+r");
   REQUIRE_MSG(f.WaitState("TX", kWaitMs), "fldigi did not transmit after Send");
-  Expect("the TX panel", txPanel, "TX");
+  Expect("the TX panel", Panel(main, kTxPanel), "TX");
   CHECK_MSG(f.CollectUntilReceive(60000), "fldigi did not return to receive");
   CHECK_MSG(f.sent == "cq ^^r \xC3\xA9 de k1abc", "fldigi sent \"" << Visible(f.sent) << "\"");
-  Expect("the TX panel", txPanel, "");
+  Expect("the TX panel", Panel(main, kTxPanel), "");
 
   // Full Stop: fldigi stops at once; what went out is the start of the text.
   const std::string text = "the quick brown fox jumps over the lazy dog";
@@ -89,9 +101,7 @@ E2E_SCENARIO(fldigi_transmit_road_in_order) {
   // Nothing of the dropped rest comes back with the next transmission.
   f.sent.clear();
   Send(main, "k alt+r");
-  REQUIRE_MSG(f.WaitState("TX", kWaitMs), "fldigi did not transmit after Full Stop and Send");
-  CHECK(f.CollectUntilReceive(30000));
-  CHECK_MSG(f.sent == "k", "fldigi sent \"" << Visible(f.sent) << "\"");
+  ExpectSent(f, "k");
 }
 
 E2E_SCENARIO(fldigi_modem_partner_and_receive) {
@@ -105,62 +115,42 @@ E2E_SCENARIO(fldigi_modem_partner_and_receive) {
   CHECK_MSG(WaitUntil([&] { return f.Received().find("cq cq de k1abc") != std::string::npos; }, kWaitMs),
             "fldigi decoded \"" << Visible(f.Received()) << "\"");
 
-  // BPSK/QPSK from QSOPAD; the panel shows what fldigi runs, also when changed there.
+  // BPSK/QPSK from QSOPAD. (The panel follows a change made in fldigi: each session waits for that.)
   auto modem = [&] { return f.Str("modem.get_name"); };
-  auto modePanel = [&] { return PanelText(main, kModePanel); };
   PressKeys(main, "ctrl+F1");
   Expect("fldigi's modem", modem, "QPSK31");
-  Expect("the mode panel", modePanel, "QPSK");
-  f.Call("modem.set_by_name", {S("BPSK31")});
-  Expect("the mode panel", modePanel, "BPSK");
-  f.Call("modem.set_by_name", {S("QPSK31")});
-  Expect("the mode panel", modePanel, "QPSK");
+  Expect("the mode panel", Panel(main, kModePanel), "QPSK");
   PressKeys(main, "ctrl+F1");
   Expect("fldigi's modem", modem, "BPSK31");
 
   // The receive frequency: F11 asks, Insert and Delete step.
   auto carrier = [&] { return std::to_string(f.Int("modem.get_carrier")); };
   Expect("fldigi's carrier after the mode changes", carrier, "1000");
-  PressKeys(main, "F11");
-  HWND box = nullptr;
-  auto asked = [&] { return (box = FindMessageBox("QSOPAD", s.road.pid)) && GetDlgItem(box, IDC_INPUT_EDIT); };
-  REQUIRE_MSG(WaitUntil(asked, kWaitMs), "no input box after F11");
-  SendMessageA(GetDlgItem(box, IDC_INPUT_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("1234"));
-  REQUIRE(PressAndWaitClosed(box, IDOK));
+  Steps(s.road, "F11", {Keys(kMain, "F11"), Answer("Enter new RX frequency", "1234")});
   Expect("fldigi's carrier", carrier, "1234");
   PressKeys(main, "Insert Insert Delete");
   Expect("fldigi's carrier", carrier, "1235");
 
   // A transmission started in fldigi shows in the status bar and reaches the log program.
-  const std::int64_t t0 = NowMs();
-  auto broadcasts = [&] {
-    Journal since;
-    for (const JournalEntry& e : ReadJournal(s.road.logJournal))
-      if (e.ms >= t0) since.push_back(e);
-    return Announcements(since);
-  };
+  s.road.Mark();
+  auto broadcasts = [&] { return Announcements(s.road.LogSince()); };
   f.Call("main.tx");
-  Expect("the TX panel", [&] { return PanelText(main, kTxPanel); }, "TX");
+  Expect("the TX panel", Panel(main, kTxPanel), "TX");
   Expect("the broadcasts", broadcasts, " f:0,1");
   f.Call("main.abort");
-  Expect("the TX panel", [&] { return PanelText(main, kTxPanel); }, "");
+  Expect("the TX panel", Panel(main, kTxPanel), "");
   Expect("the broadcasts", broadcasts, " f:0,1 f:0,0");
 
   // The partner set in QSOPAD fills fldigi's log fields, and one picked in fldigi becomes
   // QSOPAD's partner.
-  PressKeys(main, "F12");
-  PressKeys(WaitShown(s.road.pid, "QSOPAD_CallsignForm"), "d l 1 a b c Tab h a n s Return");
+  Steps(s.road, "the partner typed", {Keys(kMain, "F12"), Keys(kCallsign, "d l 1 a b c Tab h a n s Return")});
   Expect("fldigi's log fields", [&] { return f.Str("log.get_call") + "/" + f.Str("log.get_name"); }, "DL1ABC/hans");
   f.Call("log.set_call", {S("K9XYZ")});
   f.Call("log.set_name", {S("Bob")});
   Expect("the partner panels", [&] { return PanelText(main, kCallPanel) + "/" + PanelText(main, kNamePanel); },
          " K9XYZ/ Bob");
-  CHECK_MSG(TextOf(GetDlgItem(main, IDC_COMMAND4)) == "K9XYZ", TextOf(GetDlgItem(main, IDC_COMMAND4)));
-  PressKeys(main, "F12");
-  HWND w = WaitShown(s.road.pid, "QSOPAD_CallsignForm");
-  Expect("the call sign window", [&] {
-    return TextOf(GetDlgItem(w, IDC_CSF_CALLSIGN)) + "/" + TextOf(GetDlgItem(w, IDC_CSF_NAMEFIELD));
-  }, "K9XYZ/Bob");
+  Steps(s.road, "fldigi's partner",
+        {Text(kPartner, "K9XYZ"), Keys(kMain, "F12"), Text(kCallsignCall, "K9XYZ"), Text(kCallsignName, "Bob")});
 }
 
 E2E_SCENARIO(fldigi_hung_and_killed_mid_transmission) {
@@ -189,7 +179,7 @@ E2E_SCENARIO(fldigi_hung_and_killed_mid_transmission) {
   REQUIRE_MSG(s.fldigi.CollectAtLeast(2, 20000), "fldigi sent only \"" << Visible(s.fldigi.sent) << "\"");
   s.agent.Request("kill");
   Expect("the title", troubled, "trouble", false, 10000);
-  Expect("the TX panel", [&] { return PanelText(main, kTxPanel); }, "");
+  Expect("the TX panel", Panel(main, kTxPanel), "");
   PressKeys(main, "m o r e");
   auto typed = [&] { const std::string t = TextOf(s.road.text1); return t.size() < 4 ? t : t.substr(t.size() - 4); };
   Expect("the end of the typing area", typed, "more");
@@ -204,11 +194,9 @@ E2E_SCENARIO(fldigi_hung_and_killed_mid_transmission) {
   // is in receive and has sent nothing.
   Fldigi f(s.agent.port());
   f.Call("modem.set_by_name", {S("QPSK31")});
-  Expect("the mode panel", [&] { return PanelText(main, kModePanel); }, "QPSK");
+  Expect("the mode panel", Panel(main, kModePanel), "QPSK");
   CHECK_MSG(f.Str("main.get_trx_state") == "RX", "fldigi is in " << f.Str("main.get_trx_state"));
   CHECK_MSG(f.Call("tx.get_data").AsBytes().empty(), "fldigi sent before Send");
   Send(main, "alt+r");
-  REQUIRE_MSG(f.WaitState("TX", kWaitMs), "fldigi did not transmit after Send");
-  CHECK(f.CollectUntilReceive(30000));
-  CHECK_MSG(f.sent == "more", "fldigi sent \"" << Visible(f.sent) << "\"");
+  ExpectSent(f, "more");
 }

@@ -1,6 +1,5 @@
 // The main window and the transmit road on one QSOPAD that launched the PSK31 stand-in
-// itself: the about box, the function keys pressed for
-// real, "@" macros and Xmit > File, serial numbers and the own call, the time word, typing
+// itself: the about box, the function keys pressed for real, "@" macros and Xmit > File, serial numbers and the own call, the time word, typing
 // and backspace, the log program following the transmit state, and an unexpected error.
 #include <cstdio>
 
@@ -74,9 +73,7 @@ E2E_SCENARIO(main_window_session) {
         })}},
       {"the about box is modal, owned by the main window and shows the file's version",
        {Menu(IDM_ABOUT), Text({"#32770", IDC_ABOUT_VERSION, "version"}, "Version " QSOPAD_VERSION_TEXT),
-        IsEnabled(kMain, false), Do([](Session& s) {
-          CHECK(GetWindow(GetParent(s.Find(kDialogOk)), GW_OWNER) == s.main);
-        }),
+        IsEnabled(kMain, false), Do([](Session& s) { CHECK(GetWindow(GetParent(s.Find(kDialogOk)), GW_OWNER) == s.main); }),
         Click(kDialogOk), IsEnabled(kMain, true)}},
       // F10 and Shift+F10 are system keys: the "q" after them shows no menu took the keyboard.
       {"function keys with Retro off run macros, press the station's keys and the program's commands",
@@ -123,9 +120,8 @@ E2E_SCENARIO(main_window_session) {
           GetLocalTime(&after);
           CHECK_MSG(word == TimeWord(before) || word == TimeWord(after), Visible(word) << ", not " << TimeWord(after));
         }),
-        Click(kSend), Click(kRcv), Station("panel", "F5"), Do([&](Session& s) {
-          CHECK_MSG(CharsTo(s.StationSince(), "memo") == word, Visible(CharsTo(s.StationSince(), "memo")));
-        })}},
+        Click(kSend), Click(kRcv), Station("panel", "F5"),
+        Do([&](Session& s) { Expect("the memo", [&] { return CharsTo(s.StationSince(), "memo"); }, word); })}},
       Row{"Xmit > File: Cancel queues nothing, a file picked by name goes like an \"@\" macro",
           {Menu(IDM_CLEAR), Menu(IDM_XFILE), Do([](Session& s) {
              const MessageBoxInfo dialog = WaitMessageBox("Select File", s.pid);

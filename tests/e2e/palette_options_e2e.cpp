@@ -71,7 +71,6 @@ E2E_SCENARIO(palette_and_options_session) {
           const Journal j = Select(ReadJournal(s.psk31Journal), "rxbox", "");
           CHECK_MSG(Select(j, "", "FOCUS").size() > 0 && Select(j, "", "FOCUS")[0].ms <= Select(j, "", "WM_KEYDOWN")[0].ms,
                     "the Rx box was not focused first" << Dump(j));
-          CHECK_MSG(TextOf(FindPsk31().rxBox) == "14", TextOf(FindPsk31().rxBox));
         }),
         Menu(IDM_SETRX), Answer(kAsks, "99", IDCANCEL), Menu(IDM_SETRX), Answer(kAsks, ""),
         // The hidden Retro menu's item does nothing; the PSK31 menu presses F1 to F8 (F1 and
@@ -112,11 +111,7 @@ E2E_SCENARIO(palette_and_options_session) {
           HWND list = s.Require(kPaletteList);
           PostMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(IDC_MPAL_LIST1, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
         }),
-        Memo("hihi"), Station("panel", "F5 F5")}},
-      {"closing the palette drops an edit not yet stored",
-       {Choose(kPaletteList, 2), Text(kPaletteEdit, "keep"), ClickInto(kPaletteEdit), HasFocus(kPaletteEdit),
-        Keys(kPalette, "z z"), Text(kPaletteEdit, "zzkeep"), Close(kPalette), IsGone(kPalette),
-        Do([](Session& s) { REQUIRE(WaitUntil([&] { return Answers(s.main); })); }), Stored("Macro/12", "keep")}},
+        Memo("hihi"), Station("panel", "F5 F5"), Close(kPalette), IsGone(kPalette)}},
       {"the options dialog names damaged values once and mends them at OK; a damaged options file is refused whole",
        {Keys(kMain, "alt+t o"), IsShown(kOptions), IsEnabled(kMain, false),
         Box("QSOPAD", "*\"FontSize\" holds \"big\"*\"LPAL\" holds \"True\"*"), Keys(kOptions, "alt+l"),
@@ -160,8 +155,7 @@ E2E_SCENARIO(palette_and_options_session) {
         // "Sa&ve Opts" shares its key with "Rc&v Character:".
         AccessKeyTo("alt+v", {"QSOPAD_frmOptions", IDC_OPT_COMMAND5, "Save Opts"}), Keys(kOptions, "space"),
         PickFileNamed("Select Save File", qpd), Do([&](Session&) {
-          Expect("the options file", [&] { return ReadFileText(qpd); }, "*\"3\",\"say \"\"hi\"\", then\r\nbye\"\r\n*",
-                 true);
+          Expect("the options file", [&] { return ReadFileText(qpd); }, "*\"3\",\"say \"\"hi\"\", then\r\nbye\"\r\n*", true);
         }),
         Keys(kOptions, "alt+z ctrl+a U T C"), Text(kOptionsZone, "UTC"), Keys(kOptions, "alt+l"),
         PickFileNamed("Select Load File", qpd), Text(kOptionsZone, "z"),
@@ -217,17 +211,13 @@ E2E_SCENARIO(palette_and_options_session) {
        {Do([](Session& s) { s.StartLog(true); }), LogSends(1, "K1XYZ"), LogSends(2, "Joe"), Text(kPartner, "K1XYZ"),
         Keys(kMain, "F12"), Text(kCallsign, "Set Callsign"), HasFocus(kCallsignCall), Text(kCallsignCall, "K1XYZ"),
         Text(kCallsignName, "Joe"), IsEnabled({"QSOPAD_CallsignForm", IDC_CSF_COMMAND4, "Log"}, true),
-        // A paste keeps its case and empties the name box like any change of the call.
-        Do([](Session& s) {
-          REQUIRE(OpenClipboard(nullptr));
-          EmptyClipboard();
-          HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, 7);
-          lstrcpyA(static_cast<char*>(GlobalLock(memory)), "pa3xyz");
-          GlobalUnlock(memory);
-          SetClipboardData(CF_TEXT, memory);
-          CloseClipboard();
-          SendMessageA(s.Find(kCallsignCall), EM_SETSEL, 0, -1);
-          SendMessageA(s.Find(kCallsignCall), WM_PASTE, 0, 0);
+        // A paste keeps its case and empties the name box like any change of the call: copied
+        // from the name box, pasted over the call.
+        SetText(kCallsignName, "pa3xyz"), Do([](Session& s) {
+          for (const auto& [box, message] : {std::pair{kCallsignName, WM_COPY}, {kCallsignCall, WM_PASTE}}) {
+            SendMessageA(s.Find(box), EM_SETSEL, 0, -1);
+            SendMessageA(s.Find(box), message, 0, 0);
+          }
         }),
         Text(kCallsignCall, "pa3xyz"), Text(kCallsignName, ""),
         // Typed letters come out as capitals and empty the name box; a name keeps its case.
