@@ -1,12 +1,6 @@
-// Stand-in for the Buckmaster CD-ROM's HAMCAL32.DLL: LookupCallSign finds its data only in
-// the folder Q:\HAM0\ (written so, with the trailing "\") and only when told the buffer's
-// length of 1024; there it knows W1AW (the answer starts with field 1 untagged, field n is
-// tagged 180 + n). Anything else is -1, not found.
-#include <windows.h>
-
-#include <cstdint>
-#include <cstring>
-
+// Stand-in for the Buckmaster CD-ROM's HAMCAL32.DLL: LookupCallSign finds its data only in the folder
+// Q:\HAM0\ (written so, with the trailing backslash) and only when told the buffer's length of 1024; there it knows
+// W1AW (the answer starts with field 1 untagged, field n is tagged 180 + n). Anything else is -1, not found.
 #include "answers.h"
 
 namespace {

@@ -1,25 +1,11 @@
-// Stand-in for the Flying Horse CD-ROM's raccd32a.dll: sGetCallInfo reads "its CD-ROM" in
-// drive Q:\ only; any other drive answers status 1102 (a CD-ROM failure). On it, w1aw has
-// every field, k2abc has no field 6, any other call sign is not there (status 1101). Call
-// signs are matched exactly: the program passes them trimmed and in lower case.
-#include <windows.h>
-
-#include <cstdint>
-#include <cstring>
-
+// Stand-in for the Flying Horse CD-ROM's raccd32a.dll: sGetCallInfo reads "its CD-ROM" in drive Q:\ only; any other
+// drive answers status 1102 (a CD-ROM failure). On it, w1aw has every field, k2abc has no field 6, any other call
+// sign is not there (status 1101). Call signs are matched exactly: the program passes them trimmed and in lower case.
 #include "answers.h"
-
-namespace {
-constexpr std::size_t kAnswerSize = 400;
-using callbook::Tag;
-}  // namespace
 
 extern "C" __declspec(dllexport) void WINAPI sGetCallInfo(char* drive, char* call, char* buffer,
                                                           std::int16_t* status) {
-  if (std::strcmp(drive, "Q:\\") != 0) {
-    *status = 1102;
-    return;
-  }
+  using callbook::Tag;
   std::string answer;
   if (std::strcmp(call, "w1aw") == 0)
     answer = Tag(1) + "W1AW" + Tag(2) + "MAXIM, HIRAM PERCY" + Tag(6) + "NEWINGTON CT" + Tag(10) + "-72.72" +
@@ -27,10 +13,6 @@ extern "C" __declspec(dllexport) void WINAPI sGetCallInfo(char* drive, char* cal
   else if (std::strcmp(call, "k2abc") == 0)
     answer = Tag(1) + "K2ABC" + Tag(2) + "JANE DOE" + Tag(3) + "12 Elm St" + Tag(16) + "Albany NY" + Tag(18) +
              "W2XYZ";
-  if (answer.empty()) {
-    *status = 1101;
-    return;
-  }
-  callbook::Put(buffer, kAnswerSize, answer + '\0');
-  *status = 0;
+  *status = std::strcmp(drive, "Q:\\") != 0 ? 1102 : answer.empty() ? 1101 : 0;
+  if (*status == 0) callbook::Put(buffer, 400, answer + '\0');
 }

@@ -1,71 +1,57 @@
-// qsolog.exe: a stand-in for the log program that pairs with QSOPAD. Its window (class
-// "QSOLOG_Standin", caption "QSO Log stand-in") pairs through the registered message
-// "QSOPADLOG", journals every "QSOPADFUNC" announcement and every record it receives, and
-// sends records when the test driver says so.
+// qsolog.exe: a stand-in for the log program that pairs with QSOPAD. Its window (class "QSOLOG_Standin", caption "QSO
+// Log stand-in") pairs through the registered message "QSOPADLOG", journals every "QSOPADFUNC" announcement and every
+// record it receives, and sends records when the test driver says so.
 //
-// Environment: QSOLOG_JOURNAL=<file> (the journal; none when unset), QSOLOG_NO_PAIR=1 (no
-// handshake at start), QSOLOG_HANG_ON_FUNC=<ms> (sleep this long on every "QSOPADFUNC").
+// Environment: QSOLOG_JOURNAL=<file> (the journal; none when unset), QSOLOG_NO_PAIR=1 (no handshake at start),
+// QSOLOG_HANG_ON_FUNC=<ms> (sleep this long on every "QSOPADFUNC").
 //
-// Pairing: at start (and on command) it posts "QSOPADLOG" wParam 0, lParam = its window to
-// HWND_BROADCAST. A "QSOPADLOG" with wParam 255 and a window in lParam makes that window the
-// partner; a later one replaces it.
+// Pairing: at start (and on command) it posts "QSOPADLOG" wParam 0, lParam = its window to HWND_BROADCAST. A
+// "QSOPADLOG" with wParam 255 and a window in lParam makes that window the partner; a later one replaces it.
 //
-// Commands: a WM_COPYDATA whose dwData is 0x51000 or above comes from the test driver (below
-// is a record). It returns 1 when its record reached the partner's window procedure
-// (SendMessageTimeout, 5 s, wParam = the stand-in's window), else 0.
+// Commands: a WM_COPYDATA whose dwData is 0x51000 or above comes from the test driver (below is a record). It returns
+// 1 when its record reached the partner's window procedure (SendMessageTimeout, 5 s, wParam = the stand-in's window),
+// else 0.
 //   0x51000 + c (c 0..0xFFF)  a record of code c with the command's bytes
 //   0x52000  code 1, 300 bytes "ABC...ZABC..."      0x52001  code 1, lpData NULL, cbData 10
 //   0x52002  code 2, cbData 0 (a zeroed buffer)      0x53000  broadcast the handshake again
 //
-// Journal lines: "<ms> log <event> [args...]", ms on the performance counter (comparable
-// between processes), handles in lower-case hex:
+// Journal lines: "<ms> log <event> [args...]", ms on the performance counter (comparable between processes), handles
+// in lower-case hex:
 //   START <pid> <hwnd>   FUNC <wparam> <lparam>   PAIRED <partner>
 //   RECORD <code> <cbData> <sender> [<text>]   (text: bytes below 33, above 126 and '%' as
 //   %XX; absent when empty)   HANG <ms>   HANGEND   EXIT
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "shared/standin.h"
 
 namespace {
 
-constexpr ULONG_PTR kCommandSend = 0x51000;
-constexpr ULONG_PTR kCommandSendLast = 0x51FFF;
-constexpr ULONG_PTR kCommandSendLong = 0x52000;
-constexpr ULONG_PTR kCommandSendNull = 0x52001;
-constexpr ULONG_PTR kCommandSendEmpty = 0x52002;
-constexpr ULONG_PTR kCommandPair = 0x53000;
-constexpr ULONG_PTR kCodeCall = 1;
-constexpr ULONG_PTR kCodeName = 2;
+enum : ULONG_PTR { kCommandSend = 0x51000, kCommandSendLast = 0x51FFF, kCommandSendLong = 0x52000,
+                   kCommandSendNull = 0x52001, kCommandSendEmpty = 0x52002, kCommandPair = 0x53000 };
 
-standin::Journal journal;
-HWND self = nullptr;
-HWND partner = nullptr;
-UINT funcMsg = 0;
-UINT logMsg = 0;
-int hangMs = 0;
+standin::Journal journal(L"QSOLOG_JOURNAL");
+HWND self = nullptr, partner = nullptr;
+UINT funcMsg = 0, logMsg = 0;
+const int hangMs = standin::Number(L"QSOLOG_HANG_ON_FUNC", 0, 0, 600000);
 
 std::string Hex(HWND hwnd) {
-  std::string text;
-  for (auto value = reinterpret_cast<std::uintptr_t>(hwnd); text.empty() || value != 0; value >>= 4)
-    text.insert(text.begin(), "0123456789abcdef"[value & 15]);
+  char text[20];
+  std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(hwnd)));
   return text;
 }
 
 // Bytes as one blank-free journal word.
 std::string Escape(const std::string& bytes) {
   std::string word;
-  for (char c : bytes) {
+  for (const char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
-    if (b < 33 || b > 126 || b == '%') {
-      word += '%';
-      word += "0123456789ABCDEF"[b >> 4];
-      word += "0123456789ABCDEF"[b & 15];
-    } else {
-      word += c;
-    }
+    char escaped[4];
+    std::snprintf(escaped, sizeof escaped, "%%%02X", b);
+    word += b < 33 || b > 126 || b == '%' ? std::string(escaped) : std::string(1, c);
   }
   return word;
 }
@@ -86,25 +72,16 @@ LRESULT OnCommand(const COPYDATASTRUCT& command) {
   if (what >= kCommandSend && what <= kCommandSendLast)
     return SendRecord(what - kCommandSend, command.cbData ? command.lpData : nullptr, command.cbData);
   if (what == kCommandSendLong) {
-    std::string text(300, '\0');
-    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('A' + i % 26);
-    return SendRecord(kCodeCall, text.data(), 300);
+    std::string text;
+    while (text.size() < 300) text += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    return SendRecord(1, text.data(), 300);
   }
-  if (what == kCommandSendNull) return SendRecord(kCodeCall, nullptr, 10);
-  if (what == kCommandSendEmpty) {
-    // A real buffer, as a sender that fills its buffer but counts no bytes would pass.
-    const char empty[16] = {};
-    return SendRecord(kCodeName, empty, 0);
-  }
+  if (what == kCommandSendNull) return SendRecord(1, nullptr, 10);
+  // A real buffer, as a sender that fills its buffer but counts no bytes would pass.
+  const char empty[16] = {};
+  if (what == kCommandSendEmpty) return SendRecord(2, empty, 0);
   if (what == kCommandPair) Pair();
   return what == kCommandPair;
-}
-
-void OnRecord(HWND sender, const COPYDATASTRUCT& record) {
-  const std::string bytes =
-      record.lpData ? std::string(static_cast<const char*>(record.lpData), record.cbData) : std::string();
-  journal.Write("log", "RECORD " + std::to_string(record.dwData) + " " + std::to_string(record.cbData) + " " +
-                           Hex(sender) + " " + Escape(bytes));
 }
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
@@ -128,44 +105,34 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
     return 0;
   }
   if (msg == WM_COPYDATA && lp) {
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-    if (data->dwData >= kCommandSend) return OnCommand(*data);
-    OnRecord(reinterpret_cast<HWND>(wp), *data);
+    const auto& data = *reinterpret_cast<const COPYDATASTRUCT*>(lp);
+    if (data.dwData >= kCommandSend) return OnCommand(data);
+    const std::string bytes = data.lpData ? std::string(static_cast<const char*>(data.lpData), data.cbData) : "";
+    journal.Write("log", "RECORD " + std::to_string(data.dwData) + " " + std::to_string(data.cbData) + " " +
+                             Hex(reinterpret_cast<HWND>(wp)) + " " + Escape(bytes));
     return TRUE;
   }
   if (msg == WM_DESTROY) PostQuitMessage(0);
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int nCmdShow) {
-  journal.Open(standin::Env(L"QSOLOG_JOURNAL"));
-  hangMs = standin::Number(L"QSOLOG_HANG_ON_FUNC", 0, 0, 600000);
+bool Create(HINSTANCE instance, int nCmdShow) {
   funcMsg = RegisterWindowMessageW(L"QSOPADFUNC");
   logMsg = RegisterWindowMessageW(L"QSOPADLOG");
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = Proc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = L"QSOLOG_Standin";
+  const WNDCLASSEXW wc{sizeof wc, 0, Proc, 0, 0, instance, nullptr, LoadCursor(nullptr, IDC_ARROW),
+                       reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, L"QSOLOG_Standin", nullptr};
   if (funcMsg && logMsg && RegisterClassExW(&wc))
     self = CreateWindowExW(0, L"QSOLOG_Standin", L"QSO Log stand-in", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                            CW_USEDEFAULT, 340, 140, nullptr, nullptr, instance, nullptr);
-  if (!self) {
-    MessageBoxW(nullptr, L"The log stand-in could not create its window.", L"qsolog", MB_OK | MB_ICONERROR);
-    return 1;
-  }
+  if (!self) return false;
   journal.Write("log", "START " + std::to_string(GetCurrentProcessId()) + " " + Hex(self));
   ShowWindow(self, nCmdShow);
   if (!standin::Switch(L"QSOLOG_NO_PAIR")) Pair();
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  journal.Write("log", "EXIT");
-  return static_cast<int>(msg.wParam);
+  return true;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int nCmdShow) {
+  return standin::Run(journal, "log", Create(instance, nCmdShow));
 }

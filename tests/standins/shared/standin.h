@@ -1,11 +1,13 @@
-// What the stand-ins share: switches from the environment, which a test sets for each run,
-// and the journal, one line per message from outside and per own event, appended to the file
-// a test names so that it can follow what reached the program.
+// What the stand-ins share: switches from the environment, which a test sets for each run, and the journal, one line
+// per message from outside and per own event, appended to the file a test names so that it can follow what reached
+// the program.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cwchar>
 #include <string>
 
 namespace standin {
@@ -18,20 +20,18 @@ inline std::wstring Env(const wchar_t* name) {
 }
 
 // Set to anything but "" or "0".
-inline bool Switch(const wchar_t* name) { return !Env(name).empty() && Env(name) != L"0"; }
+inline bool Switch(const wchar_t* name) { return Env(name) != L"" && Env(name) != L"0"; }
 
 // A whole number clamped to [low, high]; `fallback` when unset or not a number.
 inline int Number(const wchar_t* name, int fallback, int low, int high) {
-  try {
-    const int n = std::stoi(Env(name));
-    return n < low ? low : n > high ? high : n;
-  } catch (...) {
-    return fallback;
-  }
+  const std::wstring text = Env(name);
+  wchar_t* end = nullptr;
+  const long n = std::wcstol(text.c_str(), &end, 10);
+  return text.empty() || *end != L'\0' ? fallback : static_cast<int>(std::clamp<long>(n, low, high));
 }
 
-// Milliseconds on the machine-wide performance counter. Every process reads the same counter,
-// so journals of several programs and the driver's own clock can be compared.
+// Milliseconds on the machine-wide performance counter. Every process reads the same counter, so journals of several
+// programs and the driver's own clock can be compared.
 inline std::int64_t NowMs() {
   LARGE_INTEGER freq, count;
   QueryPerformanceFrequency(&freq);
@@ -40,33 +40,42 @@ inline std::int64_t NowMs() {
   return count.QuadPart / freq.QuadPart * 1000 + count.QuadPart % freq.QuadPart * 1000 / freq.QuadPart;
 }
 
+// One per process, open until the process ends.
 class Journal {
  public:
-  Journal() = default;
-  Journal(const Journal&) = delete;
-  Journal& operator=(const Journal&) = delete;
-  ~Journal() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  }
-
-  // An empty path leaves the journal off. Append-only access: every WriteFile lands at the
-  // current end, also with other writers. A written line is visible to readers without
-  // FlushFileBuffers; a flush to disk per line would only slow the program down.
-  void Open(const std::wstring& path) {
-    if (!path.empty())
-      file_ = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
+  // The file that the variable `name` names; none when it is unset. Append-only access: every WriteFile lands at the
+  // current end, also with other writers. A written line is visible to readers without FlushFileBuffers; a flush to
+  // disk per line would only slow the program down.
+  explicit Journal(const wchar_t* name)
+      : file_(Env(name).empty() ? INVALID_HANDLE_VALUE
+                                : CreateFileW(Env(name).c_str(), FILE_APPEND_DATA,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
   // Appends "<ms> <role> <text>\r\n" in one WriteFile, so a reader sees whole lines.
   void Write(const char* role, const std::string& text) {
-    if (file_ == INVALID_HANDLE_VALUE) return;
     const std::string line = std::to_string(NowMs()) + " " + role + " " + text + "\r\n";
     DWORD written = 0;
-    WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (file_ != INVALID_HANDLE_VALUE)
+      WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   }
 
  private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  HANDLE file_;
 };
+
+// A stand-in's life once its windows are `created`: the message loop, then "<role> EXIT"; a box names a failure.
+inline int Run(Journal& journal, const char* role, bool created) {
+  if (!created) {
+    MessageBoxW(nullptr, L"The stand-in could not create its windows.", L"Stand-in", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  journal.Write(role, "EXIT");
+  return static_cast<int>(msg.wParam);
+}
 
 }  // namespace standin
