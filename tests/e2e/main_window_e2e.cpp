@@ -38,9 +38,10 @@ Step NothingBeforeSend() {
   });
 }
 
-// Send, then Rcv queued behind the text: the station's F5 ends what went out.
+// Send, then Rcv queued behind the text: the station's F5 ends what went out. Each row waits
+// for the end of its own transmissions, which the rows after it count.
 std::vector<Step> Transmit(const std::string& memo) {
-  return {SendNow(), Click(kRcv), Station("panel", "F5"), Memo(memo), NothingBeforeSend()};
+  return {SendNow(), Click(kRcv), Station("panel", "F5"), Memo(memo), NothingBeforeSend(), Logged("app", "TXEND")};
 }
 
 }  // namespace
@@ -84,7 +85,7 @@ E2E_SCENARIO(main_window_session) {
         // Clear Buffer, then only what follows goes out; Repeat Last sends it again.
         Keys(kMain, "ctrl+F9"), Text(kText1, ""), Keys(kMain, "h i alt+s"), Memo("hi"), Keys(kMain, "alt+r"),
         Text(kText1, "hi\\"), Station("panel", "F1 F1 F5"), Logged("app", "TXEND"), Keys(kMain, "ctrl+F12"),
-        Text(kText1, "hi\\hi\\"), Memo("hihi"), Station("panel", "F1 F1 F5 F5"), Do([](Session& s) {
+        Text(kText1, "hi\\hi\\"), Memo("hihi"), Station("panel", "F1 F1 F5 F5"), Logged("app", "TXEND", 2), Do([](Session& s) {
           const Journal j = s.StationSince();
           const Journal chars = Select(j, "memo", "WM_CHAR"), keys = Select(j, "panel", "WM_KEYDOWN");
           CHECK_MSG(keys[2].ms > chars[1].ms, "alt+r: F5 before the text" << Dump(j));
@@ -121,7 +122,8 @@ E2E_SCENARIO(main_window_session) {
           CHECK_MSG(word == TimeWord(before) || word == TimeWord(after), Visible(word) << ", not " << TimeWord(after));
         }),
         Click(kSend), Click(kRcv), Station("panel", "F5"),
-        Do([&](Session& s) { Expect("the memo", [&] { return CharsTo(s.StationSince(), "memo"); }, word); })}},
+        Do([&](Session& s) { Expect("the memo", [&] { return CharsTo(s.StationSince(), "memo"); }, word); }),
+        Logged("app", "TXEND")}},
       Row{"Xmit > File: Cancel queues nothing, a file picked by name goes like an \"@\" macro",
           {Menu(IDM_CLEAR), Menu(IDM_XFILE), Do([](Session& s) {
              const MessageBoxInfo dialog = WaitMessageBox("Select File", s.pid);
