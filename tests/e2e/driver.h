@@ -16,36 +16,11 @@
 
 #include "resource.h"
 
-namespace e2e {
-
-// ---- Scenarios: CHECK failures are collected and the scenario goes on, REQUIRE ends it ----
-
-// Tests; measurements for bench/e2e_timings.sh ("--bench NAME", printing "RESULT <figure>
-// <value>"); the manual's screenshots for docs/screens.sh ("--screens NAME"); helper processes
-// that a scenario starts from the driver itself ("--child NAME ARGS...", the arguments in
-// ChildArgs(), an exception its failure).
-enum class Kind { kTest, kBenchmark, kScreens, kChild };
-struct Scenario {
-  const char* name;
-  std::function<void()> body;
-};
-std::vector<Scenario>& Registry(Kind kind);
-struct Registrar {
-  Registrar(Kind kind, const char* name, std::function<void()> body) { Registry(kind).push_back({name, std::move(body)}); }
-};
-const std::vector<std::string>& ChildArgs();
-struct Abort {};  // thrown by REQUIRE
-void Fail(const char* file, int line, const std::string& what);
-void Log(const std::string& what);  // a progress line with a timestamp
-
-}  // namespace e2e
-
-#define E2E_CAT2(a, b) a##b
-#define E2E_CAT(a, b) E2E_CAT2(a, b)
-#define E2E_REGISTER(kind, name)                                                                   \
-  static void E2E_CAT(scenario_, name)();                                                          \
-  static ::e2e::Registrar E2E_CAT(registrar_, name)(kind, #name, &E2E_CAT(scenario_, name));       \
-  static void E2E_CAT(scenario_, name)()
+// A scenario registers itself under its name. CHECK failures are collected and the scenario goes on, REQUIRE ends it.
+#define E2E_REGISTER(kind, name)                                          \
+  static void scenario_##name();                                          \
+  static ::e2e::Registrar registrar_##name(kind, #name, &scenario_##name); \
+  static void scenario_##name()
 #define E2E_SCENARIO(name) E2E_REGISTER(::e2e::Kind::kTest, name)
 #define E2E_BENCHMARK(name) E2E_REGISTER(::e2e::Kind::kBenchmark, name)
 #define E2E_SCREENS(name) E2E_REGISTER(::e2e::Kind::kScreens, name)
@@ -54,16 +29,31 @@ void Log(const std::string& what);  // a progress line with a timestamp
 #define CHECK_MSG(cond, msg) \
   do { if (!(cond)) ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg)); } while (0)
 #define CHECK(cond) CHECK_MSG(cond, "")
-#define REQUIRE_MSG(cond, msg)                                                  \
-  do {                                                                          \
-    if (!(cond)) {                                                              \
-      ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg));                \
-      throw ::e2e::Abort{};                                                     \
-    }                                                                           \
-  } while (0)
+#define REQUIRE_MSG(cond, msg) \
+  do { if (!(cond)) ::e2e::FailAndEnd(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg)); } while (0)
 #define REQUIRE(cond) REQUIRE_MSG(cond, "")
 
 namespace e2e {
+
+// ---- Scenarios ----
+
+// Tests; measurements for bench/e2e_timings.sh ("--bench NAME", printing "RESULT <figure> <value>"); the
+// manual's screenshots ("--screens NAME"); helper processes that a scenario starts from the driver itself
+// ("--child NAME ARGS...", the arguments in ChildArgs(), an exception its failure).
+enum class Kind { kTest, kBenchmark, kScreens, kChild };
+struct Scenario {
+  const char* name;
+  std::function<void()> body;
+};
+std::vector<Scenario>& Registry(Kind kind);
+struct Registrar {
+  Registrar(Kind kind, const char* name, std::function<void()> body) { Registry(kind).push_back({name, body}); }
+};
+const std::vector<std::string>& ChildArgs();
+struct Abort {};  // thrown by FailAndEnd
+void Fail(const char* file, int line, const std::string& what);
+[[noreturn]] void FailAndEnd(const char* file, int line, const std::string& what);  // ends the row or scenario
+void Log(const std::string& what);  // a progress line with a timestamp
 
 // ---- Time, paths and files ----
 
@@ -215,7 +205,7 @@ class Session {
   TempFolder temp_;  // first: removed after the programs have ended
 
  public:
-  explicit Session(const char* prefix = "session");
+  explicit Session(const char* prefix = "session") : temp_(prefix) {}
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -238,7 +228,7 @@ class Session {
   void Mark();
 
   Programs programs;
-  std::string psk31Journal, logJournal;
+  std::string psk31Journal = File("psk31.log"), logJournal = File("qsolog.log");
   size_t stationMark = 0, logMark = 0;
   DWORD pid = 0;  // QSOPAD's
   std::int64_t startedMs = 0;
@@ -282,7 +272,7 @@ inline constexpr Target kOptions{"QSOPAD_frmOptions", 0, "options dialog"},
 // What the operator or a program does, then what must follow: an expectation waits until it
 // holds, so that a later step sees its whole effect.
 enum class Op {
-  kKeys, kType, kPostKey, kMenu, kClick, kRightClick, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend, kDo,
+  kKeys, kType, kPostKey, kMenu, kClick, kMouse, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend, kDo,
   kText, kMemo, kTrail, kEvent, kRecords, kStored, kFile, kShown, kFocus, kEnabled, kChecked,
 };
 struct Step {
@@ -314,15 +304,15 @@ inline Row operator+(Row row, const std::vector<Step>& more) {
 inline Step Keys(const Target& top, std::string keys) { return {Op::kKeys, top, std::move(keys)}; }
 inline Step Type(std::string text) { return {Op::kType, kText1, std::move(text)}; }
 inline Step PostKeyTo(const Target& at, int vk) { return {Op::kPostKey, at, "", "", vk}; }
-inline Step Menu(int id) { return {Op::kMenu, kMain, "", "", id}; }
+inline Step Menu(int id) { return {Op::kMenu, {}, "", "", id}; }
 inline Step Click(const Target& button) { return {Op::kClick, button}; }
-inline Step RightClick(const Target& button) { return {Op::kRightClick, button}; }
+inline Step RightClick(const Target& button) { return {Op::kMouse, button, "", "", WM_RBUTTONDOWN}; }
 inline Step SetText(const Target& at, std::string text) { return {Op::kSetText, at, std::move(text)}; }
 inline Step Choose(const Target& list, int line) { return {Op::kChoose, list, "", "", line}; }
 inline Step Tick(const Target& box, bool on) { return {Op::kTick, box, "", "", on ? 1 : 0}; }
 inline Step Close(const Target& at) { return {Op::kClose, at}; }
 // A click into the box gives it the keyboard, as the operator's would.
-inline Step ClickInto(const Target& box) { return {Op::kClick, box, "", "", 1}; }
+inline Step ClickInto(const Target& box) { return {Op::kMouse, box, "", "", WM_LBUTTONDOWN}; }
 // The input box asking `prompt` gets `answer` and the button.
 inline Step Answer(std::string prompt, std::string answer, int button = IDOK) {
   return {Op::kAnswer, {}, std::move(prompt), std::move(answer), button};

@@ -67,9 +67,9 @@ XmlRpcValue Fldigi::Call(const std::string& method, std::vector<XmlRpcValue> par
 void Fldigi::Reset() {
   // fldigi takes a new transmission only once the last has finished.
   if (Str("main.get_trx_state") != "RX") Call("main.abort");
-  if (!WaitUntil([&] { return Str("main.get_trx_status") == "rx"; }, 3000)) Call("main.rx");
-  if (!WaitUntil([&] { return Str("main.get_trx_status") == "rx"; }, 5000))
-    throw std::runtime_error("fldigi stays in " + Str("main.get_trx_status"));
+  const auto receiving = [&] { return Str("main.get_trx_status") == "rx"; };
+  if (!WaitUntil(receiving, 3000)) Call("main.rx");
+  if (!WaitUntil(receiving, 5000)) throw std::runtime_error("fldigi stays in " + Str("main.get_trx_status"));
   for (const char* method : {"text.clear_tx", "text.clear_rx", "log.clear"}) Call(method);
   Call("modem.set_by_name", {XmlRpcValue::String("BPSK31")});
   Call("modem.set_carrier", {XmlRpcValue::Int(1000)});
@@ -85,13 +85,11 @@ std::string Fldigi::Received() {
 }
 
 bool Fldigi::CollectUntilReceive(int timeoutMs) {
-  return WaitUntil(
-      [&] {
-        const bool receiving = Str("main.get_trx_state") == "RX";
-        Collect();
-        return receiving;
-      },
-      timeoutMs, 20);
+  return WaitUntil([&] {
+    const bool receiving = Str("main.get_trx_state") == "RX";  // read first: all it sent before then is collected
+    Collect();
+    return receiving;
+  }, timeoutMs, 20);
 }
 
 bool Fldigi::CollectAtLeast(size_t count, int timeoutMs) {
@@ -118,10 +116,6 @@ void WaitHeard(Fldigi& fldigi, HWND main) {
     if (!WaitUntil([&] { return PanelText(main, 4) == std::string(mode, 4); }, 10000))
       throw std::runtime_error(std::string("QSOPAD does not show fldigi's ") + mode);
   }
-}
-
-std::string FldigiSession::TroubleTitle() const {
-  return "QSOPAD: fldigi not answering at 127.0.0.1:" + std::to_string(agent.port()) + ": ";
 }
 
 std::string PanelText(HWND main, int panel) {

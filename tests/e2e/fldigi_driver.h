@@ -57,7 +57,9 @@ struct FldigiSession {
   explicit FldigiSession(const Settings& extra = {});
   std::string Title() const { return TextOf(road.main); }
   // The title while fldigi does not answer, up to the reason.
-  std::string TroubleTitle() const;
+  std::string TroubleTitle() const {
+    return "QSOPAD: fldigi not answering at 127.0.0.1:" + std::to_string(agent.port()) + ": ";
+  }
 
   FldigiAgent agent;
   Fldigi fldigi{agent.port()};
