@@ -99,8 +99,7 @@ std::string BuildDir() {
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '\\' || folder.back() == '/') return folder + name;
-  return folder + "\\" + name;
+  return folder.empty() || folder.back() == '\\' || folder.back() == '/' ? folder + name : folder + "\\" + name;
 }
 
 std::string QsopadExe() { return JoinPath(BuildDir(), "src\\win32\\qsopad.exe"); }
@@ -125,8 +124,7 @@ std::string ReadFileText(const std::string& path, std::uint64_t from) {
 }
 
 bool WriteFileText(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   const bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -194,14 +192,12 @@ DWORD Programs::Start(const StartOptions& options) {
   DWORD error = 0;
   const EnvList previous = SwapEnvironment(options.env);
   // Starting a program right after another ended now and then fails with 1359 under Wine.
-  for (int attempt = 0; attempt < 2 && !pi.hProcess; ++attempt) {
+  for (int attempt = 0; attempt < 2 && !pi.hProcess && (attempt == 0 || error == ERROR_INTERNAL_ERROR); ++attempt) {
+    if (attempt > 0) Sleep(200);
     std::string line = command;  // CreateProcessA may write into it
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE, 0, nullptr,
-                        options.dir.empty() ? nullptr : options.dir.c_str(), &si, &pi)) {
+                        options.dir.empty() ? nullptr : options.dir.c_str(), &si, &pi))
       error = GetLastError();
-      if (error != ERROR_INTERNAL_ERROR) break;
-      Sleep(200);
-    }
   }
   SwapEnvironment(previous);
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
@@ -223,8 +219,7 @@ bool Programs::WaitExit(DWORD pid, int timeoutMs) const {
 
 DWORD Programs::ExitCode(DWORD pid) const {
   DWORD code = STILL_ACTIVE;
-  if (Handle(pid)) GetExitCodeProcess(Handle(pid), &code);
-  return code;
+  return Handle(pid) && GetExitCodeProcess(Handle(pid), &code) ? code : STILL_ACTIVE;
 }
 
 void Programs::KillAll() {
@@ -357,12 +352,10 @@ static void PostKey(HWND hwnd, int vk) {
 
 void TypeKeys(HWND target, const std::string& text) {
   for (const char c : text) {
-    int vk = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
-    if (c == ' ') vk = VK_SPACE;
-    else if (c == '\b') vk = VK_BACK;
-    else if (!(c >= 'a' && c <= 'z') && !(c >= '0' && c <= '9'))
+    const bool letter = c >= 'a' && c <= 'z';  // a letter's key code is its capital; ' ' and '\b' are their own
+    if (!letter && !(c >= '0' && c <= '9') && c != ' ' && c != '\b')
       throw std::invalid_argument("TypeKeys cannot type byte " + std::to_string(static_cast<unsigned char>(c)));
-    PostKey(target, vk);
+    PostKey(target, letter ? c - 'a' + 'A' : c);
   }
 }
 
@@ -406,8 +399,7 @@ void PressKeys(HWND top, const std::string& keys) {
   const std::string rcFile = dosBase + ".rc", outFile = dosBase + ".out";
   REQUIRE_MSG(WaitUntil([&] { return FileExists(rcFile); }, kWaitMs, 10), "pressing " << keys << ": no end of xdotool");
   const std::string rc = ReadFileText(rcFile), out = ReadFileText(outFile);
-  DeleteFileA(rcFile.c_str());
-  DeleteFileA(outFile.c_str());
+  for (const std::string& file : {rcFile, outFile}) DeleteFileA(file.c_str());
   REQUIRE_MSG(rc == "0\n", "pressing " << keys << ": xdotool exit status " << rc << ": " << out);
 }
 
@@ -421,8 +413,7 @@ HWND FindMessageBox(const std::string& title, DWORD pid) {
 MessageBoxInfo WaitMessageBox(const std::string& title, DWORD pid) {
   MessageBoxInfo info;
   if (!WaitUntil([&] { return (info.hwnd = FindMessageBox(title, pid)) != nullptr; })) return info;
-  // The message is the first non-empty static (the icon is an empty one), filled a moment
-  // after the box shows.
+  // The message is the first non-empty static (the icon is an empty one), filled a moment after the box shows.
   WaitUntil([&] {
     for (HWND s = FindWindowExA(info.hwnd, nullptr, "Static", nullptr); s && info.text.empty();
          s = FindWindowExA(info.hwnd, s, "Static", nullptr))

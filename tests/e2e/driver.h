@@ -1,7 +1,6 @@
-// The end-to-end toolkit: every scenario drives QSOPAD and the stand-ins from outside with
-// these helpers (programs, windows, keys, waits, files, journals, the settings file) and,
-// where scenarios are alike, as rows of steps read by one runner. Strings are ANSI, as the
-// programs see them. Every wait ends at kWaitMs: a hang fails instead of blocking.
+// The end-to-end toolkit: every scenario drives QSOPAD and the stand-ins from outside with these helpers (programs,
+// windows, keys, waits, files, journals, the settings file) and, where scenarios are alike, as rows of steps read by
+// one runner. Strings are ANSI, as the programs see them. Every wait ends at kWaitMs: a hang fails instead of blocking.
 #pragma once
 
 #include <windows.h>
@@ -69,8 +68,7 @@ std::string ReadFileText(const std::string& path, std::uint64_t from = 0);  // f
 bool WriteFileText(const std::string& path, const std::string& bytes);
 std::vector<std::string> FolderNames(const std::string& folder);  // what the folder holds
 void RemoveTree(const std::string& path);  // a file or a folder with its contents
-// Bytes with control and non-ASCII characters as <n>, for failure messages.
-std::string Visible(const std::string& bytes);
+std::string Visible(const std::string& bytes);  // control and non-ASCII bytes as <n>, for failure messages
 
 // A fresh folder in the temporary folder, removed with its contents at scope end.
 class TempFolder {
@@ -145,8 +143,7 @@ struct MessageBoxInfo {
 };
 HWND FindMessageBox(const std::string& title, DWORD pid);
 MessageBoxInfo WaitMessageBox(const std::string& title, DWORD pid);
-// Posts the button's click and waits for the dialog to go.
-bool PressAndWaitClosed(HWND box, int id);
+bool PressAndWaitClosed(HWND box, int id);  // the button's click posted
 // Types the full name into the file dialog of this title and presses OK.
 bool PickFile(const std::string& title, const std::string& path, DWORD pid);
 
@@ -175,9 +172,7 @@ std::string Announcements(const Journal& journal);
 
 // ---- The settings file beside a portable copy, written and read without the program ----
 
-struct Setting {
-  std::string section, key, value;
-};
+struct Setting { std::string section, key, value; };
 using Settings = std::vector<Setting>;
 // Every "key=value" line of the file's text, in file order, escapes undone.
 Settings ParseSettings(const std::string& text);
@@ -185,9 +180,7 @@ std::optional<std::string> ReadSetting(const std::string& folder, const std::str
 
 // ---- The PSK31 stand-in's windows, found the way a driving program finds them ----
 
-struct Psk31Windows {
-  HWND app = nullptr, form = nullptr, panel = nullptr, memo = nullptr, rxBox = nullptr;
-};
+struct Psk31Windows { HWND app = nullptr, form = nullptr, panel = nullptr, memo = nullptr, rxBox = nullptr; };
 Psk31Windows FindPsk31();
 
 // ---- A session: the stand-ins and one QSOPAD in a folder of their own ----
@@ -205,19 +198,15 @@ class Session {
   TempFolder temp_;  // first: removed after the programs have ended
 
  public:
-  explicit Session(const char* prefix = "session") : temp_(prefix) {}
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+  explicit Session(const char* prefix = "session") : temp_(prefix) {}  // not copied: it owns programs and a folder
 
   std::string File(const std::string& name) const { return temp_.File(name); }
   const std::string& folder() const { return temp_.path(); }
-  // The PSK31 stand-in (journal psk31.log) and the log stand-in (qsolog.log, handshake at
-  // its start when `pair`).
+  // The PSK31 stand-in (journal psk31.log) and the log stand-in (qsolog.log, handshake at its start when `pair`).
   void StartStation(const EnvList& extra = {});
   void StartLog(bool pair, const EnvList& extra = {});
-  // QSOPAD as a portable copy in the folder (qsopad.exe is copied unless one is there) with
-  // these settings; waits for its main window unless told not to. Restart keeps the
-  // settings file as it is.
+  // QSOPAD as a portable copy in the folder (qsopad.exe is copied unless one is there) with these settings; waits for
+  // its main window unless told not to. Restart keeps the settings file as it is.
   void StartQsopad(const Settings& settings, bool wait = true);
   void Restart(bool wait = true);
   HWND Find(const Target& target) const;  // null when not shown
@@ -235,9 +224,8 @@ class Session {
   HWND main = nullptr, text1 = nullptr, log = nullptr;
 };
 
-// The log stand-in's commands, each answered once its record has reached the partner: code
-// 1 with 300 bytes "ABC..." (long), lpData NULL with size 10 (null), code 2 with size 0
-// (empty); the handshake again (pair).
+// The log stand-in's commands, each answered once its record has reached the partner: code 1 with 300 bytes "ABC..."
+// (long), lpData NULL with size 10 (null), code 2 with size 0 (empty); the handshake again (pair).
 enum class LogCommand : ULONG_PTR { kLong = 0x52000, kNull = 0x52001, kEmpty = 0x52002, kPair = 0x53000 };
 bool LogDo(HWND logWindow, LogCommand command);
 
@@ -286,14 +274,12 @@ struct Row {
   std::string name;
   std::vector<Step> steps;
 };
-// Waits until `got` (read again and again) equals `want` (matches it as a pattern, in which
-// "*" stands for any text); otherwise fails, naming `what` and the last value read, and ends
-// the row (the scenario, outside rows) as REQUIRE does.
+// Waits until `got` (read again and again) equals `want` (or matches it as a pattern, "*" standing for any text);
+// otherwise fails, naming `what` and the last value read, and ends the row or scenario as REQUIRE does.
 void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want,
             bool pattern = false, int timeoutMs = kWaitMs);
-// Runs the rows in order on one session: each row is logged by name, its journals start
-// where it begins, and a row that fails is left at its first failing step. Between rows no
-// dialog may be left open.
+// Runs the rows in order on one session: each row is logged by name, its journals start where it begins, and a row that
+// fails is left at its first failing step. Between rows no dialog may be left open.
 void RunRows(Session& s, const std::vector<Row>& rows);
 
 inline Row operator+(Row row, const std::vector<Step>& more) {

@@ -28,8 +28,7 @@ FldigiAgent::FldigiAgent() {
 void FldigiAgent::Request(const std::string& what, int timeoutMs) {
   static int count = 0;
   const std::string id = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
-  const std::string folder = JoinPath(dir_, "agent"), request = JoinPath(folder, "request");
-  const std::string reply = JoinPath(folder, "reply-" + id);
+  const std::string request = JoinPath(dir_, "agent\\request"), reply = JoinPath(dir_, "agent\\reply-" + id);
   // Put in place in one step: the agent never reads half a request.
   if (!WriteFileText(request + ".tmp", id + " " + what + "\n") ||
       !MoveFileExA((request + ".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING))
@@ -53,10 +52,7 @@ XmlRpcValue Fldigi::Call(const std::string& method, std::vector<XmlRpcValue> par
   RpcResult result;
   bool done = false;
   channel_->Call(method, std::move(params), [&](const RpcResult& r) { result = r, done = true; });
-  while (!done) {
-    channel_->Poll(NowMs());
-    if (!done) Sleep(1);
-  }
+  while (channel_->Poll(NowMs()), !done) Sleep(1);  // the channel's time limit ends every call
   if (result.outcome == RpcResult::Outcome::kFault)
     throw std::runtime_error("fldigi refused " + method + ": " + std::to_string(result.fault.code) + " " +
                              result.fault.text);
