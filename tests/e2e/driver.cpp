@@ -287,12 +287,18 @@ bool Answers(HWND hwnd, int timeoutMs) {
   return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
 }
 
-// The process's visible top-level windows of the class (and of the title, unless null), in z-order.
-static std::vector<HWND> ShownAll(DWORD pid, const std::string& cls, const char* title = nullptr) {
-  std::vector<HWND> found;
-  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, cls.c_str(), title)) != nullptr;)
-    if (ProcessOf(w) == pid && IsWindowVisible(w)) found.push_back(w);
-  return found;
+// The process's visible top-level windows of the class, in z-order.
+static std::vector<HWND> ShownAll(DWORD pid, const std::string& cls) {
+  std::pair<DWORD, std::vector<HWND>> search{pid, {}};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lp);
+        if (ProcessOf(hwnd) == s->first) s->second.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  std::erase_if(search.second, [&](HWND w) { return ClassOf(w) != cls || !IsWindowVisible(w); });
+  return search.second;
 }
 
 // The first of them, or the first one's child `id` that it has.
@@ -406,8 +412,10 @@ void PressKeys(HWND top, const std::string& keys) {
 // ---- Dialogs ----
 
 HWND FindMessageBox(const std::string& title, DWORD pid) {
-  const std::vector<HWND> boxes = ShownAll(pid, "#32770", title.c_str());
-  return boxes.empty() ? nullptr : boxes.front();
+  for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", title.c_str()); box;
+       box = FindWindowExA(nullptr, box, "#32770", title.c_str()))
+    if (IsWindowVisible(box) && ProcessOf(box) == pid) return box;
+  return nullptr;
 }
 
 MessageBoxInfo WaitMessageBox(const std::string& title, DWORD pid) {
@@ -429,8 +437,10 @@ bool PressAndWaitClosed(HWND box, int id) {
 }
 
 bool PickFile(const std::string& title, const std::string& path, DWORD pid) {
+  HWND dialog = nullptr;
+  if (!WaitUntil([&] { return (dialog = FindMessageBox(title, pid)) != nullptr; })) return false;
   // The file name box: a combo box in the Explorer-style dialog, which a program without a hook gets.
-  HWND dialog = WaitMessageBox(title, pid).hwnd, name = GetDlgItem(dialog, 0x47c);
+  HWND name = GetDlgItem(dialog, 0x47c);
   if (!name) return false;
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
   return PressAndWaitClosed(dialog, IDOK);
