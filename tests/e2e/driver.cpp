@@ -1,6 +1,5 @@
-// The end-to-end toolkit and the driver's entry: "--list" names the scenarios, a name runs
-// one, "--bench NAME" a measurement, "--screens SET" the manual's screenshots, "--child NAME
-// ARGS" a helper process that a scenario starts.
+// The end-to-end toolkit and the driver's entry: "--list" names the scenarios, a name runs one, "--bench NAME" a
+// measurement, "--screens SET" the manual's screenshots, "--child NAME ARGS" a helper process that a scenario starts.
 #include "driver.h"
 
 #include <shellapi.h>
@@ -18,15 +17,15 @@ namespace e2e {
 namespace {
 
 int failures = 0;
+std::string currentRow;  // named in the failures of Expect
 const auto started = std::chrono::steady_clock::now();
 
 std::string SystemError(DWORD code) {
   char buffer[512] = {};
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
                            sizeof buffer, nullptr);
-  std::string text(buffer, n);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-  return "error " + std::to_string(code) + ": " + text;
+  while (n > 0 && std::isspace(static_cast<unsigned char>(buffer[n - 1]))) --n;
+  return "error " + std::to_string(code) + ": " + std::string(buffer, n);
 }
 
 // Applies the changes to the driver's environment, which a program started next inherits,
@@ -56,6 +55,11 @@ void Fail(const char* file, int line, const std::string& what) {
   ++failures;
   std::printf("FAIL %s:%d: %s\n", file, line, what.c_str());
   std::fflush(stdout);
+}
+
+void FailAndEnd(const char* file, int line, const std::string& what) {
+  Fail(file, line, what);
+  throw Abort{};
 }
 
 void Log(const std::string& what) {
@@ -95,8 +99,7 @@ std::string BuildDir() {
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '\\' || folder.back() == '/') return folder + name;
-  return folder + "\\" + name;
+  return folder.empty() || folder.back() == '\\' || folder.back() == '/' ? folder + name : folder + "\\" + name;
 }
 
 std::string QsopadExe() { return JoinPath(BuildDir(), "src\\win32\\qsopad.exe"); }
@@ -111,9 +114,7 @@ std::string ReadFileText(const std::string& path, std::uint64_t from) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::string();
-  LARGE_INTEGER at{};
-  at.QuadPart = static_cast<LONGLONG>(from);
-  SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+  SetFilePointerEx(file, LARGE_INTEGER{.QuadPart = static_cast<LONGLONG>(from)}, nullptr, FILE_BEGIN);
   std::string bytes;
   char buffer[65536];
   DWORD got = 0;
@@ -123,8 +124,7 @@ std::string ReadFileText(const std::string& path, std::uint64_t from) {
 }
 
 bool WriteFileText(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   const bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -137,7 +137,7 @@ std::vector<std::string> FolderNames(const std::string& folder) {
   WIN32_FIND_DATAA found{};
   HANDLE find = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
   for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
-    if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) names.push_back(found.cFileName);
+    if (const std::string name = found.cFileName; name != "." && name != "..") names.push_back(name);
   if (find != INVALID_HANDLE_VALUE) FindClose(find);
   return names;
 }
@@ -146,13 +146,8 @@ std::string Visible(const std::string& bytes) {
   std::string out;
   for (const char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
-    if (b >= 32 && b < 127) {
-      out += c;
-    } else {
-      out += '<';  // piecewise: GCC 12 warns falsely on "literal" + string
-      out += std::to_string(b);
-      out += '>';
-    }
+    if (b >= 32 && b < 127) out += c;
+    else out.append("<").append(std::to_string(b)).append(">");  // not "<" + ...: GCC 12 warns falsely on it
   }
   return out;
 }
@@ -197,14 +192,12 @@ DWORD Programs::Start(const StartOptions& options) {
   DWORD error = 0;
   const EnvList previous = SwapEnvironment(options.env);
   // Starting a program right after another ended now and then fails with 1359 under Wine.
-  for (int attempt = 0; attempt < 2 && !pi.hProcess; ++attempt) {
+  for (int attempt = 0; attempt < 2 && !pi.hProcess && (attempt == 0 || error == ERROR_INTERNAL_ERROR); ++attempt) {
+    if (attempt > 0) Sleep(200);
     std::string line = command;  // CreateProcessA may write into it
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE, 0, nullptr,
-                        options.dir.empty() ? nullptr : options.dir.c_str(), &si, &pi)) {
+                        options.dir.empty() ? nullptr : options.dir.c_str(), &si, &pi))
       error = GetLastError();
-      if (error != ERROR_INTERNAL_ERROR) break;
-      Sleep(200);
-    }
   }
   SwapEnvironment(previous);
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
@@ -226,8 +219,7 @@ bool Programs::WaitExit(DWORD pid, int timeoutMs) const {
 
 DWORD Programs::ExitCode(DWORD pid) const {
   DWORD code = STILL_ACTIVE;
-  if (Handle(pid)) GetExitCodeProcess(Handle(pid), &code);
-  return code;
+  return Handle(pid) && GetExitCodeProcess(Handle(pid), &code) ? code : STILL_ACTIVE;
 }
 
 void Programs::KillAll() {
@@ -243,25 +235,21 @@ void KillTree(DWORD root) {
   // The whole tree is listed before anything ends, while the parent links still hold.
   std::vector<std::pair<DWORD, DWORD>> links;  // (pid, parent)
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snap != INVALID_HANDLE_VALUE) {
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL ok = Process32FirstW(snap, &entry); ok; ok = Process32NextW(snap, &entry))
-      links.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
-    CloseHandle(snap);
-  }
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = snap != INVALID_HANDLE_VALUE && Process32FirstW(snap, &entry); ok; ok = Process32NextW(snap, &entry))
+    links.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+  if (snap != INVALID_HANDLE_VALUE) CloseHandle(snap);
   std::vector<DWORD> tree{root};
   for (size_t i = 0; i < tree.size(); ++i)
     for (const auto& [pid, parent] : links)
-      if (parent == tree[i] && pid != root && std::find(tree.begin(), tree.end(), pid) == tree.end())
-        tree.push_back(pid);
+      if (parent == tree[i] && std::find(tree.begin(), tree.end(), pid) == tree.end()) tree.push_back(pid);
   std::vector<HANDLE> ending;
-  for (DWORD member : tree) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, member);
-    if (!process) continue;
-    TerminateProcess(process, 1);
-    ending.push_back(process);
-  }
+  for (DWORD member : tree)
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, member)) {
+      TerminateProcess(process, 1);
+      ending.push_back(process);
+    }
   for (HANDLE process : ending) {
     WaitForSingleObject(process, 5000);
     CloseHandle(process);
@@ -269,18 +257,6 @@ void KillTree(DWORD root) {
 }
 
 // ---- Windows ----
-
-static std::vector<HWND> TopWindowsOf(DWORD pid) {
-  std::pair<DWORD, std::vector<HWND>> search{pid, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lp);
-        if (ProcessOf(hwnd) == s->first) s->second.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.second;
-}
 
 std::string ClassOf(HWND hwnd) {
   char name[256] = {};
@@ -311,20 +287,36 @@ bool Answers(HWND hwnd, int timeoutMs) {
   return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result) != 0;
 }
 
-// The process's visible top-level window of the class, or its child `id`.
+// The process's visible top-level windows of the class, in z-order.
+static std::vector<HWND> ShownAll(DWORD pid, const std::string& cls) {
+  std::pair<DWORD, std::vector<HWND>> search{pid, {}};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lp);
+        if (ProcessOf(hwnd) == s->first) s->second.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  std::erase_if(search.second, [&](HWND w) { return ClassOf(w) != cls || !IsWindowVisible(w); });
+  return search.second;
+}
+
+// The first of them, or the first one's child `id` that it has.
 static HWND Shown(DWORD pid, const std::string& cls, int id = 0) {
-  for (HWND w : TopWindowsOf(pid)) {
-    if (ClassOf(w) != cls || !IsWindowVisible(w)) continue;
-    if (id == 0) return w;
-    if (HWND child = GetDlgItem(w, id)) return child;
-  }
+  for (HWND w : ShownAll(pid, cls))
+    if (HWND found = id == 0 ? w : GetDlgItem(w, id)) return found;
   return nullptr;
 }
 
-HWND WaitShown(DWORD pid, const std::string& cls, int timeoutMs) {
+// Shown(), waited for and REQUIRED; the failure names `what`.
+static HWND WaitFor(DWORD pid, const std::string& cls, int id, const std::string& what, int timeoutMs = kWaitMs) {
   HWND w = nullptr;
-  REQUIRE_MSG(WaitUntil([&] { return (w = Shown(pid, cls)) != nullptr; }, timeoutMs), "no visible window of class " << cls);
+  REQUIRE_MSG(WaitUntil([&] { return (w = Shown(pid, cls, id)) != nullptr; }, timeoutMs), "no " << what << " shown");
   return w;
+}
+
+HWND WaitShown(DWORD pid, const std::string& cls, int timeoutMs) {
+  return WaitFor(pid, cls, 0, "visible window of class " + cls, timeoutMs);
 }
 
 HWND FocusOfThread(HWND hwnd) {
@@ -349,14 +341,12 @@ bool SameRect(const RECT& a, const RECT& b, int slack) {
   return within(a.left, b.left) && within(a.top, b.top) && within(a.right, b.right) && within(a.bottom, b.bottom);
 }
 
-namespace {
-int ScreenDpi() {
+static int ScreenDpi() {
   HDC dc = GetDC(nullptr);
   const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 0;
   if (dc) ReleaseDC(nullptr, dc);
   return dpi > 0 ? dpi : 96;
 }
-}  // namespace
 
 int TwipsToPx(long twips) { return MulDiv(static_cast<int>(twips), ScreenDpi(), 1440); }
 long PxToTwips(int px) { return MulDiv(px, 1440, ScreenDpi()); }
@@ -366,21 +356,12 @@ static void PostKey(HWND hwnd, int vk) {
   PostMessageA(hwnd, WM_KEYUP, static_cast<WPARAM>(vk), 0);
 }
 
-// A mouse button pressed and let go near the window's top left corner; `down` is the
-// button's WM_xBUTTONDOWN, which its WM_xBUTTONUP follows.
-static void PostMouse(HWND hwnd, UINT down, WPARAM held) {
-  PostMessageA(hwnd, down, held, MAKELPARAM(3, 3));
-  PostMessageA(hwnd, down + 1, 0, MAKELPARAM(3, 3));
-}
-
 void TypeKeys(HWND target, const std::string& text) {
   for (const char c : text) {
-    int vk = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
-    if (c == ' ') vk = VK_SPACE;
-    else if (c == '\b') vk = VK_BACK;
-    else if (!(c >= 'a' && c <= 'z') && !(c >= '0' && c <= '9'))
+    const bool letter = c >= 'a' && c <= 'z';  // a letter's key code is its capital; ' ' and '\b' are their own
+    if (!letter && !(c >= '0' && c <= '9') && c != ' ' && c != '\b')
       throw std::invalid_argument("TypeKeys cannot type byte " + std::to_string(static_cast<unsigned char>(c)));
-    PostKey(target, vk);
+    PostKey(target, letter ? c - 'a' + 'A' : c);
   }
 }
 
@@ -422,10 +403,9 @@ void PressKeys(HWND top, const std::string& keys) {
   std::string dosBase = "Z:" + base;
   std::replace(dosBase.begin(), dosBase.end(), '/', '\\');
   const std::string rcFile = dosBase + ".rc", outFile = dosBase + ".out";
-  REQUIRE_MSG(WaitUntil([&] { return FileExists(rcFile); }, kWaitMs, 10), "pressing " << keys << ": xdotool did not end");
+  REQUIRE_MSG(WaitUntil([&] { return FileExists(rcFile); }, kWaitMs, 10), "pressing " << keys << ": no end of xdotool");
   const std::string rc = ReadFileText(rcFile), out = ReadFileText(outFile);
-  DeleteFileA(rcFile.c_str());
-  DeleteFileA(outFile.c_str());
+  for (const std::string& file : {rcFile, outFile}) DeleteFileA(file.c_str());
   REQUIRE_MSG(rc == "0\n", "pressing " << keys << ": xdotool exit status " << rc << ": " << out);
 }
 
@@ -441,8 +421,7 @@ HWND FindMessageBox(const std::string& title, DWORD pid) {
 MessageBoxInfo WaitMessageBox(const std::string& title, DWORD pid) {
   MessageBoxInfo info;
   if (!WaitUntil([&] { return (info.hwnd = FindMessageBox(title, pid)) != nullptr; })) return info;
-  // The message is the first non-empty static (the icon is an empty one), filled a moment
-  // after the box shows.
+  // The message is the first non-empty static (the icon is an empty one), filled a moment after the box shows.
   WaitUntil([&] {
     for (HWND s = FindWindowExA(info.hwnd, nullptr, "Static", nullptr); s && info.text.empty();
          s = FindWindowExA(info.hwnd, s, "Static", nullptr))
@@ -460,8 +439,7 @@ bool PressAndWaitClosed(HWND box, int id) {
 bool PickFile(const std::string& title, const std::string& path, DWORD pid) {
   HWND dialog = nullptr;
   if (!WaitUntil([&] { return (dialog = FindMessageBox(title, pid)) != nullptr; })) return false;
-  // The file name box: a combo box in the Explorer-style dialog, which a program without
-  // a hook gets.
+  // The file name box: a combo box in the Explorer-style dialog, which a program without a hook gets.
   HWND name = GetDlgItem(dialog, 0x47c);
   if (!name) return false;
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
@@ -576,32 +554,7 @@ std::string Announcements(const Journal& journal) {
   return out;
 }
 
-// ---- The settings file: "[Section]" and "key=value" lines, \\ \r \n \s escaped ----
-
-static void WriteSettingsFile(const std::string& folder, const Settings& settings) {
-  std::vector<std::string> sections;
-  for (const Setting& s : settings)
-    if (std::find(sections.begin(), sections.end(), s.section) == sections.end()) sections.push_back(s.section);
-  std::string text = "; QSOPAD settings\r\n";
-  for (const std::string& section : sections) {
-    text += "[" + section + "]\r\n";
-    for (const Setting& s : settings) {
-      if (s.section != section) continue;
-      text += s.key + "=";
-      for (size_t i = 0; i < s.value.size(); ++i) {
-        const char c = s.value[i];
-        if (c == '\\') text += "\\\\";
-        else if (c == '\r') text += "\\r";
-        else if (c == '\n') text += "\\n";
-        else if (c == ' ' && (i == 0 || i + 1 == s.value.size())) text += "\\s";
-        else text += c;
-      }
-      text += "\r\n";
-    }
-  }
-  if (!WriteFileText(JoinPath(folder, "QSOPAD.ini"), text))
-    throw std::runtime_error("cannot write the settings file in " + folder);
-}
+// ---- The settings file ----
 
 Settings ParseSettings(const std::string& text) {
   auto trim = [](std::string t) {
@@ -612,12 +565,9 @@ Settings ParseSettings(const std::string& text) {
   auto unescape = [](const std::string& raw) {
     std::string value;
     for (size_t i = 0; i < raw.size(); ++i) {
-      char c = raw[i];
-      if (c == '\\' && i + 1 < raw.size()) {
-        c = raw[++i];
-        c = c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 's' ? ' ' : c == '0' ? '\0' : c;
-      }
-      value += c;
+      const bool escaped = raw[i] == '\\' && i + 1 < raw.size();
+      const char c = escaped ? raw[++i] : raw[i];
+      value += !escaped ? c : c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 's' ? ' ' : c == '0' ? 0 : c;
     }
     return value;
   };
@@ -637,7 +587,7 @@ Settings ParseSettings(const std::string& text) {
 
 std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section, const std::string& key) {
   for (const Setting& s : ParseSettings(ReadFileText(JoinPath(folder, "QSOPAD.ini"))))
-    if (lstrcmpiA(s.section.c_str(), section.c_str()) == 0 && lstrcmpiA(s.key.c_str(), key.c_str()) == 0) return s.value;
+    if (!lstrcmpiA(s.section.c_str(), section.c_str()) && !lstrcmpiA(s.key.c_str(), key.c_str())) return s.value;
   return std::nullopt;
 }
 
@@ -655,24 +605,18 @@ Psk31Windows FindPsk31() {
   return w;
 }
 
-namespace {
-bool LogCommandTo(HWND logWindow, ULONG_PTR what, const std::string& bytes) {
-  COPYDATASTRUCT command{what, static_cast<DWORD>(bytes.size()), bytes.empty() ? nullptr : const_cast<char*>(bytes.data())};
+static bool LogCommandTo(HWND logWindow, ULONG_PTR what, const std::string& bytes) {
+  char* data = bytes.empty() ? nullptr : const_cast<char*>(bytes.data());
+  COPYDATASTRUCT command{what, static_cast<DWORD>(bytes.size()), data};
   DWORD_PTR result = 0;
   // Not SMTO_BLOCK: a record to a partner window of this thread is delivered while we wait.
   return SendMessageTimeoutA(logWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&command),
                              SMTO_NORMAL | SMTO_ABORTIFHUNG, kWaitMs, &result) && result == 1;
 }
-}  // namespace
 
 bool LogDo(HWND logWindow, LogCommand command) { return LogCommandTo(logWindow, static_cast<ULONG_PTR>(command), ""); }
 
 // ---- Sessions ----
-
-Session::Session(const char* prefix) : temp_(prefix) {
-  psk31Journal = temp_.File("psk31.log");
-  logJournal = temp_.File("qsolog.log");
-}
 
 void Session::StartStation(const EnvList& extra) {
   StartOptions options{JoinPath(BuildDir(), "tests\\standins\\psk31sbw.exe"), {{"PSK31_JOURNAL", psk31Journal}}};
@@ -681,17 +625,36 @@ void Session::StartStation(const EnvList& extra) {
 }
 
 void Session::StartLog(bool pair, const EnvList& extra) {
-  StartOptions options{JoinPath(BuildDir(), "tests\\standins\\qsolog.exe"), {{"QSOLOG_JOURNAL", logJournal}, {"QSOLOG_NO_PAIR", pair ? "" : "1"}}};
+  StartOptions options{JoinPath(BuildDir(), "tests\\standins\\qsolog.exe"),
+                       {{"QSOLOG_JOURNAL", logJournal}, {"QSOLOG_NO_PAIR", pair ? "" : "1"}}};
   options.env.insert(options.env.end(), extra.begin(), extra.end());
   log = WaitShown(programs.Start(options), "QSOLOG_Standin");
-  if (pair) REQUIRE_MSG(!WaitJournal(logJournal, "log", "PAIRED").event.empty(), "no pairing" << Dump(ReadJournal(logJournal)));
+  if (pair)
+    REQUIRE_MSG(!WaitJournal(logJournal, "log", "PAIRED").event.empty(), "no pairing" << Dump(ReadJournal(logJournal)));
 }
 
 void Session::StartQsopad(const Settings& settings, bool wait) {
   const std::string exe = File("qsopad.exe");
   if (!FileExists(exe) && !CopyFileA(QsopadExe().c_str(), exe.c_str(), FALSE))
     throw std::runtime_error("cannot copy " + QsopadExe() + ": " + SystemError(GetLastError()));
-  WriteSettingsFile(folder(), settings);
+  // Written as the program writes it: "[Section]" and "key=value" lines, \\ \r \n escaped, a blank at an end as \s.
+  std::string text = "; QSOPAD settings\r\n";
+  for (auto first = settings.begin(); first != settings.end(); ++first) {
+    // Each section once, where it is first named, with all its keys.
+    if (std::any_of(settings.begin(), first, [&](const Setting& s) { return s.section == first->section; })) continue;
+    text += "[" + first->section + "]\r\n";
+    for (const Setting& setting : settings) {
+      if (setting.section != first->section) continue;
+      text += setting.key + "=";
+      for (size_t i = 0; i < setting.value.size(); ++i) {
+        const char c = setting.value[i];
+        const bool end = i == 0 || i + 1 == setting.value.size();
+        text += c == '\\' ? "\\\\" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == ' ' && end ? "\\s" : std::string{c};
+      }
+      text += "\r\n";
+    }
+  }
+  if (!WriteFileText(File("QSOPAD.ini"), text)) throw std::runtime_error("cannot write " + File("QSOPAD.ini"));
   Restart(wait);
 }
 
@@ -706,11 +669,7 @@ void Session::Restart(bool wait) {
 
 HWND Session::Find(const Target& target) const { return Shown(pid, target.cls, target.id); }
 
-HWND Session::Require(const Target& target) const {
-  HWND w = nullptr;
-  REQUIRE_MSG(WaitUntil([&] { return (w = Find(target)) != nullptr; }), "no " << target.name << " shown");
-  return w;
-}
+HWND Session::Require(const Target& target) const { return WaitFor(pid, target.cls, target.id, target.name); }
 
 void Session::Mark() {
   stationMark = ReadJournal(psk31Journal).size();
@@ -719,49 +678,36 @@ void Session::Mark() {
 
 // ---- Rows ----
 
-namespace {
-
-std::string currentRow;
-
-}  // namespace
-
 void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want, bool pattern,
             int timeoutMs) {
   std::string last;
   if (WaitUntil([&] { return pattern ? Matches(last = got(), want) : (last = got()) == want; }, timeoutMs)) return;
-  Fail(__FILE__, __LINE__, (currentRow.empty() ? "" : currentRow + ": ") + what + ": \"" + Visible(last) + "\", expected \"" +
-                               Visible(want) + "\"");
-  throw Abort{};
+  FailAndEnd(__FILE__, __LINE__, (currentRow.empty() ? "" : currentRow + ": ") + what + ": \"" + Visible(last) +
+                                     "\", expected \"" + Visible(want) + "\"");
 }
 
-namespace {
-
-void RunStep(Session& s, const Step& step) {
-  const std::string at = step.at.name ? step.at.name : "";
+static void RunStep(Session& s, const Step& step) {
+  HWND hwnd = step.op < Op::kText && step.at.cls ? s.Require(step.at) : nullptr;  // what an action works on
   switch (step.op) {
-    case Op::kKeys: PressKeys(GetAncestor(s.Require(step.at), GA_ROOT), step.text); return;
-    case Op::kType: TypeKeys(s.Require(step.at), step.text); return;
-    case Op::kPostKey: PostKey(s.Require(step.at), step.n); return;
+    case Op::kKeys: PressKeys(GetAncestor(hwnd, GA_ROOT), step.text); return;
+    case Op::kType: TypeKeys(hwnd, step.text); return;
+    case Op::kPostKey: PostKey(hwnd, step.n); return;
     case Op::kMenu: PostCommand(s.main, step.n); return;
-    case Op::kClick:
-      if (step.n == 0) ClickButton(s.Require(step.at));
-      else PostMouse(s.Require(step.at), WM_LBUTTONDOWN, MK_LBUTTON);
+    case Op::kClick: ClickButton(hwnd); return;
+    case Op::kMouse:  // the button `n` (WM_xBUTTONDOWN) pressed and let go near the top left corner
+      PostMessageA(hwnd, step.n, step.n == WM_LBUTTONDOWN ? MK_LBUTTON : MK_RBUTTON, MAKELPARAM(3, 3));
+      PostMessageA(hwnd, step.n + 1, 0, MAKELPARAM(3, 3));
       return;
-    case Op::kRightClick: PostMouse(s.Require(step.at), WM_RBUTTONDOWN, MK_RBUTTON); return;
-    case Op::kSetText:
-      SendMessageA(s.Require(step.at), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.text.c_str()));
+    case Op::kSetText: SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.text.c_str())); return;
+    case Op::kChoose:
+      SendMessageA(hwnd, LB_SETCURSEL, static_cast<WPARAM>(step.n), 0);
+      SendMessageA(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(step.at.id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(hwnd));
       return;
-    case Op::kChoose: {
-      HWND list = s.Require(step.at);
-      SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(step.n), 0);
-      SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(step.at.id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-      return;
-    }
     case Op::kTick:
-      SendMessageA(s.Require(step.at), BM_SETCHECK, step.n ? BST_CHECKED : BST_UNCHECKED, 0);
-      ClickButton(s.Require(step.at));
+      SendMessageA(hwnd, BM_SETCHECK, step.n ? BST_CHECKED : BST_UNCHECKED, 0);
+      ClickButton(hwnd);
       return;
-    case Op::kClose: PostMessageA(s.Require(step.at), WM_CLOSE, 0, 0); return;
+    case Op::kClose: PostMessageA(hwnd, WM_CLOSE, 0, 0); return;
     case Op::kAnswer: {
       const Target prompt{"#32770", IDC_INPUT_PROMPT, "input box"};
       Expect("the input box asks", [&] { return TextOf(s.Find(prompt)); }, step.text);
@@ -780,7 +726,7 @@ void RunStep(Session& s, const Step& step) {
     }
     case Op::kLogSend:
       // Commands from 0x51000 on send a record of code 0 to 0xFFF with these bytes.
-      REQUIRE_MSG(step.n <= 0xFFF && LogCommandTo(s.log, 0x51000 + step.n, step.text), "the record did not reach QSOPAD");
+      REQUIRE_MSG(step.n <= 0xFFF && LogCommandTo(s.log, 0x51000 + step.n, step.text), "no record reached QSOPAD");
       return;
     case Op::kDo: step.fn(s); return;
     default: {
@@ -788,15 +734,14 @@ void RunStep(Session& s, const Step& step) {
       const auto reading = [&]() -> std::string {
         HWND w = step.at.cls ? s.Find(step.at) : nullptr;
         const size_t split = step.text.find_first_of("/ ");
+        const std::string first = step.text.substr(0, split), second = step.text.substr(split + 1);
         switch (step.op) {
           case Op::kText: return w ? TextOf(w) : "(not shown)";
           case Op::kMemo: return CharsTo(s.StationSince(), "memo");
           case Op::kTrail: return Trail(s.StationSince(), step.text);
-          case Op::kEvent:
-            return std::to_string(Select(s.StationSince(), step.text.substr(0, split), step.text.substr(split + 1)).size());
+          case Op::kEvent: return std::to_string(Select(s.StationSince(), first, second).size());
           case Op::kRecords: return Records(s.LogSince());
-          case Op::kStored:
-            return ReadSetting(s.folder(), step.text.substr(0, split), step.text.substr(split + 1)).value_or("<absent>");
+          case Op::kStored: return ReadSetting(s.folder(), first, second).value_or("<absent>");
           case Op::kFile: return ReadFileText(step.text);
           case Op::kShown: return w && IsWindowVisible(w) ? "shown" : "not shown";
           case Op::kFocus: return w && FocusOfThread(w) == w ? "focused" : "not focused: " + ClassOf(FocusOfThread(w));
@@ -804,12 +749,11 @@ void RunStep(Session& s, const Step& step) {
           default: return SendMessageA(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? "ticked" : "clear";
         }
       };
-      Expect(step.at.name ? "the " + at : step.text, reading, step.more, step.op == Op::kText && step.n == 1);
+      const bool pattern = step.op == Op::kText && step.n;
+      Expect(step.at.name ? std::string("the ") + step.at.name : step.text, reading, step.more, pattern);
     }
   }
 }
-
-}  // namespace
 
 bool Matches(const std::string& text, const std::string& pattern) {
   const size_t star = pattern.find('*');
@@ -833,12 +777,7 @@ void RunRows(Session& s, const std::vector<Row>& rows) {
     // A dialog left open would take the next row's input. One that has just been closed may
     // still be on screen for a moment after its owner is enabled again.
     std::vector<HWND> open;
-    WaitUntil([&] {
-      open.clear();
-      for (HWND w : TopWindowsOf(s.pid))
-        if (ClassOf(w) == "#32770" && IsWindowVisible(w)) open.push_back(w);
-      return open.empty();
-    });
+    WaitUntil([&] { return (open = ShownAll(s.pid, "#32770")).empty(); });
     for (HWND w : open) {
       if (failures == before) Fail(__FILE__, __LINE__, row.name + ": a dialog \"" + TextOf(w) + "\" was left open");
       PressAndWaitClosed(w, IDCANCEL);
@@ -858,10 +797,8 @@ int main(int argc, char** argv) {
     for (const auto& s : Registry(Kind::kTest)) std::printf("%s\n", s.name);
     return 0;
   }
-  const Kind kind = mode == "--bench"     ? Kind::kBenchmark
-                    : mode == "--screens" ? Kind::kScreens
-                    : mode == "--child"   ? Kind::kChild
-                                          : Kind::kTest;
+  const Kind kind = mode == "--bench" ? Kind::kBenchmark : mode == "--screens" ? Kind::kScreens
+                    : mode == "--child" ? Kind::kChild : Kind::kTest;
   const char* name = kind == Kind::kTest ? (argc == 2 ? argv[1] : "") : (argc >= 3 ? argv[2] : "");
   if (kind == Kind::kChild) childArgs.assign(argv + 3, argv + argc);
   for (const auto& s : Registry(kind)) {

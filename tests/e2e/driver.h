@@ -1,7 +1,6 @@
-// The end-to-end toolkit: every scenario drives QSOPAD and the stand-ins from outside with
-// these helpers (programs, windows, keys, waits, files, journals, the settings file) and,
-// where scenarios are alike, as rows of steps read by one runner. Strings are ANSI, as the
-// programs see them. Every wait ends at kWaitMs: a hang fails instead of blocking.
+// The end-to-end toolkit: every scenario drives QSOPAD and the stand-ins from outside with these helpers (programs,
+// windows, keys, waits, files, journals, the settings file) and, where scenarios are alike, as rows of steps read by
+// one runner. Strings are ANSI, as the programs see them. Every wait ends at kWaitMs: a hang fails instead of blocking.
 #pragma once
 
 #include <windows.h>
@@ -16,36 +15,11 @@
 
 #include "resource.h"
 
-namespace e2e {
-
-// ---- Scenarios: CHECK failures are collected and the scenario goes on, REQUIRE ends it ----
-
-// Tests; measurements for bench/e2e_timings.sh ("--bench NAME", printing "RESULT <figure>
-// <value>"); the manual's screenshots for docs/screens.sh ("--screens NAME"); helper processes
-// that a scenario starts from the driver itself ("--child NAME ARGS...", the arguments in
-// ChildArgs(), an exception its failure).
-enum class Kind { kTest, kBenchmark, kScreens, kChild };
-struct Scenario {
-  const char* name;
-  std::function<void()> body;
-};
-std::vector<Scenario>& Registry(Kind kind);
-struct Registrar {
-  Registrar(Kind kind, const char* name, std::function<void()> body) { Registry(kind).push_back({name, std::move(body)}); }
-};
-const std::vector<std::string>& ChildArgs();
-struct Abort {};  // thrown by REQUIRE
-void Fail(const char* file, int line, const std::string& what);
-void Log(const std::string& what);  // a progress line with a timestamp
-
-}  // namespace e2e
-
-#define E2E_CAT2(a, b) a##b
-#define E2E_CAT(a, b) E2E_CAT2(a, b)
-#define E2E_REGISTER(kind, name)                                                                   \
-  static void E2E_CAT(scenario_, name)();                                                          \
-  static ::e2e::Registrar E2E_CAT(registrar_, name)(kind, #name, &E2E_CAT(scenario_, name));       \
-  static void E2E_CAT(scenario_, name)()
+// A scenario registers itself under its name. CHECK failures are collected and the scenario goes on, REQUIRE ends it.
+#define E2E_REGISTER(kind, name)                                          \
+  static void scenario_##name();                                          \
+  static ::e2e::Registrar registrar_##name(kind, #name, &scenario_##name); \
+  static void scenario_##name()
 #define E2E_SCENARIO(name) E2E_REGISTER(::e2e::Kind::kTest, name)
 #define E2E_BENCHMARK(name) E2E_REGISTER(::e2e::Kind::kBenchmark, name)
 #define E2E_SCREENS(name) E2E_REGISTER(::e2e::Kind::kScreens, name)
@@ -54,16 +28,31 @@ void Log(const std::string& what);  // a progress line with a timestamp
 #define CHECK_MSG(cond, msg) \
   do { if (!(cond)) ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg)); } while (0)
 #define CHECK(cond) CHECK_MSG(cond, "")
-#define REQUIRE_MSG(cond, msg)                                                  \
-  do {                                                                          \
-    if (!(cond)) {                                                              \
-      ::e2e::Fail(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg));                \
-      throw ::e2e::Abort{};                                                     \
-    }                                                                           \
-  } while (0)
+#define REQUIRE_MSG(cond, msg) \
+  do { if (!(cond)) ::e2e::FailAndEnd(__FILE__, __LINE__, E2E_MSG(#cond ": ", msg)); } while (0)
 #define REQUIRE(cond) REQUIRE_MSG(cond, "")
 
 namespace e2e {
+
+// ---- Scenarios ----
+
+// Tests; measurements for bench/e2e_timings.sh ("--bench NAME", printing "RESULT <figure> <value>"); the
+// manual's screenshots ("--screens NAME"); helper processes that a scenario starts from the driver itself
+// ("--child NAME ARGS...", the arguments in ChildArgs(), an exception its failure).
+enum class Kind { kTest, kBenchmark, kScreens, kChild };
+struct Scenario {
+  const char* name;
+  std::function<void()> body;
+};
+std::vector<Scenario>& Registry(Kind kind);
+struct Registrar {
+  Registrar(Kind kind, const char* name, std::function<void()> body) { Registry(kind).push_back({name, body}); }
+};
+const std::vector<std::string>& ChildArgs();
+struct Abort {};  // thrown by FailAndEnd
+void Fail(const char* file, int line, const std::string& what);
+[[noreturn]] void FailAndEnd(const char* file, int line, const std::string& what);  // ends the row or scenario
+void Log(const std::string& what);  // a progress line with a timestamp
 
 // ---- Time, paths and files ----
 
@@ -79,8 +68,7 @@ std::string ReadFileText(const std::string& path, std::uint64_t from = 0);  // f
 bool WriteFileText(const std::string& path, const std::string& bytes);
 std::vector<std::string> FolderNames(const std::string& folder);  // what the folder holds
 void RemoveTree(const std::string& path);  // a file or a folder with its contents
-// Bytes with control and non-ASCII characters as <n>, for failure messages.
-std::string Visible(const std::string& bytes);
+std::string Visible(const std::string& bytes);  // control and non-ASCII bytes as <n>, for failure messages
 
 // A fresh folder in the temporary folder, removed with its contents at scope end.
 class TempFolder {
@@ -155,8 +143,7 @@ struct MessageBoxInfo {
 };
 HWND FindMessageBox(const std::string& title, DWORD pid);
 MessageBoxInfo WaitMessageBox(const std::string& title, DWORD pid);
-// Posts the button's click and waits for the dialog to go.
-bool PressAndWaitClosed(HWND box, int id);
+bool PressAndWaitClosed(HWND box, int id);  // the button's click posted
 // Types the full name into the file dialog of this title and presses OK.
 bool PickFile(const std::string& title, const std::string& path, DWORD pid);
 
@@ -185,9 +172,7 @@ std::string Announcements(const Journal& journal);
 
 // ---- The settings file beside a portable copy, written and read without the program ----
 
-struct Setting {
-  std::string section, key, value;
-};
+struct Setting { std::string section, key, value; };
 using Settings = std::vector<Setting>;
 // Every "key=value" line of the file's text, in file order, escapes undone.
 Settings ParseSettings(const std::string& text);
@@ -195,9 +180,7 @@ std::optional<std::string> ReadSetting(const std::string& folder, const std::str
 
 // ---- The PSK31 stand-in's windows, found the way a driving program finds them ----
 
-struct Psk31Windows {
-  HWND app = nullptr, form = nullptr, panel = nullptr, memo = nullptr, rxBox = nullptr;
-};
+struct Psk31Windows { HWND app = nullptr, form = nullptr, panel = nullptr, memo = nullptr, rxBox = nullptr; };
 Psk31Windows FindPsk31();
 
 // ---- A session: the stand-ins and one QSOPAD in a folder of their own ----
@@ -215,19 +198,15 @@ class Session {
   TempFolder temp_;  // first: removed after the programs have ended
 
  public:
-  explicit Session(const char* prefix = "session");
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+  explicit Session(const char* prefix = "session") : temp_(prefix) {}  // not copied: it owns programs and a folder
 
   std::string File(const std::string& name) const { return temp_.File(name); }
   const std::string& folder() const { return temp_.path(); }
-  // The PSK31 stand-in (journal psk31.log) and the log stand-in (qsolog.log, handshake at
-  // its start when `pair`).
+  // The PSK31 stand-in (journal psk31.log) and the log stand-in (qsolog.log, handshake at its start when `pair`).
   void StartStation(const EnvList& extra = {});
   void StartLog(bool pair, const EnvList& extra = {});
-  // QSOPAD as a portable copy in the folder (qsopad.exe is copied unless one is there) with
-  // these settings; waits for its main window unless told not to. Restart keeps the
-  // settings file as it is.
+  // QSOPAD as a portable copy in the folder (qsopad.exe is copied unless one is there) with these settings; waits for
+  // its main window unless told not to. Restart keeps the settings file as it is.
   void StartQsopad(const Settings& settings, bool wait = true);
   void Restart(bool wait = true);
   HWND Find(const Target& target) const;  // null when not shown
@@ -238,16 +217,15 @@ class Session {
   void Mark();
 
   Programs programs;
-  std::string psk31Journal, logJournal;
+  std::string psk31Journal = File("psk31.log"), logJournal = File("qsolog.log");
   size_t stationMark = 0, logMark = 0;
   DWORD pid = 0;  // QSOPAD's
   std::int64_t startedMs = 0;
   HWND main = nullptr, text1 = nullptr, log = nullptr;
 };
 
-// The log stand-in's commands, each answered once its record has reached the partner: code
-// 1 with 300 bytes "ABC..." (long), lpData NULL with size 10 (null), code 2 with size 0
-// (empty); the handshake again (pair).
+// The log stand-in's commands, each answered once its record has reached the partner: code 1 with 300 bytes "ABC..."
+// (long), lpData NULL with size 10 (null), code 2 with size 0 (empty); the handshake again (pair).
 enum class LogCommand : ULONG_PTR { kLong = 0x52000, kNull = 0x52001, kEmpty = 0x52002, kPair = 0x53000 };
 bool LogDo(HWND logWindow, LogCommand command);
 
@@ -282,7 +260,7 @@ inline constexpr Target kOptions{"QSOPAD_frmOptions", 0, "options dialog"},
 // What the operator or a program does, then what must follow: an expectation waits until it
 // holds, so that a later step sees its whole effect.
 enum class Op {
-  kKeys, kType, kPostKey, kMenu, kClick, kRightClick, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend, kDo,
+  kKeys, kType, kPostKey, kMenu, kClick, kMouse, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend, kDo,
   kText, kMemo, kTrail, kEvent, kRecords, kStored, kFile, kShown, kFocus, kEnabled, kChecked,
 };
 struct Step {
@@ -296,14 +274,12 @@ struct Row {
   std::string name;
   std::vector<Step> steps;
 };
-// Waits until `got` (read again and again) equals `want` (matches it as a pattern, in which
-// "*" stands for any text); otherwise fails, naming `what` and the last value read, and ends
-// the row (the scenario, outside rows) as REQUIRE does.
+// Waits until `got` (read again and again) equals `want` (or matches it as a pattern, "*" standing for any text);
+// otherwise fails, naming `what` and the last value read, and ends the row or scenario as REQUIRE does.
 void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want,
             bool pattern = false, int timeoutMs = kWaitMs);
-// Runs the rows in order on one session: each row is logged by name, its journals start
-// where it begins, and a row that fails is left at its first failing step. Between rows no
-// dialog may be left open.
+// Runs the rows in order on one session: each row is logged by name, its journals start where it begins, and a row that
+// fails is left at its first failing step. Between rows no dialog may be left open.
 void RunRows(Session& s, const std::vector<Row>& rows);
 
 inline Row operator+(Row row, const std::vector<Step>& more) {
@@ -314,15 +290,15 @@ inline Row operator+(Row row, const std::vector<Step>& more) {
 inline Step Keys(const Target& top, std::string keys) { return {Op::kKeys, top, std::move(keys)}; }
 inline Step Type(std::string text) { return {Op::kType, kText1, std::move(text)}; }
 inline Step PostKeyTo(const Target& at, int vk) { return {Op::kPostKey, at, "", "", vk}; }
-inline Step Menu(int id) { return {Op::kMenu, kMain, "", "", id}; }
+inline Step Menu(int id) { return {Op::kMenu, {}, "", "", id}; }
 inline Step Click(const Target& button) { return {Op::kClick, button}; }
-inline Step RightClick(const Target& button) { return {Op::kRightClick, button}; }
+inline Step RightClick(const Target& button) { return {Op::kMouse, button, "", "", WM_RBUTTONDOWN}; }
 inline Step SetText(const Target& at, std::string text) { return {Op::kSetText, at, std::move(text)}; }
 inline Step Choose(const Target& list, int line) { return {Op::kChoose, list, "", "", line}; }
 inline Step Tick(const Target& box, bool on) { return {Op::kTick, box, "", "", on ? 1 : 0}; }
 inline Step Close(const Target& at) { return {Op::kClose, at}; }
 // A click into the box gives it the keyboard, as the operator's would.
-inline Step ClickInto(const Target& box) { return {Op::kClick, box, "", "", 1}; }
+inline Step ClickInto(const Target& box) { return {Op::kMouse, box, "", "", WM_LBUTTONDOWN}; }
 // The input box asking `prompt` gets `answer` and the button.
 inline Step Answer(std::string prompt, std::string answer, int button = IDOK) {
   return {Op::kAnswer, {}, std::move(prompt), std::move(answer), button};

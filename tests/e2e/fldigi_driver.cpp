@@ -28,8 +28,7 @@ FldigiAgent::FldigiAgent() {
 void FldigiAgent::Request(const std::string& what, int timeoutMs) {
   static int count = 0;
   const std::string id = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
-  const std::string folder = JoinPath(dir_, "agent"), request = JoinPath(folder, "request");
-  const std::string reply = JoinPath(folder, "reply-" + id);
+  const std::string request = JoinPath(dir_, "agent\\request"), reply = JoinPath(dir_, "agent\\reply-" + id);
   // Put in place in one step: the agent never reads half a request.
   if (!WriteFileText(request + ".tmp", id + " " + what + "\n") ||
       !MoveFileExA((request + ".tmp").c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING))
@@ -53,10 +52,7 @@ XmlRpcValue Fldigi::Call(const std::string& method, std::vector<XmlRpcValue> par
   RpcResult result;
   bool done = false;
   channel_->Call(method, std::move(params), [&](const RpcResult& r) { result = r, done = true; });
-  while (!done) {
-    channel_->Poll(NowMs());
-    if (!done) Sleep(1);
-  }
+  while (channel_->Poll(NowMs()), !done) Sleep(1);  // the channel's time limit ends every call
   if (result.outcome == RpcResult::Outcome::kFault)
     throw std::runtime_error("fldigi refused " + method + ": " + std::to_string(result.fault.code) + " " +
                              result.fault.text);
@@ -67,9 +63,9 @@ XmlRpcValue Fldigi::Call(const std::string& method, std::vector<XmlRpcValue> par
 void Fldigi::Reset() {
   // fldigi takes a new transmission only once the last has finished.
   if (Str("main.get_trx_state") != "RX") Call("main.abort");
-  if (!WaitUntil([&] { return Str("main.get_trx_status") == "rx"; }, 3000)) Call("main.rx");
-  if (!WaitUntil([&] { return Str("main.get_trx_status") == "rx"; }, 5000))
-    throw std::runtime_error("fldigi stays in " + Str("main.get_trx_status"));
+  const auto receiving = [&] { return Str("main.get_trx_status") == "rx"; };
+  if (!WaitUntil(receiving, 3000)) Call("main.rx");
+  if (!WaitUntil(receiving, 5000)) throw std::runtime_error("fldigi stays in " + Str("main.get_trx_status"));
   for (const char* method : {"text.clear_tx", "text.clear_rx", "log.clear"}) Call(method);
   Call("modem.set_by_name", {XmlRpcValue::String("BPSK31")});
   Call("modem.set_carrier", {XmlRpcValue::Int(1000)});
@@ -85,13 +81,11 @@ std::string Fldigi::Received() {
 }
 
 bool Fldigi::CollectUntilReceive(int timeoutMs) {
-  return WaitUntil(
-      [&] {
-        const bool receiving = Str("main.get_trx_state") == "RX";
-        Collect();
-        return receiving;
-      },
-      timeoutMs, 20);
+  return WaitUntil([&] {
+    const bool receiving = Str("main.get_trx_state") == "RX";  // read first: all it sent before then is collected
+    Collect();
+    return receiving;
+  }, timeoutMs, 20);
 }
 
 bool Fldigi::CollectAtLeast(size_t count, int timeoutMs) {
@@ -118,10 +112,6 @@ void WaitHeard(Fldigi& fldigi, HWND main) {
     if (!WaitUntil([&] { return PanelText(main, 4) == std::string(mode, 4); }, 10000))
       throw std::runtime_error(std::string("QSOPAD does not show fldigi's ") + mode);
   }
-}
-
-std::string FldigiSession::TroubleTitle() const {
-  return "QSOPAD: fldigi not answering at 127.0.0.1:" + std::to_string(agent.port()) + ": ";
 }
 
 std::string PanelText(HWND main, int panel) {

@@ -1,7 +1,6 @@
-// Helpers for scenarios with the real fldigi: the driver's own XML-RPC client (the
-// program's channel over Winsock, waited on), the agent on the Unix side that kills fldigi,
-// starts it again and plays sound into it (scripts/fldigi.sh agent, found through
-// QSOPAD_FLDIGI_DIR), QSOPAD started as fldigi's console, and its status panels.
+// Helpers for scenarios with the real fldigi: the driver's own XML-RPC client (the program's channel over Winsock,
+// waited on), the agent on the Unix side that kills fldigi, starts it again and plays sound into it (scripts/fldigi.sh
+// agent, found through QSOPAD_FLDIGI_DIR), QSOPAD started as fldigi's console, and its status panels.
 #pragma once
 
 #include <memory>
@@ -57,7 +56,9 @@ struct FldigiSession {
   explicit FldigiSession(const Settings& extra = {});
   std::string Title() const { return TextOf(road.main); }
   // The title while fldigi does not answer, up to the reason.
-  std::string TroubleTitle() const;
+  std::string TroubleTitle() const {
+    return "QSOPAD: fldigi not answering at 127.0.0.1:" + std::to_string(agent.port()) + ": ";
+  }
 
   FldigiAgent agent;
   Fldigi fldigi{agent.port()};

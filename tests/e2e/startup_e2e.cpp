@@ -1,6 +1,5 @@
-// QSOPAD at the edges: a station with windows missing, or none at all; a settings file made
-// read-only and a log file that cannot be written; and partners that hang, a PSK31 program
-// and a log program, which must not freeze it.
+// QSOPAD at the edges: a station with windows missing, or none at all; a settings file made read-only and a log file
+// that cannot be written; and partners that hang, a PSK31 program and a log program, which must not freeze it.
 #include "driver.h"
 
 using namespace e2e;
@@ -32,9 +31,8 @@ E2E_SCENARIO(startup_reports_missing_station_windows) {
 
 E2E_SCENARIO(hung_partners_and_unwritable_files) {
   Session s("hung");
-  // The station sleeps 10 s on F2.
+  // The station sleeps 10 s on F2; the log file is a folder.
   s.StartStation({{"PSK31_HANG_ON_KEY", "113"}, {"PSK31_HANG_MS", "10000"}});
-  // The log file is a folder.
   s.StartQsopad({{"Opt", "SerialNo", "9"}, {"ADIF", "En", "True"}, {"ADIF", "File", s.folder()}});
   const std::string ini = s.File("QSOPAD.ini");
   std::string before;
@@ -54,9 +52,8 @@ E2E_SCENARIO(hung_partners_and_unwritable_files) {
       {"a log file that cannot be written: nothing written, the operator told, QSOPAD goes on",
        {Menu(IDM_LOG), IsShown(kLogWindow), Click({"QSOPAD_Log", IDOK, "OK"}), Box("QSOPAD", "Log file error*" + s.folder() + "*"),
         IsGone(kLogWindow), IsShown(kMain)}},
-      // A sent message to QSOPAD is answered even while it waits in a send of its own: the
-      // sign that it goes on is "Save Window Setup" queued behind the key that hangs, done
-      // before the hang ends.
+      // A sent message to QSOPAD is answered even while it waits in a send of its own: the sign that it goes on is
+      // "Save Window Setup" queued behind the key that hangs, done before the hang ends.
       {"a hung PSK31 program: QSOPAD goes on working, and the keys arrive in order afterwards",
        {Stored("Win/Left", "<absent>"), Menu(IDM_PSK_2), Menu(IDM_SAVEWIN), Logged("app", "HANG"),
         Do([](Session& s) {
