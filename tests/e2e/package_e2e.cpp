@@ -140,7 +140,7 @@ void RunInstalledQsopad(const Places& p) {
   const std::string journal = temp.File("psk31.journal");
   const DWORD pid =
       programs.Start({JoinPath(p.programDir, "qsopad.exe"), {{"PSK31_JOURNAL", journal}}, p.programDir, ""});
-  const HWND main = WaitShown(pid, "QSOPAD_Form1");
+  const HWND main = WaitShown(pid, "QSOPAD_Form1", 2 * kWaitMs);  // a start under Wine on a busy machine
   // Attaching reports trouble before the window shows.
   CHECK_MSG(!FindMessageBox("Error", pid), "the installed QSOPAD reported: " << WaitMessageBox("Error", pid).text);
   REQUIRE_MSG(!WaitJournal(journal, "app", "START").event.empty(), "the installed QSOPAD launched no station");

@@ -23,7 +23,7 @@ E2E_SCENARIO(startup_reports_missing_station_windows) {
       CHECK_MSG(PressAndWaitClosed(box.hwnd, IDOK), name << ": the box did not close");
     }
     // The messages come before the window shows: once it has, there is none to follow.
-    WaitShown(s.pid, "QSOPAD_Form1");
+    WaitShown(s.pid, "QSOPAD_Form1", 2 * kWaitMs);
     CHECK_MSG(!FindMessageBox("Error", s.pid), name << ": one box too many");
     if (!c.stationSwitch) CHECK_MSG(!FindPsk31().form, "a station was launched after all");
   }
