@@ -185,8 +185,11 @@ struct Fldigi : MonotonicClock {
 
   // The value of the answer to a request (the tests type nothing to escape).
   std::string Handle(const std::string& request) {
-    const std::string method = Between(request, "<methodName>", "</methodName>");
-    const std::string text = Between(request, "<string>", "</string>");
+    const auto between = [&](const std::string& open, const std::string& close) {
+      const std::size_t a = request.find(open);
+      return a == std::string::npos ? "" : request.substr(a + open.size(), request.find(close, a) - a - open.size());
+    };
+    const std::string method = between("<methodName>", "</methodName>"), text = between("<string>", "</string>");
     const auto str = [](const std::string& s) { return "<string>" + s + "</string>"; };
     if (method == "main.get_trx_state") return str(trx);
     if (method == "main.get_trx_status") return str(stuck || trx == "TX" ? "tx" : "rx");
@@ -198,12 +201,6 @@ struct Fldigi : MonotonicClock {
     if (method == "text.add_tx" || method == "text.clear_tx") tx_text = method == "text.add_tx" ? tx_text + text : "";
     if (method == "main.tx" || method == "main.abort") trx = method == "main.tx" ? "TX" : "RX";
     return "<nil/>";
-  }
-
- private:
-  static std::string Between(const std::string& s, const std::string& open, const std::string& close) {
-    const std::size_t a = s.find(open);
-    return a == std::string::npos ? "" : s.substr(a + open.size(), s.find(close, a) - a - open.size());
   }
 };
 
