@@ -210,8 +210,7 @@ TEST_F(MacroCommands, AtMacroSendsTheFileLineByLineOrShowsTheFileError) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.macro);
     Model().sendbuf.clear(), view.messages.clear(), Set("Macro", "10", row.macro), Model().OnKeyDown(kVkF1, 0);
-    EXPECT_EQ(Model().sendbuf, row.queued);
-    EXPECT_EQ(view.messages.size(), row.message ? 1u : 0u);
+    EXPECT_EQ(std::pair(Model().sendbuf, view.messages.size()), std::pair(row.queued, std::size_t{row.message ? 1u : 0u}));
     EXPECT_THAT(view.messages, ::testing::Each(fakes::StartsWith(row.message ? row.message : "")));
   }
   EXPECT_TRUE(reporter.reports.empty()) << "a file error is expected, not unexpected";
