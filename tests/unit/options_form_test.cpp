@@ -86,8 +86,7 @@ TEST_F(OptionsFormTest, ApplyStoresEveryControlPushesTheValuesOnceStoredAndTheMa
   Set("Opt", "Zero", "True");
   const int rebuilds = palette.rebuilds;
   model->ReapplyOptions();
-  EXPECT_EQ(view.caption[3], "DL\xD8" "ABC");
-  EXPECT_EQ(palette.rebuilds, rebuilds + 1);
+  EXPECT_EQ(std::pair(view.caption[3], palette.rebuilds), std::pair(std::string("DL\xD8" "ABC"), rebuilds + 1));
 }
 
 // Once per Apply, asked once the positions are gone; Cancel keeps positions being saved. Once they

@@ -1,5 +1,6 @@
 // Finding, launching and attaching to the PSK31 program, and the operations that drive it,
-// against a fake window tree, with the main window's model as the link's host.
+// against a fake window tree, with the main window's model as the link's host; and the guarded
+// sender under them: full waits while a program answers, short probes while it does not.
 #include "link/psk31_link.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,19 @@ using namespace std::string_literals;
 
 constexpr const char* kSoundcard = "PSK31 for Windows on the Soundcard";
 constexpr const char* kEvm = "PSK31 for Windows on the EVM";
+
+// Every call to one window, a letter each: S a send waiting 2000 ms, p a WM_NULL probe
+// waiting 20 ms, h handed over without waiting; any other wait is written out.
+std::string CallsTo(const FakeWindowSystem& windows, WindowHandle window) {
+  std::string out;
+  for (const Call& c : windows.journal) {
+    if (c.window == window && c.kind == Call::Kind::kNotify) out += 'h';
+    if (c.window != window || (c.kind != Call::Kind::kSend && c.kind != Call::Kind::kCopyData)) continue;
+    const bool probe = c.message == kWmNull;
+    out += c.wait_ms == (probe ? 20u : 2000u) ? (probe ? "p" : "S") : "<" + std::to_string(c.wait_ms) + ">";
+  }
+  return out;
+}
 
 class Psk31LinkTest : public fakes::MainFormTest {
  protected:
@@ -123,8 +137,7 @@ TEST_F(Psk31LinkTest, FunctionKeysAndTheFrequencyBoxGoToTheirWindows) {
   rx.insert(rx.end(), {"send rx char 216", "send rx char 255", "send rx char 13", "focus"});
   const struct { const char* name; std::function<void()> action; Texts trace; } rows[] = {
       {"F8", [&] { link.PressFunctionKey(8); }, {"send panel down 119", "send panel up 119"}},
-      {"no F0", [&] { link.PressFunctionKey(0); }, {}},
-      {"no F9", [&] { link.PressFunctionKey(9); }, {}},
+      {"no F0", [&] { link.PressFunctionKey(0); }, {}}, {"no F9", [&] { link.PressFunctionKey(9); }, {}},
       {"RX box", [&] { view.answers = {"\xD8\xFF"}, link.SetRxFrequency(); }, rx},
   };
   for (const auto& row : rows) row.action();
@@ -135,10 +148,7 @@ TEST_F(Psk31LinkTest, FunctionKeysAndTheFrequencyBoxGoToTheirWindows) {
     windows.journal.clear();
     row.action();
     EXPECT_EQ(windows.Trace(), row.trace);
-    for (const Call& call : windows.journal) {
-      if (call.kind != Call::Kind::kSend) continue;
-      EXPECT_EQ(call.wait_ms, GuardedSender::kWaitMs) << "through the guarded sender";
-    }
+    EXPECT_THAT(CallsTo(windows, panel) + CallsTo(windows, rx_edit), ::testing::Each('S')) << "through the guarded sender";
   }
 }
 
@@ -152,8 +162,7 @@ TEST_F(Psk31LinkTest, SaveWindowSetupWritesWhatIsAllowed) {
       {.name = "main window not normal", .normal = false, .main = "- - - - "},
       {.name = "nopossave", .nopossave = true, .form = "- - - - "},
       {.name = "PSK31 minimised", .minimised = true, .form = "- - - - "},
-      {.name = "PSK31 closed", .alive = false, .form = "- - - - "},
-      {.name = "SavePos false still saves", .savepos_off = true},
+      {.name = "PSK31 closed", .alive = false, .form = "- - - - "}, {.name = "SavePos false still saves", .savepos_off = true},
       {.name = "left and right 0", .rect = {0, 10, 0, 300}, .form = "- - - - "},
       {.name = "left 0 only", .rect = {0, 0, 640, 240}, .form = "0 0 640 240 "},
       {.name = "right 0 only", .rect = {-640, -5, 0, 235}, .form = "-640 -5 640 240 "},
@@ -184,6 +193,55 @@ TEST_F(Psk31LinkTest, WindowTextKeeps255CharactersAndStopsAtANul) {
     EXPECT_EQ(Link().WindowText(windows.TopLevelWindows().back()), text) << caption.size();
   }
   EXPECT_EQ(Link().WindowText(0xDEAD), "");
+}
+
+// ---- The guarded sender, over the same window tree ----
+
+using GuardedSending = Psk31LinkTest;
+
+// A receiver that stops answering costs one full wait; then each message is preceded by a
+// probe and handed over unwaited while the probe goes unanswered, none dropped or
+// reordered. Another receiver that answers keeps its full waits and its answers.
+TEST_F(GuardedSending, ReceiverThatHangsCostsOneFullWaitUntilItAnswersAgain) {
+  const struct { const char* name; SendStatus hang_status; int hang_sends; const char* calls; } rows[] = {
+      {"times out once", SendStatus::kTimedOut, 1, "SpSSSSS"}, {"times out thrice", SendStatus::kTimedOut, 3, "SphphpSSS"},
+      {"system says hung", SendStatus::kHung, 2, "SphpSSSS"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Reset(), memo = windows.AddTopLevel("TMemo", "");
+    const WindowHandle fine = windows.AddTopLevel("TForm1", "fine");
+    windows.Window(memo).hang_sends = row.hang_sends, windows.Window(memo).hang_status = row.hang_status;
+    windows.Window(fine).answer = 42;
+    GuardedSender sender(windows);
+    for (unsigned c = '1'; c <= '6'; ++c) {
+      sender.Send(memo, kWmChar, c, 0);
+      const SendResult answer = sender.Send(fine, kWmChar, c, 0);
+      EXPECT_EQ(std::pair(answer.status, answer.result), std::pair(SendStatus::kDone, std::intptr_t{42}));
+    }
+    EXPECT_EQ(std::pair(CallsTo(windows, memo), CallsTo(windows, fine)), std::pair(std::string(row.calls), "SSSSSS"s));
+    EXPECT_EQ(MemoChars(), "123456");
+    EXPECT_FALSE(sender.IsUnresponsive(memo)) << "answering again clears the mark";
+  }
+}
+
+// A record points at its text: it cannot wait in the receiver's queue. A failed send leaves
+// the mark as it was, and window 0 gets nothing.
+TEST_F(GuardedSending, RecordsAreNotHandedOverAndFailuresLeaveTheMark) {
+  const WindowHandle log = windows.AddTopLevel("Log", ""), receiver = windows.AddTopLevel("TForm1", "");
+  windows.Window(log).hang_sends = 2;
+  GuardedSender sender(windows);
+  EXPECT_EQ(sender.Send(0, kWmClose, 0, 0).status, SendStatus::kFailed);
+  EXPECT_TRUE(windows.journal.empty());
+  std::vector<SendStatus> got;
+  for (const char* call : {"ZX0AB", "ZX0CD", "ZX0EF"}) got.push_back(sender.SendCopyData(log, 0x7000, 1, call).status);
+  EXPECT_EQ(got, (std::vector<SendStatus>{SendStatus::kTimedOut, SendStatus::kHung, SendStatus::kDone}));
+  EXPECT_EQ(std::pair(CallsTo(windows, log), windows.Trace().back()), std::pair("SppS"s, "copydata Log 1 ZX0EF"s));
+  windows.Window(receiver).alive = false;
+  EXPECT_EQ(sender.Send(receiver, kWmChar, 'a', 0).status, SendStatus::kFailed);
+  EXPECT_FALSE(sender.IsUnresponsive(receiver)) << "unmarked, and stays so";
+  windows.Window(receiver).alive = true, windows.Window(receiver).hang_sends = 1;
+  sender.Send(receiver, kWmChar, 'b', 0), windows.Window(receiver).alive = false, sender.Send(receiver, kWmChar, 'c', 0);
+  EXPECT_TRUE(sender.IsUnresponsive(receiver)) << "marked, and stays so";
 }
 
 }  // namespace
