@@ -48,11 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_REQUIRE(keep == log.size() || EndsWithMarker(kept) ||
                    (keep == 0 && (log[0] == '<' || std::string(kAdifHeader).rfind(log, 0) == 0)),
                "a cut ends after a record or the header, or at the start of a log without one, or "
-               "removes a start of our header",
-               PrintBytes("log", log); PrintBytes("kept", kept));
+               "removes a start of our header", PrintBytes("log", log); PrintBytes("kept", kept));
   MemoryLog again(kept);
-  bool line_end_again = false;
-  FUZZ_REQUIRE(AdifWholeEnd(again, 0, kept.size(), utf8, line_end_again) == keep,
+  FUZZ_REQUIRE(AdifWholeEnd(again, 0, kept.size(), utf8, line_end) == keep,
                "what is kept is whole", PrintBytes("log", log); PrintBytes("kept", kept));
   return 0;
 }

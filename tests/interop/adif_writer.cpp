@@ -107,34 +107,29 @@ int main(int argc, char** argv) {
   AdifTable m;
   std::vector<Record> many;
   for (int i = 0; i < 300 && ok; ++i) {
-    char call[16], time[8];
-    std::snprintf(call, sizeof call, "K%dQ%c%c", i % 10, 'A' + i % 26, 'A' + (i / 26) % 26);
-    std::snprintf(time, sizeof time, "%02d%02d", i / 60 % 24, i % 60);
-    m[0].Data = call, m[4].Data = time;
-    m[1].Data = i % 3 == 0 ? "" : "Op" + std::to_string(i);
-    m[3].Data = "2026" + std::string(i % 2 ? "1207" : "1206");
-    m[7].Data = i % 5 == 0 ? "" : "599", m[11].Data = "contact " + std::to_string(i + 1);
     if (i == 100 || i == 200) {
       // Killed while appending: half a record, cut inside its note (once right after an
       // "<eor>" line there, where the file looks as if it ended with a whole record).
-      AdifTable torn = m;
-      torn[0].Data = "TORN" + std::to_string(i);
-      torn[11].Data = "torn <eor>\r\n<CALL:4>FAKE\r\n<eor>\r\n and more";
-      const std::string text = AdifRecordText(torn, true);
+      m[11].Data = "torn <eor>\r\n<CALL:4>FAKE\r\n<eor>\r\n and more";
+      const std::string text = AdifRecordText(m, true);
       std::ofstream(dir + "/many.adi", std::ios::binary | std::ios::app) << text.substr(0, text.find("FAKE") + (i == 200 ? 13 : 4));
     }
+    m[0].Data = "K" + std::to_string(i % 10) + "Q" + char('A' + i % 26) + char('A' + i / 26 % 26);
+    m[4].Data = std::to_string(10000 + i / 60 % 24 * 100 + i % 60).substr(1);  // hhmm
+    m[1].Data = i % 3 == 0 ? "" : "Op" + std::to_string(i);
+    m[3].Data = "2026" + std::string(i % 2 ? "1207" : "1206");
+    m[7].Data = i % 5 == 0 ? "" : "599", m[11].Data = "contact " + std::to_string(i + 1);
     ok &= Log(m, store, dir + "/many.adi", many);
   }
   ok &= WriteJson(dir + "/many.json", many);
 
-  // Text of a UTF-8 code page, read back as UTF-8.
-  AdifTable u;
+  // Text of a UTF-8 code page, read back as UTF-8 (the other fields as the last contact had them).
   std::vector<Record> utf8;
   const char* notes[] = {"\xC5\x81\xC3\xB3" "d\xC5\xBA", "Z\xC3\xBCrich 73", "\xE6\x9D\xB1\xE4\xBA\xAC <eor> \xE2\x82\xAC" "5"};
   for (int i = 0; i < 3 && ok; ++i) {
-    u[0].Data = "SP" + std::to_string(i + 1) + "ABC", u[11].Data = notes[i];
-    u[1].Data = i == 1 ? "J\xC3\xB6rg" : "";
-    ok &= Log(u, store, dir + "/utf8.adi", utf8, true);
+    m[0].Data = "SP" + std::to_string(i + 1) + "ABC", m[11].Data = notes[i];
+    m[1].Data = i == 1 ? "J\xC3\xB6rg" : "";
+    ok &= Log(m, store, dir + "/utf8.adi", utf8, true);
   }
   ok &= WriteJson(dir + "/utf8.json", utf8);
   return ok ? 0 : 1;

@@ -30,24 +30,20 @@ TEST(SettingsStore, AwkwardNamesAndValuesAreWrittenAsThisTextAndReadBack) {
                   {"; k", "; v"},   {" lead", "trail "}, {"tab", "\tx\t"}, {"crlf", "a\r\nb"},
                   {"nul", "\0"s},  {"bs", "\\n\\"}, {"high", "\xE9\xD8\xFF"}, {"mid", "a  b"},
                   {"blank", " "},   {"empty", ""}};
-  {
-    SettingsStore store(std::make_unique<PosixStoreFile>(path));
-    for (const auto& [key, value] : opt) store.WriteSetting("Opt", key, value);
-    store.WriteSetting("W]in ", "Top", "1");
-  }
+  SettingsStore store(std::make_unique<PosixStoreFile>(path));
+  for (const auto& [key, value] : opt) store.WriteSetting("Opt", key, value);
+  store.WriteSetting("W]in ", "Top", "1");
   EXPECT_EQ(testing::ReadBytes(path),
             "; QSOPAD settings\r\n\r\n[Opt]\r\nPath=c:\\\\psk31\\\\psk31sbw.exe\r\na\\=b==x=\r\n\\[x]=[Opt]\r\n"
             "x[y]=v\r\n\\; k=; v\r\n\\slead=trail\\s\r\ntab=\\tx\\t\r\ncrlf=a\\r\\nb\r\nnul=\\0\r\n"
             "bs=\\\\n\\\\\r\nhigh=\xE9\xD8\xFF\r\nmid=a  b\r\nblank=\\s\r\nempty=\r\n\r\n[W\\]in\\s]\r\nTop=1\r\n");
   SettingsStore reloaded(std::make_unique<PosixStoreFile>(path));
-  EXPECT_EQ(reloaded.ListSection("Opt"), opt);
-  EXPECT_EQ(reloaded.ReadSetting("W]in ", "Top", "-"), "1");
+  EXPECT_EQ(std::pair(reloaded.ListSection("Opt"), reloaded.ReadSetting("W]in ", "Top", "-")), std::pair(opt, "1"s));
 }
 
-// A file edited by hand: byte-order mark, LF line ends, blanks around names and values,
-// blank lines, a section that comes twice. Lines that are not entries (a stray line, a
-// comment, a torn header, a second entry for a key) are invisible to readers but written
-// back where they stood, so that the next write costs no text.
+// A file edited by hand: byte-order mark, LF line ends, blanks around names and values, blank lines, a section that
+// comes twice. Lines that are not entries (a stray line, a comment, a torn header, a second entry for a key) are
+// invisible to readers but written back where they stood, so that the next write costs no text.
 TEST(SettingsStore, HandEditedFilesAreReadAndTheirOtherLinesKept) {
   MemoryStoreFile file;
   file.SetBytes("\xEF\xBB\xBFstray before sections\n[Opt]\nPath = c:\\\\psk\\\\x.exe \n\n  [ Win ]  \r\nTop=\t5\r\n"
@@ -64,23 +60,29 @@ TEST(SettingsStore, HandEditedFilesAreReadAndTheirOtherLinesKept) {
   EXPECT_EQ(reloaded.ReadSetting("Opt", "Path", ""), "c:\\psk\\x.exe") << "the kept duplicate never takes over";
 }
 
-// Keys are listed in the order of their first write, also after a reload.
-TEST(SettingsStore, NamesDifferingInCaseMeetAndKeepTheirFirstSpellingAndOrder) {
-  MemoryStoreFile file;
-  {
-    SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
-    store.WriteSetting("Opt", "WordBk", "True");
-    EXPECT_EQ(store.ReadSetting("Opt", "WordBK", "False"), "True");
-    // Folding covers ASCII letters only; other bytes are distinct names.
-    store.WriteSettings({{"OPT", "WORDBK", "False"}, {"Opt", "luname", "0"}, {"ADIF", "File", "log.adi"},
-                         {"Adif", "En", "1"}, {"ADif", "EN", "0"}, {"Opt", "\xC4", "upper"}, {"Opt", "\xE4", "lower"}});
-  }
-  SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
-  EXPECT_EQ(store.ListSection("opt"),
-            (Pairs{{"WordBk", "False"}, {"luname", "0"}, {"\xC4", "upper"}, {"\xE4", "lower"}}));
-  EXPECT_EQ(std::pair(store.ListSection("Adif"), store.ReadSetting("adif", "FILE", "")),
-            std::pair(Pairs{{"File", "log.adi"}, {"En", "0"}}, "log.adi"s));
-  EXPECT_EQ(file.Bytes()->find("[Adif]"), std::string::npos) << "one section, first spelling";
+// Names meet whatever the case of their ASCII letters and keep their first spelling and the order of their first
+// write; a batch writes what single writes would, in one write of the file, all or nothing.
+TEST(SettingsStore, NamesDifferingInCaseMeetAndABatchWritesWhatSingleWritesWouldAllOrNothing) {
+  const std::vector<SettingWrite> writes = {{"OPT", "WORDBK", "False"}, {"ADIF", "File", "a"}, {"Opt", "luname", "0"},
+                                            {"Adif", "En", "1"}, {"ADif", "EN", "0"}, {"Opt", "\xC4", "upper"},
+                                            {"Opt", "\xE4", "lower"}, {"Win", "Top", "0"}};
+  MemoryStoreFile singly, batched;
+  SettingsStore one(std::make_unique<MemoryStoreFile>(singly.SharedState()));
+  SettingsStore all(std::make_unique<MemoryStoreFile>(batched.SharedState()));
+  for (SettingsStore* store : {&one, &all}) store->WriteSetting("Opt", "WordBk", "True");
+  EXPECT_EQ(all.ReadSetting("opt", "WordBK", "False"), "True");
+  for (const SettingWrite& w : writes) one.WriteSetting(w.section, w.key, w.value);
+  all.WriteSettings(writes);
+  all.WriteSettings({{"opt", "wordbk", "False"}, {"adif", "FILE", "a"}});  // nothing new: no write
+  EXPECT_EQ(std::pair(batched.Bytes(), batched.ReplaceCount()), std::pair(singly.Bytes(), 2));
+  EXPECT_EQ(batched.Bytes(), "; QSOPAD settings\r\n\r\n[Opt]\r\nWordBk=False\r\nluname=0\r\n\xC4=upper\r\n"
+                             "\xE4=lower\r\n\r\n[ADIF]\r\nFile=a\r\nEn=0\r\n\r\n[Win]\r\nTop=0\r\n");
+  EXPECT_EQ(std::pair(all.ListSection("adif"), all.ReadSetting("OPT", "WORDBK", "")),
+            std::pair(Pairs{{"File", "a"}, {"En", "0"}}, "False"s));
+  batched.SetFailReplace(true);
+  EXPECT_THROW(all.WriteSettings({{"Opt", "Zone", "lost"}, {"Call", "MyCall", "K1ABC"}}), Error);
+  EXPECT_EQ(std::tuple(all.ReadSetting("Opt", "Zone", "-"), all.ListSection("Call"), batched.Bytes()),
+            std::tuple("-", Pairs{}, singly.Bytes()));
 }
 
 TEST(SettingsStore, DeleteSectionRemovesAllKeysAndAFailedWriteChangesNothing) {
@@ -108,26 +110,8 @@ TEST(SettingsStore, DeleteSectionRemovesAllKeysAndAFailedWriteChangesNothing) {
   EXPECT_EQ(store.ReadSetting("Win", "Left", ""), "7");
 }
 
-TEST(SettingsStore, WriteSettingsGivesWhatSingleWritesWouldInOneWriteOfTheFile) {
-  const std::vector<SettingWrite> writes = {{"Opt", "Zone", "z"}, {"ADIF", "File", "a"}, {"opt", "ZONE", "second wins"},
-                                            {"ADif", "Count", "12"}, {"Opt", "Path", "p"}, {"Win", "Top", "0"}};
-  MemoryStoreFile singly, batched;
-  SettingsStore one(std::make_unique<MemoryStoreFile>(singly.SharedState()));
-  SettingsStore all(std::make_unique<MemoryStoreFile>(batched.SharedState()));
-  for (SettingsStore* store : {&one, &all}) store->WriteSetting("Opt", "Path", "p");
-  for (const SettingWrite& w : writes) one.WriteSetting(w.section, w.key, w.value);
-  all.WriteSettings(writes);
-  all.WriteSettings({{"OPT", "zone", "second wins"}, {"adif", "FILE", "a"}});  // nothing new: no write
-  EXPECT_EQ(std::pair(batched.Bytes(), batched.ReplaceCount()), std::pair(singly.Bytes(), 2));
-  batched.SetFailReplace(true);  // all or nothing
-  EXPECT_THROW(all.WriteSettings({{"Opt", "Zone", "lost"}, {"Call", "MyCall", "K1ABC"}}), Error);
-  EXPECT_EQ(std::tuple(all.ReadSetting("Opt", "Zone", ""), all.ListSection("Call"), batched.Bytes()),
-            std::tuple("second wins", Pairs{}, singly.Bytes()));
-}
-
 // A file the operator can mark read-only.
-class ReadOnlyMemoryFile : public MemoryStoreFile {
- public:
+struct ReadOnlyMemoryFile : MemoryStoreFile {
   using MemoryStoreFile::MemoryStoreFile;
   bool read_only = false;
   void ReplaceAll(const std::string& bytes) override {
@@ -192,8 +176,8 @@ TEST(SettingsValues, BooleansNumbersAndWholeNumbers) {
 TEST(SettingsValues, DefaultsAndWritersOfDifferentSpellingsAndFormsMeetTheReaders) {
   MemoryStoreFile file;
   SettingsStore store(std::make_unique<MemoryStoreFile>(file.SharedState()));
-  EXPECT_EQ(std::tuple(ReadLong(store, keys::kWinWidth, -7200), ReadBool(store, keys::kLookup, true)), std::tuple(-7200, true));
-  EXPECT_EQ(file.ReplaceCount(), 0) << "reading writes nothing";
+  EXPECT_EQ(std::tuple(ReadLong(store, keys::kWinWidth, -7200), ReadBool(store, keys::kLookup, true),
+                       file.ReplaceCount()), std::tuple(-7200, true, 0)) << "defaults, and reading writes nothing";
   store.WriteSetting("Win", "Top", "3000000000");  // an error names section, key and value
   EXPECT_THAT([&] { ReadLong(store, keys::kWinTop); }, ::testing::ThrowsMessage<Error>(::testing::StrEq(
       "Setting [Win] \"Top\" holds \"3000000000\", which is outside the range of a 32-bit whole number")));
