@@ -93,7 +93,7 @@ std::vector<std::string> NumberedLines(int n) {
 
 // A line is read whole however long it is: a long value keeps the fields after it, and a line whose first "|"
 // lies far out has the key before it. (Lines without "|": the fuzz target's.)
-TEST(FccLookup, ResultTextAndFilledName) {
+TEST(FccLookup, ResultTextFilledNameAndMissingFiles) {
   Database db;
   const std::string field(10 << 20, 'x');
   // Sorted by their bytes as unsigned characters: 0xC9 and 0xF7 after the letters. (A genuine row: the
@@ -131,6 +131,24 @@ TEST(FccLookup, ResultTextAndFilledName) {
       EXPECT_EQ(name, fill ? row.name : "unchanged");
     }
   }
+
+  // A missing index is created empty: not found. An index that cannot be made, and a data file gone (with its
+  // index; without, no index is made: the end-to-end scenario's): the failure and an empty result. (An index that
+  // cannot be opened for writing is read all the same: the FCC end-to-end scenario holds one open under Windows.)
+  std::string messages, name = "kept";
+  const auto record = [&](const std::string& m, const std::string& d) { messages += m + " | " + d + "\n"; };
+  fs::remove(db.path + ".qpd");
+  EXPECT_EQ(FCCLookup("K1ABC", name, true, db.path, db.files, record), kFccNotFound);
+  EXPECT_TRUE(fs::exists(db.path + ".qpd") && ReadBytes(db.path + ".qpd").empty() && messages.empty());
+  fs::remove(db.path + ".qpd");
+  fs::create_directory(db.path + ".qpd");
+  EXPECT_EQ(FCCLookup("K1ABC", name, true, db.path, db.files, record), "");
+  EXPECT_THAT(messages, HasSubstr("FCC Database error | Cannot open the index \"" + db.path + ".qpd\": error 21"));
+  messages.clear();
+  fs::remove(db.path);
+  EXPECT_EQ(FCCLookup("K1ABC", name, true, db.path, db.files, record), "");
+  EXPECT_EQ(messages, "FCC Database error | Cannot open the data file \"" + db.path + "\": error 2 (No such file or directory)\n");
+  EXPECT_EQ(name, "kept");
 }
 
 // Entries 0 and 2048 bound the search; a short or damaged index ends as "not found". (That the builder's index
@@ -202,30 +220,6 @@ TEST(FccLookup, IndexThatDoesNotMatchItsDataIsAnError) {
       EXPECT_LE(db.files.data_bytes, 64u * 1024) << "of " << row.data.size();
     }
   }
-}
-
-// (An index that cannot be opened for writing is read all the same: the FCC end-to-end
-// scenario holds one open under Windows.)
-TEST(FccLookup, MissingFiles) {
-  Database db;
-  db.WriteData(NumberedLines(10));
-  std::string messages;
-  const auto record = [&](const std::string& m, const std::string& d) { messages += m + " | " + d + "\n"; };
-  std::string name = "kept";
-  // A missing index is created empty: not found.
-  EXPECT_EQ(FCCLookup("W00001", name, true, db.path, db.files, record), kFccNotFound);
-  EXPECT_TRUE(fs::exists(db.path + ".qpd") && ReadBytes(db.path + ".qpd").empty() && messages.empty());
-  // No data file (with its index; without, no index is made: the end-to-end scenario's): the failure
-  // and an empty result.
-  fs::remove(db.path);
-  EXPECT_EQ(FCCLookup("W00001", name, true, db.path, db.files, record), "");
-  EXPECT_EQ(messages, "FCC Database error | Cannot open the data file \"" + db.path + "\": error 2 (No such file or directory)\n");
-  EXPECT_EQ(name, "kept");
-  // An index that cannot be made.
-  messages.clear();
-  db.WriteData(NumberedLines(10)), fs::remove(db.path + ".qpd"), fs::create_directory(db.path + ".qpd");
-  EXPECT_EQ(FCCLookup("W00001", name, true, db.path, db.files, record), "");
-  EXPECT_NE(messages.find("Cannot open the index \"" + db.path + ".qpd\": error 21"), std::string::npos) << messages;
 }
 
 // ---- Building the database ----
