@@ -340,9 +340,8 @@ TEST(FccBuild, DataFileBytesFromRowsWithTheQuirksOfTheRealFiles) {
   EXPECT_EQ(ReadBytes(db.path + ".qpd"), index);
   const std::string unsorted = db.folder.File("UNSORTED.DAT");
   WriteBytes(unsorted, "K1AAA|\r\nno key\r\nK1CCC|\r\nK1BBB|\r\n");
-  EXPECT_THAT([&] { BuildFccIndex(unsorted, db.files, db); },
-              ThrowsMessage<Error>(HasSubstr("Line 4 of \"" + unsorted +
-                                             "\" has the key \"K1BBB \", which sorts before the key \"K1CCC \" of line 3")));
+  EXPECT_THAT([&] { BuildFccIndex(unsorted, db.files, db); }, ThrowsMessage<Error>(HasSubstr("Line 4 of \"" + unsorted +
+      "\" has the key \"K1BBB \", which sorts before the key \"K1CCC \" of line 3")));
   EXPECT_FALSE(fs::exists(unsorted + ".qpd"));
 }
 
