@@ -35,8 +35,7 @@ TEST(Lookup, SourceGrammarAndResultTitle) {
 }
 
 // One journal of the lookups and the host, with what the name box held when the result showed.
-class RecordingLookups : public LocalLookups, public LookupHost {
- public:
+struct RecordingLookups : LocalLookups, LookupHost {
   std::string journal, *name_box = nullptr;
   std::string Answer(const std::string& what, const std::string& call, std::string& name, bool fill) {
     journal += what + " " + call + (fill ? " fill; " : "; ");
