@@ -24,8 +24,7 @@ std::string KeysOf(const std::string& text) {
   return keys;
 }
 
-// Alt+S once the Send button takes it (greyed until QSOPAD has seen the last transmission
-// end), then the keys.
+// Alt+S once the Send button takes it (greyed until QSOPAD has seen the last transmission end), then the keys.
 void Send(HWND main, const std::string& keys) {
   REQUIRE_MSG(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(main, IDC_COMMAND1)) != FALSE; }), "Send stays greyed");
   PressKeys(main, "alt+s " + keys);
@@ -77,9 +76,8 @@ E2E_SCENARIO(fldigi_transmit_road_in_order) {
   FldigiSession s({{"Macro", "10", "\xE9 de k1abc"}});
   Fldigi& f = s.fldigi;
   HWND main = s.road.main;
-  // An operator's "^r" must not end the transmission (fldigi sends the doubled caret as it
-  // stands); F1 runs the macro, whose Latin-1 letter goes out as UTF-8; Rcv returns to
-  // receive once everything has gone.
+  // An operator's "^r" must not end the transmission (fldigi sends the doubled caret as it stands); F1 runs the macro,
+  // whose Latin-1 letter goes out as UTF-8; Rcv returns to receive once everything has gone.
   Send(main, "c q space asciicircum r space F1 alt+r");
   REQUIRE_MSG(f.WaitState("TX", kWaitMs), "fldigi did not transmit after Send");
   Expect("the TX panel", Panel(main, kTxPanel), "TX");
@@ -141,8 +139,7 @@ E2E_SCENARIO(fldigi_modem_partner_and_receive) {
   Expect("the TX panel", Panel(main, kTxPanel), "");
   Expect("the broadcasts", broadcasts, " f:0,1 f:0,0");
 
-  // The partner set in QSOPAD fills fldigi's log fields, and one picked in fldigi becomes
-  // QSOPAD's partner.
+  // The partner set in QSOPAD fills fldigi's log fields, and one picked in fldigi becomes QSOPAD's partner.
   Steps(s.road, "the partner typed", {Keys(kMain, "F12"), Keys(kCallsign, "d l 1 a b c Tab h a n s Return")});
   Expect("fldigi's log fields", [&] { return f.Str("log.get_call") + "/" + f.Str("log.get_name"); }, "DL1ABC/hans");
   f.Call("log.set_call", {S("K9XYZ")});
@@ -171,9 +168,8 @@ E2E_SCENARIO(fldigi_hung_and_killed_mid_transmission) {
   s.fldigi.CollectUntilReceive(kWaitMs);
   ExpectCutShort(s.fldigi.sent, "hello world again");
 
-  // Killed mid-transmission: the title says so, what is typed meanwhile waits and goes
-  // out once after Send when fldigi is back. (Typed text is handed over as it comes: with
-  // two characters out, fldigi has all of it.)
+  // Killed mid-transmission: the title says so, what is typed meanwhile waits and goes out once after Send when fldigi
+  // is back. (Typed text is handed over as it comes: with two characters out, fldigi has all of it.)
   s.fldigi.sent.clear();
   Send(main, KeysOf("abcdefgh"));
   REQUIRE_MSG(s.fldigi.CollectAtLeast(2, 20000), "fldigi sent only \"" << Visible(s.fldigi.sent) << "\"");

@@ -32,8 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_REQUIRE(reread == value, "a written value reads back from the file",
                PrintBytes("value", value); PrintBytes("read", reread); PrintBytes("file", written));
 
-  // Changing the value and changing it back rewrites the file twice; the result must be
-  // the bytes the first write made.
+  // Changing the value and changing it back rewrites the file twice; the result must be the bytes the first write made.
   second.WriteSetting("Fuzz", "Key", "other");
   second.WriteSetting("Fuzz", "Key", value);
   const std::string rewritten = *file.Bytes();

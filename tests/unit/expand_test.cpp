@@ -64,9 +64,8 @@ Texts Expand(MacroContext& context, const std::string& text, bool action = true,
   return out.transmit = SExpand(context, out.display, action, disp), out;
 }
 
-// Send mode over the stored `opt` settings: the display text, the transmit text when it
-// differs, and the side effects in order. A transmit code queues a return ahead of the
-// macro when SendCR is 1.
+// Send mode over the stored `opt` settings: the display text, the transmit text when it differs, and the side effects
+// in order. A transmit code queues a return ahead of the macro when SendCR is 1.
 TEST(SExpand, TextAndCodesInSendMode) {
   const Calls tx{"txmode 1", "lastxmit cleared", "send button red"}, beep{"beep"}, cr{"txmode 1", "queue CR", tx[1], tx[2]},
       up{"serialno 42", "caption S/&N:0042 with 42 stored", "list rebuilt"};
@@ -98,8 +97,7 @@ TEST(SExpand, TextAndCodesInSendMode) {
   }
 }
 
-// (The palette's tests show the codes previewed and nothing acted on; the codes' aliases are
-// the send-mode table's.)
+// (The palette's tests show the codes previewed and nothing acted on; the codes' aliases are the send-mode table's.)
 TEST(SExpand, PreviewShowsSilentCodesAsTypedAndActsOnNothing) {
   RecordingContext c;
   c.mycall = "", c.queue = "cq\0"s;  // a marker at the end of the queue does not matter in preview

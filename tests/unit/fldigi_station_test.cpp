@@ -318,9 +318,8 @@ TEST_F(RpcChannelTest, ConnectThatNeverCompletesTimesOutAndIsTriedAgainLater) {
   EXPECT_EQ(Log(25), "call main.tx|main.tx string \"\"");
 }
 
-// A slow fldigi is waited for; a hung one costs the call in flight once the time limit has
-// passed, the calls behind it fail unsent, and the first call after the wait takes a new
-// connection.
+// A slow fldigi is waited for; a hung one costs the call in flight once the time limit has passed, the calls behind it
+// fail unsent, and the first call after the wait takes a new connection.
 TEST_F(RpcChannelTest, SlowAnswerIsWaitedForHungFldigiIsLeft) {
   Call("modem.set_by_name");
   EXPECT_EQ(Log(1475), "connect 127.0.0.1:7362|call modem.set_by_name");  // sent at 25 ms, answered 1475 ms later
@@ -361,8 +360,7 @@ TEST_F(RpcChannelTest, BadAnswersFailTheirCallOnly) {
   }
 }
 
-// A connection fldigi has closed since the last call (or told us it would) is replaced
-// before anything is sent on it.
+// A connection fldigi has closed since the last call (or told us it would) is replaced before anything is sent on it.
 TEST_F(RpcChannelTest, ReconnectsWhenFldigiClosedTheConnection) {
   fldigi.answers = {Answer("1"), Answer("2"), Http("<methodResponse><params/></methodResponse>"), Answer("4")};
   Call("a"), Ticks(25);
@@ -374,8 +372,7 @@ TEST_F(RpcChannelTest, ReconnectsWhenFldigiClosedTheConnection) {
                    "call c|close|c nil|connect 127.0.0.1:7362|call d|d string \"4\"");
 }
 
-// A request the system takes in pieces goes on over several ticks; failing part-way, fldigi
-// cannot have acted on it.
+// A request the system takes in pieces goes on over several ticks; failing part-way, fldigi cannot have acted on it.
 TEST_F(RpcChannelTest, PartialSendsAndSendFailures) {
   fldigi.send_take = 40, fldigi.answers = {Answer("ok")};
   Call("text.add_tx"), Ticks(25);

@@ -137,8 +137,7 @@ class MainFormTest : public ::testing::Test {
 
   MainFormTest() : store(std::make_unique<MemoryStoreFile>(file)) {}
 
-  // The PSK31 program's windows, with decoys that a search by the wrong class, caption or
-  // parent would find first.
+  // The PSK31 program's windows, with decoys that a search by the wrong class, caption or parent would find first.
   void AddPsk31(const Psk31Shape& shape = {}) {
     // Named for Trace(); the decoys show as their class.
     auto named = [this](WindowHandle window, const char* name) { return windows.Window(window).name = name, window; };

@@ -90,9 +90,8 @@ TEST_F(MainFormTest, SlashedZerosFollowTheOption) {
   }
 }
 
-// Announce, tell the paired log program, save the window setup, unload the palette, close
-// the PSK31 program when "Close" asks for it: in that order, and once however the window
-// goes (the session ends, then the window is closed).
+// Announce, tell the paired log program, save the window setup, unload the palette, close the PSK31 program when
+// "Close" asks for it: in that order, and once however the window goes (the session ends, then the window is closed).
 TEST_F(MainFormTest, ShutdownRunsItsStepsInOrderOnce) {
   for (const bool close : {false, true}) {
     SCOPED_TRACE(close ? "Close True" : "Close False");

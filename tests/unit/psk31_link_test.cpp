@@ -126,9 +126,8 @@ TEST_F(Psk31LinkTest, AttachLaunchesOrFindsTheProgramThenItsControlsAndPlacesIts
   }
 }
 
-// Before attaching, nothing goes anywhere. (Menus, keys and the frequency box are driven
-// through the PSK31 stand-in end to end; these rows are the edges. Characters and closing:
-// through the main window's model.)
+// Before attaching, nothing goes anywhere. (Menus, keys and the frequency box are driven through the PSK31 stand-in end
+// to end; these rows are the edges. Characters and closing: through the main window's model.)
 TEST_F(Psk31LinkTest, FunctionKeysAndTheFrequencyBoxGoToTheirWindows) {
   AddPsk31();
   Psk31Link& link = Link();

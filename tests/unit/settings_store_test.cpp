@@ -137,8 +137,7 @@ TEST(SettingsStore, AReadOnlyFileKeepsWritesInMemoryOnTopOfOtherCopiesChanges) {
   store.WriteSettings({{"Opt", "Zone", "new"}, {"Opt", "Path", "p"}});
   store.DeleteSection("Gone");
   EXPECT_THAT(notices, ::testing::ElementsAre(HasSubstr("\"x.ini\" is read-only")));
-  // Another copy's change (the flag was cleared, it wrote, the flag came back): reloaded,
-  // with our writes still on top.
+  // Another copy's change (the flag was cleared, it wrote, the flag came back): reloaded, with our writes still on top.
   SettingsStore(std::make_unique<MemoryStoreFile>(disk.SharedState()))
       .WriteSettings({{"Opt", "Zone", "theirs"}, {"Opt", "Other", "x"}});
   EXPECT_TRUE(store.Refresh());

@@ -1,5 +1,4 @@
-// A fresh folder under the system's temporary folder, removed with everything in it when
-// the test ends.
+// A fresh folder under the system's temporary folder, removed with everything in it when the test ends.
 #pragma once
 
 #include <cstdlib>

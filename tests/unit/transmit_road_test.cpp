@@ -58,10 +58,9 @@ TEST_F(TransmitRoad, BackspaceEditsTheQueueThenTheMemoButNotTheReceivedText) {
   EXPECT_TRUE(reporter.reports.empty());
 }
 
-// Transmit is announced to every window before the first character, one character a tick.
-// A receive marker ends the transmission in the tick after the last character before it:
-// with TX off (F5), or CW ID (F6) for character 1 or with "CWID"; character 1 is a marker
-// only while "CW1" equals 1.
+// Transmit is announced to every window before the first character, one character a tick. A receive marker ends the
+// transmission in the tick after the last character before it: with TX off (F5), or CW ID (F6) for character 1 or with
+// "CWID"; character 1 is a marker only while "CW1" equals 1.
 TEST_F(TransmitRoad, MarkersEndTheTransmissionRightAfterTheLastCharacter) {
   const struct { const char *cwid, *cw1, *macro, *key; } rows[] = {  // key: none, character 1 went as text
       {"False", "1", "^9ab^0", "116"}, {"True", "1", "^9ab^0", "117"}, {"False", "1", "^9ab^.", "117"},
