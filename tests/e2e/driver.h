@@ -259,6 +259,7 @@ inline constexpr Target kOptions{"QSOPAD_frmOptions", 0, "options dialog"},
 
 // What the operator or a program does, then what must follow: an expectation waits until it
 // holds, so that a later step sees its whole effect.
+// Actions, then from kText on expectations: RunStep finds an action's window before it acts.
 enum class Op {
   kKeys, kType, kPostKey, kMenu, kClick, kMouse, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend, kDo,
   kText, kMemo, kTrail, kEvent, kRecords, kStored, kFile, kShown, kFocus, kEnabled, kChecked,

@@ -87,7 +87,8 @@ void ClearLeftovers(const Places& p) {
   for (const std::string& path : {p.programDir, p.shortcut, p.settingsDir}) RemoveTree(path);
   RegDeleteTreeA(HKEY_CURRENT_USER, kUninstallKey);
   REQUIRE_MSG(!Exists(p.programDir) && !Exists(p.shortcut) && !UninstallEntryExists() && !Exists(p.settingsDir),
-              "an earlier installation could not be cleared away from " << p.programDir << ", " << p.shortcut);
+              "an earlier installation could not be cleared away from " << p.programDir << ", " << p.shortcut
+                                                                        << ", " << p.settingsDir);
 }
 
 // Runs the installer silently and checks what it installed.

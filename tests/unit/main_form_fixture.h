@@ -140,11 +140,16 @@ class MainFormTest : public ::testing::Test {
   // The PSK31 program's windows, with decoys that a search by the wrong class, caption or parent would find first.
   void AddPsk31(const Psk31Shape& shape = {}) {
     // Named for Trace(); the decoys show as their class.
-    auto named = [this](WindowHandle window, const char* name) { return windows.Window(window).name = name, window; };
+    auto named = [this](WindowHandle window, const char* name) {
+      windows.Window(window).name = name;
+      return window;
+    };
     app = named(windows.AddTopLevel("TApplication", "PSK31 for Windows on the Soundcard"), "app");
     form = named(windows.AddTopLevel("TForm1", shape.form_caption), "form");
-    for (const WindowHandle top : {app, form})
-      windows.Window(top).thread = kPskThread, windows.Window(top).process = kPskProcess;
+    for (const WindowHandle top : {app, form}) {
+      windows.Window(top).thread = kPskThread;
+      windows.Window(top).process = kPskProcess;
+    }
     windows.AddChild(form, "TButton", "Tune");  // outside the panel
     windows.AddChild(form, "TMemo");
     panel = named(windows.AddChild(form, "TPanel"), "panel");

@@ -207,7 +207,8 @@ TEST_F(GuardedSending, ReceiverThatHangsCostsOneFullWaitUntilItAnswersAgain) {
       {"system says hung", SendStatus::kHung, 2, "SphpSSSS"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    Reset(), memo = windows.AddTopLevel("TMemo", "");
+    Reset();
+    memo = windows.AddTopLevel("TMemo", "");
     const WindowHandle fine = windows.AddTopLevel("TForm1", "fine");
     windows.Window(memo).hang_sends = row.hang_sends, windows.Window(memo).hang_status = row.hang_status;
     windows.Window(fine).answer = 42;

@@ -66,7 +66,9 @@ class Journal {
 // A stand-in's life once its windows are `created`: the message loop, then "<role> EXIT"; a box names a failure.
 inline int Run(Journal& journal, const char* role, bool created) {
   if (!created) {
-    MessageBoxW(nullptr, L"The stand-in could not create its windows.", L"Stand-in", MB_OK | MB_ICONERROR);
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    MessageBoxW(nullptr, (std::wstring(exe) + L" could not create its windows.").c_str(), L"Stand-in", MB_OK | MB_ICONERROR);
     return 1;
   }
   MSG msg;
