@@ -1,5 +1,5 @@
-// The end-to-end toolkit and the driver's entry: "--list" names the scenarios, a name runs one, "--bench NAME" a
-// measurement, "--screens SET" the manual's screenshots, "--child NAME ARGS" a helper process that a scenario starts.
+// The end-to-end toolkit, in the order of driver.h, and the driver's entry: "--list" names the scenarios, a name runs
+// one, "--bench NAME" a measurement, "--screens SET" the manual's screenshots, "--child NAME ARGS" a helper process.
 #include "driver.h"
 
 #include <shellapi.h>
@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+
+#include "win32_store_file.h"
 
 namespace e2e {
 
@@ -68,15 +70,6 @@ void Log(const std::string& what) {
   std::fflush(stdout);
 }
 
-// ---- Time ----
-
-std::int64_t NowMs() {
-  LARGE_INTEGER freq, count;
-  QueryPerformanceFrequency(&freq);
-  QueryPerformanceCounter(&count);
-  return count.QuadPart / freq.QuadPart * 1000 + count.QuadPart % freq.QuadPart * 1000 / freq.QuadPart;
-}
-
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
   const std::int64_t deadline = NowMs() + timeoutMs;
   for (;;) {
@@ -85,8 +78,6 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
     Sleep(static_cast<DWORD>(pollMs));
   }
 }
-
-// ---- Paths and files ----
 
 std::string BuildDir() {
   char value[MAX_PATH] = {};
@@ -172,8 +163,6 @@ void RemoveTree(const std::string& path) {
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
-// ---- Processes ----
-
 DWORD Programs::Start(const StartOptions& options) {
   const std::string command = "\"" + options.exe + "\"" + (options.args.empty() ? "" : " " + options.args);
   STARTUPINFOA si{};
@@ -256,8 +245,6 @@ void KillTree(DWORD root) {
   }
 }
 
-// ---- Windows ----
-
 std::string ClassOf(HWND hwnd) {
   char name[256] = {};
   const int n = GetClassNameA(hwnd, name, sizeof name);
@@ -290,13 +277,11 @@ bool Answers(HWND hwnd, int timeoutMs) {
 // The process's visible top-level windows of the class, in z-order.
 static std::vector<HWND> ShownAll(DWORD pid, const std::string& cls) {
   std::pair<DWORD, std::vector<HWND>> search{pid, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lp);
-        if (ProcessOf(hwnd) == s->first) s->second.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  EnumWindows([](HWND hwnd, LPARAM lp) -> BOOL {
+    auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lp);
+    if (ProcessOf(hwnd) == s->first) s->second.push_back(hwnd);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&search));
   std::erase_if(search.second, [&](HWND w) { return ClassOf(w) != cls || !IsWindowVisible(w); });
   return search.second;
 }
@@ -409,8 +394,6 @@ void PressKeys(HWND top, const std::string& keys) {
   REQUIRE_MSG(rc == "0\n", "pressing " << keys << ": xdotool exit status " << rc << ": " << out);
 }
 
-// ---- Dialogs ----
-
 HWND FindMessageBox(const std::string& title, DWORD pid) {
   for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", title.c_str()); box;
        box = FindWindowExA(nullptr, box, "#32770", title.c_str()))
@@ -445,8 +428,6 @@ bool PickFile(const std::string& title, const std::string& path, DWORD pid) {
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
   return PressAndWaitClosed(dialog, IDOK);
 }
-
-// ---- Journals ----
 
 long long JournalEntry::Num(size_t i) const {
   const std::string a = Arg(i);
@@ -554,8 +535,6 @@ std::string Announcements(const Journal& journal) {
   return out;
 }
 
-// ---- The settings file ----
-
 Settings ParseSettings(const std::string& text) {
   auto trim = [](std::string t) {
     t.erase(0, t.find_first_not_of(' '));
@@ -591,8 +570,6 @@ std::optional<std::string> ReadSetting(const std::string& folder, const std::str
   return std::nullopt;
 }
 
-// ---- The stand-ins ----
-
 Psk31Windows FindPsk31() {
   Psk31Windows w;
   w.app = FindWindowA("TApplication", "PSK31 for Windows on the Soundcard");
@@ -616,7 +593,9 @@ static bool LogCommandTo(HWND logWindow, ULONG_PTR what, const std::string& byte
 
 bool LogDo(HWND logWindow, LogCommand command) { return LogCommandTo(logWindow, static_cast<ULONG_PTR>(command), ""); }
 
-// ---- Sessions ----
+std::unique_ptr<qsopad::StoreFile> StoreFileAt(const std::string& path) {
+  return std::make_unique<qsopad::Win32StoreFile>(std::wstring(path.begin(), path.end()));  // ASCII
+}
 
 void Session::StartStation(const EnvList& extra) {
   StartOptions options{JoinPath(BuildDir(), "tests\\standins\\psk31sbw.exe"), {{"PSK31_JOURNAL", psk31Journal}}};
@@ -637,24 +616,13 @@ void Session::StartQsopad(const Settings& settings, bool wait) {
   const std::string exe = File("qsopad.exe");
   if (!FileExists(exe) && !CopyFileA(QsopadExe().c_str(), exe.c_str(), FALSE))
     throw std::runtime_error("cannot copy " + QsopadExe() + ": " + SystemError(GetLastError()));
-  // Written as the program writes it: "[Section]" and "key=value" lines, \\ \r \n escaped, a blank at an end as \s.
-  std::string text = "; QSOPAD settings\r\n";
-  for (auto first = settings.begin(); first != settings.end(); ++first) {
-    // Each section once, where it is first named, with all its keys.
-    if (std::any_of(settings.begin(), first, [&](const Setting& s) { return s.section == first->section; })) continue;
-    text += "[" + first->section + "]\r\n";
-    for (const Setting& setting : settings) {
-      if (setting.section != first->section) continue;
-      text += setting.key + "=";
-      for (size_t i = 0; i < setting.value.size(); ++i) {
-        const char c = setting.value[i];
-        const bool end = i == 0 || i + 1 == setting.value.size();
-        text += c == '\\' ? "\\\\" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == ' ' && end ? "\\s" : std::string{c};
-      }
-      text += "\r\n";
-    }
-  }
-  if (!WriteFileText(File("QSOPAD.ini"), text)) throw std::runtime_error("cannot write " + File("QSOPAD.ini"));
+  // Written by the program's own store (the toolkit's reader checks what it stores) into a file that makes this a
+  // portable copy even with no settings.
+  const std::string ini = File("QSOPAD.ini");
+  if (!WriteFileText(ini, "; QSOPAD settings\r\n")) throw std::runtime_error("cannot write " + ini);
+  std::vector<qsopad::SettingWrite> writes;
+  for (const Setting& s : settings) writes.push_back({s.section, s.key, s.value});
+  qsopad::SettingsStore(StoreFileAt(ini)).WriteSettings(writes);
   Restart(wait);
 }
 
@@ -663,7 +631,7 @@ void Session::Restart(bool wait) {
   // A PSK31 program that QSOPAD launches inherits the journal's name.
   pid = programs.Start({File("qsopad.exe"), {{"PSK31_JOURNAL", psk31Journal}}, folder()});
   if (!wait) return;
-  main = WaitShown(pid, "QSOPAD_Form1", 2 * kWaitMs);  // a start under Wine on a busy machine
+  main = WaitShown(pid, kForm, 2 * kWaitMs);  // a start under Wine on a busy machine
   text1 = GetDlgItem(main, IDC_TEXT1);
 }
 
@@ -675,8 +643,6 @@ void Session::Mark() {
   stationMark = ReadJournal(psk31Journal).size();
   logMark = ReadJournal(logJournal).size();
 }
-
-// ---- Rows ----
 
 void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want, bool pattern,
             int timeoutMs) {
@@ -709,7 +675,7 @@ static void RunStep(Session& s, const Step& step) {
       return;
     case Op::kClose: PostMessageA(hwnd, WM_CLOSE, 0, 0); return;
     case Op::kAnswer: {
-      const Target prompt{"#32770", IDC_INPUT_PROMPT, "input box"};
+      const Target prompt{kDlg, IDC_INPUT_PROMPT, "input box"};
       Expect("the input box asks", [&] { return TextOf(s.Find(prompt)); }, step.text);
       HWND box = GetParent(s.Find(prompt));
       SendMessageA(GetDlgItem(box, IDC_INPUT_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.more.c_str()));

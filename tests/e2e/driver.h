@@ -7,13 +7,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "options/settings_store.h"
 #include "resource.h"
+#include "shared/standin.h"
 
 // A scenario registers itself under its name. CHECK failures are collected and the scenario goes on, REQUIRE ends it.
 #define E2E_REGISTER(kind, name)                                          \
@@ -40,10 +43,7 @@ namespace e2e {
 // manual's screenshots ("--screens NAME"); helper processes that a scenario starts from the driver itself
 // ("--child NAME ARGS...", the arguments in ChildArgs(), an exception its failure).
 enum class Kind { kTest, kBenchmark, kScreens, kChild };
-struct Scenario {
-  const char* name;
-  std::function<void()> body;
-};
+struct Scenario { const char* name; std::function<void()> body; };
 std::vector<Scenario>& Registry(Kind kind);
 struct Registrar {
   Registrar(Kind kind, const char* name, std::function<void()> body) { Registry(kind).push_back({name, body}); }
@@ -58,7 +58,7 @@ void Log(const std::string& what);  // a progress line with a timestamp
 
 // The one time limit of a wait: generous for a loaded machine; a wait that holds returns at once.
 inline constexpr int kWaitMs = 10000;
-std::int64_t NowMs();  // the performance counter, the clock of the stand-ins' journals
+using standin::NowMs;  // the clock of the stand-ins' journals
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs, int pollMs = 15);
 std::string BuildDir();  // QSOPAD_BUILD_DIR, else two levels above the driver's folder
 std::string QsopadExe();
@@ -137,10 +137,7 @@ void PressKeys(HWND top, const std::string& keys);
 
 // ---- Dialogs ("#32770": message boxes, input boxes, file dialogs) ----
 
-struct MessageBoxInfo {
-  HWND hwnd = nullptr;
-  std::string text;  // the first non-empty static: the message
-};
+struct MessageBoxInfo { HWND hwnd = nullptr; std::string text; };  // text: the first non-empty static, the message
 HWND FindMessageBox(const std::string& title, DWORD pid);
 MessageBoxInfo WaitMessageBox(const std::string& title, DWORD pid);
 bool PressAndWaitClosed(HWND box, int id);  // the button's click posted
@@ -170,13 +167,15 @@ std::string Trail(const Journal& journal, const std::string& role);
 // The announcements the log stand-in heard: " f:<wParam>,<lParam>" each.
 std::string Announcements(const Journal& journal);
 
-// ---- The settings file beside a portable copy, written and read without the program ----
+// ---- The settings file beside a portable copy, read without the program ----
 
 struct Setting { std::string section, key, value; };
 using Settings = std::vector<Setting>;
 // Every "key=value" line of the file's text, in file order, escapes undone.
 Settings ParseSettings(const std::string& text);
 std::optional<std::string> ReadSetting(const std::string& folder, const std::string& section, const std::string& key);
+// The program's own settings file at this (ASCII) path, for setting up; never for checking.
+std::unique_ptr<qsopad::StoreFile> StoreFileAt(const std::string& path);
 
 // ---- The PSK31 stand-in's windows, found the way a driving program finds them ----
 
@@ -187,11 +186,7 @@ Psk31Windows FindPsk31();
 
 // A window of QSOPAD: the visible top-level window of the class, or its child `id` (a
 // dialog of class "#32770" is the one that has such a child).
-struct Target {
-  const char* cls;
-  int id;
-  const char* name;
-};
+struct Target { const char* cls; int id; const char* name; };
 
 class Session {
  private:
@@ -231,35 +226,31 @@ bool LogDo(HWND logWindow, LogCommand command);
 
 // ---- Scenarios as rows of steps ----
 
-inline constexpr Target kMain{"QSOPAD_Form1", 0, "main window"}, kText1{"QSOPAD_Form1", IDC_TEXT1, "typing area"},
-    kSend{"QSOPAD_Form1", IDC_COMMAND1, "Send"}, kRcv{"QSOPAD_Form1", IDC_COMMAND2, "Rcv"},
-    kOwnCall{"QSOPAD_Form1", IDC_COMMAND3, "own call button"}, kPartner{"QSOPAD_Form1", IDC_COMMAND4, "partner button"},
-    kSerial{"QSOPAD_Form1", IDC_COMMAND6, "serial number button"};
-inline constexpr Target kPalette{"QSOPAD_Macros", 0, "palette"}, kPaletteList{"QSOPAD_Macros", IDC_MPAL_LIST1, "list"},
-    kPaletteLabel{"QSOPAD_Macros", IDC_MPAL_LABEL1, "label"}, kPaletteEdit{"QSOPAD_Macros", IDC_MPAL_TEXT1, "edit box"},
-    kPaletteSend{"QSOPAD_Macros", IDC_MPAL_COMMAND1, "palette Send"},
-    kPalettePrint{"QSOPAD_Macros", IDC_MPAL_COMMAND2, "Print"},
-    kPaletteAuto{"QSOPAD_Macros", IDC_MPAL_CHECK1, "Auto Show"}, kPaletteExpand{"QSOPAD_Macros", IDC_MPAL_CHECK2, "Expand"};
-inline constexpr Target kCallsign{"QSOPAD_CallsignForm", 0, "call sign window"},
-    kCallsignCall{"QSOPAD_CallsignForm", IDC_CSF_CALLSIGN, "call sign box"},
-    kCallsignName{"QSOPAD_CallsignForm", IDC_CSF_NAMEFIELD, "name box"},
-    kCallsignOk{"QSOPAD_CallsignForm", IDOK, "OK"}, kCallsignCancel{"QSOPAD_CallsignForm", IDCANCEL, "Cancel"},
-    kCallsignNow{"QSOPAD_CallsignForm", IDC_CSF_COMMAND1, "Lookup Now"},
-    kCallsignData{"QSOPAD_CallsignForm", IDC_CSF_COMMAND2, "Lookup Data"},
-    kCallsignMore{"QSOPAD_CallsignForm", IDC_CSF_COMMAND3, "More"},
-    kCallsignLookup{"QSOPAD_CallsignForm", IDC_CSF_CHECK1, "Lookup box"};
-inline constexpr Target kResult{"QSOPAD_LUResult", 0, "result window"}, kResultText{"QSOPAD_LUResult", 100, "result text"};
-inline constexpr Target kSource{"#32770", IDC_LURL_TEXT1, "lookup source"}, kSourceList{"#32770", IDC_LURL_LIST1, "sources"};
-inline constexpr Target kLogWindow{"QSOPAD_Log", 0, "log window"}, kLogList{"QSOPAD_Log", IDC_LOG_LIST1, "field list"},
-    kLogValue{"QSOPAD_Log", IDC_LOG_TEXT1, "value box"}, kLogPreview{"QSOPAD_Log", IDC_LOG_LABEL1, "preview"};
-inline constexpr Target kDialogOk{"#32770", IDOK, "dialog's OK"}, kDialogCancel{"#32770", IDCANCEL, "dialog's Cancel"};
-inline constexpr Target kOptions{"QSOPAD_frmOptions", 0, "options dialog"},
-    kOptionsZone{"QSOPAD_frmOptions", IDC_OPT_TZONE, "zone box"},
-    kOptionsCall{"QSOPAD_frmOptions", IDC_OPT_CALLSIGN, "own call box"};
+// QSOPAD's window classes; "#32770" is a dialog's.
+inline constexpr char kForm[] = "QSOPAD_Form1", kMacros[] = "QSOPAD_Macros", kCsf[] = "QSOPAD_CallsignForm",
+                      kLu[] = "QSOPAD_LUResult", kLg[] = "QSOPAD_Log", kOpt[] = "QSOPAD_frmOptions", kDlg[] = "#32770";
+inline constexpr Target kMain{kForm, 0, "main window"}, kText1{kForm, IDC_TEXT1, "typing area"},
+    kSend{kForm, IDC_COMMAND1, "Send"}, kRcv{kForm, IDC_COMMAND2, "Rcv"}, kSerial{kForm, IDC_COMMAND6, "serial number"},
+    kOwnCall{kForm, IDC_COMMAND3, "own call button"}, kPartner{kForm, IDC_COMMAND4, "partner button"};
+inline constexpr Target kPalette{kMacros, 0, "palette"}, kPaletteList{kMacros, IDC_MPAL_LIST1, "list"},
+    kPaletteLabel{kMacros, IDC_MPAL_LABEL1, "label"}, kPaletteEdit{kMacros, IDC_MPAL_TEXT1, "edit box"},
+    kPaletteSend{kMacros, IDC_MPAL_COMMAND1, "palette Send"}, kPalettePrint{kMacros, IDC_MPAL_COMMAND2, "Print"},
+    kPaletteAuto{kMacros, IDC_MPAL_CHECK1, "Auto Show"}, kPaletteExpand{kMacros, IDC_MPAL_CHECK2, "Expand"};
+inline constexpr Target kCallsign{kCsf, 0, "call sign window"}, kCallsignCall{kCsf, IDC_CSF_CALLSIGN, "call sign box"},
+    kCallsignName{kCsf, IDC_CSF_NAMEFIELD, "name box"}, kCallsignOk{kCsf, IDOK, "OK"},
+    kCallsignCancel{kCsf, IDCANCEL, "Cancel"}, kCallsignLookup{kCsf, IDC_CSF_CHECK1, "Lookup box"},
+    kCallsignNow{kCsf, IDC_CSF_COMMAND1, "Lookup Now"}, kCallsignData{kCsf, IDC_CSF_COMMAND2, "Lookup Data"},
+    kCallsignMore{kCsf, IDC_CSF_COMMAND3, "More"};
+inline constexpr Target kResult{kLu, 0, "result window"}, kResultText{kLu, 100, "result text"},
+    kSource{kDlg, IDC_LURL_TEXT1, "lookup source"}, kSourceList{kDlg, IDC_LURL_LIST1, "sources"},
+    kDialogOk{kDlg, IDOK, "dialog's OK"}, kDialogCancel{kDlg, IDCANCEL, "dialog's Cancel"};
+inline constexpr Target kLogWindow{kLg, 0, "log window"}, kLogList{kLg, IDC_LOG_LIST1, "field list"},
+    kLogValue{kLg, IDC_LOG_TEXT1, "value box"}, kLogPreview{kLg, IDC_LOG_LABEL1, "preview"};
+inline constexpr Target kOptions{kOpt, 0, "options dialog"}, kOptionsZone{kOpt, IDC_OPT_TZONE, "zone box"},
+    kOptionsCall{kOpt, IDC_OPT_CALLSIGN, "own call box"};
 
-// What the operator or a program does, then what must follow: an expectation waits until it
-// holds, so that a later step sees its whole effect.
-// Actions, then from kText on expectations: RunStep finds an action's window before it acts.
+// What the operator or a program does, then what must follow: an expectation waits until it holds, so that a later step
+// sees its whole effect. Actions, then from kText on expectations: RunStep finds an action's window before it acts.
 enum class Op {
   kKeys, kType, kPostKey, kMenu, kClick, kMouse, kSetText, kChoose, kTick, kClose, kAnswer, kBox, kLogSend, kDo,
   kText, kMemo, kTrail, kEvent, kRecords, kStored, kFile, kShown, kFocus, kEnabled, kChecked,
@@ -271,10 +262,7 @@ struct Step {
   int n = 0;
   std::function<void(Session&)> fn = {};
 };
-struct Row {
-  std::string name;
-  std::vector<Step> steps;
-};
+struct Row { std::string name; std::vector<Step> steps; };
 // Waits until `got` (read again and again) equals `want` (or matches it as a pattern, "*" standing for any text);
 // otherwise fails, naming `what` and the last value read, and ends the row or scenario as REQUIRE does.
 void Expect(const std::string& what, const std::function<std::string()>& got, const std::string& want,

@@ -21,10 +21,8 @@
 #include "driver.h"
 #include "options/memory_store_file.h"
 #include "options/settings_catalogue.h"
-#include "options/settings_store.h"
 #include "options/settings_values.h"
 #include "win32_log_file.h"
-#include "win32_store_file.h"
 
 using namespace e2e;
 
@@ -112,7 +110,7 @@ std::vector<int> ReadReport(const std::string& path) {
 E2E_CHILD(settings_writer) {
   const std::vector<std::string>& args = ChildArgs();
   const std::string& prefix = args[2];
-  qsopad::SettingsStore store(std::make_unique<qsopad::Win32StoreFile>(std::wstring(args[0].begin(), args[0].end())));
+  qsopad::SettingsStore store(StoreFileAt(args[0]));
   WriteAndReport([&](int i) {
     if (IsBatch(i))
       store.WriteSettings({{kSection, Key(prefix, i), SettingValue(prefix, i)},
@@ -162,11 +160,10 @@ struct Writer {
 
 class KillRun {
  public:
-  // `check` examines the files after a kill (and once at the end) and REQUIREs that they hold every reported write.
-  // One run in four is killed while it starts up, within the time its start took last; the others once up to
-  // `writesPerRun` writes have returned, a random moment of up to two writes' time later. How long a write takes
-  // varies a hundredfold with the disk's load: measured so, the kills land anywhere in a write however fast the
-  // writers are.
+  // `check` examines the files after a kill (and once at the end) and REQUIREs that they hold every reported write. One
+  // run in four is killed while it starts up, within the time its start took last; the others once up to `writesPerRun`
+  // writes have returned, a random moment of up to two writes' time later. How long a write takes varies a hundredfold
+  // with the disk's load: measured so, the kills land anywhere in a write however fast the writers are.
   KillRun(std::vector<Writer>& writers, std::function<void()> check, int writesPerRun)
       : writers_(writers), check_(std::move(check)), writesPerRun_(writesPerRun) {
     char value[32] = {};

@@ -1,7 +1,6 @@
-// The windows that start-up opens and their places, the call sign window in palette mode,
-// the lookup source dialog and the lookups: call-book libraries the 64-bit program cannot
-// load, an FCC database that qsopad-fcc.exe built from genuine FCC rows, and the 32-bit
-// program with the call-book stand-ins. Then exit, start again and the session ending.
+// The windows that start-up opens and their places, the call sign window in palette mode, the lookup source dialog and
+// the lookups: call-book libraries the 64-bit program cannot load, an FCC database that qsopad-fcc.exe built from
+// genuine FCC rows, and the 32-bit program with the call-book stand-ins. Then exit, start again and the session ending.
 #include <cstdlib>
 
 #include "driver.h"
@@ -123,8 +122,7 @@ E2E_SCENARIO(windows_and_lookups_session) {
                  {"Macro", "12", "keep"}});
   DWORD station = 0;
   std::vector<Row> rows = {
-      {"QSOPAD attached to the running station and launched no other",
-       {Do([&](Session& s) {
+      {"QSOPAD attached to the running station and launched no other", {Do([&](Session& s) {
           // A station QSOPAD launched would journal its start too.
           const Journal j = ReadJournal(s.psk31Journal);
           CHECK_MSG(Select(j, "app", "START").size() == 1 && !IsIconic(FindPsk31().form), Dump(j));
@@ -157,8 +155,7 @@ E2E_SCENARIO(windows_and_lookups_session) {
           for (int id = IDC_CSF_CHECK2; id <= IDC_CSF_CHECK5; ++id)
             CHECK_MSG(IsWindowEnabled(GetDlgItem(w, id)) && WindowRectOf(GetDlgItem(w, id)).right <= client.right,
                       TextOf(GetDlgItem(w, id)) << " ends at " << WindowRectOf(GetDlgItem(w, id)).right);
-        }),
-        Tick(kCallsignLookup, false), Stored("Opt/Lookup", "0"), SetText(kCallsignCall, "W1AW"), Click(kCallsignOk),
+        }), Tick(kCallsignLookup, false), Stored("Opt/Lookup", "0"), SetText(kCallsignCall, "W1AW"), Click(kCallsignOk),
         Text(kPartner, "W1AW"), HasFocus(kText1), IsShown(kCallsign)}},
       {"the lookup source dialog: a row puts its source in, OK stores the text as it stands, Cancel nothing",
        {Click(kCallsignData), Text(kSource, "http://old/?c="),
@@ -173,17 +170,15 @@ E2E_SCENARIO(windows_and_lookups_session) {
                                         {"*FLY DRIVE=Q:\\", "Flying Horse DLL not found"},
                                         {"*BUCK DRIVE=Q:\\HAM0\\", "HamCal32.DLL not found or Buck error"}})
     rows.push_back(Row{source, Source(source)} + LookUp("W1AW", message, "Error!", "Callsign Lookup: ", "").steps);
-  rows.push_back({"the result window after a lookup",
-                  {Placed(kResult, {30, 40, 350, 240}),
+  rows.push_back({"the result window after a lookup", {Placed(kResult, {30, 40, 350, 240}),
                    Do([](Session& s) { CHECK(GetWindow(s.Find(kResult), GW_OWNER) == nullptr); })}});
   // The FCC database: a portable suffix cut, case ignored, the first name filled in.
   rows.push_back(Row{"the FCC database", Source("*FCC PATH=" + fcc)} +
                  LookUp("kn6dqd/p", "", "KN6DQD Zoe Downing\r\nBOX 370545\r\nMontara, CA 94037", "Callsign Lookup: KN6DQD",
                         "Zoe").steps);
   rows.push_back(LookUp("W1AW", "", "{NOT FOUND}", "Callsign Lookup", ""));
-  // An index that cannot be opened for writing, as on a CD-ROM, is read all the same. (Wine
-  // running as root opens a read-only file for writing; one held open sharing reading only
-  // it cannot.)
+  // An index that cannot be opened for writing, as on a CD-ROM, is read all the same. (Wine running as root opens a
+  // read-only file for writing; one held open sharing reading only it cannot.)
   HANDLE held = INVALID_HANDLE_VALUE;
   rows.push_back(Row{"an index held open by another program", {Do([&](Session&) {
                        held = CreateFileA((fcc + ".qpd").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -194,8 +189,7 @@ E2E_SCENARIO(windows_and_lookups_session) {
   rows.push_back(Row{"the data file gone", {Do([&](Session&) {
                        CloseHandle(held);
                        REQUIRE(DeleteFileA(fcc.c_str()));
-                     })}} +
-                 LookUp("KN6DQD", "FCC Database error", "", "Callsign Lookup: ", "").steps);
+                     })}} + LookUp("KN6DQD", "FCC Database error", "", "Callsign Lookup: ", "").steps);
   rows.push_back(
       {"moved, Auto Show unticked, an edit pending, Exit: the station closed and every place saved, not the edit",
        {Do([](Session& s) {
@@ -204,8 +198,7 @@ E2E_SCENARIO(windows_and_lookups_session) {
           SetWindowPos(s.Find(kPalette), nullptr, 200, 120, 330, 260, SWP_NOZORDER | SWP_NOACTIVATE);
           SetWindowPos(s.Find(kCallsign), nullptr, TwipsToPx(3000), TwipsToPx(2400), 0, 0,
                        SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }),
-        Tick(kPaletteAuto, false), Choose(kPaletteList, 2), Text(kPaletteEdit, "keep"),
+        }), Tick(kPaletteAuto, false), Choose(kPaletteList, 2), Text(kPaletteEdit, "keep"),
         ClickInto(kPaletteEdit), HasFocus(kPaletteEdit), Keys(kPalette, "z z"), Text(kPaletteEdit, "zzkeep"),
         Menu(IDM_EXIT), Do([&](Session& s) {
           CHECK_MSG(s.programs.WaitExit(s.pid) && s.programs.ExitCode(s.pid) == 0, "QSOPAD did not end well");
@@ -215,36 +208,30 @@ E2E_SCENARIO(windows_and_lookups_session) {
           const auto cpl = ReadSetting(s.folder(), "Win", "CPL"), cpt = ReadSetting(s.folder(), "Win", "CPT");
           CHECK_MSG(cpl && cpt && std::abs(std::atoi(cpl->c_str()) - 3000) <= 15 && std::abs(std::atoi(cpt->c_str()) - 2400) <= 15,
                     cpl.value_or("-") << ", " << cpt.value_or("-"));
-        }),
-        Stored("Win/Left", Twips(60)), Stored("Win/Top", Twips(70)), Stored("Win/Width", Twips(620)),
+        }), Stored("Win/Left", Twips(60)), Stored("Win/Top", Twips(70)), Stored("Win/Width", Twips(620)),
         Stored("Win/Height", Twips(480)), Stored("Win/PX", "700"), Stored("Win/PY", "300"), Stored("Win/PW", "560"),
         Stored("Win/PH", "250"), Stored("Win/MPX", Twips(200)), Stored("Win/MPY", Twips(120)), Stored("Win/MPW", Twips(330)),
         Stored("Win/MPH", Twips(260)), Stored("Win/LULeft", Twips(30)), Stored("Win/LUTop", Twips(40)),
         Stored("Win/LUWidth", Twips(320)), Stored("Win/LUHeight", Twips(200)), Stored("Opt/MPAL", "0"),
         Stored("Macro/12", "keep")}});
-  rows.push_back(
-      {"started again: the station moved back, QSOPAD where it was, the palette not shown until asked for",
+  rows.push_back({"started again: the station moved back, QSOPAD where it was, the palette not shown until asked for",
        {Do([](Session& s) {
           s.StartStation();  // at its own default place
           s.Restart();
           Expect("the station's place", [] { return RectText(WindowRectOf(FindPsk31().form)); }, "700,300 560x250");
-        }),
-        Placed(kMain, {60, 70, 680, 550}, 0),
+        }), Placed(kMain, {60, 70, 680, 550}, 0),
         // The call sign window opens after the palette would have.
         IsShown(kCallsign), IsGone(kPalette), Text(kCallsignMore, "More&>>>"), Menu(IDM_MPAL), IsShown(kPalette),
         Placed(kPalette, {200, 120, 530, 380}, 0), Placed(kCallsign, AtTwips(3000, 2400, 4560, kAnyHeight))}});
-  rows.push_back(
-      {"the session ends: shutdown runs once, the log program told once, a later close runs nothing",
+  rows.push_back({"the session ends: shutdown runs once, the log program told once, a later close runs nothing",
        {Do([](Session& s) {
           s.StartLog(true);
           SetWindowPos(s.main, nullptr, 40, 50, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
           DWORD_PTR answer = 0;
           CHECK_MSG(SendMessageTimeoutA(s.main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, kWaitMs, &answer) &&
-                        answer != 0,
-                    "QSOPAD refused to let the session end");
+                        answer != 0, "QSOPAD refused to let the session end");
           SendMessageTimeoutA(s.main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, kWaitMs, &answer);
-        }),
-        Logged("form", "WM_CLOSE"), Stored("Win/Left", Twips(40)), Stored("Win/PX", "700"), LogGot(" 0:x"),
+        }), Logged("form", "WM_CLOSE"), Stored("Win/Left", Twips(40)), Stored("Win/PX", "700"), LogGot(" 0:x"),
         Do([](Session& s) {
           if (IsWindow(s.main)) {
             SetWindowPos(s.main, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -254,12 +241,10 @@ E2E_SCENARIO(windows_and_lookups_session) {
           // The closing announced, then the partner told by QSOPAD's window with a record of code 0.
           const Journal j = s.LogSince();
           const Journal funcs = Select(j, "log", "FUNC"), records = Select(j, "log", "RECORD");
+          const auto sender = std::strtoull(records.empty() ? "" : records[0].Arg(2).c_str(), nullptr, 16);
           CHECK_MSG(Announcements(j) == " f:1,0" && records.size() == 1 && funcs[0].ms <= records[0].ms &&
-                        records[0].Arg(1) == "1" && std::strtoull(records[0].Arg(2).c_str(), nullptr, 16) ==
-                                                        reinterpret_cast<std::uintptr_t>(s.main),
-                    Dump(j));
-        }),
-        LogGot(" 0:x"), Stored("Win/Left", Twips(40))}});
+                        records[0].Arg(1) == "1" && sender == reinterpret_cast<std::uintptr_t>(s.main), Dump(j));
+        }), LogGot(" 0:x"), Stored("Win/Left", Twips(40))}});
   RunRows(s, rows);
 }
 
@@ -271,7 +256,7 @@ E2E_SCENARIO(callbook_lookups_in_32bit_build) {
   std::vector<Row> rows = {
       // (The 64-bit build cannot load the libraries: the lookups show that this is the 32-bit one.)
       {"the 32-bit program, its call sign window opened out with \"Fill in name\" on",
-       {Menu(IDM_CALL), IsChecked({"QSOPAD_CallsignForm", IDC_CSF_CHECK5, "Fill in name"}, true), Click(kCallsignMore),
+       {Menu(IDM_CALL), IsChecked({kCsf, IDC_CSF_CHECK5, "Fill in name"}, true), Click(kCallsignMore),
         IsEnabled(kCallsignData, true)}},
       LookUp("W1AW", "", "W1AW HIRAM PERCY MAXIM\r\n225 Main St\r\nNewington, CT 06111", "Callsign Lookup: W1AW", "Hiram"),
       // An answer that fills the buffer with no NUL is all of the buffer and nothing past it.

@@ -1,5 +1,5 @@
-// The main window and the transmit road on one QSOPAD that launched the PSK31 stand-in
-// itself: the about box, the function keys pressed for real, "@" macros and Xmit > File, serial numbers and the own call, the time word, typing
+// The main window and the transmit road on one QSOPAD that launched the PSK31 stand-in itself: the about box, the
+// function keys pressed for real, "@" macros and Xmit > File, serial numbers and the own call, the time word, typing
 // and backspace, the log program following the transmit state, and an unexpected error.
 #include <cstdio>
 
@@ -89,8 +89,7 @@ E2E_SCENARIO(main_window_session) {
           const Journal j = s.StationSince();
           const Journal chars = Select(j, "memo", "WM_CHAR"), keys = Select(j, "panel", "WM_KEYDOWN");
           CHECK_MSG(keys[2].ms > chars[1].ms, "alt+r: F5 before the text" << Dump(j));
-        }),
-        Keys(kMain, "F11"), Answer("Enter new RX frequency", "", IDCANCEL),
+        }), Keys(kMain, "F11"), Answer("Enter new RX frequency", "", IDCANCEL),
         // F12: the call sign window with the keyboard in its call box; Esc closes it.
         Keys(kMain, "F12"), HasFocus(kCallsignCall), Keys(kCallsign, "Escape"), IsGone(kCallsign),
         Keys(kMain, "q"), Text(kText1, "hi\\hi\\q"),
@@ -110,18 +109,15 @@ E2E_SCENARIO(main_window_session) {
            Text(kSerial, "S/&N:0014"), Stored("Opt/SerialNo", "14"), Menu(IDM_XSERIAL),
            Text(kText1, "00100011 0014 "), RightClick(kOwnCall), Answer("Set your call sign", "ZX9QQ"),
            Text(kOwnCall, "ZX9QQ"), Stored("Call/MyCall", "ZX9QQ"), Click(kOwnCall),
-           Text(kText1, "00100011 0014  ZX9QQ ")}} +
-          Transmit("00100011 0014  ZX9QQ "),
-      {"Xmit > Time and Date sends the time three hours on",
-       {Menu(IDM_CLEAR), Text(kText1, ""), Do([&](Session& s) {
+           Text(kText1, "00100011 0014  ZX9QQ ")}} + Transmit("00100011 0014  ZX9QQ "),
+      {"Xmit > Time and Date sends the time three hours on", {Menu(IDM_CLEAR), Text(kText1, ""), Do([&](Session& s) {
           SYSTEMTIME before, after;
           GetLocalTime(&before);
           PostCommand(s.main, IDM_XTIME);
           WaitUntil([&] { return (word = TextOf(s.text1)).size() >= 20; });
           GetLocalTime(&after);
           CHECK_MSG(word == TimeWord(before) || word == TimeWord(after), Visible(word) << ", not " << TimeWord(after));
-        }),
-        Click(kSend), Click(kRcv), Station("panel", "F5"),
+        }), Click(kSend), Click(kRcv), Station("panel", "F5"),
         Do([&](Session& s) { Expect("the memo", [&] { return CharsTo(s.StationSince(), "memo"); }, word); }),
         Logged("app", "TXEND")}},
       Row{"Xmit > File: Cancel queues nothing, a file picked by name goes like an \"@\" macro",
@@ -131,8 +127,7 @@ E2E_SCENARIO(main_window_session) {
              REQUIRE(PressAndWaitClosed(dialog.hwnd, IDCANCEL));
              PostCommand(s.main, IDM_XFILE);
              REQUIRE(PickFile("Select File", s.File("qso.txt"), s.pid));
-           }),
-           Text(kText1, "name ZX9QQ\r\nqth here\r\n")}} +
+           }), Text(kText1, "name ZX9QQ\r\nqth here\r\n")}} +
           Transmit("name ZX9QQ\rqth here\r"),
       // After a transmission a backspace on an empty queue is swallowed; a letter typed and
       // taken back goes from the screen and the queue.
@@ -149,12 +144,10 @@ E2E_SCENARIO(main_window_session) {
           // The end of the last transmission announced, this row's announcements start here.
           Expect("the last announcement", [&] { return Announcements(ReadJournal(s.logJournal)); }, "* f:0,0", true);
           s.Mark();
-        }),
-        Menu(IDM_CLEAR), Type("hi"), Text(kText1, "hi"), Click(kSend), Click(kRcv), Logged("app", "TXEND"),
+        }), Menu(IDM_CLEAR), Type("hi"), Text(kText1, "hi"), Click(kSend), Click(kRcv), Logged("app", "TXEND"),
         Do([](Session& s) {
           Expect("the announcements", [&] { return Announcements(s.LogSince()); }, " f:0,1 f:0,0");
-          // Transmit before the first character; receive once the station has sent the text
-          // after F5 and enabled Tune.
+          // Transmit before the first character; receive once the station has sent the text after F5 and enabled Tune.
           const Journal j = s.StationSince(), funcs = Select(s.LogSince(), "log", "FUNC");
           const Journal chars = Select(j, "memo", "WM_CHAR"), keys = Select(j, "panel", "WM_KEYDOWN"),
                         ends = Select(j, "app", "TXEND");
@@ -181,7 +174,6 @@ E2E_SCENARIO(main_window_session) {
           PostMessageA(box.hwnd, WM_COMMAND, IDOK, 0);
           // A second report would hold the program up in its own box.
           CHECK_MSG(s.programs.WaitExit(s.pid), "QSOPAD did not end after OK");
-        }),
-        Station("panel", "F5")}},
+        }), Station("panel", "F5")}},
   });
 }

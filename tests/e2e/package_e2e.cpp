@@ -1,8 +1,7 @@
-// Scenarios of the installers that packaging/package.sh writes into <build>\..\dist: a
-// silent installation of each, the installed program attached to the PSK31 stand-in at its
-// default path, and the uninstaller: the x86_64 one silent (the settings and logs stay), the
-// i686 one on its page with "Also remove my settings" ticked (the settings go, the logs stay).
-// Each scenario starts by clearing what an earlier, interrupted run may have left in the prefix.
+// Scenarios of the installers that packaging/package.sh writes into <build>\..\dist: a silent installation of each, the
+// installed program attached to the PSK31 stand-in at its default path, and the uninstaller: the x86_64 one silent (the
+// settings and logs stay), the i686 one on its page with "Also remove my settings" ticked (the settings go, the logs
+// stay). Each scenario starts by clearing what an earlier, interrupted run may have left in the prefix.
 #include <objidl.h>
 #include <shlobj.h>
 
@@ -79,8 +78,6 @@ std::string ShortcutTarget(const std::string& lnk) {
   return target;
 }
 
-bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
-
 // Removes an installation, settings and logs that an earlier run may have left behind, so
 // that each scenario starts as on a machine that never had QSOPAD.
 void ClearLeftovers(const Places& p) {
@@ -115,11 +112,11 @@ void InstallSilently(Programs& programs, const Places& p, const std::string& arc
 
   const std::string exe = JoinPath(p.programDir, "qsopad.exe");
   CHECK_MSG(FileExists(p.shortcut), "no Start-menu entry " << p.shortcut);
-  CHECK_MSG(SamePath(ShortcutTarget(p.shortcut), exe), "the Start-menu entry starts \"" << ShortcutTarget(p.shortcut)
-                                                                                         << "\", not " << exe);
+  const std::string target = ShortcutTarget(p.shortcut), place = UninstallValue("InstallLocation");
+  CHECK_MSG(!lstrcmpiA(target.c_str(), exe.c_str()), "the Start-menu entry starts \"" << target << "\", not " << exe);
   CHECK_MSG(UninstallValue("DisplayVersion") == QSOPAD_VERSION_TEXT,
             "the uninstall entry names version \"" << UninstallValue("DisplayVersion") << "\"");
-  CHECK_MSG(SamePath(UninstallValue("InstallLocation"), p.programDir), UninstallValue("InstallLocation"));
+  CHECK_MSG(!lstrcmpiA(place.c_str(), p.programDir.c_str()), "the uninstall entry's folder is " << place);
 }
 
 // Starts the uninstaller as Windows does, from the command its uninstall entry registers.
@@ -141,7 +138,7 @@ void RunInstalledQsopad(const Places& p) {
   const std::string journal = temp.File("psk31.journal");
   const DWORD pid =
       programs.Start({JoinPath(p.programDir, "qsopad.exe"), {{"PSK31_JOURNAL", journal}}, p.programDir, ""});
-  const HWND main = WaitShown(pid, "QSOPAD_Form1", 2 * kWaitMs);  // a start under Wine on a busy machine
+  const HWND main = WaitShown(pid, kForm, 2 * kWaitMs);  // a start under Wine on a busy machine
   // Attaching reports trouble before the window shows.
   CHECK_MSG(!FindMessageBox("Error", pid), "the installed QSOPAD reported: " << WaitMessageBox("Error", pid).text);
   REQUIRE_MSG(!WaitJournal(journal, "app", "START").event.empty(), "the installed QSOPAD launched no station");
@@ -154,8 +151,7 @@ void RunInstalledQsopad(const Places& p) {
             "the window setup did not reach " << p.settings << ":\n" << ReadFileText(p.settings));
   PostCommand(main, IDM_EXIT);
   CHECK_MSG(programs.WaitExit(pid), "QSOPAD did not end");
-  // The station QSOPAD launched works in the program folder, which it would keep from
-  // being removed.
+  // The station QSOPAD launched works in the program folder, which it would keep from being removed.
   const Psk31Windows station = FindPsk31();
   if (station.form) KillTree(ProcessOf(station.form));
   CHECK_MSG(WaitUntil([] { return !FindPsk31().form; }), "the station did not end");
@@ -214,8 +210,7 @@ E2E_SCENARIO(package_i686_installs_runs_and_uninstalls_removing_settings_keeping
                 for (HWND inner = nullptr; !box && (inner = FindWindowExA(page, inner, "#32770", nullptr));)
                   box = FindWindowExA(inner, nullptr, "Button", "Also remove my settings");
                 return box != nullptr;
-              }),
-              "the uninstaller shows no box \"Also remove my settings\"");
+              }), "the uninstaller shows no box \"Also remove my settings\"");
   CHECK_MSG(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "the box is ticked before the user ticks it");
   SendMessageA(box, BM_CLICK, 0, 0);
   REQUIRE_MSG(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED, "a click did not tick the box");

@@ -1,7 +1,6 @@
-// The Rx frequency and the PSK31 menu, the macro palette, the options dialog, the log entry
-// window and the call sign window on one QSOPAD beside the PSK31 stand-in, in the order an
-// operator meets them: the options change Retro, word-break mode and logging for the rows
-// after them.
+// The Rx frequency and the PSK31 menu, the macro palette, the options dialog, the log entry window and the call sign
+// window on one QSOPAD beside the PSK31 stand-in, in the order an operator meets them: the options change Retro,
+// word-break mode and logging for the rows after them.
 #include <algorithm>
 #include <cstdlib>
 
@@ -41,10 +40,10 @@ Step PickFileNamed(const std::string& title, const std::string& path) {
   return Do([=](Session& s) { REQUIRE_MSG(PickFile(title, path, s.pid), "no \"" << title << "\" dialog"); });
 }
 
-constexpr Target OptionBox(int n) { return {"QSOPAD_frmOptions", IDC_OPT_CHECK1 + n - 1, "option box"}; }
-constexpr Target kOptionsPath{"QSOPAD_frmOptions", IDC_OPT_PATH, "path box"};
-constexpr Target kAdifOn{"QSOPAD_frmOptions", IDC_OPT_ADIFEN, "Enable ADIF"};
-constexpr Target kAdifFile{"QSOPAD_frmOptions", IDC_OPT_ADIFFILE, "ADIF file box"};
+constexpr Target OptionBox(int n) { return {kOpt, IDC_OPT_CHECK1 + n - 1, "option box"}; }
+constexpr Target kOptionsPath{kOpt, IDC_OPT_PATH, "path box"};
+constexpr Target kAdifOn{kOpt, IDC_OPT_ADIFEN, "Enable ADIF"};
+constexpr Target kAdifFile{kOpt, IDC_OPT_ADIFFILE, "ADIF file box"};
 
 }  // namespace
 
@@ -71,8 +70,7 @@ E2E_SCENARIO(palette_and_options_session) {
           const Journal j = Select(ReadJournal(s.psk31Journal), "rxbox", "");
           CHECK_MSG(Select(j, "", "FOCUS").size() > 0 && Select(j, "", "FOCUS")[0].ms <= Select(j, "", "WM_KEYDOWN")[0].ms,
                     "the Rx box was not focused first" << Dump(j));
-        }),
-        Menu(IDM_SETRX), Answer(kAsks, "99", IDCANCEL), Menu(IDM_SETRX), Answer(kAsks, ""),
+        }), Menu(IDM_SETRX), Answer(kAsks, "99", IDCANCEL), Menu(IDM_SETRX), Answer(kAsks, ""),
         // The hidden Retro menu's item does nothing; the PSK31 menu presses F1 to F8 (F1 and
         // F8 again, for BPSK and no tune); the frequency items nudge through the memo.
         Menu(IDM_PSKA_1), Menu(IDM_PSK_1), Menu(IDM_PSK_2), Menu(IDM_PSK_3), Menu(IDM_PSK_4), Menu(IDM_PSK_5),
@@ -110,8 +108,7 @@ E2E_SCENARIO(palette_and_options_session) {
         Do([](Session& s) {
           HWND list = s.Require(kPaletteList);
           PostMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(IDC_MPAL_LIST1, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
-        }),
-        Memo("hihi"), Station("panel", "F5 F5"), Close(kPalette), IsGone(kPalette)}},
+        }), Memo("hihi"), Station("panel", "F5 F5"), Close(kPalette), IsGone(kPalette)}},
       {"the options dialog names damaged values once and mends them at OK; a damaged options file is refused whole",
        {Keys(kMain, "alt+t o"), IsShown(kOptions), IsEnabled(kMain, false),
         Box("QSOPAD", "*\"FontSize\" holds \"big\"*\"LPAL\" holds \"True\"*"), Keys(kOptions, "alt+l"),
@@ -126,8 +123,8 @@ E2E_SCENARIO(palette_and_options_session) {
         IsChecked(OptionBox(11), true),
         // "F&Keys" shares its key with "CD Loo&kup ...": Alt+K moves on without ticking; Space ticks.
         AccessKeyTo("alt+k", OptionBox(8)), HasFocus(OptionBox(8)), IsChecked(OptionBox(14), false), IsChecked(OptionBox(8), false),
-        Keys(kOptions, "space"), IsChecked(OptionBox(8), true), Click({"QSOPAD_frmOptions", IDC_OPT_APPLY, "Apply"}),
-        Text({"QSOPAD_frmOptions", IDC_OPT_FRAME2, "FKeys frame"}, "Set Control+Function Keys"),
+        Keys(kOptions, "space"), IsChecked(OptionBox(8), true), Click({kOpt, IDC_OPT_APPLY, "Apply"}),
+        Text({kOpt, IDC_OPT_FRAME2, "FKeys frame"}, "Set Control+Function Keys"),
         Stored("Opt/WordBk", "True"), IsShown(kOptions), Keys(kOptions, "Return"), IsGone(kOptions),
         IsEnabled(kMain, true), Text(kOwnCall, "PA3XYZ"),
         // F1 presses the station's F1 now; a word goes out once its blank is typed.
@@ -137,8 +134,7 @@ E2E_SCENARIO(palette_and_options_session) {
         Type(" "), Memo("help me "), Do([&](Session& s) {
           const Journal chars = Select(s.StationSince(), "memo", "WM_CHAR");
           CHECK_MSG(chars[0].ms >= blanks[0] && chars[5].ms >= blanks[1], "a word left before its blank" << Dump(chars));
-        }),
-        Click(kRcv), Station("panel", "F1 F5")}},
+        }), Click(kRcv), Station("panel", "F1 F5")}},
       {"function keys with Retro on: Ctrl runs the macros, the plain keys press the station's",
        {Menu(IDM_CLEAR), Keys(kMain, "ctrl+F1"), Text(kText1, "<F1>"), Keys(kMain, "ctrl+F8"), Text(kText1, "<F1><F8>"),
         Keys(kMain, "ctrl+F10 q"), Text(kText1, "<F1><F8><F10>q"), Keys(kMain, "F9"), Text(kText1, "<F1><F8><F10>q<F9>"),
@@ -153,11 +149,10 @@ E2E_SCENARIO(palette_and_options_session) {
       {"the options file saved and loaded back; ADIF logging set up on the Logging page",
        {Keys(kMain, "alt+t o"), Text(kOptionsZone, "z"),
         // "Sa&ve Opts" shares its key with "Rc&v Character:".
-        AccessKeyTo("alt+v", {"QSOPAD_frmOptions", IDC_OPT_COMMAND5, "Save Opts"}), Keys(kOptions, "space"),
+        AccessKeyTo("alt+v", {kOpt, IDC_OPT_COMMAND5, "Save Opts"}), Keys(kOptions, "space"),
         PickFileNamed("Select Save File", qpd), Do([&](Session&) {
           Expect("the options file", [&] { return ReadFileText(qpd); }, "*\"3\",\"say \"\"hi\"\", then\r\nbye\"\r\n*", true);
-        }),
-        Keys(kOptions, "alt+z ctrl+a U T C"), Text(kOptionsZone, "UTC"), Keys(kOptions, "alt+l"),
+        }), Keys(kOptions, "alt+z ctrl+a U T C"), Text(kOptionsZone, "UTC"), Keys(kOptions, "alt+l"),
         PickFileNamed("Select Load File", qpd), Text(kOptionsZone, "z"),
         Keys(kOptions, "ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab"), IsShown(kAdifOn), IsEnabled(kAdifFile, false),
         Keys(kOptions, "alt+e"), Stored("ADIF/En", "1"), IsEnabled(kAdifFile, true), Keys(kOptions, "Return"),
@@ -182,8 +177,7 @@ E2E_SCENARIO(palette_and_options_session) {
             const std::string t = TextOf(s.Find(kLogValue));
             return t.size() == 4 && t.find_first_not_of("0123456789") == std::string::npos ? "hhmm" : t;
           }, "hhmm");
-        }),
-        Keys(kLogWindow, "Escape"), IsGone(kLogWindow),
+        }), Keys(kLogWindow, "Escape"), IsGone(kLogWindow),
         // The call sign window's Log button opens it with the call typed there.
         Keys(kMain, "F12"), HasFocus(kCallsignCall), Keys(kCallsign, "k 1 x y z Tab j o e alt+o"),
         Text(kLogValue, "K1XYZ"),
@@ -191,13 +185,11 @@ E2E_SCENARIO(palette_and_options_session) {
         // SOTA_REF, to the list again, Up for NOTES.
         Keys(kLogWindow, "shift+Tab End shift+Tab Up"), HasFocus(kLogValue), Do([](Session& s) {
           Expect("the field", [&] { return std::to_string(SendMessageA(s.Find(kLogList), LB_GETCURSEL, 0, 0)); }, "10");
-        }),
-        Keys(kLogWindow, "g m space less b greater"), Text(kLogValue, "gm <b>"), Do([](Session& s) {
+        }), Keys(kLogWindow, "g m space less b greater"), Text(kLogValue, "gm <b>"), Do([](Session& s) {
           // A character the code page cannot hold: one "?" in the file, counted in the length.
           SendMessageW(s.Find(kLogValue), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"gm <b> \x0141\x00f3\x0064\x017a"));
           CHECK_MSG(Matches(TextOf(s.Find(kLogPreview)), "*NOTES = \r\n*"), "the preview shows an uncommitted note");
-        }),
-        Keys(kLogWindow, "Return"), IsGone(kLogWindow), Do([&](Session& s) {
+        }), Keys(kLogWindow, "Return"), IsGone(kLogWindow), Do([&](Session& s) {
           // Eight lines, the date and the time as the clock has them.
           const std::string logged = ReadFileText(adi);
           CHECK_MSG(std::count(logged.begin(), logged.end(), '\n') == 8 &&
@@ -205,12 +197,11 @@ E2E_SCENARIO(palette_and_options_session) {
                                         "<TIME_ON:4>*\r\n<NOTES:11>gm <b> ?\xf3" "d?\r\n<SOTA_REF:10>W7A/MN-001\r\n<eor>\r\n"),
                     Visible(logged));
           Expect("its place", [&] { return ReadSetting(s.folder(), "Win", "LgTop") ? "kept" : "not kept"; }, "kept");
-        }),
-        Keys(kCallsign, "Escape"), IsGone(kCallsign)}},
+        }), Keys(kCallsign, "Escape"), IsGone(kCallsign)}},
       {"a call sign typed, pasted and handed over to the main window and the log program",
        {Do([](Session& s) { s.StartLog(true); }), LogSends(1, "K1XYZ"), LogSends(2, "Joe"), Text(kPartner, "K1XYZ"),
         Keys(kMain, "F12"), Text(kCallsign, "Set Callsign"), HasFocus(kCallsignCall), Text(kCallsignCall, "K1XYZ"),
-        Text(kCallsignName, "Joe"), IsEnabled({"QSOPAD_CallsignForm", IDC_CSF_COMMAND4, "Log"}, true),
+        Text(kCallsignName, "Joe"), IsEnabled({kCsf, IDC_CSF_COMMAND4, "Log"}, true),
         // A paste keeps its case and empties the name box like any change of the call: copied
         // from the name box, pasted over the call.
         SetText(kCallsignName, "pa3xyz"), Do([](Session& s) {
@@ -218,8 +209,7 @@ E2E_SCENARIO(palette_and_options_session) {
             SendMessageA(s.Find(box), EM_SETSEL, 0, -1);
             SendMessageA(s.Find(box), message, 0, 0);
           }
-        }),
-        Text(kCallsignCall, "pa3xyz"), Text(kCallsignName, ""),
+        }), Text(kCallsignCall, "pa3xyz"), Text(kCallsignName, ""),
         // Typed letters come out as capitals and empty the name box; a name keeps its case.
         SetText(kCallsignName, "Joe"), Do([](Session& s) { SendMessageA(s.Find(kCallsignCall), EM_SETSEL, 0, -1); }),
         Keys(kCallsign, "d l 1 a b c"), Text(kCallsignCall, "DL1ABC"), Text(kCallsignName, ""),
@@ -239,7 +229,6 @@ E2E_SCENARIO(palette_and_options_session) {
           CHECK_MSG(!IsWindowEnabled(s.main), "the main window takes input under the message");
           PostMessageA(s.main, WM_CLOSE, 0, 0);
           REQUIRE_MSG(s.programs.WaitExit(s.pid), "QSOPAD did not end");
-        }),
-        LogGot(" 0:x")}},
+        }), LogGot(" 0:x")}},
   });
 }

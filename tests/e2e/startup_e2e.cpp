@@ -5,10 +5,7 @@
 using namespace e2e;
 
 E2E_SCENARIO(startup_reports_missing_station_windows) {
-  struct Case {
-    const char* stationSwitch;  // nullptr: no station, and the launch path names no file
-    std::vector<std::string> boxes;
-  };
+  struct Case { const char* stationSwitch; std::vector<std::string> boxes; };  // nullptr: no station, no file to start
   for (const Case& c : {Case{"PSK31_NO_PANEL", {"Can't find PSK31 panel", "Can't find PSK31 tune button", "Can't find PSK31 memo"}},
                         Case{nullptr, {"Can't find PSK31 window"}}}) {
     const std::string name = c.stationSwitch ? c.stationSwitch : "no station";
@@ -23,7 +20,7 @@ E2E_SCENARIO(startup_reports_missing_station_windows) {
       CHECK_MSG(PressAndWaitClosed(box.hwnd, IDOK), name << ": the box did not close");
     }
     // The messages come before the window shows: once it has, there is none to follow.
-    WaitShown(s.pid, "QSOPAD_Form1", 2 * kWaitMs);
+    WaitShown(s.pid, kForm, 2 * kWaitMs);
     CHECK_MSG(!FindMessageBox("Error", s.pid), name << ": one box too many");
     if (!c.stationSwitch) CHECK_MSG(!FindPsk31().form, "a station was launched after all");
   }
@@ -47,16 +44,14 @@ E2E_SCENARIO(hung_partners_and_unwritable_files) {
           CHECK_MSG(ReadFileText(ini) == before, "the read-only file was changed");
           CHECK_MSG(GetFileAttributesA(ini.c_str()) & FILE_ATTRIBUTE_READONLY, "the read-only flag is gone");
           REQUIRE(SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL));
-        }),
-        Menu(IDM_INCR), Text(kSerial, "S/&N: 0012"), Stored("Opt/SerialNo", "12")}},
+        }), Menu(IDM_INCR), Text(kSerial, "S/&N: 0012"), Stored("Opt/SerialNo", "12")}},
       {"a log file that cannot be written: nothing written, the operator told, QSOPAD goes on",
-       {Menu(IDM_LOG), IsShown(kLogWindow), Click({"QSOPAD_Log", IDOK, "OK"}), Box("QSOPAD", "Log file error*" + s.folder() + "*"),
+       {Menu(IDM_LOG), IsShown(kLogWindow), Click({kLg, IDOK, "OK"}), Box("QSOPAD", "Log file error*" + s.folder() + "*"),
         IsGone(kLogWindow), IsShown(kMain)}},
       // A sent message to QSOPAD is answered even while it waits in a send of its own: the sign that it goes on is
       // "Save Window Setup" queued behind the key that hangs, done before the hang ends.
       {"a hung PSK31 program: QSOPAD goes on working, and the keys arrive in order afterwards",
-       {Stored("Win/Left", "<absent>"), Menu(IDM_PSK_2), Menu(IDM_SAVEWIN), Logged("app", "HANG"),
-        Do([](Session& s) {
+       {Stored("Win/Left", "<absent>"), Menu(IDM_PSK_2), Menu(IDM_SAVEWIN), Logged("app", "HANG"), Do([](Session& s) {
           Expect("the window setup", [&] { return ReadSetting(s.folder(), "Win", "Left") ? "saved" : "not saved"; }, "saved");
           SetWindowPos(s.main, nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }),
@@ -68,8 +63,7 @@ E2E_SCENARIO(hung_partners_and_unwritable_files) {
         Text(kText1, "abcdefghij"), Click(kSend), Do([](Session& s) {
           REQUIRE(!WaitJournal(s.logJournal, "log", "HANG").event.empty());
           CHECK_MSG(Answers(s.main, 2000), "QSOPAD did not answer within 2 s of the hang");
-        }),
-        Memo("abcdefghij"), Do([](Session& s) {
+        }), Memo("abcdefghij"), Do([](Session& s) {
           CHECK_MSG(Select(s.LogSince(), "log", "HANGEND").empty(), "the hang ended before the text was out");
         })}},
   });
