@@ -10,7 +10,6 @@
 #include "adif/log_form.h"
 #include "common/error.h"
 #include "main_form_fixture.h"
-#include "temp_folder.h"
 #include "test_files.h"
 
 namespace qsopad {

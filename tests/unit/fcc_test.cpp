@@ -16,7 +16,6 @@
 #include "lookup/fcc.h"
 #include "lookup/fcc_build.h"
 #include "lookup/fcc_files_posix.h"
-#include "temp_folder.h"
 #include "test_files.h"
 
 namespace qsopad {
@@ -81,7 +80,6 @@ struct Database : FccBuildListener {
   }
   void WriteIndex(const std::string& bytes) { WriteBytes(path + ".qpd", bytes); }
   FCCAnswer Find(std::string_view call) { return FCCFind(call, path, files); }
-  bool Found(std::string_view call) { return Find(call).outcome == FCCOutcome::kFound; }
 };
 
 // Lines "W00000|..." to "Wnnnnn|...", one per call, sorted.

@@ -126,10 +126,7 @@ class RecordingReporter : public ErrorReporter {
   }
 };
 
-struct Psk31Shape {
-  std::string form_caption = "PSK31 SB [BPSK]";
-  bool tune = true, memo = true;
-};
+struct Psk31Shape { std::string form_caption = "PSK31 SB [BPSK]"; bool tune = true, memo = true; };
 
 class MainFormTest : public ::testing::Test {
  protected:

@@ -11,7 +11,6 @@
 #include "options/memory_store_file.h"
 #include "options/settings_values.h"
 #include "options/store_file_posix.h"
-#include "temp_folder.h"
 #include "test_files.h"
 
 namespace qsopad {

@@ -6,7 +6,6 @@
 #include "common/error.h"
 #include "macros/text_file.h"
 #include "main_form_fixture.h"
-#include "temp_folder.h"
 #include "test_files.h"
 
 namespace qsopad {
