@@ -168,7 +168,7 @@ TEST(Http, ReadsAnswersAndRefusesMalformedAndOversizedOnes) {
             std::to_string(row.bytes.size() - taken) + ": [" + p.body() + "]";
     const bool read = std::isdigit(static_cast<unsigned char>(row.want[0]));
     EXPECT_TRUE(read ? got == row.want : got.find(row.want) != std::string::npos) << got.substr(0, 200);
-    if (!read) EXPECT_THROW(p.Feed("more"), Error) << "a failed parser stays failed";
+    EXPECT_TRUE(read || ErrorOf([&] { p.Feed("more"); }) != "(no error)") << "a failed parser stays failed";
   }
 }
 
