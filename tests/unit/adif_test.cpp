@@ -103,11 +103,13 @@ TEST_F(AdifTest, RecordTextRules) {
        false, false, "<CALL:5>K1ABC\r\n<eor>\r\n", {"CALL ", "A>B", "X:Y", "*Custom", "MY TAG"}},
       // A UTF-8 file counts characters; the same bytes in a single-byte file count bytes.
       {"single-byte characters", [&](AdifTable& t) { t[11].Data = lodz; }, false, false, "<NOTES:7>" + lodz + "\r\n<eor>\r\n"},
-      {"three- and four-byte characters", [](AdifTable& t) { t[11].Data = "\xE2\x82\xAC\xF0\x9F\x93\xBB"; }, false,
-       true, "<NOTES:2>\xE2\x82\xAC\xF0\x9F\x93\xBB\r\n<eor>\r\n"},
-      // Bytes that are not UTF-8 count as the replacement characters a decoder shows.
-      {"not UTF-8", [](AdifTable& t) { t[11].Data = "\xC5" "A\xE2\x82" "B\xFF\xED\xA0\x80"; }, false, true,
-       "<NOTES:8>\xC5" "A\xE2\x82" "B\xFF\xED\xA0\x80\r\n<eor>\r\n"},
+      {"three- and four-byte characters, the last U+10FFFF",
+       [](AdifTable& t) { t[11].Data = "\xE2\x82\xAC\xF0\x9F\x93\xBB\xF4\x8F\xBF\xBF"; }, false, true,
+       "<NOTES:3>\xE2\x82\xAC\xF0\x9F\x93\xBB\xF4\x8F\xBF\xBF\r\n<eor>\r\n"},
+      // Bytes that are not UTF-8 count as the replacement characters a decoder shows (overlong, past U+10FFFF).
+      {"not UTF-8",
+       [](AdifTable& t) { t[11].Data = "\xC5" "A\xE2\x82" "B\xFF\xED\xA0\x80\xF0\x8F\xBF\xBF\xF4\x90\x80\x80"; },
+       false, true, "<NOTES:16>\xC5" "A\xE2\x82" "B\xFF\xED\xA0\x80\xF0\x8F\xBF\xBF\xF4\x90\x80\x80\r\n<eor>\r\n"},
       // In UTF-8 text a slashed zero is a byte 216 on its own, not the start of U+0620.
       {"slashed zero in UTF-8", [](AdifTable& t) { t[0].Data = "K\xD8" "A\xD8\xA0"; }, true, true,
        "<CALL:4>K0A\xD8\xA0\r\n<eor>\r\n"},
