@@ -30,8 +30,7 @@ std::string SystemError(DWORD code) {
   return "error " + std::to_string(code) + ": " + std::string(buffer, n);
 }
 
-// Applies the changes to the driver's environment, which a program started next inherits,
-// and hands back what they replaced.
+// Applies the changes to the driver's environment, which a program started next inherits; returns what they replaced.
 EnvList SwapEnvironment(const EnvList& changes) {
   EnvList previous;
   for (const auto& [name, value] : changes) {
@@ -374,8 +373,7 @@ void PressKeys(HWND top, const std::string& keys) {
   std::string command = "Z:\\bin\\sh -c \"timeout 10 xdotool windowfocus --sync " + std::to_string(window) +
                         " key --delay 40 " + keys + " >" + base + ".out 2>&1; echo $? >" + base + ".tmp; mv " +
                         base + ".tmp " + base + ".rc\"";
-  // Wine hands X key events to the focus of its own foreground window, which need not be the
-  // X window that has the focus.
+  // Wine hands X key events to the focus of its own foreground window, not always the X window that has the focus.
   SetForegroundWindow(top);
   STARTUPINFOA si{};
   si.cb = sizeof si;
@@ -616,8 +614,7 @@ void Session::StartQsopad(const Settings& settings, bool wait) {
   const std::string exe = File("qsopad.exe");
   if (!FileExists(exe) && !CopyFileA(QsopadExe().c_str(), exe.c_str(), FALSE))
     throw std::runtime_error("cannot copy " + QsopadExe() + ": " + SystemError(GetLastError()));
-  // Written by the program's own store (the toolkit's reader checks what it stores) into a file that makes this a
-  // portable copy even with no settings.
+  // Through the program's own store (the checks read with the toolkit's), into a file that makes this a portable copy.
   const std::string ini = File("QSOPAD.ini");
   if (!WriteFileText(ini, "; QSOPAD settings\r\n")) throw std::runtime_error("cannot write " + ini);
   std::vector<qsopad::SettingWrite> writes;

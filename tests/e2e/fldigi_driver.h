@@ -33,8 +33,7 @@ class Fldigi {
   std::string Str(const std::string& method) { return Call(method).AsString(); }
   int Int(const std::string& method) { return Call(method).AsInt(); }
   std::string Received();  // the whole receive pane
-  // Back to receive with nothing to send or read back, BPSK31 at 1000 Hz (the carrier of
-  // the recordings), log fields empty.
+  // Back to receive, nothing to send or read back, BPSK31 at 1000 Hz (the recordings' carrier), log fields empty.
   void Reset();
   // Collect what fldigi transmits into `sent`: until it is in receive again (transmission
   // must have started), or until `sent` holds `count` bytes. False when that did not come.

@@ -186,8 +186,7 @@ E2E_SCENARIO(fldigi_hung_and_killed_mid_transmission) {
   CHECK_MSG(watch.missed == 0, "the window did not answer within 3 s " << watch.missed << " times");
   Log("slowest answer of the window: " + std::to_string(watch.worst) + " ms");
 
-  // Once QSOPAD shows what the new fldigi runs, it has been talking to it a while: fldigi
-  // is in receive and has sent nothing.
+  // Once QSOPAD shows the new fldigi's mode it has talked to it a while: fldigi is in receive and has sent nothing.
   Fldigi f(s.agent.port());
   f.Call("modem.set_by_name", {S("QPSK31")});
   Expect("the mode panel", Panel(main, kModePanel), "QPSK");

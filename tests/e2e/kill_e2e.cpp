@@ -44,8 +44,7 @@ int Number(const std::string& text) {
 
 std::string Key(const std::string& prefix, int i) { return prefix + std::to_string(i); }
 
-// Write i of a settings writer: every few writes two keys at once, the "Last" key with it, so that a torn batch shows
-// as a key without its "Last".
+// Every fifth write of a settings writer writes its key and "Last" at once: a torn batch shows as a key without "Last".
 bool IsBatch(int i) { return i % 5 == 4; }
 
 // Bytes the file's escapes must carry, and enough of them that a write takes a while.
@@ -197,8 +196,7 @@ class KillRun {
     w.process = programs_.Handle(programs_.Start({exe, {}, "", "--child " + w.child + writes}));
     w.startedMs = w.progressMs = NowMs();
     w.reportedAtStart = w.done;
-    // Now and then a kill while the writer starts up and makes its first write, otherwise one at a random moment
-    // after it has made some progress.
+    // Now and then a kill while the writer starts and makes its first write, else a random moment after some progress.
     w.killAtMs = Uniform(4) == 0 ? w.startedMs + Uniform(w.startupMs + 1) : -1;
     w.killAfter = Uniform(writesPerRun_);
     w.aimAtWrite = w.midWrite && w.killAtMs < 0 && Uniform(4) != 0;

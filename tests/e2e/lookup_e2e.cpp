@@ -62,8 +62,7 @@ Step Placed(const Target& at, RECT want, int slack = 1) {
   });
 }
 
-// Rows of the FCC's l_amat.zip: a current licence (CR LF, as the FCC writes them) and one
-// from the anonymised fixture (LF).
+// Rows of the FCC's l_amat.zip: a current licence (CR LF, as the FCC writes them), one of the anonymised fixture (LF).
 const char kEn[] =
     "EN|4186771|||KN6DQD|L|L02283715|Downing, Zoe|Zoe||Downing||||||Montara|CA|94037|370545||000|0028710390|I||||||\r\n"
     "EN|254305|||KK9HIU|L|L00142682|MILLER, LINDA Q|LINDA|Q|MILLER|||||885 MAIN ST|RIVERSIDE|OH|91474||Randall "

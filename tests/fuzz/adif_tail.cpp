@@ -1,7 +1,6 @@
-// The check of an ADIF log's end before an append, over any file: the first byte chooses UTF-8 lengths (odd) or bytes,
-// the rest is the log. What it keeps reads as whole (checked again, it keeps all of it), and a cut ends right after an
-// "<eor>" or "<eoh>" with its line end, at 0 in a log without a header, or at 0 where only a start of our own header
-// was there.
+// The check of an ADIF log's end before an append, over any file (the first byte: UTF-8 lengths if odd, else bytes).
+// What it keeps reads as whole (checked again, it keeps all of it), and a cut ends right after an "<eor>" or "<eoh>"
+// with its line end, at 0 in a log without a header, or at 0 where only a start of our own header was there.
 #include <algorithm>
 #include <cctype>
 #include <cstddef>

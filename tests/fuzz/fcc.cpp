@@ -72,8 +72,7 @@ struct Cursor {
   }
 };
 
-// A line's key as the lookup defines it: the text before the first "|", cut or padded with
-// spaces to six; none without "|".
+// A line's key as the lookup defines it: the text before the first "|" cut or padded to six; none without "|".
 std::optional<std::string> KeyOf(std::string_view line) {
   if (line.find('|') == std::string_view::npos) return std::nullopt;
   return (std::string(line.substr(0, std::min(line.find('|'), kFccKeySize))) + "      ").substr(0, kFccKeySize);

@@ -58,8 +58,7 @@ TEST(Lookup, DoLookupDispatches) {
       {nullptr, "K1ABC", "", false, "open " + std::string(DefaultLookupSource()) + "K1ABC; ", ""},
       {"http://x/?c=", "DL1ABC/P", "", true, "open http://x/?c=DL1ABC; ", ""},
       {"http://x/?c=", "/P", "", false, "open http://x/?c=; ", ""},
-      // A call set by another program is one query value: all but letters, digits and "-._~"
-      // encoded, bytes above 127 too.
+      // A call set by another program is one query value: all but letters, digits and "-._~" encoded, high bytes too.
       {"http://x/?c=", "AZaz09-._~@[`{:\x7F\xE9 &=", "", false, "open http://x/?c=AZaz09-._~%40%5B%60%7B%3A%7F%E9%20%26%3D; ", ""},
       // A slashed zero (216) is looked up as a zero; its neighbours and small o with stroke are none.
       {"http://x/?c=", "DL\xD8" "A\xD7\xD9\xF8/P", "", false, "open http://x/?c=DL0A%D7%D9%F8; ", ""},

@@ -8,8 +8,7 @@
 // this long, default 2000, journaling HANG <ms> and HANGEND), PSK31_DEMO=1 (show normal even when started minimised,
 // on the right half of the screen, beside QSOPAD on the left). A switch is on when set to anything but "" or "0".
 //
-// Journal lines: "<ms> <role> <event> [args...]", ms on the performance counter (comparable between processes), role
-// one of app form panel tune memo rxbox txbox rxgroup txgroup:
+// Journal: "<ms> <role> <event> [args...]", role one of app form panel tune memo rxbox txbox rxgroup txgroup:
 //   <role> WM_CHAR <ansi byte> sent|posted   <role> WM_KEYDOWN|WM_KEYUP <vk> sent|posted
 //   <role> WM_CLOSE   <role> FOCUS   app START <pid> | EXIT | TXEND | HANG <ms> | HANGEND
 //   rxbox RXFREQ <hz> | RXFREQBAD
@@ -319,8 +318,7 @@ bool Create(HINSTANCE instance, int nCmdShow) {
   if (!app || !form || !echo || !tune || !memo || !rxGroup || !txGroup || !rxBox || !txBox) return false;
   Layout();
   if (demo) {
-    // Beside QSOPAD, which opens on the left half of the screen; a launch asks for a minimised window, which a
-    // screenshot would not show.
+    // Beside QSOPAD (on the left half of the screen), and shown: a launch asks for a minimised window.
     const int left = GetSystemMetrics(SM_CXSCREEN) / 2 + 20;
     SetWindowPos(form, nullptr, left, 40, std::min(640, GetSystemMetrics(SM_CXSCREEN) - left - 20), 240,
                  SWP_NOZORDER | SWP_NOACTIVATE);

@@ -8,9 +8,8 @@
 // Pairing: at start (and on command) it posts "QSOPADLOG" wParam 0, lParam = its window to HWND_BROADCAST. A
 // "QSOPADLOG" with wParam 255 and a window in lParam makes that window the partner; a later one replaces it.
 //
-// Commands: a WM_COPYDATA whose dwData is 0x51000 or above comes from the test driver (below is a record). It returns
-// 1 when its record reached the partner's window procedure (SendMessageTimeout, 5 s, wParam = the stand-in's window),
-// else 0.
+// Commands: a WM_COPYDATA whose dwData is 0x51000 or above comes from the test driver (below is a record), answered 1
+// once its record reached the partner's window procedure (SendMessageTimeout, 5 s, wParam the stand-in's window).
 //   0x51000 + c (c 0..0xFFF)  a record of code c with the command's bytes
 //   0x52000  code 1, 300 bytes "ABC...ZABC..."      0x52001  code 1, lpData NULL, cbData 10
 //   0x52002  code 2, cbData 0 (a zeroed buffer)      0x53000  broadcast the handshake again

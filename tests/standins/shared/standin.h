@@ -1,6 +1,5 @@
-// What the stand-ins share: switches from the environment, which a test sets for each run, and the journal, one line
-// per message from outside and per own event, appended to the file a test names so that it can follow what reached
-// the program.
+// What the stand-ins share: switches from the environment, set by a test for each run, and the journal: a line per
+// message from outside and per own event, appended to the file the test names to follow what reached the program.
 #pragma once
 
 #include <windows.h>
