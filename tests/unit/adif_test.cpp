@@ -242,6 +242,7 @@ TEST_F(AdifTest, WhatIsNotATornRecordIsNeverCutAndAppendsReadOnlyWhatCameAfterTh
       {"<CALL:4:S>K1AB <BAND:3>20m\n<EOR>\n\n", ""},                       // with a data type, LF only
       {"<ADIF_VER:5>3.1.0<eoh>\r\n<CALL:4>K1AB\r\n<eor>\r\nmy text <CALL:3>K1", ""},  // text
       {"<eor>\r\n<APP_LoTW_EOF>\r\n", ""},                                // a tag without a length
+      {"<NOTES:1234567890123456>x\r\n", ""},                            // a length of 16 digits: no ADIF
       {"QSOPAD Log file <eoh>\r\n<A>B:3>abc\r\n<X:Y:3>abc\r\n<CALL:3>W1A", ""},  // bad tags of old
   };
   for (const auto& [before, between] : rows) {
@@ -344,6 +345,7 @@ TEST_F(LogFormTest, TheWindowFollowsATableRebuiltWhileItIsOpen) {
       [](LogFormModel& f) { f.Select(5); },                 // a field that is gone
       [](LogFormModel& f) { f.Select(1); },                 // one that is left
       [](LogFormModel& f) { f.PreviewClick(1300, 0, 10); },  // the preview's last line
+      [](LogFormModel& f) { f.Select(-1); },                // no place in the list
       [](LogFormModel& f) { f.Refresh(); },
       [](LogFormModel&) {},
   };

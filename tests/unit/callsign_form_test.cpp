@@ -77,6 +77,10 @@ TEST_F(CallsignFormTest, LoadsCollapsedWithTheMainWindowsPartnerAndTheBoxesAsSto
   // With option "Zero" the call comes with slashed zeros (216); the clipboard gets zeros.
   form.SetCallsign("DL\xD8" "AB\xD8"), fakes.calls.clear(), form.Log();
   EXPECT_EQ(fakes.calls, (Calls{"clipboard DL0AB0"}));
+  // Ticking Palette Mode turns OK and Cancel into Apply and Close at once; another box leaves them.
+  fakes.calls.clear(), form.OnCheckClicked(CallsignFormModel::kUpperCase, false);
+  form.OnCheckClicked(CallsignFormModel::kPaletteMode, true);
+  EXPECT_EQ(fakes.calls, (Calls{"Apply/Close"}));
 }
 
 // OK's steps in order; when its lookup waits on a message and meanwhile the program shuts down

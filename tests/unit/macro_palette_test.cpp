@@ -99,7 +99,9 @@ TEST_F(MacroPaletteTest, SelectingLoadsStoredTextAndStoresAPendingEditUnderItsOw
   Palette();
   EXPECT_FALSE(list.editor || Palette().OnKey(MacroPaletteModel::Key::kEscape) ||
                Palette().OnKey(MacroPaletteModel::Key::kEnter)) << "no edit box yet";
-  list.Click(0), list.Click(12);  // F1, then SF3 (macro 2)
+  list.Click(0);  // the first line: F1, its default text
+  EXPECT_EQ(list.label + "|" + list.edit_text, "F1| ^3 de ^2 ");
+  list.Click(12);  // SF3 (macro 2)
   EXPECT_EQ(Get("Macro", "10"), "<absent>") << "loading is not an edit";
   list.Type("^2 test^N");
   const int rebuilds = list.full_rebuilds;

@@ -43,13 +43,14 @@ TEST_F(OptionsFormTest, LoadShowsTheStoredValuesAndTheGmtBoxTakesA16BitNumber) {
   EXPECT_EQ(options.Load("Courier New").sample.name + "|" + options.Captions().frame, "Courier New|Set Function Keys");  // unstored
   // Box states 0, 1 and 2 as stored; any other number shows checked.
   Set("Opt", {{"FontName", "Lucida Console"}, {"FontSize", "9.75"}, {"Zero", "True"}, {"MPAL", "-1"}, {"CSPAL", "3"},
-              {"LPAL", "2"}, {"CW1", "0"}, {"WordBk", "-1"}, {"SavePos", "0"}, {"FontColor", "2147483647"}, {"Retro", "1"}});
+              {"LPAL", "2"}, {"CW1", "0"}, {"WordBk", "-1"}, {"SavePos", "0"}, {"FontColor", "2147483647"}, {"Retro", "1"},
+              {"Lookup", "True"}, {"Close", "1"}});
   Set("Macro", "3", "my ^M macro"), Set("Call", "MyCall", "DL1ABC");
   const OptionsControls c = options.Load("Courier New");
   EXPECT_EQ(std::tuple(c.sample.name, c.sample.size, c.sample.color), std::tuple("Lucida Console", 9.75, 2147483647u));
   EXPECT_EQ(c.Macro[3] + "|" + c.Macro[10] + "|" + c.Callsign, "my ^M macro|" + defaults[10] + "|DL1ABC");
   //                                  1  2  3  4  5  6  7  8  9  10 11 12 13 14 15
-  EXPECT_THAT(c.checks, ElementsAre(0, 0, 1, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1, 1, 2, 0));
+  EXPECT_THAT(c.checks, ElementsAre(0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1, 1, 1, 2, 0));
   EXPECT_EQ(options.Captions().tab, "^FKeys");  // Control+Function frame: the end-to-end scenario's
   // Typing "-5" works; typing "5-" loses the minus.
   const struct { char c; int caret; bool allowed; } keys[] = {
@@ -69,7 +70,8 @@ TEST_F(OptionsFormTest, ApplyStoresEveryControlPushesTheValuesOnceStoredAndTheMa
   options.Apply(c);
   EXPECT_EQ(store.ListSection("Macro").size(), 20u);
   EXPECT_EQ(Get("Macro", "0") + "|" + Get("Opt", "Station") + " " + Get("Opt", "FontSize") + " " + Get("Opt", "TOD") + " " +
-                Get("Opt", "CW1") + " " + Get("Call", "MyCall"), defaults[0] + "|PSK31 10 True 1 PA3XYZ");
+                Get("Opt", "CW1") + " " + Get("Call", "MyCall") + " " + Get("Opt", "Close") + " " + Get("Opt", "LPAL"),
+            defaults[0] + "|PSK31 10 True 1 PA3XYZ False 0");
   // The font, the button row, the palettes take the values just stored; the elapsed time
   // and the own call are set before theirs are.
   EXPECT_THAT(host.calls, ElementsAre("SetRegFont, FontName Lucida Console", "elapsed on, TOD <absent>", "Buttons off, Buttons False",
@@ -159,8 +161,7 @@ TEST_F(LoggingPageTest, FillSelectCommitApplyAddCustomAndResetAll) {
   EXPECT_EQ(Get("ADIF", "Tag1") + " " + Get("ADIF", "Val1") + " " + Get("ADIF", "En1") + " " + Get("ADIF", "Tag11") +
                 " " + Get("ADIF", "File"), "OPERATOR Hans False REMARKS d:\\new.adi");
   EXPECT_EQ(page.tag, "REMARKS");  // the same field shown again (the box stored at once: the end-to-end scenario's)
-  // A custom field shows unnamed (the count stored at once is the field table's test); Reset All asks
-  // before anything goes.
+  // A custom field shows unnamed (the count stored at once: the field table's test); Reset All asks first.
   table = AdifTable();
   store.DeleteSection("ADIF");
   logging.Fill(), logging.AddCustom();
@@ -200,7 +201,9 @@ TEST_F(LoggingPageTest, ATagThatIsNoAdifFieldNameIsRefusedAndNothingStored) {
   EXPECT_TRUE(store.ListSection("ADIF").empty());
   page.tag = "TX_PWR";
   EXPECT_TRUE(logging.CommitAndStore(true, "x.adi"));
-  EXPECT_EQ(Get("ADIF", "Tag5"), "TX_PWR");
+  logging.Select(0), page.content = "N0CALL";  // the first field shown: Apply takes its boxes too
+  EXPECT_TRUE(logging.CommitAndStore(true, "x.adi"));
+  EXPECT_EQ(Get("ADIF", "Tag5") + " " + Get("ADIF", "Val0"), "TX_PWR N0CALL");
 }
 
 }  // namespace

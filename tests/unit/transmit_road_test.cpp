@@ -167,8 +167,8 @@ TEST_F(TransmitRoad, LogProgramPairsAndExchangesThePartner) {
   EXPECT_EQ(std::pair(Model().ocall, Model().logwnd), std::pair(""s, WindowHandle{0}));
   Model().Load(), windows.journal.clear();
   const unsigned logmsg = Model().logmsg;
-  Model().OnRegisteredMessage(logmsg, 255, 0x5000);
-  EXPECT_EQ(Model().logwnd, 0u) << "our own answer coming back is ignored";
+  Model().OnRegisteredMessage(logmsg, 255, 0x5000), Model().OnRegisteredMessage(logmsg + 1, 0, 0x5000);
+  EXPECT_EQ(Model().logwnd, 0u) << "our own answer coming back, and another registered message, are ignored";
   Model().OnRegisteredMessage(logmsg, 0, 0x5000), Model().OnCopyData(1, "ZX0CALL");  // paired: end to end
   EXPECT_EQ(std::tuple(view.caption[4], view.panels[1]), std::tuple("ZX\xD8" "CALL", " ZX\xD8" "CALL"));
   Model().OnCopyData(2, "Ann"), Model().OnCopyData(3, "ignored");
