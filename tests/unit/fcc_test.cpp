@@ -192,8 +192,9 @@ TEST(FccLookup, IndexThatDoesNotMatchItsDataIsAnError) {
   };
   std::string reversed;  // the same lines from the last to the first
   for (auto it = lines.rbegin(); it != lines.rend(); ++it) reversed += *it + "\r\n";
-  std::vector<FccIndexedLine> beyond = keyed;
+  std::vector<FccIndexedLine> beyond = keyed, below = keyed;
   beyond.back().key = Key("ZZZZZZ");
+  below.front().key = Key("A");
   // W02046, entry 1023, is met below the first probe: the bisection carries its key into the stretch.
   const std::vector<const char*> calls = {"W00000", "W02046", "W02048", "W02049", "W04096", "W09999", "A"};
   const struct { std::string what, index, data; std::vector<const char*> calls; } rows[] = {
@@ -205,6 +206,7 @@ TEST(FccLookup, IndexThatDoesNotMatchItsDataIsAnError) {
       // (but for the middle line, W02048, which stays where it was)
       {"the lines in reverse order", FccIndexBytes(keyed), reversed, {"W00000", "W02046", "W02049", "W04096", "W09999", "A"}},
       {"the last entry claims keys the file lacks", FccIndexBytes(beyond), data, {"X1", "ZZZZZZ"}},
+      {"the first entry claims a key its line lacks", FccIndexBytes(below), data, {"0"}},
   };
   for (const auto& row : rows) {
     WriteBytes(db.path, row.data);

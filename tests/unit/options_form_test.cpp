@@ -66,7 +66,7 @@ TEST_F(OptionsFormTest, LoadShowsTheStoredValuesAndTheGmtBoxTakesA16BitNumber) {
 TEST_F(OptionsFormTest, ApplyStoresEveryControlPushesTheValuesOnceStoredAndTheMainWindowFollows) {
   OptionsControls c = options.Load("Arial");
   c.Callsign = "PA3XYZ", c.sample.name = "Lucida Console";
-  c.checks[10] = 0, c.checks[12] = 1, c.checks[13] = 1;
+  c.checks[10] = 0, c.checks[12] = 0, c.checks[13] = 1;
   options.Apply(c);
   EXPECT_EQ(store.ListSection("Macro").size(), 20u);
   EXPECT_EQ(Get("Macro", "0") + "|" + Get("Opt", "Station") + " " + Get("Opt", "FontSize") + " " + Get("Opt", "TOD") + " " +
@@ -75,7 +75,7 @@ TEST_F(OptionsFormTest, ApplyStoresEveryControlPushesTheValuesOnceStoredAndTheMa
   // The font, the button row, the palettes take the values just stored; the elapsed time
   // and the own call are set before theirs are.
   EXPECT_THAT(host.calls, ElementsAre("SetRegFont, FontName Lucida Console", "elapsed on, TOD <absent>", "Buttons off, Buttons False",
-                                      "autoshow on, MPAL 1", "callsign palette mode, callpal 1", "mycall PA3XYZ, MyCall <absent>"));
+                                      "autoshow off, MPAL 0", "callsign palette mode, callpal 1", "mycall PA3XYZ, MyCall <absent>"));
   // Unchecked, the call sign window's palette setting is left as it was.
   c.checks[13] = 0, Set("Opt", "callpal", "1"), options.Apply(c);
   EXPECT_EQ(Get("Opt", "CSPAL") + Get("Opt", "callpal"), "01");
