@@ -393,8 +393,8 @@ void PressKeys(HWND top, const std::string& keys) {
 }
 
 HWND FindMessageBox(const std::string& title, DWORD pid) {
-  for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", title.c_str()); box;
-       box = FindWindowExA(nullptr, box, "#32770", title.c_str()))
+  for (HWND box = FindWindowExA(nullptr, nullptr, kDlg, title.c_str()); box;
+       box = FindWindowExA(nullptr, box, kDlg, title.c_str()))
     if (IsWindowVisible(box) && ProcessOf(box) == pid) return box;
   return nullptr;
 }
@@ -614,12 +614,11 @@ void Session::StartQsopad(const Settings& settings, bool wait) {
   const std::string exe = File("qsopad.exe");
   if (!FileExists(exe) && !CopyFileA(QsopadExe().c_str(), exe.c_str(), FALSE))
     throw std::runtime_error("cannot copy " + QsopadExe() + ": " + SystemError(GetLastError()));
-  // Through the program's own store (the checks read with the toolkit's), into a file that makes this a portable copy.
+  // Through the program's own store (the checks read with the toolkit's), into a file that makes this a portable copy
+  // even with no settings.
   const std::string ini = File("QSOPAD.ini");
-  if (!WriteFileText(ini, "; QSOPAD settings\r\n")) throw std::runtime_error("cannot write " + ini);
-  std::vector<qsopad::SettingWrite> writes;
-  for (const Setting& s : settings) writes.push_back({s.section, s.key, s.value});
-  qsopad::SettingsStore(StoreFileAt(ini)).WriteSettings(writes);
+  if (!WriteFileText(ini, "")) throw std::runtime_error("cannot write " + ini);
+  qsopad::SettingsStore(StoreFileAt(ini)).WriteSettings(settings);
   Restart(wait);
 }
 
@@ -740,7 +739,7 @@ void RunRows(Session& s, const std::vector<Row>& rows) {
     // A dialog left open would take the next row's input. One that has just been closed may
     // still be on screen for a moment after its owner is enabled again.
     std::vector<HWND> open;
-    WaitUntil([&] { return (open = ShownAll(s.pid, "#32770")).empty(); });
+    WaitUntil([&] { return (open = ShownAll(s.pid, kDlg)).empty(); });
     for (HWND w : open) {
       if (failures == before) Fail(__FILE__, __LINE__, row.name + ": a dialog \"" + TextOf(w) + "\" was left open");
       PressAndWaitClosed(w, IDCANCEL);

@@ -169,7 +169,7 @@ std::string Announcements(const Journal& journal);
 
 // ---- The settings file beside a portable copy, read without the program ----
 
-struct Setting { std::string section, key, value; };
+using Setting = qsopad::SettingWrite;  // section, key, value
 using Settings = std::vector<Setting>;
 // Every "key=value" line of the file's text, in file order, escapes undone.
 Settings ParseSettings(const std::string& text);
